@@ -1,0 +1,114 @@
+# Build helpers shared by every component.
+#
+#   TAV_WIN32                      true in the cross build (32-bit Windows, tests under Wine)
+#   tav::codecs                    mpg123, vorbisfile, libopenmpt, SoundTouch (both builds)
+#   tav_add_test(T SOURCES .. [LIBS ..] [GUI] [NO_MAIN] [TIMEOUT s])
+#                                  a GoogleTest executable; its cases become ctest tests.
+#                                  In the cross build it runs under Wine (GUI: with the X server).
+#   tav_add_benchmark(T SOURCES .. [LIBS ..])   a Google Benchmark executable (native only)
+#   tav_stdcall_dll(T DEF file)    links a DLL from a .def of decorated names (name@bytes),
+#                                  exports them undecorated and writes an import library whose
+#                                  symbols keep the decoration, so callers link name@bytes.
+include_guard(GLOBAL)
+include(GoogleTest)
+
+if(WIN32)
+  set(TAV_WIN32 ON)
+else()
+  set(TAV_WIN32 OFF)
+endif()
+
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+set(CMAKE_ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
+set(CMAKE_POSITION_INDEPENDENT_CODE ON)
+
+add_compile_options(-Wall -Wextra -Wno-unused-parameter)
+if(TAV_WIN32)
+  add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+  add_compile_options(-msse2 -mfpmath=sse)
+endif()
+if(TAV_SANITIZE AND NOT TAV_WIN32)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# --- third-party libraries ---------------------------------------------------
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(TAV_CODECS REQUIRED IMPORTED_TARGET libmpg123 vorbisfile vorbis ogg libopenmpt soundtouch)
+add_library(tav_codecs INTERFACE)
+add_library(tav::codecs ALIAS tav_codecs)
+if(TAV_WIN32)
+  # only static archives exist: link the whole Requires.private closure
+  target_include_directories(tav_codecs INTERFACE ${TAV_CODECS_STATIC_INCLUDE_DIRS})
+  target_link_libraries(tav_codecs INTERFACE ${TAV_CODECS_STATIC_LDFLAGS})
+  target_compile_definitions(tav_codecs INTERFACE ${TAV_CODECS_STATIC_CFLAGS_OTHER})
+else()
+  target_link_libraries(tav_codecs INTERFACE PkgConfig::TAV_CODECS)
+endif()
+
+if(TAV_WIN32)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+  add_subdirectory(${TAV_XDEPS}/googletest-src ${CMAKE_BINARY_DIR}/_gtest EXCLUDE_FROM_ALL)
+  if(NOT TARGET GTest::gtest)
+    add_library(GTest::gtest ALIAS gtest)
+    add_library(GTest::gtest_main ALIAS gtest_main)
+    add_library(GTest::gmock ALIAS gmock)
+  endif()
+else()
+  find_package(GTest REQUIRED)
+  if(TAV_BENCHMARKS)
+    find_package(benchmark REQUIRED)
+  endif()
+endif()
+
+# --- Wine ----------------------------------------------------------------------
+if(TAV_WIN32)
+  set(TAV_WINE_STATE ${CMAKE_BINARY_DIR}/wine)
+  configure_file(${CMAKE_SOURCE_DIR}/scripts/wine-run.in ${CMAKE_BINARY_DIR}/wine-run
+    @ONLY FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
+  find_program(TAV_DLLTOOL NAMES i686-w64-mingw32-dlltool REQUIRED)
+endif()
+
+function(tav_add_test target)
+  cmake_parse_arguments(A "GUI;NO_MAIN" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${target} ${A_SOURCES})
+  if(A_NO_MAIN)
+    target_link_libraries(${target} PRIVATE GTest::gtest GTest::gmock ${A_LIBS})
+  else()
+    target_link_libraries(${target} PRIVATE GTest::gtest_main GTest::gmock ${A_LIBS})
+  endif()
+  if(NOT A_TIMEOUT)
+    set(A_TIMEOUT 120)
+  endif()
+  if(TAV_WIN32)
+    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+      PROPERTIES FIXTURES_REQUIRED WINE LABELS wine TIMEOUT ${A_TIMEOUT}
+      WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  else()
+    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+      PROPERTIES LABELS native TIMEOUT ${A_TIMEOUT}
+      WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  endif()
+endfunction()
+
+function(tav_add_benchmark target)
+  if(TAV_WIN32 OR NOT TAV_BENCHMARKS)
+    return()
+  endif()
+  cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${target} ${A_SOURCES})
+  target_link_libraries(${target} PRIVATE benchmark::benchmark_main ${A_LIBS})
+  set_property(GLOBAL APPEND PROPERTY TAV_BENCHMARK_TARGETS ${target})
+endfunction()
+
+function(tav_stdcall_dll target def)
+  set_target_properties(${target} PROPERTIES PREFIX "" IMPORT_PREFIX "lib" IMPORT_SUFFIX ".a")
+  target_link_options(${target} PRIVATE ${def} -Wl,--kill-at)
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${def})
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${TAV_DLLTOOL} -d ${def} -D $<TARGET_FILE_NAME:${target}> -k -l $<TARGET_LINKER_FILE:${target}>
+    VERBATIM)
+endfunction()
