@@ -1,0 +1,36 @@
+// Calls into foreign code (plug-in libraries) behind a fault guard.
+//
+// On 32-bit Windows a C++ catch does not see hardware faults such as an
+// access violation, an integer divide by zero or an unmasked floating-point
+// trap.  CallGuarded installs a structured-exception frame of its own around
+// the call: when the callee faults, the frame resumes execution after the
+// call, CallGuarded returns false and reports the exception code.  Whatever
+// the callee had on its stack is abandoned (no destructors run there).
+//
+// C++ exceptions that leave fn are caught as well (code kCppExceptionCode).
+// In builds for other systems the guard is a plain call that only catches
+// C++ exceptions.
+#pragma once
+
+#include <type_traits>
+#include <utility>
+
+namespace tav {
+
+// Reported for a C++ exception that left the guarded function.
+inline constexpr unsigned kCppExceptionCode = 0xE0435050u;
+
+// Calls fn(ctx).  Returns true when fn returned normally; false when it
+// faulted or threw, with the code stored in *exceptionCode (when given).
+bool CallGuarded(void (*fn)(void*), void* ctx, unsigned* exceptionCode = nullptr);
+
+// CallGuarded over any callable: Guarded([&] { result = plugin->call(); }).
+template <class F>
+bool Guarded(F&& f, unsigned* exceptionCode = nullptr) {
+  using Fn = std::remove_reference_t<F>;
+  return CallGuarded([](void* p) { (*static_cast<Fn*>(p))(); },
+                     const_cast<void*>(static_cast<const void*>(std::addressof(f))),
+                     exceptionCode);
+}
+
+}  // namespace tav
