@@ -1,0 +1,36 @@
+#include "ini_values.h"
+
+namespace tav {
+
+std::optional<int32_t> ParseIniInteger(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  if (i == text.size()) return std::nullopt;
+  int64_t magnitude = 0;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c < '0' || c > '9') return std::nullopt;
+    magnitude = magnitude * 10 + (c - '0');
+    if (magnitude > int64_t{1} << 31) return std::nullopt;
+  }
+  const int64_t value = negative ? -magnitude : magnitude;
+  if (value > INT32_MAX || value < INT32_MIN) return std::nullopt;
+  return static_cast<int32_t>(value);
+}
+
+int32_t IniIntegerOr(std::string_view text, int32_t fallback) {
+  return ParseIniInteger(text).value_or(fallback);
+}
+
+std::string FormatIniInteger(int32_t value) { return std::to_string(value); }
+
+bool IniBoolOr(std::string_view text, bool fallback) {
+  return IniIntegerOr(text, fallback ? 1 : 0) != 0;
+}
+
+}  // namespace tav
