@@ -1,0 +1,71 @@
+#include "device.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "library_config.h"
+#include "sample_convert.h"
+
+namespace tav::audio {
+
+Device::Device(std::unique_ptr<OutputBackend> backend, const LibraryConfig& config)
+    : backend_(std::move(backend)), config_(config) {}
+
+Device::~Device() {
+  {
+    std::lock_guard lock(wake_mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_all();
+  if (thread_.joinable()) thread_.join();
+}
+
+void Device::attach(std::shared_ptr<MixSource> source) {
+  std::lock_guard lock(sources_mutex_);
+  sources_.push_back(std::move(source));
+}
+
+void Device::detach(const MixSource* source) {
+  std::lock_guard lock(sources_mutex_);
+  std::erase_if(sources_, [source](const auto& s) { return s.get() == source; });
+}
+
+void Device::update() {
+  std::vector<std::shared_ptr<MixSource>> sources;
+  {
+    std::lock_guard lock(sources_mutex_);
+    sources = sources_;
+  }
+  for (auto& s : sources) s->refill();
+
+  const unsigned period = config_.update_period_ms;
+  const size_t frames = backend_->writable_frames(2 * period + 30);
+  if (frames == 0) return;
+  const unsigned chans = backend_->channels();
+  acc_.assign(frames * chans, 0.0f);
+  size_t audible = 0;
+  for (auto& s : sources) audible = std::max(audible, s->mix_into(acc_.data(), frames, backend_->rate(), chans));
+  out_.resize(frames * chans);
+  float_to_int16(acc_.data(), out_.data(), frames * chans);
+  backend_->write(out_.data(), frames, audible);
+}
+
+void Device::start_thread() {
+  if (!thread_.joinable()) thread_ = std::thread([this] { run(); });
+}
+
+void Device::run() {
+  auto next = std::chrono::steady_clock::now();
+  std::unique_lock lock(wake_mutex_);
+  while (!stopping_) {
+    lock.unlock();
+    update();
+    lock.lock();
+    next += std::chrono::milliseconds(config_.update_period_ms.load());
+    const auto now = std::chrono::steady_clock::now();
+    if (next < now) next = now;  // fell behind: do not try to catch up in a burst
+    wake_.wait_until(lock, next, [this] { return stopping_; });
+  }
+}
+
+}  // namespace tav::audio
