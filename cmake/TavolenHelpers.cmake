@@ -1,6 +1,7 @@
 # Build helpers shared by every component.
 #
-#   TAV_WIN32                      true in the cross build (32-bit Windows, tests under Wine)
+#   TAV_WIN32                      true in the cross builds (Windows)
+#   TAV_WIN64                      true in the x86_64 test build of the Windows code (see below)
 #   tav::codecs                    mpg123, vorbisfile, libopenmpt, SoundTouch (both builds)
 #   tav_add_test(T SOURCES .. [LIBS ..] [GUI] [NO_MAIN] [TIMEOUT s])
 #                                  a GoogleTest executable; its cases become ctest tests.
@@ -14,8 +15,19 @@ include(GoogleTest)
 
 if(WIN32)
   set(TAV_WIN32 ON)
+  # The deliverables are 32-bit. Where this machine cannot run 32-bit programs
+  # (no ia32 emulation in its kernel), the same sources are also built for
+  # x86_64 and the Windows tests run there, under 64-bit Wine.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(TAV_WIN64 ON)
+    set(TAV_WINE_ARCH win64)
+  else()
+    set(TAV_WIN64 OFF)
+    set(TAV_WINE_ARCH win32)
+  endif()
 else()
   set(TAV_WIN32 OFF)
+  set(TAV_WIN64 OFF)
 endif()
 
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
@@ -26,7 +38,9 @@ set(CMAKE_POSITION_INDEPENDENT_CODE ON)
 add_compile_options(-Wall -Wextra -Wno-unused-parameter)
 if(TAV_WIN32)
   add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
-  add_compile_options(-msse2 -mfpmath=sse)
+  if(NOT TAV_WIN64)
+    add_compile_options(-msse2 -mfpmath=sse)
+  endif()
 endif()
 if(TAV_SANITIZE AND NOT TAV_WIN32)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
@@ -68,8 +82,9 @@ if(TAV_WIN32)
   set(TAV_WINE_STATE ${CMAKE_BINARY_DIR}/wine)
   configure_file(${CMAKE_SOURCE_DIR}/scripts/wine-run.in ${CMAKE_BINARY_DIR}/wine-run
     @ONLY FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  file(WRITE ${CMAKE_BINARY_DIR}/wine-arch "${TAV_WINE_ARCH}\n")
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
-  find_program(TAV_DLLTOOL NAMES i686-w64-mingw32-dlltool REQUIRED)
+  find_program(TAV_DLLTOOL NAMES ${TAV_TRIPLE}-dlltool REQUIRED)
 endif()
 
 function(tav_add_test target)
@@ -86,10 +101,12 @@ function(tav_add_test target)
   if(TAV_WIN32)
     gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
       PROPERTIES FIXTURES_REQUIRED WINE LABELS wine TIMEOUT ${A_TIMEOUT}
+      ENVIRONMENT TAV_TEST_MEDIA=${TAV_TEST_MEDIA}
       WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
   else()
     gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-      PROPERTIES LABELS native TIMEOUT ${A_TIMEOUT}
+      PROPERTIES FIXTURES_REQUIRED MEDIA LABELS native TIMEOUT ${A_TIMEOUT}
+      ENVIRONMENT TAV_TEST_MEDIA=${TAV_TEST_MEDIA}
       WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
   endif()
 endfunction()
@@ -106,6 +123,16 @@ endfunction()
 
 function(tav_stdcall_dll target def)
   set_target_properties(${target} PROPERTIES PREFIX "" IMPORT_PREFIX "lib" IMPORT_SUFFIX ".a")
+  if(TAV_WIN64)
+    # one calling convention and no decoration on x86_64
+    file(READ ${def} _text)
+    string(REGEX REPLACE "@[0-9]+" "" _text "${_text}")
+    set(_plain ${CMAKE_CURRENT_BINARY_DIR}/${target}.plain.def)
+    file(WRITE ${_plain} "${_text}")
+    target_link_options(${target} PRIVATE ${_plain})
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${def})
+    return()
+  endif()
   target_link_options(${target} PRIVATE ${def} -Wl,--kill-at)
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${def})
   add_custom_command(TARGET ${target} POST_BUILD

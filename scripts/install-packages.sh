@@ -12,6 +12,7 @@ PKGS=(
   # cross toolchain, wine, X for window tests
   wine wine32:i386 fonts-wine xvfb xauth x11-apps imagemagick
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+  wine64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   cmake ninja-build make pkgconf dpkg-dev xz-utils bzip2 ca-certificates
   fonts-wqy-microhei
   # native build

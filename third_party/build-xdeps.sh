@@ -1,16 +1,24 @@
 #!/usr/bin/env bash
 # Builds the decoder and DSP libraries as static i686 mingw-w64 libraries from
-# Debian's own source packages. Usage: build-xdeps.sh PREFIX
+# Debian's own source packages. Usage: build-xdeps.sh PREFIX [i686|x86_64]
 # The prefix is left alone when its stamp matches this script's inputs, so a
 # cached prefix is reused as is.
 set -euo pipefail
 PREFIX=$(realpath -m "${1:?usage: build-xdeps.sh PREFIX}")
 HERE=$(cd "$(dirname "$0")" && pwd)
+ARCH=${2:-i686}
+case "$ARCH" in
+  i686) MPG123_CPU=x86 ;;
+  x86_64) MPG123_CPU=x86-64 ;;
+  *) echo "xdeps: unknown arch $ARCH" >&2; exit 2 ;;
+esac
+T=$ARCH-w64-mingw32
+TC="$HERE/../cmake/mingw-$ARCH-posix.cmake"
 PKGS="libogg libvorbis mpg123 libopenmpt soundtouch googletest"
 
 stamp_inputs() {
-  cat "$HERE/build-xdeps.sh" "$HERE/../cmake/mingw-i686-posix.cmake"
-  i686-w64-mingw32-g++-posix -dumpversion
+  cat "$HERE/build-xdeps.sh" "$TC"
+  $T-g++-posix -dumpversion
 }
 STAMP=$(stamp_inputs | sha256sum | cut -c1-16)
 if [ -f "$PREFIX/.stamp" ] && [ "$(cat "$PREFIX/.stamp")" = "$STAMP" ]; then
@@ -18,7 +26,7 @@ if [ -f "$PREFIX/.stamp" ] && [ "$(cat "$PREFIX/.stamp")" = "$STAMP" ]; then
   exit 0
 fi
 
-SRC="$PREFIX.src"
+SRC="$(dirname "$PREFIX")/xdeps.src"
 mkdir -p "$SRC"
 # Source packages: fetched once through a deb-src entry that is removed again.
 if ! ls "$SRC"/*.dsc >/dev/null 2>&1 || [ "$(ls "$SRC"/*.dsc | wc -l)" -lt 6 ]; then
@@ -45,12 +53,12 @@ rm -rf "$WORK" "$PREFIX"
 mkdir -p "$WORK" "$PREFIX"
 (cd "$WORK" && for d in "$SRC"/*.dsc; do dpkg-source --no-check -x "$d" >/dev/null; done)
 
-export CC=i686-w64-mingw32-gcc-posix CXX=i686-w64-mingw32-g++-posix
-export AR=i686-w64-mingw32-ar RANLIB=i686-w64-mingw32-ranlib STRIP=i686-w64-mingw32-strip
+export CC=$T-gcc-posix CXX=$T-g++-posix
+export AR=$T-ar RANLIB=$T-ranlib STRIP=$T-strip
 export PKG_CONFIG_LIBDIR="$PREFIX/lib/pkgconfig" PKG_CONFIG_PATH=
 export CPPFLAGS="-I$PREFIX/include" LDFLAGS="-L$PREFIX/lib"
 export CFLAGS="-O2 -msse2 -mfpmath=sse" CXXFLAGS="-O2 -msse2 -mfpmath=sse"
-AC="--host=i686-w64-mingw32 --prefix=$PREFIX --enable-static --disable-shared"
+AC="--host=$T --prefix=$PREFIX --enable-static --disable-shared"
 J=$(nproc)
 
 build_ac() {  # dir-glob, configure args...
@@ -64,12 +72,11 @@ build_ac() {  # dir-glob, configure args...
 
 build_ac libogg
 build_ac libvorbis --disable-docs --disable-examples --disable-oggtest
-build_ac mpg123 --with-cpu=x86 --with-audio=win32 --enable-network=no
+build_ac mpg123 --with-cpu=$MPG123_CPU --with-audio=win32 --enable-network=no
 build_ac libopenmpt --disable-openmpt123 --disable-examples --disable-tests --disable-doxygen-doc \
   --without-zlib --with-mpg123 --with-ogg --with-vorbis --with-vorbisfile --without-portaudio \
   --without-portaudiocpp --without-pulseaudio --without-sndfile --without-flac
 
-TC="$HERE/../cmake/mingw-i686-posix.cmake"
 st=$(ls -d "$WORK"/soundtouch-*/ | head -1)
 cmake -S "$st" -B "$st/_b" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TC" -DTAV_XDEPS="$PREFIX" \
   -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF -DSOUNDSTRETCH=OFF -DSOUNDTOUCH_DLL=OFF \

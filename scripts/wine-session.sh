@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# The session the Windows tests of one build tree run in:
+#   wine-session.sh up BUILD_DIR    prefix, X server, null-sink sound server, wineserver
+#   wine-session.sh down BUILD_DIR  stops them again
+set -uo pipefail
+cmd=${1:?}; export TAV_BUILD_DIR=$(realpath "${2:?}")
+HERE=$(cd "$(dirname "$0")" && pwd)
+. "$HERE/wine-env.sh"
+S="$TAV_WINE_STATE"
+mkdir -p "$S"
+
+stop_pid() { [ -s "$1" ] && kill "$(cat "$1")" 2>/dev/null; rm -f "$1"; }
+
+case "$cmd" in
+up)
+  "$HERE/make-wine-prefix.sh" || exit 1
+  # X server for window tests
+  if [ -z "${TAV_KEEP_DISPLAY:-}" ]; then
+    stop_pid "$S/xvfb.pid"; rm -f "$S/display"
+    setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$S/display" \
+      </dev/null >"$S/xvfb.log" 2>&1 &
+    echo $! > "$S/xvfb.pid"
+    for _ in $(seq 100); do [ -s "$S/display" ] && break; sleep 0.05; done
+    [ -s "$S/display" ] || { echo "Xvfb did not start"; cat "$S/xvfb.log"; exit 1; }
+  fi
+  # sound server with a null sink: DirectSound gets a device paced in real time
+  if command -v pulseaudio >/dev/null; then
+    stop_pid "$S/pulse.pid"
+    P="$S/pulse"; rm -rf "$P"; mkdir -p "$P/home"
+    cat > "$P/null.pa" <<PA
+load-module module-null-sink sink_name=nullsink rate=48000
+set-default-sink nullsink
+load-module module-native-protocol-unix auth-anonymous=1 socket=$P/native
+PA
+    HOME="$P/home" XDG_RUNTIME_DIR="$P" setsid pulseaudio -n -F "$P/null.pa" --daemonize=no \
+      --exit-idle-time=-1 --use-pid-file=no --disallow-exit </dev/null >"$P/log" 2>&1 &
+    echo $! > "$S/pulse.pid"
+    for _ in $(seq 100); do [ -S "$P/native" ] && break; sleep 0.05; done
+    cp "$P/home/.config/pulse/cookie" "$P/cookie" 2>/dev/null || true
+  fi
+  "$TAV_WINESERVER" -k 2>/dev/null; "$TAV_WINESERVER" -w 2>/dev/null
+  setsid "$TAV_WINESERVER" -p </dev/null >/dev/null 2>&1
+  echo "wine session up: DISPLAY=$(cat "$S/display" 2>/dev/null) prefix=$WINEPREFIX"
+  ;;
+down)
+  "$TAV_WINESERVER" -k 2>/dev/null
+  stop_pid "$S/pulse.pid"
+  stop_pid "$S/xvfb.pid"
+  rm -f "$S/display"
+  echo "wine session down"
+  ;;
+*) echo "usage: wine-session.sh up|down BUILD_DIR" >&2; exit 2 ;;
+esac
+exit 0
