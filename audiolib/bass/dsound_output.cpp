@@ -9,6 +9,7 @@
 
 #include "bass.h"
 #include "library_instance.h"
+#include "wait_hook.h"
 
 namespace tav::audio {
 
@@ -167,9 +168,17 @@ class DirectSoundPlatform : public OutputPlatform {
   std::vector<FoundDevice> found_;
 };
 
+// While the window thread waits for the update thread, messages sent to its windows are
+// handled, so a procedure that sends one cannot deadlock the two.
+void serve_sent_messages() {
+  MSG msg;
+  PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
 }  // namespace
 
 OutputPlatform* platform_outputs() {
+  set_wait_hook(serve_sent_messages);
   static DirectSoundPlatform platform;
   return &platform;
 }

@@ -30,6 +30,19 @@ void Device::detach(const MixSource* source) {
   std::erase_if(sources_, [source](const auto& s) { return s.get() == source; });
 }
 
+void Device::wake() {
+  {
+    std::lock_guard lock(wake_mutex_);
+    woken_ = true;
+  }
+  wake_.notify_all();
+}
+
+std::vector<std::shared_ptr<MixSource>> Device::sources() {
+  std::lock_guard lock(sources_mutex_);
+  return sources_;
+}
+
 void Device::update() {
   std::vector<std::shared_ptr<MixSource>> sources;
   {
@@ -64,7 +77,8 @@ void Device::run() {
     next += std::chrono::milliseconds(config_.update_period_ms.load());
     const auto now = std::chrono::steady_clock::now();
     if (next < now) next = now;  // fell behind: do not try to catch up in a burst
-    wake_.wait_until(lock, next, [this] { return stopping_; });
+    if (wake_.wait_until(lock, next, [this] { return stopping_ || woken_; }) && woken_) next = std::chrono::steady_clock::now();
+    woken_ = false;
   }
 }
 

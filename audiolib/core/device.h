@@ -44,6 +44,10 @@ class Device {
   // calls it; tests may call it directly on a device whose thread is not started.
   void update();
   void start_thread();
+  // Runs the next update now (after a stream starts playing).
+  void wake();
+  // Every source attached (to free the streams of a device that goes).
+  std::vector<std::shared_ptr<MixSource>> sources();
 
  private:
   void run();
@@ -57,6 +61,7 @@ class Device {
   std::mutex wake_mutex_;
   std::condition_variable wake_;
   bool stopping_ = false;
+  bool woken_ = false;
   std::thread thread_;
 };
 

@@ -3,6 +3,7 @@
 #include "bass.h"
 #include "error.h"
 #include "null_output.h"
+#include "user_stream.h"
 
 namespace tav::audio {
 
@@ -86,6 +87,10 @@ Device* Library::current_device() {
 }
 
 bool Library::free_current() {
+  if (Device* current = current_device()) {
+    for (auto& source : current->sources())
+      if (auto* stream = dynamic_cast<UserStream*>(source.get())) free_channel(stream->handle);
+  }
   std::unique_ptr<Device> device;
   {
     std::lock_guard lock(devices_mutex_);

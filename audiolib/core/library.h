@@ -7,7 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "bass_ext.h"
+#include "channel.h"
+#include "decoder.h"
 #include "device.h"
+#include "effect.h"
 #include "handle_table.h"
 #include "library_config.h"
 #include "output_backend.h"
@@ -49,8 +53,34 @@ class Library {
 
   unsigned directsound_version() const;
 
+  // --- channels (error codes set on failure) ---
+  EffectRegistry effects;
+
+  std::shared_ptr<Channel> channel(uint32_t handle);
+  uint32_t create_user_stream(unsigned freq, unsigned channels, uint32_t flags, STREAMPROC* proc, void* user);
+  uint32_t create_file_stream(std::unique_ptr<ByteSource> source, uint32_t flags);
+  uint32_t create_custom_stream(unsigned freq, unsigned channels, uint32_t flags, uint32_t ctype,
+                                const TAV_STREAM_FUNCS& funcs, void* state);
+  // Frees the channel and everything on its chain; for a user stream, returns once no
+  // procedure call for it is running.
+  bool free_channel(uint32_t handle);
+  bool play(uint32_t handle, bool restart);
+
+  uint32_t set_dsp(uint32_t channel, DSPPROC* proc, void* user, int priority);
+  uint32_t set_fx(uint32_t channel, uint32_t type, int priority);
+  // Removes a DSP or effect handle from `channel`; false when it is not on that channel.
+  bool remove_chain_entry(uint32_t channel, uint32_t entry, HandleKind kind);
+  // Runs `fn(Effect&)` under the effect's channel lock; false when the handle is stale.
+  template <typename Fn>
+  bool with_effect(uint32_t fx, Fn fn);
+
  private:
   void enumerate_once();
+  uint32_t register_channel(std::shared_ptr<Channel> channel);
+  Device* device_for(uint32_t number);
+  struct ChainEntry {
+    uint32_t channel;
+  };
 
   OutputPlatform* platform_;
   std::mutex devices_mutex_;
@@ -58,5 +88,16 @@ class Library {
   std::vector<DeviceSlot> slots_;
   uint32_t current_ = 0;
 };
+
+template <typename Fn>
+bool Library::with_effect(uint32_t fx, Fn fn) {
+  auto entry = handles.get<ChainEntry>(fx, HandleKind::Fx);
+  if (!entry) return false;
+  auto ch = channel(entry->channel);
+  if (!ch) return false;
+  ChannelGuard guard(*ch);
+  Effect* effect = ch->chain.find_effect(fx);
+  return effect && fn(*effect);
+}
 
 }  // namespace tav::audio

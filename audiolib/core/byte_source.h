@@ -1,0 +1,31 @@
+// Where a decoder reads its file bytes from: a file (or a window of one) or a memory block.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace tav::audio {
+
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  // Reads up to n bytes; fewer only at the end.
+  virtual size_t read(void* dst, size_t n) = 0;
+  // Seeks within 0..size(); false and no change beyond it.
+  virtual bool seek(uint64_t pos) = 0;
+  virtual uint64_t tell() const = 0;
+  virtual uint64_t size() const = 0;
+
+  // Reads exactly n bytes or fails.
+  bool read_exact(void* dst, size_t n) { return read(dst, n) == n; }
+};
+
+// Opens `path` (8-bit, the platform's code page); `length` 0 = to the end of the file.
+// Null when the file cannot be opened or the window lies outside it.
+std::unique_ptr<ByteSource> open_file_source(const std::string& path, uint64_t offset, uint64_t length);
+// The block must stay valid while the source is used.
+std::unique_ptr<ByteSource> memory_source(const void* data, uint64_t size);
+
+}  // namespace tav::audio

@@ -1,0 +1,42 @@
+#include <string_view>
+
+#include "bass.h"
+#include "decoder.h"
+
+namespace tav::audio {
+
+std::unique_ptr<Decoder> open_decoder(std::unique_ptr<ByteSource> source, const DecoderOptions& options, int& error) {
+  if (!source) {
+    error = BASS_ERROR_FILEOPEN;
+    return nullptr;
+  }
+  if (source->size() == 0) {
+    error = BASS_ERROR_EMPTY;
+    return nullptr;
+  }
+  // Formats with a signature first; a damaged file of one of them keeps that format's error.
+  using Probe = std::unique_ptr<Decoder> (*)(std::unique_ptr<ByteSource>&, int&);
+  for (Probe probe : {Probe{open_wav}, Probe{open_aiff}, Probe{open_ogg}}) {
+    int e = BASS_ERROR_FILEFORM;
+    if (auto d = probe(source, e)) {
+      error = BASS_OK;
+      return d;
+    }
+    if (e != BASS_ERROR_FILEFORM || !source) {
+      error = e;
+      return nullptr;
+    }
+  }
+  char head[12] = {};
+  source->seek(0);
+  source->read(head, sizeof head);
+  const bool signed_container = std::string_view(head, 4) == "RIFF" || std::string_view(head, 4) == "FORM" ||
+                                std::string_view(head, 4) == "OggS";
+  if (signed_container) {
+    error = BASS_ERROR_FILEFORM;
+    return nullptr;
+  }
+  return open_mp3(source, options, error);
+}
+
+}  // namespace tav::audio

@@ -1,0 +1,128 @@
+// MPEG audio through mpg123: float output, gapless, and with prescan an exact
+// length and sample-exact seeking from mpg123's frame index.
+#include <mpg123.h>
+
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "bass.h"
+#include "decoder.h"
+
+namespace tav::audio {
+
+namespace {
+
+constexpr long kResyncLimit = 64 * 1024;  // bytes mpg123 may skip looking for the first frame
+
+ssize_t read_cb(void* handle, void* buf, size_t n) { return static_cast<ssize_t>(static_cast<ByteSource*>(handle)->read(buf, n)); }
+
+off_t seek_cb(void* handle, off_t offset, int whence) {
+  auto* s = static_cast<ByteSource*>(handle);
+  int64_t base = 0;
+  if (whence == SEEK_CUR) base = static_cast<int64_t>(s->tell());
+  else if (whence == SEEK_END) base = static_cast<int64_t>(s->size());
+  const int64_t target = base + offset;
+  if (target < 0 || !s->seek(static_cast<uint64_t>(target))) return -1;
+  return static_cast<off_t>(target);
+}
+
+class Mp3Decoder : public Decoder {
+ public:
+  Mp3Decoder(mpg123_handle* mh, std::unique_ptr<ByteSource> source, const StreamFormat& format, bool exact)
+      : mh_(mh), source_(std::move(source)), exact_(exact) {
+    format_ = format;
+    const off_t len = mpg123_length(mh_);
+    length_ = len < 0 ? kUnknownLength : static_cast<uint64_t>(len);
+  }
+  ~Mp3Decoder() override {
+    mpg123_close(mh_);
+    mpg123_delete(mh_);
+  }
+
+  uint64_t length_frames() const override { return length_; }
+
+  size_t read(float* out, size_t frames) override {
+    size_t done = 0;
+    const size_t frame_bytes = sizeof(float) * format_.channels;
+    while (done < frames && !ended_) {
+      size_t got = 0;
+      const int rc = mpg123_read(mh_, reinterpret_cast<unsigned char*>(out + done * format_.channels),
+                                 (frames - done) * frame_bytes, &got);
+      done += got / frame_bytes;
+      position_ += got / frame_bytes;
+      if (rc == MPG123_DONE || (rc != MPG123_OK && rc != MPG123_NEW_FORMAT) || (rc == MPG123_OK && got == 0))
+        ended_ = true;
+    }
+    if (ended_ && exact_) length_ = position_;  // the decoded count is the truth at the end
+    return done;
+  }
+
+  bool seek(uint64_t frame) override {
+    if (length_ != kUnknownLength && frame > length_) return false;
+    const off_t at = mpg123_seek(mh_, static_cast<off_t>(frame), SEEK_SET);
+    if (at < 0) return false;
+    position_ = static_cast<uint64_t>(at);
+    ended_ = false;
+    return true;
+  }
+
+ private:
+  mpg123_handle* mh_;
+  std::unique_ptr<ByteSource> source_;
+  bool exact_;
+  uint64_t length_;
+  uint64_t position_ = 0;
+  bool ended_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Decoder> open_mp3(std::unique_ptr<ByteSource>& source, const DecoderOptions& options, int& error) {
+  static std::once_flag init_once;
+  std::call_once(init_once, [] { mpg123_init(); });
+  error = BASS_ERROR_FILEFORM;
+  source->seek(0);
+  int rc = 0;
+  mpg123_handle* mh = mpg123_new(nullptr, &rc);
+  if (!mh) {
+    error = BASS_ERROR_MEM;
+    return nullptr;
+  }
+  mpg123_param(mh, MPG123_FLAGS, MPG123_QUIET | MPG123_GAPLESS | MPG123_FORCE_FLOAT, 0);
+  mpg123_param(mh, MPG123_RESYNC_LIMIT, kResyncLimit, 0);
+  mpg123_format_none(mh);
+  const long* rates = nullptr;
+  size_t rate_count = 0;
+  mpg123_rates(&rates, &rate_count);
+  for (size_t i = 0; i < rate_count; ++i) mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
+
+  long rate = 0;
+  int channels = 0, encoding = 0;
+  if (mpg123_replace_reader_handle(mh, read_cb, seek_cb, nullptr) != MPG123_OK ||
+      mpg123_open_handle(mh, source.get()) != MPG123_OK) {
+    mpg123_delete(mh);
+    return nullptr;
+  }
+  if (mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK || channels < 1 || channels > 2 ||
+      encoding != MPG123_ENC_FLOAT_32) {
+    mpg123_close(mh);
+    mpg123_delete(mh);
+    return nullptr;
+  }
+  mpg123_format_none(mh);  // keep this format for the whole file
+  mpg123_format(mh, rate, channels, MPG123_ENC_FLOAT_32);
+  if (options.prescan && mpg123_scan(mh) != MPG123_OK) {
+    mpg123_close(mh);
+    mpg123_delete(mh);
+    return nullptr;
+  }
+  StreamFormat format;
+  format.rate = static_cast<unsigned>(rate);
+  format.channels = static_cast<unsigned>(channels);
+  format.ctype = BASS_CTYPE_STREAM_MP3;
+  error = BASS_OK;
+  return std::make_unique<Mp3Decoder>(mh, std::move(source), format, options.prescan);
+}
+
+}  // namespace tav::audio

@@ -1,0 +1,107 @@
+// Ogg Vorbis through vorbisfile: exact length and sample-exact seeking.
+#define OV_EXCLUDE_STATIC_CALLBACKS
+#include <vorbis/vorbisfile.h>
+
+#include <cstring>
+
+#include "bass.h"
+#include "decoder.h"
+
+namespace tav::audio {
+
+namespace {
+
+size_t read_cb(void* dst, size_t size, size_t count, void* handle) {
+  if (size == 0) return 0;
+  return static_cast<ByteSource*>(handle)->read(dst, size * count) / size;
+}
+
+int seek_cb(void* handle, ogg_int64_t offset, int whence) {
+  auto* s = static_cast<ByteSource*>(handle);
+  int64_t base = 0;
+  if (whence == SEEK_CUR) base = static_cast<int64_t>(s->tell());
+  else if (whence == SEEK_END) base = static_cast<int64_t>(s->size());
+  const int64_t target = base + offset;
+  return target >= 0 && s->seek(static_cast<uint64_t>(target)) ? 0 : -1;
+}
+
+long tell_cb(void* handle) { return static_cast<long>(static_cast<ByteSource*>(handle)->tell()); }
+
+class OggDecoder : public Decoder {
+ public:
+  OggDecoder(std::unique_ptr<ByteSource> source, OggVorbis_File* vf, const StreamFormat& format)
+      : source_(std::move(source)), vf_(vf) {
+    format_ = format;
+    const ogg_int64_t total = ov_pcm_total(vf_, -1);
+    length_ = total < 0 ? kUnknownLength : static_cast<uint64_t>(total);
+  }
+  ~OggDecoder() override {
+    ov_clear(vf_);
+    delete vf_;
+  }
+
+  uint64_t length_frames() const override { return length_; }
+
+  size_t read(float* out, size_t frames) override {
+    size_t done = 0;
+    const unsigned chans = format_.channels;
+    while (done < frames) {
+      float** planes = nullptr;
+      int section = 0;
+      const long want = static_cast<long>(frames - done > 4096 ? 4096 : frames - done);
+      const long got = ov_read_float(vf_, &planes, want, &section);
+      if (got == OV_HOLE) continue;  // a gap in the data: vorbisfile goes on after it
+      if (got <= 0) break;
+      const vorbis_info* info = ov_info(vf_, section);
+      const unsigned have = info ? static_cast<unsigned>(info->channels) : chans;
+      float* dst = out + done * chans;
+      for (long i = 0; i < got; ++i)
+        for (unsigned c = 0; c < chans; ++c) dst[i * chans + c] = c < have ? planes[c][i] : 0.0f;
+      done += static_cast<size_t>(got);
+    }
+    return done;
+  }
+
+  bool seek(uint64_t frame) override {
+    if (length_ != kUnknownLength && frame > length_) return false;
+    return ov_pcm_seek(vf_, static_cast<ogg_int64_t>(frame)) == 0;
+  }
+
+ private:
+  std::unique_ptr<ByteSource> source_;
+  OggVorbis_File* vf_;
+  uint64_t length_;
+};
+
+}  // namespace
+
+std::unique_ptr<Decoder> open_ogg(std::unique_ptr<ByteSource>& source, int& error) {
+  error = BASS_ERROR_FILEFORM;
+  char magic[4];
+  source->seek(0);
+  if (!source->read_exact(magic, 4) || std::memcmp(magic, "OggS", 4) != 0) return nullptr;
+  source->seek(0);
+  auto* vf = new OggVorbis_File;
+  const ov_callbacks callbacks{read_cb, seek_cb, nullptr, tell_cb};
+  if (ov_open_callbacks(source.get(), vf, nullptr, 0, callbacks) != 0) {
+    delete vf;
+    error = BASS_ERROR_CODEC;  // Ogg, but not Vorbis (or a damaged header)
+    return nullptr;
+  }
+  const vorbis_info* info = ov_info(vf, -1);
+  if (!info || info->channels < 1 || info->channels > static_cast<int>(kMaxChannels) || info->rate < static_cast<long>(kMinFileRate) ||
+      info->rate > static_cast<long>(kMaxFileRate)) {
+    ov_clear(vf);
+    delete vf;
+    error = BASS_ERROR_FORMAT;
+    return nullptr;
+  }
+  StreamFormat format;
+  format.rate = static_cast<unsigned>(info->rate);
+  format.channels = static_cast<unsigned>(info->channels);
+  format.ctype = BASS_CTYPE_STREAM_OGG;
+  error = BASS_OK;
+  return std::make_unique<OggDecoder>(std::move(source), vf, format);
+}
+
+}  // namespace tav::audio

@@ -1,0 +1,153 @@
+#include "user_stream.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "sample_convert.h"
+#include "wait_hook.h"
+
+namespace tav::audio {
+
+UserStream::UserStream(unsigned rate, unsigned channels, uint32_t flags, STREAMPROC* proc, void* user,
+                       unsigned buffer_ms, uint32_t device_number)
+    : Channel(rate, channels, flags, BASS_CTYPE_STREAM),
+      proc_(proc),
+      user_(user),
+      device_number_(device_number),
+      sample_bytes_((flags & BASS_SAMPLE_FLOAT) ? 4 : (flags & BASS_SAMPLE_8BITS) ? 1 : 2),
+      capacity_frames_(std::max<size_t>(1, static_cast<size_t>(uint64_t{rate} * buffer_ms / 1000))) {
+  ring_.resize(capacity_frames_ * channels);
+}
+
+void UserStream::play(bool restart) {
+  std::lock_guard lock(state_mutex_);
+  if (restart || (state_ == State::Stopped && ending_ && filled_frames_ == 0)) {
+    ++generation_;
+    read_frame_ = 0;
+    filled_frames_ = 0;
+    phase_ = 0;
+    ending_ = false;
+  }
+  state_ = State::Playing;
+}
+
+void UserStream::pause() {
+  std::lock_guard lock(state_mutex_);
+  if (state_ == State::Playing) state_ = State::Paused;
+}
+
+void UserStream::stop() {
+  {
+    std::lock_guard lock(state_mutex_);
+    state_ = State::Stopped;
+  }
+  lock_while_serving(proc_mutex_);  // a running procedure call ends first
+  proc_mutex_.unlock();
+}
+
+uint32_t UserStream::activity() {
+  std::lock_guard lock(state_mutex_);
+  switch (state_) {
+    case State::Playing: return BASS_ACTIVE_PLAYING;
+    case State::Paused: return BASS_ACTIVE_PAUSED;
+    default: return BASS_ACTIVE_STOPPED;
+  }
+}
+
+void UserStream::push(const uint8_t* data, size_t frames) {
+  size_t write = (read_frame_ + filled_frames_) % capacity_frames_;
+  for (size_t f = 0; f < frames; ++f) {
+    int16_t* dst = &ring_[write * channels_];
+    const uint8_t* src = data + f * channels_ * sample_bytes_;
+    for (unsigned c = 0; c < channels_; ++c) {
+      if (sample_bytes_ == 2) {
+        int16_t v;
+        std::memcpy(&v, src + c * 2, 2);
+        dst[c] = v;
+      } else if (sample_bytes_ == 1) {
+        dst[c] = static_cast<int16_t>((src[c] - 128) * 256);
+      } else {
+        float v;
+        std::memcpy(&v, src + c * 4, 4);
+        dst[c] = float_to_int16(v);
+      }
+    }
+    write = (write + 1) % capacity_frames_;
+  }
+  filled_frames_ += frames;
+}
+
+void UserStream::refill() {
+  std::lock_guard proc_lock(proc_mutex_);
+  size_t free_frames = 0;
+  uint64_t generation = 0;
+  {
+    std::lock_guard lock(state_mutex_);
+    if (state_ != State::Playing || ending_) return;
+    free_frames = capacity_frames_ - filled_frames_;
+    generation = generation_;
+  }
+  if (free_frames == 0) return;
+  const size_t frame_size = size_t{channels_} * sample_bytes_;
+  const size_t bytes = free_frames * frame_size;
+  fill_buffer_.resize(bytes);
+  requested_bytes_ += bytes;
+  const DWORD result = proc_(handle, fill_buffer_.data(), static_cast<DWORD>(bytes), user_);
+  const bool end = (result & BASS_STREAMPROC_END) != 0;
+  const size_t written = result == static_cast<DWORD>(-1) ? 0 : std::min<size_t>(result & ~BASS_STREAMPROC_END, bytes);
+  std::lock_guard lock(state_mutex_);
+  if (generation != generation_ || state_ == State::Stopped) return;
+  push(fill_buffer_.data(), written / frame_size);
+  if (end || result == static_cast<DWORD>(-1)) ending_ = true;
+}
+
+float UserStream::sample(size_t frame_index, unsigned channel) const {
+  return static_cast<float>(ring_[((read_frame_ + frame_index) % capacity_frames_) * channels_ + channel]);
+}
+
+size_t UserStream::mix_into(float* acc, size_t frames, unsigned device_rate, unsigned device_channels) {
+  std::lock_guard lock(state_mutex_);
+  if (state_ != State::Playing) return 0;
+  const int64_t now = steady_clock_us();
+  const float volume = volume_.value_at(now);
+  const double step = static_cast<double>(freq_.value_at(now)) / device_rate;
+  const float from = last_volume_ < 0 ? volume : last_volume_;
+  last_volume_ = volume;
+
+  // Stream channels onto device channels: mono to all, the rest in turn (extras at half level).
+  size_t done = 0;
+  for (; done < frames; ++done) {
+    if (filled_frames_ == 0) break;
+    const bool need_next = phase_ != 0;
+    if (need_next && filled_frames_ < 2 && !ending_) break;  // wait for more data
+    const float v = (from == volume ? volume : from + (volume - from) * static_cast<float>(done) / frames) *
+                    (1.0f / kInt16Scale);
+    float* out = acc + done * device_channels;
+    for (unsigned c = 0; c < channels_; ++c) {
+      float s = sample(0, c);
+      if (need_next) {
+        const float b = filled_frames_ >= 2 ? sample(1, c) : s;
+        s += (b - s) * static_cast<float>(phase_);
+      }
+      s *= v;
+      if (channels_ == 1) {
+        for (unsigned d = 0; d < device_channels; ++d) out[d] += s;
+      } else {
+        out[c % device_channels] += c < device_channels ? s : 0.5f * s;
+      }
+    }
+    phase_ += step;
+    while (phase_ >= 1.0 && filled_frames_ > 0) {
+      phase_ -= 1.0;
+      read_frame_ = (read_frame_ + 1) % capacity_frames_;
+      --filled_frames_;
+    }
+  }
+  if (ending_ && filled_frames_ == 0) {
+    state_ = State::Stopped;
+    phase_ = 0;
+  }
+  return done;
+}
+
+}  // namespace tav::audio
