@@ -1,0 +1,77 @@
+#include "pitch_resampler.h"
+
+#include <cmath>
+
+namespace lentaro {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kAttenuationDb = 50.0;
+constexpr float kTransitionWidth = 0.00066666666f;
+
+// Modified Bessel function of order 0 by its power series.
+double besselI0(double x) {
+  double sum = 1.0, c = 1.0;
+  for (int k = 1; k < 500; ++k) {
+    c *= x * x / (4.0 * k * k);
+    sum += c;
+    if (c <= sum * 1e-7) break;
+  }
+  return sum;
+}
+
+double kaiserBeta(double attenuation) {
+  if (attenuation >= 50.0) return 0.1102 * (attenuation - 8.71);
+  if (attenuation >= 21.0)
+    return 0.5842 * std::pow(attenuation - 21.0, 0.4) + 0.07886 * (attenuation - 21.0);
+  return 0.0;
+}
+
+}  // namespace
+
+PitchResampler::PitchResampler() {
+  const double beta = kaiserBeta(kAttenuationDb);
+  // Filter order 2 trunc((A - 8) / (28.72 width)) + 1 = 4387 gives 14 taps per phase.
+  static_assert(kTaps == (2 * int((kAttenuationDb - 8.0) / (28.72 * 0.00066666666)) + 1) / kPhases);
+  const int half = kPhases * kTaps / 2;
+  const double i0Beta = besselI0(beta);
+  auto set = [&](int index, double value) { rows_[index % kPhases][index / kPhases] = float(value); };
+  set(0, 0.0);
+  set(half, 1.0);
+  for (int f = 1; f < half; ++f) {
+    const double r = double(f) / half;
+    const double window = besselI0(beta * std::sqrt(1.0 - r * r)) / i0Beta;
+    // the sinc vanishes at every multiple of the phase count
+    const double sinc = (f % kPhases == 0) ? 0.0 : kPhases * std::sin(kPi * f / kPhases) / (kPi * f);
+    set(half - f, window * sinc);
+    set(half + f, window * sinc);
+  }
+}
+
+float PitchResampler::stepForPitch(float semitones) {
+  return float(kPhases) * std::exp2(semitones / 12.0f);
+}
+
+void PitchResampler::setPitch(float semitones) {
+  step_ = stepForPitch(semitones);
+  position_ = 0.0f;
+}
+
+float PitchResampler::nextOutput(bool& more) {
+  if (position_ < float(kPhases)) {
+    recent_[0] = current_;
+    const auto& row = rows_[int(position_)];
+    float y = 0.0f;
+    for (int t = 0; t < kTaps; ++t) y += row[t] * recent_[t];
+    position_ += step_;
+    more = true;
+    return y;
+  }
+  position_ -= float(kPhases);
+  for (int t = kTaps - 1; t > 0; --t) recent_[t] = recent_[t - 1];
+  recent_[1] = current_;
+  more = false;
+  return 0.0f;
+}
+
+}  // namespace lentaro

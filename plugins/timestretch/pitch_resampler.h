@@ -1,0 +1,39 @@
+// Polyphase FIR interpolator that moves a sample stream's pitch by up to a
+// semitone: 300 phases of 14 taps from a Kaiser-window design, nearest lower
+// phase, no interpolation between phases.
+#pragma once
+
+#include <array>
+
+namespace lentaro {
+
+class PitchResampler {
+ public:
+  static constexpr int kPhases = 300;
+  static constexpr int kTaps = 14;
+  static constexpr int kDelay = kTaps / 2;  // input samples of delay (the filter's centre)
+
+  PitchResampler();
+
+  // Step between outputs in 1/300 of an input sample for a pitch offset in semitones.
+  static float stepForPitch(float semitones);
+
+  // step := 300 * 2^(p / 12); position := 0. History and current input are kept.
+  void setPitch(float semitones);
+  void setInput(float sample) { current_ = sample; }
+  // Next output for the current input; more is false (and the result 0) once the
+  // current input is consumed, which pushes it into the history.
+  float nextOutput(bool& more);
+
+  float step() const { return step_; }
+  float coefficient(int index) const { return rows_[index % kPhases][index / kPhases]; }
+
+ private:
+  float position_ = 0.0f;
+  float step_ = 0.0f;
+  float current_ = 0.0f;
+  std::array<float, kTaps> recent_{};  // [0] the current input, [t] the input t samples back
+  std::array<std::array<float, kTaps>, kPhases> rows_{};
+};
+
+}  // namespace lentaro
