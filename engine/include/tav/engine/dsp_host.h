@@ -1,0 +1,75 @@
+// The host side of Winamp DSP plug-ins: one library at a time, its module
+// table, the module calls, and the block pass of the sample path.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "tav/engine/winamp_dsp.h"
+
+namespace tav::engine {
+
+// Opens libraries and finds their entries; the Win32 loader in the program,
+// fakes in tests.
+class TDspLibraryLoader {
+ public:
+  virtual ~TDspLibraryLoader() = default;
+  virtual void* Load(const std::string& path) = 0;  // null when it cannot be loaded
+  virtual void* Entry(void* library, const char* name) = 0;
+  virtual void Free(void* library) = 0;
+};
+
+// The loader the host uses. In the Windows build it starts as the Win32
+// loader; elsewhere as none (nothing loads) until a test sets one.
+void SetDspLibraryLoader(TDspLibraryLoader* loader);
+TDspLibraryLoader* GetDspLibraryLoader();
+
+inline constexpr int32_t kDspModuleTableSize = 32768;
+
+// Host state.
+extern void* DspLibHandle;
+extern void* DspGetHeaderProc;
+extern winampDSPHeader* DspLibHeader;
+extern std::array<winampDSPModule*, kDspModuleTableSize> DspModuleTable;
+extern int32_t DspLibModuleCount;
+extern std::atomic<bool> DspLibLoaded;
+extern std::atomic<int32_t> DspLastResult;
+// Sample-path calls (DspPassBlock) between their start and their end. Stopping
+// a module waits for it to reach 0 before Quit and freeing the library.
+extern std::atomic<int32_t> DspCallsInFlight;
+// How long stopping waits for a running call, in milliseconds. When the call
+// has not ended by then the library is forgotten but left loaded.
+extern int32_t DspStopWaitMs;
+
+// Loads the library and lists its modules. An earlier library is stopped (if
+// started) or freed first.
+void LoadDSP(const std::string& path, HWND parent);
+std::string GetDSPDescription();
+std::string GetDSPModuleDescription(int32_t index);
+int32_t GetDSPModuleCount();
+void InitDSPModule(int32_t index);
+void ConfigDSPModule(int32_t index);
+// Clears DspActive and waits for a running call before the module's Quit.
+void QuitDSPModule(int32_t index);
+// Frees the library (after waiting for a running call).
+void UnloadDSP();
+// The stop command as a whole: DspActive off, wait, Quit, free.
+void StopDSP();
+
+// Calls the module's ModifySamples when a library is loaded and the index is
+// valid; otherwise passes the block (returns numsamples).
+int32_t DSPModifySamples(int32_t index, int16_t* samples, int32_t numsamples, int32_t bps, int32_t nch,
+                         int32_t srate);
+
+// A module's frame count limited to 0..roomFrames.
+int32_t ClampModuleFrames(int32_t frames, int32_t roomFrames);
+
+// The sample path's DSP pass over one block: when DspActive, calls module
+// DspModuleIndex under the foreign-call guard and returns its frame count
+// limited to roomFrames. A fault or exception clears DspActive and returns
+// `frames` (the block stands as it is). Without DspActive returns `frames`.
+int32_t DspPassBlock(int16_t* samples, int32_t frames, int32_t nch, int32_t srate, int32_t roomFrames);
+
+}  // namespace tav::engine

@@ -1,0 +1,44 @@
+// The output stream's fill procedure (the block pump) with the VST bridge, the
+// Winamp DSP pass and the level tap, and the level queries of the meters.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "bass.h"
+#include "tav/engine/float_planes.h"
+
+namespace tav::engine {
+
+// Stream procedure of OutStream: fills `buffer` with `length` bytes pulled in
+// 4608-byte blocks from DecodeStream. Returns the bytes written; at the end of
+// the decoder they are or'ed with BASS_STREAMPROC_END (the flag alone when
+// nothing was written).
+DWORD BASSCALLBACK OutputStreamProc(HSTREAM handle, void* buffer, DWORD length, void* user);
+
+// Empties the carry-over (a new stream, or a seek of a playing one). Call only
+// while the fill procedure cannot run.
+void ResetPump();
+
+// Runs VstPassItem over one block of 16-bit samples in place.
+void ProcessVstBlock(int32_t channels, int16_t* samples, int32_t bytes);
+
+// Measures one block's peaks through LevelBuffers; the block is written back
+// rescaled by 32767/32768.
+void ProcessLevelTap(int32_t channels, int16_t* samples, int32_t bytes);
+
+// Updates PeakL and PeakR from planes 0 and 1, every second frame.
+void TrackPeaks(const TAVDArrayOfSingleDynArray& planes, int32_t frames);
+
+// Level in pixels: log10(peak) x scale x 3 + offset, 0 for a peak of 1e-5 or less.
+int32_t GetVuLevel(std::string_view side, int32_t offset, int32_t scale);
+
+// Peak in whole dB, "%.2d"; "00" for a peak of 1e-5 or less.
+std::string GetVuDbText(std::string_view side);
+
+// Float to 16-bit as the bridge and tap do it: clamp to -1..1, x 32767,
+// nearest integer with ties to even.
+int16_t FloatToSample(float value);
+
+}  // namespace tav::engine

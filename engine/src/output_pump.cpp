@@ -1,0 +1,194 @@
+#include "tav/engine/output_pump.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "tav/engine/dsp_host.h"
+#include "tav/engine/foreign_call.h"
+#include "tav/engine/globals.h"
+#include "tav/engine/vst_pass.h"
+
+namespace tav::engine {
+
+namespace {
+
+int32_t SampleChannels() { return ProcChannels > 0 ? ProcChannels : 2; }
+
+// Nearest integer, ties to even, whatever rounding mode a plug-in left set.
+int32_t RoundHalfEven(double x) {
+  const double down = std::floor(x);
+  const double rest = x - down;
+  int32_t r = static_cast<int32_t>(down);
+  if (rest > 0.5 || (rest == 0.5 && (r & 1) != 0)) ++r;
+  return r;
+}
+
+void SamplesToPlanes(const int16_t* samples, int32_t channels, int32_t frames, float scale,
+                     TAVDArrayOfSingleDynArray& planes) {
+  for (int32_t i = 0; i < channels; ++i) {
+    float* plane = planes[i].data();
+    for (int32_t j = 0; j < frames; ++j) plane[j] = static_cast<float>(samples[j * channels + i]) * scale;
+  }
+}
+
+void PlanesToSamples(const TAVDArrayOfSingleDynArray& planes, int32_t channels, int32_t frames,
+                     int16_t* samples) {
+  for (int32_t i = 0; i < channels; ++i) {
+    const float* plane = planes[i].data();
+    for (int32_t j = 0; j < frames; ++j) samples[j * channels + i] = FloatToSample(plane[j]);
+  }
+}
+
+float Peak(std::string_view side, bool& found) {
+  found = false;
+  if (side == "L") {
+    found = true;
+    return PeakL.load(std::memory_order_relaxed);
+  }
+  if (side == "R") {
+    found = true;
+    return PeakR.load(std::memory_order_relaxed);
+  }
+  return 0.0f;
+}
+
+}  // namespace
+
+int16_t FloatToSample(float value) {
+  if (std::isnan(value)) return 0;  // a plug-in's NaN is silence, not an undefined conversion
+  const double scaled = static_cast<double>(ClampSingle(value, -1.0f, 1.0f)) * static_cast<double>(kVstToInt);
+  return static_cast<int16_t>(RoundHalfEven(scaled));
+}
+
+void ResetPump() {
+  CarryLen = 0;
+  LastBlockBytes = 0;
+}
+
+DWORD BASSCALLBACK OutputStreamProc(HSTREAM, void* buffer, DWORD length, void*) {
+  PumpOut = static_cast<uint8_t*>(buffer);
+  PumpWanted = static_cast<int32_t>(std::min<DWORD>(length, 0x7FFFFFFF));
+
+  // What the last block left over comes first.
+  if (CarryLen > 0) {
+    PumpCarryTaken = std::min(PumpWanted, CarryLen);
+    std::memcpy(PumpOut, CarryBuf, static_cast<size_t>(PumpCarryTaken));
+    CarryLen -= PumpCarryTaken;
+    if (CarryLen > 0) std::memmove(CarryBuf, CarryBuf + PumpCarryTaken, static_cast<size_t>(CarryLen));
+    PumpOut += PumpCarryTaken;
+    PumpWanted -= PumpCarryTaken;
+  }
+
+  const int32_t nch = SampleChannels();
+  const int32_t frameBytes = 2 * nch;
+  const int32_t roomFrames = kPumpBufferBytes / frameBytes;
+  bool endOfData = false;
+  while (PumpWanted > 0) {
+    int32_t bytes = static_cast<int32_t>(BASS_ChannelGetData(DecodeStream, WorkBuf, kPumpBlockBytes));
+    LastBlockBytes = bytes;
+    if (bytes <= 0) {
+      endOfData = true;
+      break;
+    }
+    int16_t* samples = reinterpret_cast<int16_t*>(WorkBuf);
+    if (VstActive.load(std::memory_order_relaxed) != 0) ProcessVstBlock(nch, samples, bytes);
+    PumpRawBytes = bytes;
+
+    const int32_t frames = bytes / frameBytes;
+    const int32_t result =
+        DspPassBlock(samples, frames, nch, static_cast<int32_t>(ChannelInfo.freq), roomFrames);
+    if (result != frames) {
+      bytes = result * frameBytes;
+      LastBlockBytes = bytes;
+    }
+
+    ProcessLevelTap(nch, samples, PumpRawBytes);
+
+    if (bytes > PumpWanted) {
+      std::memcpy(PumpOut, WorkBuf, static_cast<size_t>(PumpWanted));
+      CarryLen = bytes - PumpWanted;
+      std::memcpy(CarryBuf, WorkBuf + PumpWanted, static_cast<size_t>(CarryLen));
+      PumpOut += PumpWanted;
+      PumpWanted = 0;
+    } else {
+      std::memcpy(PumpOut, WorkBuf, static_cast<size_t>(bytes));
+      PumpOut += bytes;
+      PumpWanted -= bytes;
+    }
+  }
+
+  const DWORD written = length - static_cast<DWORD>(PumpWanted);
+  if (endOfData) return written > 0 ? (written | BASS_STREAMPROC_END) : BASS_STREAMPROC_END;
+  return written;
+}
+
+void ProcessVstBlock(int32_t channels, int16_t* samples, int32_t bytes) {
+  TVstPassItem* plugin = VstPassItem.load();
+  if (plugin == nullptr || channels <= 0) {
+    VstActive.store(0, std::memory_order_relaxed);
+    return;
+  }
+  const TForeignCallResult r = CallForeign([&] {
+    const int32_t frames = bytes / (2 * channels);
+    plugin->SetBlockSizeAndSampleRate(frames, static_cast<float>(ChannelInfo.freq));
+    const int32_t planes = std::max({channels, plugin->numInputs(), plugin->numOutputs()});
+    VstBuffers.Resize(static_cast<size_t>(planes), static_cast<size_t>(frames));
+    SamplesToPlanes(samples, channels, frames, kVstToFloat, VstBuffers);
+    if (VstEnabled.load(std::memory_order_relaxed) != 0) plugin->ProcessReplacing(VstBuffers, VstBuffers, frames);
+    PlanesToSamples(VstBuffers, channels, frames, samples);
+  });
+  if (r != TForeignCallResult::Ok) {
+    bool active = false;
+    CallForeign([&] { active = plugin->Active(); });
+    VstActive.store(active ? -1 : 0, std::memory_order_relaxed);
+  }
+}
+
+void ProcessLevelTap(int32_t channels, int16_t* samples, int32_t bytes) {
+  if (channels <= 0 || bytes <= 0) return;
+  try {
+    const int32_t frames = bytes / (2 * channels);
+    LevelBuffers.Resize(static_cast<size_t>(std::max<int32_t>({SampleChannels(), channels, 2})),
+                        static_cast<size_t>(frames));
+    SamplesToPlanes(samples, channels, frames, kLevelToFloat, LevelBuffers);
+    TrackPeaks(LevelBuffers, frames);
+    PlanesToSamples(LevelBuffers, channels, frames, samples);
+  } catch (...) {
+  }
+}
+
+void TrackPeaks(const TAVDArrayOfSingleDynArray& planes, int32_t frames) {
+  if (planes.size() < 2) return;
+  float peakL = PeakL.load(std::memory_order_relaxed);
+  float peakR = PeakR.load(std::memory_order_relaxed);
+  const float* left = planes[0].data();
+  const float* right = planes[1].data();
+  for (int32_t j = 0; j < frames - 1; j += 2) {
+    peakL *= 0.9999f;
+    peakR *= 0.9999f;
+    if (std::fabs(left[j]) > peakL) peakL = std::fabs(left[j]);
+    if (std::fabs(right[j]) > peakR) peakR = std::fabs(right[j]);
+  }
+  PeakL.store(peakL, std::memory_order_relaxed);
+  PeakR.store(peakR, std::memory_order_relaxed);
+}
+
+int32_t GetVuLevel(std::string_view side, int32_t offset, int32_t scale) {
+  bool found = false;
+  const float peak = Peak(side, found);
+  if (!found || !(static_cast<double>(peak) > 1e-5)) return 0;
+  return RoundHalfEven(std::log10(static_cast<double>(peak)) * scale * 3.0 + offset);
+}
+
+std::string GetVuDbText(std::string_view side) {
+  bool found = false;
+  const float peak = Peak(side, found);
+  if (!found || !(static_cast<double>(peak) > 1e-5)) return "00";
+  char text[16];
+  std::snprintf(text, sizeof text, "%.2d", RoundHalfEven(20.0 * std::log10(static_cast<double>(peak))));
+  return text;
+}
+
+}  // namespace tav::engine

@@ -1,0 +1,109 @@
+#include "tav/engine/stream_chain.h"
+
+#include "bass_fx.h"
+#include "tav/engine/globals.h"
+#include "tav/engine/output_pump.h"
+
+namespace tav::engine {
+
+namespace {
+
+constexpr const char* kUrlName = "URL Files";
+
+std::string FileNamePart(const std::string& path) {
+  const auto cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+// Frees a decoder that no stage has taken over.
+void FreeDecoder(DWORD decoder, bool isTracker) {
+  if (isTracker)
+    BASS_MusicFree(decoder);
+  else
+    BASS_StreamFree(decoder);
+}
+
+}  // namespace
+
+bool OpenStream(const std::string& name, bool isURL) {
+  // The output first: once it is freed the fill procedure no longer runs.
+  BASS_StreamFree(OutStream);
+  BASS_StreamFree(DecodeStream);
+  OutStream = 0;
+  DecodeStream = 0;
+  ResetPump();
+  CompatActive = CompatBuffer;
+
+  bool isTracker = false;
+  DWORD decoder = isURL ? BASS_StreamCreateURL(name.c_str(), 0, kDecoderFlags, nullptr, nullptr)
+                        : BASS_StreamCreateFile(FALSE, name.c_str(), 0, 0, kDecoderFlags);
+  if (decoder == 0) {
+    decoder = BASS_MusicLoad(FALSE, name.c_str(), 0, 0, kTrackerFlags, 0);
+    isTracker = decoder != 0;
+  }
+  if (decoder == 0) return false;
+
+  DWORD source = decoder;
+  if (!CompatActive) {
+    source = BASS_FX_ReverseCreate(decoder, kReverseBlockSeconds, kFxStageFlags);
+    if (source == 0) {
+      FreeDecoder(decoder, isTracker);
+      return false;
+    }
+  }
+  DecodeStream = BASS_FX_TempoCreate(source, kFxStageFlags);
+  if (DecodeStream == 0) {
+    if (source == decoder)
+      FreeDecoder(decoder, isTracker);
+    else
+      BASS_StreamFree(source);  // the reverse stage frees the decoder with it
+    return false;
+  }
+
+  if (isURL) {
+    CurrentPath = kUrlName;
+    CurrentTitle = kUrlName;
+  } else {
+    CurrentPath = name;
+    CurrentTitle = FileNamePart(name);
+    CurrentFile = name;
+  }
+
+  ChannelInfo = BASS_CHANNELINFO{};
+  BASS_ChannelGetInfo(DecodeStream, &ChannelInfo);
+  ProcChannels = static_cast<int8_t>(ChannelInfo.chans >= 2 ? (ChannelInfo.chans > 127 ? 127 : ChannelInfo.chans) : 2);
+
+  if ((ChannelInfo.flags & BASS_SAMPLE_8BITS) != 0)
+    OutStream = 0;
+  else
+    OutStream = BASS_StreamCreate(ChannelInfo.freq, ChannelInfo.chans, 0, &OutputStreamProc, nullptr);
+
+  if (!CompatActive)
+    BASS_ChannelSetAttribute(BASS_FX_TempoGetSource(DecodeStream), BASS_ATTRIB_REVERSE_DIR,
+                             static_cast<float>(BASS_FX_RVS_FORWARD));
+  return true;
+}
+
+void PlayCommand(std::string_view command, bool restart) {
+  if (command == "PLAY")
+    BASS_ChannelPlay(OutStream, restart ? TRUE : FALSE);
+  else if (command == "PAUSE")
+    BASS_ChannelPause(OutStream);
+  else if (command == "STOP")
+    BASS_ChannelStop(OutStream);
+}
+
+void SeekTenths(int32_t tenths) {
+  const bool wasPlaying = BASS_ChannelIsActive(OutStream) == BASS_ACTIVE_PLAYING;
+  if (wasPlaying) BASS_ChannelStop(OutStream);
+  const QWORD bytes = BASS_ChannelSeconds2Bytes(DecodeStream, tenths / 10.0);
+  BASS_ChannelSetPosition(DecodeStream, bytes, BASS_POS_BYTE);
+  if (wasPlaying) {
+    // The stop has waited for a running fill: what it carried belongs to the
+    // old position.
+    ResetPump();
+    BASS_ChannelPlay(OutStream, TRUE);
+  }
+}
+
+}  // namespace tav::engine
