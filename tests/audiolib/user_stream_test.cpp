@@ -1,0 +1,171 @@
+// User streams on a device driven by hand: what the procedure is asked for, what the
+// mixer makes of it (exact at equal rates, resampled otherwise), END, restart, stop.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "device.h"
+#include "library_config.h"
+#include "user_stream.h"
+
+namespace tav::audio {
+namespace {
+
+class FakeOutput : public OutputBackend {
+ public:
+  size_t room = 0;  // frames the next update may write
+  std::vector<int16_t> written;
+  size_t audible = 0;
+  unsigned rate() const override { return 44100; }
+  unsigned channels() const override { return 2; }
+  size_t writable_frames(unsigned) override { return std::exchange(room, 0); }
+  void write(const int16_t* f, size_t count, size_t a) override {
+    written.insert(written.end(), f, f + count * 2);
+    audible += a;
+  }
+  unsigned latency_ms() const override { return 0; }
+};
+
+// A stereo ramp; END after `end_after` frames when set.
+struct Ramp {
+  int16_t next = 1;
+  size_t frames = 0;
+  size_t end_after = 0;
+  std::vector<DWORD> requests;
+  int sleep_ms = 0;
+  std::atomic<bool> inside{false};
+};
+
+DWORD BASSCALLBACK ramp_proc(HSTREAM, void* buffer, DWORD length, void* user) {
+  auto* r = static_cast<Ramp*>(user);
+  r->inside = true;
+  if (r->sleep_ms) std::this_thread::sleep_for(std::chrono::milliseconds(r->sleep_ms));
+  r->requests.push_back(length);
+  auto* s = static_cast<int16_t*>(buffer);
+  size_t n = length / 4;
+  bool end = false;
+  if (r->end_after && r->frames + n >= r->end_after) n = r->end_after - r->frames, end = true;
+  for (size_t i = 0; i < n; ++i, ++r->frames) {
+    s[2 * i] = r->next;
+    s[2 * i + 1] = static_cast<int16_t>(-r->next);
+    r->next = static_cast<int16_t>(r->next == 32767 ? 1 : r->next + 1);
+  }
+  r->inside = false;
+  return static_cast<DWORD>(n * 4) | (end ? BASS_STREAMPROC_END : 0);
+}
+
+struct Rig {
+  LibraryConfig config;
+  FakeOutput* out;
+  std::unique_ptr<Device> device;
+  std::shared_ptr<UserStream> stream;
+  Ramp ramp;
+
+  explicit Rig(unsigned buffer_ms = 100, unsigned rate = 44100) {
+    auto backend = std::make_unique<FakeOutput>();
+    out = backend.get();
+    device = std::make_unique<Device>(std::move(backend), config);
+    stream = std::make_shared<UserStream>(rate, 2, 0, ramp_proc, &ramp, buffer_ms, 0);
+    device->attach(stream);
+  }
+  void update(size_t room) {
+    out->room = room;
+    device->update();
+  }
+};
+
+TEST(UserStream, AsksForTheWholeBufferFirstThenForWhatWasConsumed) {
+  Rig rig(100);  // 4410 frames
+  rig.update(0);
+  EXPECT_TRUE(rig.ramp.requests.empty()) << "no procedure calls before play";
+  rig.stream->play(false);
+  rig.update(1000);
+  rig.update(300);
+  ASSERT_EQ(rig.ramp.requests.size(), 2u);
+  EXPECT_EQ(rig.ramp.requests[0], 4410u * 4);
+  EXPECT_EQ(rig.ramp.requests[1], 1000u * 4);
+  EXPECT_EQ(rig.stream->activity(), static_cast<uint32_t>(BASS_ACTIVE_PLAYING));
+}
+
+TEST(UserStream, MixAtTheDeviceRateIsExactlyTheRamp) {
+  Rig rig(100);
+  rig.stream->play(false);
+  for (int i = 0; i < 20; ++i) rig.update(1000);
+  ASSERT_EQ(rig.out->written.size(), 40000u);
+  for (size_t i = 0; i < 20000; ++i) {
+    ASSERT_EQ(rig.out->written[2 * i], static_cast<int16_t>(i + 1)) << i;
+    ASSERT_EQ(rig.out->written[2 * i + 1], static_cast<int16_t>(-(int)(i + 1))) << i;
+  }
+}
+
+TEST(UserStream, RateAttributeResamplesAndVolumeScales) {
+  Rig rig(100);
+  rig.stream->set_attribute(BASS_ATTRIB_FREQ, 88200);  // twice as fast: every other frame
+  rig.stream->play(false);
+  rig.update(1000);
+  for (size_t i = 0; i < 1000; ++i) ASSERT_EQ(rig.out->written[2 * i], static_cast<int16_t>(2 * i + 1)) << i;
+
+  rig.stream->set_attribute(BASS_ATTRIB_FREQ, 22050);  // half speed: each input frame, then a midpoint
+  rig.update(20);
+  const int16_t* w = rig.out->written.data() + 2 * 1000;
+  for (int k = 0; k < 20; k += 2) EXPECT_EQ(w[2 * k], 2001 + k / 2) << k;
+  for (int k = 1; k < 20; k += 2) EXPECT_NEAR(w[2 * k], 2001 + k / 2.0, 0.5) << k;
+
+  // volume acts at the mix: the block after a change ramps to it, later blocks hold it
+  rig.stream->set_attribute(BASS_ATTRIB_FREQ, 44100);
+  rig.stream->set_attribute(BASS_ATTRIB_VOL, 0.25f);
+  rig.update(100);
+  rig.update(100);
+  const int16_t* v = rig.out->written.data() + 2 * 1120;
+  for (int k = 0; k < 100; ++k) EXPECT_EQ(v[2 * k], static_cast<int16_t>(std::nearbyint(0.25 * (2111 + k)))) << k;
+}
+
+TEST(UserStream, EndPlaysTheTailThenStops) {
+  Rig rig(100);
+  rig.ramp.end_after = 1500;
+  rig.stream->play(false);
+  rig.update(1000);
+  EXPECT_EQ(rig.stream->activity(), static_cast<uint32_t>(BASS_ACTIVE_PLAYING));
+  rig.update(1000);
+  EXPECT_EQ(rig.stream->activity(), static_cast<uint32_t>(BASS_ACTIVE_STOPPED));
+  EXPECT_EQ(rig.ramp.requests.size(), 1u) << "no call after the end flag";
+  EXPECT_EQ(rig.out->audible, 1500u);
+  EXPECT_EQ(rig.out->written[2 * 1499], 1500);
+  EXPECT_EQ(rig.out->written[2 * 1500], 0);
+}
+
+TEST(UserStream, RestartFlushesPauseKeeps) {
+  Rig rig(100);
+  rig.stream->play(false);
+  rig.update(1000);  // frames 1..4410 buffered, 1..1000 played
+  rig.stream->pause();
+  EXPECT_EQ(rig.stream->activity(), static_cast<uint32_t>(BASS_ACTIVE_PAUSED));
+  rig.update(500);
+  rig.stream->play(false);
+  rig.update(10);
+  EXPECT_EQ(rig.out->written[2 * 1500], 1001) << "resume continues with the buffered data";
+  rig.stream->play(true);
+  rig.update(10);
+  EXPECT_EQ(rig.ramp.requests.back(), 4410u * 4) << "a restart refills the whole buffer";
+  EXPECT_EQ(rig.out->written[2 * 1510], 5411) << "what was buffered before the restart is dropped";
+}
+
+TEST(UserStream, StopWaitsForARunningProcedureCall) {
+  Rig rig(100);
+  rig.ramp.sleep_ms = 150;
+  rig.stream->play(false);
+  std::thread update([&] { rig.update(100); });
+  while (!rig.ramp.inside) std::this_thread::yield();
+  rig.stream->stop();
+  EXPECT_FALSE(rig.ramp.inside) << "stop returned while the procedure was running";
+  update.join();
+  const size_t calls = rig.ramp.requests.size();
+  rig.update(100);
+  EXPECT_EQ(rig.ramp.requests.size(), calls);
+}
+
+}  // namespace
+}  // namespace tav::audio
