@@ -25,9 +25,11 @@ class StretchRunner {
     const int written = engine_.process(out.data(), int(out.size()), input_.data(), int(input_.size()),
                                         &carried, input_.data());
     carry_ = carried;
-    const size_t old = output.size();
-    output.resize(old + size_t(written) / 2);
-    std::memcpy(output.data() + old, out.data(), size_t(written));
+    if (written > 0) {
+      const size_t old = output.size();
+      output.resize(old + size_t(written) / 2);
+      std::memcpy(output.data() + old, out.data(), size_t(written));
+    }
     return written / 2;
   }
 
