@@ -1,0 +1,84 @@
+#include "tav/player/startup.h"
+
+#include <windows.h>
+
+#include <string>
+
+#include "bass.h"
+#include "bass_fx.h"
+
+namespace tav::player {
+namespace {
+
+constexpr DWORD kRequiredVersion = 0x0204;  // high word of both libraries' versions
+
+const wchar_t kCaptionStop[] = L"出错啦!!!!!";
+const wchar_t kCaptionDevice[] = L"出错啦!!!";
+
+void ErrorBox(const std::wstring& text, const wchar_t* caption) {
+  MessageBoxW(nullptr, text.c_str(), caption, MB_OK | MB_ICONERROR);
+}
+
+// Device names come from the audio library as 8-bit text in the ANSI code page.
+std::wstring FromAnsi(const char* text) {
+  if (!text) return {};
+  int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+  if (n <= 1) return {};
+  std::wstring out(size_t(n - 1), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text, -1, out.data(), n);
+  return out;
+}
+
+int RunMessageLoop() {
+  MSG msg;
+  while (true) {
+    BOOL r = GetMessageW(&msg, nullptr, 0, 0);
+    if (r == 0) return int(msg.wParam);
+    if (r == -1) return 1;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+}  // namespace
+
+void InitAllDevices() {
+  BASS_DEVICEINFO info{};
+  for (DWORD device = 0; BASS_GetDeviceInfo(device, &info); ++device) {
+    if (!BASS_Init(int(device), 44100, 0, nullptr, nullptr)) {
+      ErrorBox(L"设备" + FromAnsi(info.name) + L"初始化失败,有可能不支持!!!", kCaptionDevice);
+    }
+  }
+}
+
+int MainBlock() {
+  if (HIWORD(BASS_GetVersion()) != kRequiredVersion) {
+    ErrorBox(L"BASS.Dll版本不合适,退出", kCaptionStop);
+    return 0;
+  }
+  if (HIWORD(BASS_FX_GetVersion()) != kRequiredVersion) {
+    ErrorBox(L"Bfxs.dll版本不合适,退出", kCaptionStop);
+    return 0;
+  }
+  InitAllDevices();
+  BASS_INFO info{};
+  if (BASS_GetInfo(&info) && info.dsver < 8) {
+    ErrorBox(L"您的DirectX 版本过低\r\n"
+             L"以下功能可能无法使用:\r\n"
+             L"均衡器\r\n"
+             L"混响\r\n"
+             L"高级回音\r\n"
+             L"慢拂移向\r\n"
+             L"\r\n"
+             L"请安装DirectX 8 及以上版本!!!",
+             kCaptionStop);
+  }
+  // The application object and the windows are created here, in their fixed
+  // order, as they are built; until then the loop runs with no window.
+  // Make sure the thread has a message queue before anyone posts to it.
+  MSG peek;
+  PeekMessageW(&peek, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+  return RunMessageLoop();
+}
+
+}  // namespace tav::player

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Installs everything and runs every test: the native build (with and without
+# sanitizers), and the Windows build under Wine. Exits non-zero when anything fails.
+set -uo pipefail
+. "$(dirname "$0")/common.sh"
+cd "$TAV_ROOT"
+
+if [ "$(id -u)" = 0 ]; then
+  bash scripts/install-packages.sh || exit 1
+fi
+
+passed=0; failed=0; status=0
+stage() { printf '\n=== %s (%s)\n' "$1" "$(date -u +%H:%M:%S)"; }
+run_ctest() {  # build-dir label [ctest args]
+  local dir=$1 label=$2; shift 2
+  local log="$dir/ctest.log"
+  ctest --test-dir "$dir" --output-on-failure --no-tests=error "$@" 2>&1 | tee "$log" | grep -vE '^ +[0-9]+/[0-9]+ Test +#[0-9]+: .* +Passed' 
+  local rc=${PIPESTATUS[0]}
+  local line; line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -1)
+  if [ -n "$line" ]; then
+    local total fail
+    fail=$(echo "$line" | sed -E 's/.*tests passed, ([0-9]+) tests failed out of ([0-9]+).*/\1/')
+    total=$(echo "$line" | sed -E 's/.*tests passed, ([0-9]+) tests failed out of ([0-9]+).*/\2/')
+    passed=$((passed + total - fail)); failed=$((failed + fail))
+  fi
+  [ "$rc" -eq 0 ] || { echo "FAILED: $label"; status=1; }
+}
+build() {  # build-dir label
+  if ! cmake --build "$1" -j "$TAV_JOBS" >"$1/build.log" 2>&1; then
+    grep -E 'error|Error|FAILED' "$1/build.log" | head -40
+    echo "FAILED: build $2"; status=1; return 1
+  fi
+}
+T0=$(date +%s)
+
+stage "native build"
+cmake -S . -B "$TAV_BUILD/ci-native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
+  build "$TAV_BUILD/ci-native" native && { stage "native tests"; run_ctest "$TAV_BUILD/ci-native" native -j "$TAV_JOBS"; }
+
+stage "native build with AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B "$TAV_BUILD/ci-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAV_SANITIZE=ON -DTAV_BENCHMARKS=OFF >/dev/null &&
+  build "$TAV_BUILD/ci-asan" asan && { stage "sanitizer tests"; ASAN_OPTIONS=detect_leaks=1 run_ctest "$TAV_BUILD/ci-asan" asan -j "$TAV_JOBS"; }
+
+if [ -n "${TAV_NATIVE_ONLY:-}" ]; then
+  echo "all: $passed passed, $failed failed"; exit $status
+fi
+stage "32-bit Windows build (the deliverables)"
+tav_configure_cross i686 "$TAV_BUILD/ci-win32" && build "$TAV_BUILD/ci-win32" win32
+if tav_can_run_32bit; then
+  stage "Windows tests under 32-bit Wine"
+  run_ctest "$TAV_BUILD/ci-win32" win32 -j 4
+else
+  echo "this machine cannot run 32-bit programs: the Windows tests run in the x86_64 build"
+  stage "64-bit Windows build (for the tests)"
+  tav_configure_cross x86_64 "$TAV_BUILD/ci-win64" && build "$TAV_BUILD/ci-win64" win64 &&
+    { stage "Windows tests under 64-bit Wine"; run_ctest "$TAV_BUILD/ci-win64" win64 -j 4; }
+fi
+
+stage "done in $(( $(date +%s) - T0 )) s"
+echo "all: $passed passed, $failed failed"
+exit $status
