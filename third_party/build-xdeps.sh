@@ -17,7 +17,7 @@ TC="$HERE/../cmake/mingw-$ARCH-posix.cmake"
 PKGS="libogg libvorbis mpg123 libopenmpt soundtouch googletest"
 
 stamp_inputs() {
-  cat "$HERE/build-xdeps.sh" "$TC"
+  cat "$HERE/build-xdeps.sh" "$TC" "$HERE/../cmake/mingw-posix-common.cmake"
   $T-g++-posix -dumpversion
 }
 STAMP=$(stamp_inputs | sha256sum | cut -c1-16)

@@ -1,0 +1,28 @@
+# Shared part of the mingw-w64 (posix thread model) toolchains; TAV_TRIPLE is set by the caller.
+set(CMAKE_C_COMPILER   ${TAV_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TAV_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER  ${TAV_TRIPLE}-windres)
+set(CMAKE_DLLTOOL      ${TAV_TRIPLE}-dlltool)
+set(CMAKE_AR           ${TAV_TRIPLE}-ar)
+set(CMAKE_RANLIB       ${TAV_TRIPLE}-ranlib)
+
+if(NOT TAV_XDEPS)
+  set(TAV_XDEPS "$ENV{TAV_XDEPS}")
+endif()
+set(CMAKE_FIND_ROOT_PATH /usr/${TAV_TRIPLE} ${TAV_XDEPS})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+if(TAV_XDEPS)
+  set(ENV{PKG_CONFIG_LIBDIR} "${TAV_XDEPS}/lib/pkgconfig")
+  set(ENV{PKG_CONFIG_PATH} "")
+  set(ENV{PKG_CONFIG_SYSROOT_DIR} "")
+endif()
+
+set(CMAKE_C_FLAGS_INIT   "${TAV_ARCH_FLAGS}")
+set(CMAKE_CXX_FLAGS_INIT "${TAV_ARCH_FLAGS}")
+set(CMAKE_EXE_LINKER_FLAGS_INIT    "-static")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
+
