@@ -14,6 +14,10 @@ extern "C" {
 /* stage flags */
 #define BASS_FX_FREESOURCE         0x10000  /* free the source with the stage */
 
+/* channel types (BASS_CHANNELINFO.ctype) */
+#define BASS_CTYPE_STREAM_TEMPO    0x1F200
+#define BASS_CTYPE_STREAM_REVERSE  0x1F201
+
 /* attributes */
 #define BASS_ATTRIB_TEMPO          0x10000  /* tempo change, percent */
 #define BASS_ATTRIB_TEMPO_PITCH    0x10001  /* pitch change, semitones */

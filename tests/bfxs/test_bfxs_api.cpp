@@ -1,0 +1,274 @@
+// The exported functions of bfxs over bass.dll channels.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <numbers>
+#include <vector>
+
+#include "bass_fx.h"
+#include "fake_bass.h"
+
+using tav::bfxs::test::make_pcm_stream;
+
+namespace {
+constexpr DWORD kStageFlags = BASS_STREAM_DECODE | BASS_FX_FREESOURCE;  // as the player passes them
+constexpr DWORD kDecoderFlags = BASS_STREAM_DECODE | BASS_STREAM_PRESCAN | BASS_SAMPLE_FX | BASS_SAMPLE_LOOP;
+
+std::vector<int16_t> tone(double freq, DWORD rate, size_t frames, DWORD chans, double amp = 8000) {
+  std::vector<int16_t> v(frames * chans);
+  for (size_t i = 0; i < frames; ++i)
+    for (DWORD c = 0; c < chans; ++c)
+      v[i * chans + c] = int16_t(std::lround(amp * std::sin(2 * std::numbers::pi * freq * i / rate)));
+  return v;
+}
+
+// left = frame - 10000, right = its negation
+std::vector<int16_t> ramp(size_t frames) {
+  std::vector<int16_t> v(frames * 2);
+  for (size_t i = 0; i < frames; ++i) {
+    v[2 * i] = int16_t(int(i) - 10000);
+    v[2 * i + 1] = int16_t(10000 - int(i));
+  }
+  return v;
+}
+
+// Pulls 4608-byte blocks, as the player's fill procedure does, until the end or `limit` bytes.
+std::vector<int16_t> drain(DWORD chan, size_t limit = SIZE_MAX) {
+  std::vector<int16_t> out, buf(4608 / 2);
+  while (out.size() * 2 < limit) {
+    const DWORD got = BASS_ChannelGetData(chan, buf.data(), 4608);
+    if (got == 0 || got == DWORD(-1)) break;
+    out.insert(out.end(), buf.begin(), buf.begin() + got / 2);
+  }
+  return out;
+}
+
+double zero_crossing_frequency(const std::vector<int16_t>& v, DWORD chans, double rate) {
+  const size_t frames = v.size() / chans;
+  double first = -1, last = -1;
+  int cycles = -1;
+  for (size_t i = frames / 5 + 1; i < frames * 4 / 5; ++i) {
+    const double a = v[(i - 1) * chans], b = v[i * chans];
+    if (a < 0 && b >= 0) {
+      const double t = double(i - 1) + a / (a - b);
+      if (first < 0) first = t;
+      last = t;
+      ++cycles;
+    }
+  }
+  return cycles * rate / (last - first);
+}
+
+double rms(const std::vector<int16_t>& v, size_t begin, size_t end) {
+  double s = 0;
+  for (size_t i = begin; i < end; ++i) s += double(v[i]) * v[i];
+  return std::sqrt(s / double(end - begin));
+}
+
+BASS_BFX_PEAKEQ eq_band(int band, float centre, float gain) { return {band, 2.5f, 0.0f, centre, gain, -1}; }
+}  // namespace
+
+TEST(BfxsApi, ReportsVersion24) { EXPECT_EQ(0x0204u, BASS_FX_GetVersion() >> 16); }
+
+TEST(BfxsApi, TempoStageChangesPitchAndTempo) {
+  struct Case { DWORD attrib; float value; double duration_factor, frequency; } cases[] = {
+      {BASS_ATTRIB_TEMPO_PITCH, 12, 1.0, 880}, {BASS_ATTRIB_TEMPO, 45, 1 / 1.45, 440},
+      {BASS_ATTRIB_TEMPO, -45, 1 / 0.55, 440}};
+  for (const auto& c : cases) {
+    const size_t frames = 44100 * 4;
+    const DWORD src = make_pcm_stream(44100, 2, tone(440, 44100, frames, 2), kDecoderFlags);
+    const HSTREAM tempo = BASS_FX_TempoCreate(src, kStageFlags);
+    ASSERT_NE(0u, tempo);
+    ASSERT_TRUE(BASS_ChannelSetAttribute(tempo, c.attrib, c.value));
+    float back = 0;
+    ASSERT_TRUE(BASS_ChannelGetAttribute(tempo, c.attrib, &back));
+    EXPECT_EQ(c.value, back);
+    const auto out = drain(tempo);
+    EXPECT_NEAR(out.size() / 2 / (frames * c.duration_factor), 1.0, 0.01);
+    EXPECT_NEAR(zero_crossing_frequency(out, 2, 44100) / c.frequency, 1.0, 0.005);
+    EXPECT_TRUE(BASS_StreamFree(tempo));
+  }
+}
+
+TEST(BfxsApi, TempoPositionAndLengthAreTheSourcesInSourceBytes) {
+  const size_t frames = 44100 * 3;
+  const DWORD src = make_pcm_stream(44100, 2, tone(440, 44100, frames, 2), kDecoderFlags);
+  const HSTREAM tempo = BASS_FX_TempoCreate(src, kStageFlags);
+  ASSERT_TRUE(BASS_ChannelSetAttribute(tempo, BASS_ATTRIB_TEMPO, -45));
+  EXPECT_EQ(frames * 4, BASS_ChannelGetLength(tempo, BASS_POS_BYTE));
+
+  // one second of output at -45 % is 0.55 s of source
+  drain(tempo, 44100 * 4);
+  const double heard = double(BASS_ChannelGetPosition(tempo, BASS_POS_BYTE)) / (44100 * 4);
+  EXPECT_NEAR(heard, 0.55, 0.02);
+  EXPECT_LE(BASS_ChannelGetPosition(tempo, BASS_POS_BYTE), BASS_ChannelGetPosition(src, BASS_POS_BYTE));
+
+  // seeking moves the source and starts from there
+  ASSERT_TRUE(BASS_ChannelSetPosition(tempo, 44100 * 4 * 2, BASS_POS_BYTE));
+  EXPECT_EQ(44100u * 4 * 2, BASS_ChannelGetPosition(tempo, BASS_POS_BYTE));
+  EXPECT_FALSE(BASS_ChannelSetPosition(tempo, frames * 4 + 4, BASS_POS_BYTE));
+  const auto rest = drain(tempo);
+  EXPECT_NEAR(rest.size() / 2 / (44100 / 0.55), 1.0, 0.01);
+  EXPECT_EQ(BASS_ChannelGetLength(tempo, BASS_POS_BYTE), BASS_ChannelGetPosition(tempo, BASS_POS_BYTE));
+  BASS_StreamFree(tempo);
+}
+
+TEST(BfxsApi, LoopFlagOfTheTempoStageWrapsItsSource) {
+  const size_t frames = 22050;
+  const DWORD src = make_pcm_stream(44100, 2, tone(440, 44100, frames, 2), kDecoderFlags);
+  const HSTREAM tempo = BASS_FX_TempoCreate(src, kStageFlags);
+  EXPECT_EQ(0u, BASS_ChannelFlags(src, 0, 0) & BASS_SAMPLE_LOOP);  // the source is read linearly
+
+  BASS_ChannelFlags(tempo, BASS_SAMPLE_LOOP, BASS_SAMPLE_LOOP);
+  EXPECT_GE(drain(tempo, frames * 4 * 3).size() * 2, frames * 4 * 3);  // three times round and on
+
+  BASS_ChannelFlags(tempo, 0, BASS_SAMPLE_LOOP);
+  const auto tail = drain(tempo);
+  EXPECT_LT(tail.size() * 2, frames * 4);  // now it ends
+  EXPECT_EQ(BASS_ChannelGetLength(tempo, BASS_POS_BYTE), BASS_ChannelGetPosition(tempo, BASS_POS_BYTE));
+  BASS_StreamFree(tempo);
+}
+
+TEST(BfxsApi, FreeSourceFlagFreesTheChainWithTheTopStage) {
+  const DWORD dec = make_pcm_stream(44100, 2, ramp(1000), kDecoderFlags);
+  const HSTREAM rev = BASS_FX_ReverseCreate(dec, 2.0f, kStageFlags);
+  const HSTREAM tempo = BASS_FX_TempoCreate(rev, kStageFlags);
+  ASSERT_NE(0u, rev);
+  ASSERT_NE(0u, tempo);
+  EXPECT_EQ(rev, BASS_FX_TempoGetSource(tempo));
+  EXPECT_EQ(dec, BASS_FX_ReverseGetSource(rev));
+  ASSERT_TRUE(BASS_StreamFree(tempo));
+  BASS_CHANNELINFO info;
+  EXPECT_FALSE(BASS_ChannelGetInfo(rev, &info));
+  EXPECT_FALSE(BASS_ChannelGetInfo(dec, &info));
+
+  const DWORD kept = make_pcm_stream(44100, 2, ramp(1000), kDecoderFlags);
+  ASSERT_TRUE(BASS_StreamFree(BASS_FX_TempoCreate(kept, BASS_STREAM_DECODE)));
+  EXPECT_TRUE(BASS_ChannelGetInfo(kept, &info));
+  BASS_StreamFree(kept);
+}
+
+TEST(BfxsApi, StagesRefuseWhatTheyCannotServe) {
+  const DWORD playing = make_pcm_stream(44100, 2, ramp(100), 0);  // not a decoding channel
+  EXPECT_EQ(0u, BASS_FX_TempoCreate(playing, kStageFlags));
+  EXPECT_EQ(BASS_ERROR_DECODE, BASS_ErrorGetCode());
+  EXPECT_EQ(0u, BASS_FX_ReverseCreate(playing, 2.0f, kStageFlags));
+  EXPECT_EQ(0u, BASS_FX_TempoCreate(0, kStageFlags));
+  EXPECT_EQ(BASS_ERROR_HANDLE, BASS_ErrorGetCode());
+  EXPECT_EQ(0u, BASS_FX_TempoGetSource(playing));
+  EXPECT_EQ(BASS_ERROR_HANDLE, BASS_ErrorGetCode());
+
+  const DWORD dec = make_pcm_stream(44100, 2, ramp(100), kDecoderFlags);
+  EXPECT_EQ(0u, BASS_FX_ReverseCreate(dec, 0.0f, kStageFlags));
+  const HSTREAM tempo = BASS_FX_TempoCreate(dec, kStageFlags);
+  EXPECT_FALSE(BASS_ChannelSetAttribute(tempo, BASS_ATTRIB_TEMPO_PITCH, 61));
+  EXPECT_FALSE(BASS_ChannelSetAttribute(tempo, BASS_ATTRIB_REVERSE_DIR, -1));
+  EXPECT_EQ(0u, BASS_FX_ReverseGetSource(tempo));
+  BASS_StreamFree(tempo);
+  BASS_StreamFree(playing);
+}
+
+TEST(BfxsApi, ReverseStageReadsBackwardsExactlyAndSwitchesAnyTime) {
+  const size_t frames = 20000;
+  const DWORD dec = make_pcm_stream(10000, 2, ramp(frames), kDecoderFlags);
+  const HSTREAM rev = BASS_FX_ReverseCreate(dec, 0.25f, kStageFlags);  // blocks of 2500 frames
+  float dir = 0;
+  ASSERT_TRUE(BASS_ChannelGetAttribute(rev, BASS_ATTRIB_REVERSE_DIR, &dir));
+  EXPECT_EQ(1.0f, dir);  // starts forwards at 0
+  EXPECT_EQ(0u, BASS_ChannelGetPosition(rev, BASS_POS_BYTE));
+  EXPECT_EQ(frames * 4, BASS_ChannelGetLength(rev, BASS_POS_BYTE));
+
+  // the whole ramp backwards from the end
+  ASSERT_TRUE(BASS_ChannelSetPosition(rev, frames * 4, BASS_POS_BYTE));
+  ASSERT_TRUE(BASS_ChannelSetAttribute(rev, BASS_ATTRIB_REVERSE_DIR, -1));
+  const auto back = drain(rev);
+  ASSERT_EQ(frames * 2, back.size());
+  for (size_t i = 0; i < frames; ++i) {
+    ASSERT_EQ(int(frames - 1 - i) - 10000, back[2 * i]) << i;
+    ASSERT_EQ(10000 - int(frames - 1 - i), back[2 * i + 1]) << i;
+  }
+  EXPECT_EQ(0u, BASS_ChannelGetPosition(rev, BASS_POS_BYTE));  // backwards play ends at 0
+
+  // forwards 5000 frames, then backwards from there
+  ASSERT_TRUE(BASS_ChannelSetAttribute(rev, BASS_ATTRIB_REVERSE_DIR, 1));
+  drain(rev, 5000 * 4);
+  const QWORD here = BASS_ChannelGetPosition(rev, BASS_POS_BYTE);
+  ASSERT_TRUE(BASS_ChannelSetAttribute(rev, BASS_ATTRIB_REVERSE_DIR, -1));
+  int16_t frame[2];
+  ASSERT_EQ(4u, BASS_ChannelGetData(rev, frame, 4));
+  EXPECT_EQ(int(here / 4) - 1 - 10000, frame[0]);
+  EXPECT_EQ(here - 4, BASS_ChannelGetPosition(rev, BASS_POS_BYTE));
+  BASS_StreamFree(rev);
+}
+
+TEST(BfxsApi, PeakingEqualiserBandsLiveInOneEffect) {
+  const float centres[] = {40, 63, 100, 160, 250, 400, 630, 1000, 1600, 2500, 4000, 6300, 10000, 14000, 16000};
+  for (DWORD rate : {44100u, 32000u}) {
+    const size_t frames = rate * 2;
+    const auto in = tone(1000, rate, frames, 2);
+    const DWORD dec = make_pcm_stream(rate, 2, in, kDecoderFlags);
+    const HSTREAM tempo = BASS_FX_TempoCreate(dec, kStageFlags);
+    const HFX eq = BASS_ChannelSetFX(tempo, BASS_FX_BFX_PEAKEQ, 0);
+    ASSERT_NE(0u, eq);
+    for (int b = 0; b < 15; ++b) {
+      BASS_BFX_PEAKEQ band = eq_band(b, centres[b], 0);
+      const bool below_half_rate = centres[b] < rate / 2.0f;
+      EXPECT_EQ(below_half_rate, bool(BASS_FXSetParameters(eq, &band))) << rate << " " << centres[b];
+      BASS_BFX_PEAKEQ got = eq_band(b, 0, 0);
+      EXPECT_EQ(below_half_rate, bool(BASS_FXGetParameters(eq, &got)));  // refused bands cannot be read
+      if (below_half_rate) {
+        EXPECT_EQ(centres[b], got.fCenter);
+        EXPECT_EQ(2.5f, got.fBandwidth);
+        EXPECT_EQ(-1, got.lChannel);
+      }
+    }
+    // all bands at 0 dB: the samples go through unchanged
+    const auto flat = drain(tempo, 44100 * 4);
+    ASSERT_TRUE(BASS_ChannelSetPosition(tempo, 0, BASS_POS_BYTE));
+    const DWORD plain_dec = make_pcm_stream(rate, 2, in, kDecoderFlags);
+    const HSTREAM plain = BASS_FX_TempoCreate(plain_dec, kStageFlags);
+    EXPECT_EQ(flat, drain(plain, 44100 * 4));
+    BASS_StreamFree(plain);
+
+    // the 1 kHz band at +12 dB lifts a 1 kHz tone by 12 dB
+    BASS_BFX_PEAKEQ band = eq_band(7, 0, 0);
+    ASSERT_TRUE(BASS_FXGetParameters(eq, &band));
+    band.fGain = 12;
+    ASSERT_TRUE(BASS_FXSetParameters(eq, &band));
+    const auto lifted = drain(tempo, frames * 4);
+    const size_t n = std::min(lifted.size(), flat.size());
+    EXPECT_NEAR(20 * std::log10(rms(lifted, n / 2, n) / rms(flat, n / 2, n)), 12.0, 0.5);
+    BASS_StreamFree(tempo);
+  }
+}
+
+TEST(BfxsApi, PhaserParametersRoundTripAndWetZeroIsDry) {
+  const auto in = tone(700, 44100, 44100, 2);
+  const DWORD dec = make_pcm_stream(44100, 2, in, kDecoderFlags);
+  const HSTREAM rev = BASS_FX_ReverseCreate(dec, 2.0f, kStageFlags);
+  const HFX ph = BASS_ChannelSetFX(rev, BASS_FX_BFX_PHASER, 1);
+  ASSERT_NE(0u, ph);
+  BASS_BFX_PHASER p{};
+  ASSERT_TRUE(BASS_FXGetParameters(ph, &p));
+  EXPECT_EQ(-1, p.lChannel);  // a fresh effect covers every channel
+
+  p.fDryMix = 1.0f;
+  p.fWetMix = 0.0f;
+  p.fFeedback = -0.06f;
+  p.fRate = 0.2f;
+  p.fRange = 6.0f;
+  p.fFreq = 100.0f;
+  ASSERT_TRUE(BASS_FXSetParameters(ph, &p));
+  BASS_BFX_PHASER back{};
+  ASSERT_TRUE(BASS_FXGetParameters(ph, &back));
+  EXPECT_EQ(0, std::memcmp(&p, &back, sizeof p));
+  EXPECT_EQ(in, drain(rev));
+
+  BASS_BFX_PHASER bad = p;
+  bad.fFeedback = 3;
+  EXPECT_FALSE(BASS_FXSetParameters(ph, &bad));
+  ASSERT_TRUE(BASS_FXGetParameters(ph, &back));
+  EXPECT_EQ(-0.06f, back.fFeedback);
+  BASS_StreamFree(rev);
+}
