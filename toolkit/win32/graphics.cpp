@@ -1,0 +1,401 @@
+#include "toolkit/win32/graphics.h"
+
+#include <map>
+#include <vector>
+
+namespace tav {
+
+COLORREF ColorToRGB(TColor c) {
+  if (c & 0x80000000) return GetSysColor(static_cast<int>(c & 0xFF));
+  return c & 0xFFFFFF;
+}
+
+// --- TFont -------------------------------------------------------------------
+
+TFont::TFont() = default;
+TFont::~TFont() { Release(); }
+
+void TFont::Release() {
+  if (handle_) DeleteObject(handle_);
+  handle_ = nullptr;
+}
+
+void TFont::Assign(const TFont& other) {
+  name_ = other.name_;
+  size_ = other.size_;
+  style_ = other.style_;
+  color_ = other.color_;
+  Release();
+}
+
+void TFont::SetName(std::wstring name) {
+  if (name == name_) return;
+  name_ = std::move(name);
+  Release();
+}
+
+void TFont::SetSize(int points) {
+  if (points == size_) return;
+  size_ = points;
+  Release();
+}
+
+void TFont::SetStyle(unsigned style) {
+  if (style == style_) return;
+  style_ = style;
+  Release();
+}
+
+HFONT TFont::Handle() const {
+  if (!handle_) {
+    HDC screen = GetDC(nullptr);
+    const int height = -MulDiv(size_, GetDeviceCaps(screen, LOGPIXELSY), 72);
+    ReleaseDC(nullptr, screen);
+    LOGFONTW lf{};
+    lf.lfHeight = height;
+    lf.lfWeight = (style_ & fsBold) ? FW_BOLD : FW_NORMAL;
+    lf.lfItalic = (style_ & fsItalic) != 0;
+    lf.lfUnderline = (style_ & fsUnderline) != 0;
+    lf.lfStrikeOut = (style_ & fsStrikeOut) != 0;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lf.lfQuality = DEFAULT_QUALITY;
+    lstrcpynW(lf.lfFaceName, name_.c_str(), LF_FACESIZE);
+    handle_ = CreateFontIndirectW(&lf);
+  }
+  return handle_;
+}
+
+// --- TBrush, TPen ------------------------------------------------------------
+
+TBrush::~TBrush() {
+  if (handle_) DeleteObject(handle_);
+}
+void TBrush::SetColor(TColor c) {
+  if (c == color_) return;
+  color_ = c;
+  if (handle_) DeleteObject(handle_);
+  handle_ = nullptr;
+}
+HBRUSH TBrush::Handle() const {
+  if (style_ == bsClear) return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+  if (!handle_) handle_ = CreateSolidBrush(ColorToRGB(color_));
+  return handle_;
+}
+
+TPen::~TPen() {
+  if (handle_) DeleteObject(handle_);
+}
+void TPen::SetColor(TColor c) {
+  if (c == color_) return;
+  color_ = c;
+  if (handle_) DeleteObject(handle_);
+  handle_ = nullptr;
+}
+void TPen::SetWidth(int w) {
+  if (w == width_) return;
+  width_ = w;
+  if (handle_) DeleteObject(handle_);
+  handle_ = nullptr;
+}
+HPEN TPen::Handle() const {
+  if (!handle_) handle_ = CreatePen(PS_SOLID, width_, ColorToRGB(color_));
+  return handle_;
+}
+
+HBRUSH CachedBrush(TColor c) {
+  static std::map<COLORREF, HBRUSH> brushes;
+  const COLORREF rgb = ColorToRGB(c);
+  auto& b = brushes[rgb];
+  if (!b) b = CreateSolidBrush(rgb);
+  return b;
+}
+
+// --- TCanvas -----------------------------------------------------------------
+
+TCanvas::~TCanvas() { SetHandle(nullptr); }
+
+void TCanvas::SetHandle(HDC dc) {
+  if (dc_ && selected_) {
+    SelectObject(dc_, oldFont_);
+    SelectObject(dc_, oldPen_);
+    SelectObject(dc_, oldBrush_);
+  }
+  selected_ = false;
+  dc_ = dc;
+}
+
+void TCanvas::Select() {
+  HGDIOBJ f = SelectObject(dc_, Font.Handle());
+  HGDIOBJ p = SelectObject(dc_, Pen.Handle());
+  HGDIOBJ b = SelectObject(dc_, Brush.Handle());
+  if (!selected_) {
+    oldFont_ = f, oldPen_ = p, oldBrush_ = b;
+    selected_ = true;
+  }
+  SetTextColor(dc_, ColorToRGB(Font.Color()));
+}
+
+void TCanvas::FillRect(const TRect& r) {
+  Select();
+  RECT rc{r.Left, r.Top, r.Right, r.Bottom};
+  ::FillRect(dc_, &rc, Brush.Handle());
+}
+
+void TCanvas::FrameRect(const TRect& r) {
+  Select();
+  RECT rc{r.Left, r.Top, r.Right, r.Bottom};
+  ::FrameRect(dc_, &rc, Brush.Handle());
+}
+
+void TCanvas::Rectangle(const TRect& r) {
+  Select();
+  ::Rectangle(dc_, r.Left, r.Top, r.Right, r.Bottom);
+}
+
+void TCanvas::Ellipse(const TRect& r) {
+  Select();
+  ::Ellipse(dc_, r.Left, r.Top, r.Right, r.Bottom);
+}
+
+void TCanvas::MoveTo(int x, int y) { MoveToEx(dc_, x, y, nullptr); }
+
+void TCanvas::LineTo(int x, int y) {
+  Select();
+  ::LineTo(dc_, x, y);
+}
+
+void TCanvas::Polyline(const TPoint* points, int count) {
+  Select();
+  std::vector<POINT> p(points, points + count);
+  static_assert(sizeof(POINT) == sizeof(TPoint));
+  ::Polyline(dc_, reinterpret_cast<const POINT*>(points), count);
+}
+
+void TCanvas::Polygon(const TPoint* points, int count) {
+  Select();
+  ::Polygon(dc_, reinterpret_cast<const POINT*>(points), count);
+}
+
+void TCanvas::Pie(const TRect& r, TPoint s, TPoint e) {
+  Select();
+  ::Pie(dc_, r.Left, r.Top, r.Right, r.Bottom, s.X, s.Y, e.X, e.Y);
+}
+
+void TCanvas::Arc(const TRect& r, TPoint s, TPoint e) {
+  Select();
+  ::Arc(dc_, r.Left, r.Top, r.Right, r.Bottom, s.X, s.Y, e.X, e.Y);
+}
+
+void TCanvas::TextOut(int x, int y, std::wstring_view text) {
+  Select();
+  if (Brush.Style() == bsSolid) {
+    SetBkMode(dc_, OPAQUE);
+    SetBkColor(dc_, ColorToRGB(Brush.Color()));
+  } else {
+    SetBkMode(dc_, TRANSPARENT);
+  }
+  ::TextOutW(dc_, x, y, text.data(), static_cast<int>(text.size()));
+}
+
+int TCanvas::TextWidth(std::wstring_view text) {
+  Select();
+  SIZE s{};
+  GetTextExtentPoint32W(dc_, text.data(), static_cast<int>(text.size()), &s);
+  return s.cx;
+}
+
+int TCanvas::TextHeight(std::wstring_view text) {
+  Select();
+  SIZE s{};
+  GetTextExtentPoint32W(dc_, text.data(), static_cast<int>(text.size()), &s);
+  return s.cy;
+}
+
+void TCanvas::Draw(int x, int y, const TBitmap& bitmap) {
+  if (bitmap.Empty()) return;
+  HDC src = CreateCompatibleDC(dc_);
+  HGDIOBJ old = SelectObject(src, bitmap.Handle());
+  BitBlt(dc_, x, y, bitmap.Width(), bitmap.Height(), src, 0, 0, SRCCOPY);
+  SelectObject(src, old);
+  DeleteDC(src);
+}
+
+void TCanvas::DrawTransparent(const TBitmap& bitmap, TRect s, int x, int y, TColor key) {
+  if (bitmap.Empty()) return;
+  if (s.IsEmpty()) s = {0, 0, bitmap.Width(), bitmap.Height()};
+  s.Right = std::min(s.Right, bitmap.Width());
+  s.Bottom = std::min(s.Bottom, bitmap.Height());
+  s.Left = std::max(s.Left, 0);
+  s.Top = std::max(s.Top, 0);
+  if (s.IsEmpty()) return;
+  const PixelView target = Pixels();
+  if (target.Bits) {
+    GdiFlush();
+    tav::DrawTransparent(bitmap.Pixels(), s, target, x, y, ColorToRGB(key));
+    return;
+  }
+  // Any other canvas: take the pixels under the picture, draw on them, put them back.
+  TBitmap under(s.Width(), s.Height());
+  BitBlt(under.Canvas().Handle(), 0, 0, s.Width(), s.Height(), dc_, x, y, SRCCOPY);
+  GdiFlush();
+  tav::DrawTransparent(bitmap.Pixels(), s, under.Pixels(), 0, 0, ColorToRGB(key));
+  BitBlt(dc_, x, y, s.Width(), s.Height(), under.Canvas().Handle(), 0, 0, SRCCOPY);
+}
+
+void TCanvas::CopyRect(const TRect& d, TCanvas& source, const TRect& s) {
+  if (d.Width() == s.Width() && d.Height() == s.Height())
+    BitBlt(dc_, d.Left, d.Top, d.Width(), d.Height(), source.Handle(), s.Left, s.Top, SRCCOPY);
+  else
+    StretchBlt(dc_, d.Left, d.Top, d.Width(), d.Height(), source.Handle(), s.Left, s.Top, s.Width(),
+               s.Height(), SRCCOPY);
+}
+
+void TCanvas::DrawFocusRect(const TRect& r) {
+  RECT rc{r.Left, r.Top, r.Right, r.Bottom};
+  ::DrawFocusRect(dc_, &rc);
+}
+
+TColor TCanvas::Pixel(int x, int y) { return GetPixel(dc_, x, y); }
+void TCanvas::SetPixel(int x, int y, TColor c) { ::SetPixel(dc_, x, y, ColorToRGB(c)); }
+
+// --- TBitmap -----------------------------------------------------------------
+
+class TBitmap::BitmapCanvas : public TCanvas {
+ public:
+  explicit BitmapCanvas(TBitmap& owner) : owner_(owner) {}
+  PixelView Pixels() const override {
+    GdiFlush();
+    return owner_.Pixels();
+  }
+
+ private:
+  TBitmap& owner_;
+};
+
+TBitmap::TBitmap() = default;
+TBitmap::TBitmap(int width, int height) { SetSize(width, height); }
+TBitmap::~TBitmap() { Free(); }
+
+void TBitmap::Free() {
+  canvas_.reset();
+  if (dc_) {
+    SelectObject(dc_, oldBitmap_);
+    DeleteDC(dc_);
+  }
+  if (bitmap_) DeleteObject(bitmap_);
+  dc_ = nullptr;
+  bitmap_ = nullptr;
+  bits_ = nullptr;
+  width_ = height_ = 0;
+}
+
+void TBitmap::SetSize(int width, int height) {
+  width = std::max(width, 0);
+  height = std::max(height, 0);
+  if (width == width_ && height == height_ && (bitmap_ || width == 0 || height == 0)) return;
+  Free();
+  width_ = width;
+  height_ = height;
+  if (width == 0 || height == 0) return;
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+  bi.bmiHeader.biWidth = width;
+  bi.bmiHeader.biHeight = -height;  // top-down
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  bitmap_ = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!bitmap_) {
+    width_ = height_ = 0;
+    RaiseLastOSError("CreateDIBSection");
+  }
+  bits_ = static_cast<uint32_t*>(bits);
+  std::fill_n(bits_, static_cast<size_t>(width) * height, 0u);
+}
+
+TCanvas& TBitmap::Canvas() {
+  if (!canvas_) {
+    canvas_ = std::make_unique<BitmapCanvas>(*this);
+    if (bitmap_) {
+      dc_ = CreateCompatibleDC(nullptr);
+      oldBitmap_ = SelectObject(dc_, bitmap_);
+      canvas_->SetHandle(dc_);
+    }
+  }
+  return *canvas_;
+}
+
+void TBitmap::Assign(const TBitmap& other) {
+  if (&other == this) return;
+  SetSize(other.width_, other.height_);
+  format_ = other.format_;
+  if (bits_) {
+    GdiFlush();
+    std::copy_n(other.bits_, static_cast<size_t>(width_) * height_, bits_);
+  }
+}
+
+void TBitmap::AssignHandle(HBITMAP source) {
+  BITMAP info{};
+  if (!source || !GetObjectW(source, sizeof(info), &info)) {
+    SetSize(0, 0);
+    return;
+  }
+  SetSize(info.bmWidth, std::abs(info.bmHeight));
+  format_ = info.bmBitsPixel == 32 ? pf32bit : pf24bit;
+  HDC src = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(src, source);
+  BitBlt(Canvas().Handle(), 0, 0, width_, height_, src, 0, 0, SRCCOPY);
+  SelectObject(src, old);
+  DeleteDC(src);
+  GdiFlush();
+}
+
+bool TBitmap::LoadFromResourceName(HINSTANCE module, const wchar_t* name) {
+  HBITMAP h = static_cast<HBITMAP>(LoadImageW(module, name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  if (!h) return false;
+  AssignHandle(h);
+  DeleteObject(h);
+  return true;
+}
+
+bool TBitmap::LoadFromFile(const std::wstring& path) {
+  HBITMAP h = static_cast<HBITMAP>(
+      LoadImageW(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION | LR_LOADFROMFILE));
+  if (!h) return false;
+  AssignHandle(h);
+  DeleteObject(h);
+  return true;
+}
+
+// --- TScreen -----------------------------------------------------------------
+
+namespace {
+std::map<int, HCURSOR>& CursorTable() {
+  static std::map<int, HCURSOR> table;
+  return table;
+}
+}  // namespace
+
+void TScreen::SetCursor(int id, HCURSOR cursor) { CursorTable()[id] = cursor; }
+
+HCURSOR TScreen::Cursor(int id) const {
+  auto it = CursorTable().find(id);
+  if (it != CursorTable().end()) return it->second;
+  if (id == crHandPoint) return LoadCursorW(nullptr, IDC_HAND);
+  return LoadCursorW(nullptr, IDC_ARROW);
+}
+
+TRect TScreen::DesktopRect() const {
+  RECT r{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &r, 0);
+  return {r.left, r.top, r.right, r.bottom};
+}
+
+TScreen& Screen() {
+  static TScreen screen;
+  return screen;
+}
+
+}  // namespace tav

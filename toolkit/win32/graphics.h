@@ -1,0 +1,196 @@
+// Colours, fonts, pens, brushes, the canvas over a device context and 32-bit
+// DIB bitmaps. GDI objects are created once per setting and cached, so
+// painting makes none per frame.
+#pragma once
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "toolkit/core/pixels.h"
+#include "toolkit/win32/base.h"
+
+namespace tav {
+
+// TColor: 0x00BBGGRR, or a system colour 0x800000nn (nn = COLOR_ index).
+constexpr TColor clBlack = 0x000000, clWhite = 0xFFFFFF, clSilver = 0xC0C0C0, clGray = 0x808080,
+                 clRed = 0x0000FF, clLime = 0x00FF00, clBlue = 0xFF0000, clYellow = 0x00FFFF,
+                 clNavy = 0x800000, clMaroon = 0x000080;
+constexpr TColor clBtnFace = 0x8000000F, clWindow = 0x80000005, clWindowText = 0x80000008,
+                 clBtnText = 0x80000012, cl3DDkShadow = 0x80000015, cl3DLight = 0x80000016,
+                 clHighlight = 0x8000000D;
+constexpr TColor clNone = 0x1FFFFFFF;
+COLORREF ColorToRGB(TColor c);
+
+enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
+
+class TFont {
+ public:
+  TFont();
+  ~TFont();
+  TFont(const TFont&) = delete;
+  TFont& operator=(const TFont&) = delete;
+  void Assign(const TFont& other);
+
+  std::wstring Name() const { return name_; }
+  void SetName(std::wstring name);
+  int Size() const { return size_; }  // points
+  void SetSize(int points);
+  unsigned Style() const { return style_; }
+  void SetStyle(unsigned style);
+  TColor Color() const { return color_; }
+  void SetColor(TColor c) { color_ = c; }
+  // The font's handle, made on first use after a change.
+  HFONT Handle() const;
+
+ private:
+  void Release();
+  std::wstring name_ = L"Tahoma";
+  int size_ = 8;
+  unsigned style_ = 0;
+  TColor color_ = clWindowText;
+  mutable HFONT handle_ = nullptr;
+};
+
+enum TBrushStyle { bsSolid, bsClear };
+
+class TBrush {
+ public:
+  ~TBrush();
+  TColor Color() const { return color_; }
+  void SetColor(TColor c);
+  TBrushStyle Style() const { return style_; }
+  void SetStyle(TBrushStyle s) { style_ = s; }
+  HBRUSH Handle() const;
+
+ private:
+  TColor color_ = clWhite;
+  TBrushStyle style_ = bsSolid;
+  mutable HBRUSH handle_ = nullptr;
+};
+
+class TPen {
+ public:
+  ~TPen();
+  TColor Color() const { return color_; }
+  void SetColor(TColor c);
+  int Width() const { return width_; }
+  void SetWidth(int w);
+  HPEN Handle() const;
+
+ private:
+  TColor color_ = clBlack;
+  int width_ = 1;
+  mutable HPEN handle_ = nullptr;
+};
+
+// A cached solid brush per colour, for the colours that controls answer to
+// WM_CTLCOLOR* messages.
+HBRUSH CachedBrush(TColor c);
+
+class TBitmap;
+
+class TCanvas {
+ public:
+  TCanvas() = default;
+  explicit TCanvas(HDC dc) { SetHandle(dc); }
+  virtual ~TCanvas();
+  TCanvas(const TCanvas&) = delete;
+  TCanvas& operator=(const TCanvas&) = delete;
+
+  HDC Handle() const { return dc_; }
+  void SetHandle(HDC dc);
+
+  TFont Font;
+  TBrush Brush;
+  TPen Pen;
+
+  void FillRect(const TRect& r);
+  void FrameRect(const TRect& r);
+  void Rectangle(const TRect& r);
+  void Ellipse(const TRect& r);
+  void MoveTo(int x, int y);
+  void LineTo(int x, int y);
+  void Polyline(const TPoint* points, int count);
+  void Polygon(const TPoint* points, int count);
+  void Pie(const TRect& r, TPoint start, TPoint end);
+  void Arc(const TRect& r, TPoint start, TPoint end);
+  // With a solid brush the text has an opaque background of the brush colour.
+  void TextOut(int x, int y, std::wstring_view text);
+  int TextWidth(std::wstring_view text);
+  int TextHeight(std::wstring_view text);
+  void Draw(int x, int y, const TBitmap& bitmap);
+  // Every pixel of the key colour leaves the canvas unchanged; an empty
+  // source rectangle means the whole bitmap.
+  void DrawTransparent(const TBitmap& bitmap, TRect source, int x, int y, TColor key);
+  void CopyRect(const TRect& dest, TCanvas& source, const TRect& sourceRect);
+  void DrawFocusRect(const TRect& r);
+  TColor Pixel(int x, int y);
+  void SetPixel(int x, int y, TColor c);
+
+  // The pixels under the canvas when it draws on a DIB bitmap, else empty.
+  virtual PixelView Pixels() const { return {}; }
+
+ protected:
+  void Select();
+
+ private:
+  HDC dc_ = nullptr;
+  HGDIOBJ oldFont_ = nullptr, oldPen_ = nullptr, oldBrush_ = nullptr;
+  bool selected_ = false;
+};
+
+enum TPixelFormat { pf24bit, pf32bit };
+
+// A device-independent bitmap, top-down rows of 32-bit pixels, with a memory
+// canvas selected on it.
+class TBitmap {
+ public:
+  TBitmap();
+  TBitmap(int width, int height);
+  ~TBitmap();
+  TBitmap(const TBitmap&) = delete;
+  TBitmap& operator=(const TBitmap&) = delete;
+
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  bool Empty() const { return width_ == 0 || height_ == 0; }
+  void SetSize(int width, int height);
+  TPixelFormat PixelFormat() const { return format_; }
+  void SetPixelFormat(TPixelFormat f) { format_ = f; }
+  HBITMAP Handle() const { return bitmap_; }
+  PixelView Pixels() const { return {bits_, width_, height_, width_}; }
+  TCanvas& Canvas();
+
+  void Assign(const TBitmap& other);
+  // Loads a BITMAP resource of a module; returns false when there is none.
+  bool LoadFromResourceName(HINSTANCE module, const wchar_t* name);
+  bool LoadFromFile(const std::wstring& path);
+  // Copies any GDI bitmap in.
+  void AssignHandle(HBITMAP source);
+
+ private:
+  class BitmapCanvas;
+  void Free();
+  int width_ = 0, height_ = 0;
+  TPixelFormat format_ = pf32bit;
+  HBITMAP bitmap_ = nullptr;
+  uint32_t* bits_ = nullptr;
+  HDC dc_ = nullptr;
+  HGDIOBJ oldBitmap_ = nullptr;
+  std::unique_ptr<TCanvas> canvas_;
+};
+
+// The screen's cursor table: cursors registered under a number, as the
+// controls' Cursor property names them.
+class TScreen {
+ public:
+  void SetCursor(int id, HCURSOR cursor);
+  HCURSOR Cursor(int id) const;
+  TRect DesktopRect() const;  // the work area of the primary monitor
+};
+TScreen& Screen();
+
+constexpr int crDefault = 0, crHandPoint = -21, crArrow = -2;
+
+}  // namespace tav
