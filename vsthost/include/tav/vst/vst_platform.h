@@ -1,0 +1,57 @@
+// What the VST host needs from the operating system, behind small interfaces:
+// loading plug-in libraries, and the few windows and dialogs that plug-ins
+// may ask the host for.  The Windows build installs Win32 implementations;
+// tests install fakes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tav::vst {
+
+class TVstLibraryLoader {
+ public:
+  virtual ~TVstLibraryLoader() = default;
+  virtual bool FileExists(const std::string& path) = 0;
+  // Loads the library; on failure returns null and the system's text for the
+  // error (or its number) in `error`.
+  virtual void* Load(const std::string& path, std::string& error) = 0;
+  virtual void* FindEntry(void* module, const char* name) = 0;
+  virtual void Free(void* module) = 0;
+};
+
+struct TPlugInWindowRequest {
+  std::string title;
+  int left = 0, top = 0, width = 0, height = 0;
+  std::int32_t style = 0;  // 0: resizable tool window with title bar, 1: no border, else default
+  void* parent = nullptr;  // the plug-in's parent window, when given
+};
+
+struct TFileDialogRequest {
+  bool save = false;
+  std::string title;
+  std::string initialFolder;
+  std::string filter;  // "Name (*.ext)|*.ext|..." pairs
+};
+
+class TVstHostUi {
+ public:
+  virtual ~TVstHostUi() = default;
+  // A form for audioMasterOpenWindow; it is made but not shown.
+  virtual void* CreatePlugInWindow(const TPlugInWindowRequest& request) = 0;
+  virtual void DestroyPlugInWindow(void* window) = 0;
+  virtual void ShowMessage(const std::string& text) = 0;
+  // Runs an open or save dialog modally on the calling thread.  True, with the
+  // chosen file, only when the user chose one.
+  virtual bool RunFileDialog(const TFileDialogRequest& request, std::string& fileName) = 0;
+};
+
+// The program-wide services (never null).  Passing null restores the default:
+// Win32 in the Windows build; elsewhere a loader that finds no library and an
+// interface without windows whose dialogs are always cancelled.
+TVstLibraryLoader& VstLibraryLoader();
+void SetVstLibraryLoader(TVstLibraryLoader* loader);
+TVstHostUi& VstHostUi();
+void SetVstHostUi(TVstHostUi* ui);
+
+}  // namespace tav::vst
