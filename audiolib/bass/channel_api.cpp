@@ -61,6 +61,9 @@ HSTREAM BASSAPI BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, 
 
 BOOL BASSAPI BASS_StreamFree(HSTREAM handle) { return library().free_channel(handle) ? ok(TRUE) : FALSE; }
 
+// Tracker modules are channels of the same table; freeing one is freeing its channel.
+BOOL BASSAPI BASS_MusicFree(HMUSIC handle) { return library().free_channel(handle) ? ok(TRUE) : FALSE; }
+
 BOOL BASSAPI BASS_ChannelGetInfo(DWORD handle, BASS_CHANNELINFO* info) {
   if (!info) return fail(BASS_ERROR_ILLPARAM, FALSE);
   return with_channel(handle, FALSE, [&](Channel& ch) {
