@@ -50,33 +50,46 @@ struct TempoStream {
   TempoStream(DWORD chan, const SourceInfo& info, DWORD flags)
       : source(chan, info.chans), stage(source, info.freq, info.chans), flags(flags) {
     source.set_wrap(flags & BASS_SAMPLE_LOOP);
+    backwards = source.plays_backwards();
   }
   BassChannelSource source;
   TempoStage stage;
   DWORD flags;
+  bool backwards;  // the direction the source was read in (a reverse stage can turn)
 };
 
+// The source's position less what the stage still holds (more, when the
+// source runs backwards), so the position follows what has been handed out,
+// and equals the source's at its end.
+QWORD position_of(TempoStream& s) {
+  const QWORD pos = BASS_ChannelGetPosition(s.source.channel(), BASS_POS_BYTE);
+  if (pos == kNoValue) return pos;
+  const QWORD pending = s.stage.pending_source_frames() * s.source.bytes_per_frame();
+  if (s.backwards) {
+    const QWORD len = BASS_ChannelGetLength(s.source.channel(), BASS_POS_BYTE);
+    return len != kNoValue && pos + pending > len ? len : pos + pending;
+  }
+  return pending > pos ? 0 : pos - pending;
+}
+
 DWORD TAVCDECL tempo_read(void* state, float* buffer, DWORD frames) {
-  return static_cast<DWORD>(static_cast<TempoStream*>(state)->stage.read(buffer, frames));
+  auto* s = static_cast<TempoStream*>(state);
+  // When the source turns round, what the stage still holds lies on the old
+  // side of where the listener is: drop it and go on from the position handed out.
+  const bool backwards = s->source.plays_backwards();
+  if (backwards != s->backwards) {
+    const QWORD here = position_of(*s);
+    s->backwards = backwards;
+    if (here != kNoValue && BASS_ChannelSetPosition(s->source.channel(), here, BASS_POS_BYTE)) s->stage.flush();
+  }
+  return static_cast<DWORD>(s->stage.read(buffer, frames));
 }
 
 QWORD TAVCDECL tempo_get_length(void* state) {
   return BASS_ChannelGetLength(static_cast<TempoStream*>(state)->source.channel(), BASS_POS_BYTE);
 }
 
-// The source's position less what the stage still holds, so the position
-// follows what has been handed out, and equals the source's at its end.
-QWORD TAVCDECL tempo_get_position(void* state) {
-  auto* s = static_cast<TempoStream*>(state);
-  const QWORD pos = BASS_ChannelGetPosition(s->source.channel(), BASS_POS_BYTE);
-  if (pos == kNoValue) return pos;
-  const QWORD pending = s->stage.pending_source_frames() * s->source.bytes_per_frame();
-  if (s->source.plays_backwards()) {
-    const QWORD len = BASS_ChannelGetLength(s->source.channel(), BASS_POS_BYTE);
-    return len != kNoValue && pos + pending > len ? len : pos + pending;
-  }
-  return pending > pos ? 0 : pos - pending;
-}
+QWORD TAVCDECL tempo_get_position(void* state) { return position_of(*static_cast<TempoStream*>(state)); }
 
 BOOL TAVCDECL tempo_set_position(void* state, QWORD pos) {
   auto* s = static_cast<TempoStream*>(state);

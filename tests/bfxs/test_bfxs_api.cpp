@@ -222,6 +222,10 @@ TEST(BfxsApi, ReverseStageReadsBackwardsExactlyAndSwitchesAnyTime) {
     ASSERT_EQ(10000 - int(frames - 1 - i), back[2 * i + 1]) << i;
   }
   EXPECT_EQ(0u, BASS_ChannelGetPosition(rev, BASS_POS_BYTE));  // backwards play ends at 0
+  int16_t after[2];
+  EXPECT_EQ(DWORD(-1), BASS_ChannelGetData(rev, after, 4));
+  EXPECT_EQ(BASS_ERROR_ENDED, BASS_ErrorGetCode());
+  EXPECT_EQ(0u, BASS_ChannelGetPosition(rev, BASS_POS_BYTE));
 
   // forwards 5000 frames, then backwards from there
   ASSERT_TRUE(BASS_ChannelSetAttribute(rev, BASS_ATTRIB_REVERSE_DIR, 1));
@@ -306,3 +310,93 @@ TEST(BfxsApi, PhaserParametersRoundTripAndWetZeroIsDry) {
   BASS_StreamFree(rev);
 }
 
+
+// The player's chain: decoder -> reverse stage -> tempo stage, the direction
+// switched on the tempo stage's source while it plays.
+TEST(BfxsApi, PlayerChainPlaysBackwardsFromWhereItIsAndEndsAtZero) {
+  // 1.5 s at 440 Hz, then 1.5 s at 880 Hz
+  const size_t half = 66150, frames = 2 * half;
+  auto pcm = tone(440, 44100, half, 2);
+  const auto high = tone(880, 44100, half, 2);
+  pcm.insert(pcm.end(), high.begin(), high.end());
+  const DWORD dec = make_pcm_stream(44100, 2, pcm, kDecoderFlags);
+  const HSTREAM rev = BASS_FX_ReverseCreate(dec, 2.0f, kStageFlags);
+  const HSTREAM stage = BASS_FX_TempoCreate(rev, kStageFlags);
+  ASSERT_NE(0u, stage);
+  ASSERT_EQ(rev, BASS_FX_TempoGetSource(stage));
+  ASSERT_TRUE(BASS_ChannelSetAttribute(rev, BASS_ATTRIB_REVERSE_DIR, BASS_FX_RVS_FORWARD));
+  ASSERT_TRUE(BASS_ChannelSetAttribute(stage, BASS_ATTRIB_TEMPO, 20));
+  EXPECT_EQ(frames * 4, BASS_ChannelGetLength(stage, BASS_POS_BYTE));
+
+  // forwards into the high half, then backwards
+  drain(stage, size_t(2.25 * 44100 / 1.2) * 4);
+  const QWORD turn = BASS_ChannelGetPosition(stage, BASS_POS_BYTE);
+  EXPECT_NEAR(turn / 4.0 / 44100, 2.25, 0.05);
+  ASSERT_TRUE(BASS_ChannelSetAttribute(rev, BASS_ATTRIB_REVERSE_DIR, BASS_FX_RVS_REVERSE));
+  const auto back = drain(stage);
+  EXPECT_NEAR(back.size() / 2 / (turn / 4 / 1.2), 1.0, 0.01);  // from where it was
+  EXPECT_EQ(0u, BASS_ChannelGetPosition(stage, BASS_POS_BYTE));  // ends at 0
+
+  // what comes out backwards: the high tone first, the low tone last
+  const size_t n = back.size();
+  const std::vector<int16_t> first(back.begin() + n / 10, back.begin() + n / 4);
+  const std::vector<int16_t> last(back.end() - n / 3, back.end() - n / 10);
+  EXPECT_NEAR(zero_crossing_frequency(first, 2, 44100), 880, 880 * 0.005);
+  EXPECT_NEAR(zero_crossing_frequency(last, 2, 44100), 440, 440 * 0.005);
+
+  // with the loop flag on the tempo stage, backwards play wraps to the end
+  ASSERT_TRUE(BASS_ChannelSetPosition(stage, frames * 2, BASS_POS_BYTE));
+  BASS_ChannelFlags(stage, BASS_SAMPLE_LOOP, BASS_SAMPLE_LOOP);
+  EXPECT_GE(drain(stage, frames * 4 * 2).size() * 2, frames * 4 * 2);  // twice round and on
+  BASS_ChannelFlags(stage, 0, BASS_SAMPLE_LOOP);
+  drain(stage);
+  EXPECT_EQ(0u, BASS_ChannelGetPosition(stage, BASS_POS_BYTE));
+
+  ASSERT_TRUE(BASS_StreamFree(stage));
+  BASS_CHANNELINFO info;
+  EXPECT_FALSE(BASS_ChannelGetInfo(dec, &info));  // the whole chain went with the top stage
+}
+
+namespace {
+// A DSP procedure that adds up the energy of the 16-bit samples it sees.
+struct EnergyTap {
+  double sum = 0;
+  size_t count = 0;
+  static void BASSCALLBACK proc(HDSP, DWORD, void* buffer, DWORD length, void* user) {
+    auto* tap = static_cast<EnergyTap*>(user);
+    const auto* s = static_cast<const int16_t*>(buffer);
+    for (DWORD i = 0; i < length / 2; ++i) tap->sum += double(s[i]) * s[i];
+    tap->count += length / 2;
+  }
+  double db_against(const EnergyTap& other) const { return 10 * std::log10((sum / count) / (other.sum / other.count)); }
+};
+}  // namespace
+
+// The equaliser and the phaser take their places in the chain by priority,
+// among the channel's DSP procedures: higher priority first.
+TEST(BfxsApi, EffectsRunInTheChainByPriority) {
+  const DWORD dec = make_pcm_stream(44100, 2, tone(1000, 44100, 44100 * 2, 2, 2000), kDecoderFlags);
+  const HSTREAM stage = BASS_FX_TempoCreate(dec, kStageFlags);
+  EnergyTap before, after;
+  ASSERT_NE(0u, BASS_ChannelSetDSP(stage, &EnergyTap::proc, &before, 2));
+  ASSERT_NE(0u, BASS_ChannelSetDSP(stage, &EnergyTap::proc, &after, -1));
+  const HFX eq = BASS_ChannelSetFX(stage, BASS_FX_BFX_PEAKEQ, 0);
+  const HFX ph = BASS_ChannelSetFX(stage, BASS_FX_BFX_PHASER, 1);
+  ASSERT_NE(0u, eq);
+  ASSERT_NE(0u, ph);
+  BASS_BFX_PEAKEQ band = eq_band(0, 1000, 12);
+  ASSERT_TRUE(BASS_FXSetParameters(eq, &band));
+  BASS_BFX_PHASER halve{0.5f, 0.0f, 0.0f, 0.2f, 6.0f, 100.0f, -1};  // dry only, at half level
+  ASSERT_TRUE(BASS_FXSetParameters(ph, &halve));
+
+  drain(stage, 44100 * 4 / 2);
+  before = after = {};
+  drain(stage, 44100 * 4 / 2);
+  EXPECT_NEAR(after.db_against(before), 12.0 - 6.02, 0.5);
+
+  ASSERT_TRUE(BASS_ChannelRemoveFX(stage, eq));
+  before = after = {};
+  drain(stage, 44100 * 4 / 4);
+  EXPECT_NEAR(after.db_against(before), -6.02, 0.1);
+  BASS_StreamFree(stage);
+}
