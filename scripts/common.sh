@@ -19,7 +19,8 @@ tav_can_run_32bit() {
 tav_xdeps() {  # arch -> prints the prefix, building it when needed
   local arch=$1 prefix="$TAV_CACHE/xdeps-$1"
   mkdir -p "$TAV_CACHE"
-  "$TAV_ROOT/third_party/build-xdeps.sh" "$prefix" "$arch" >&2 || return 1
+  # one build at a time per prefix: a second caller waits, then finds it done
+  flock "$prefix.lock" "$TAV_ROOT/third_party/build-xdeps.sh" "$prefix" "$arch" >&2 || return 1
   echo "$prefix"
 }
 
