@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "fast_trig.h"
 #include "real_fft.h"
 #include "sample_codec.h"
 
@@ -150,23 +151,28 @@ void TimeStretcher::analyseAndResynthesise() {
   realForward(bins, n2_);
 
   // Each bin's phase advance over the analysis hop, scaled to the synthesis hop.
+  // Branch-free, so that several bins go at once.
   const float hopRatio = float(hopOut_) / float(hopIn_);
+  float* previous = previousPhase_.data();
+  float* accumulated = outputPhase_.data();
   for (int i = 0; i <= n2_; ++i) {
     const float re = bins[2 * i], im = bins[2 * i + 1];
     const float mag = std::sqrt(re * re + im * im);
-    float d = 0.0f;
-    if (mag != 0.0f) {
-      const float phi = std::atan2(im, re);
-      d = phi - previousPhase_[i];
-      previousPhase_[i] = phi;
-      if (d > kPiF) d -= kTwoPiF;
-      if (d < -kPiF) d += kTwoPiF;
-    }
-    float theta = outputPhase_[i] + d * hopRatio;
-    if (theta > kPiF || theta < -kPiF) theta -= kTwoPiF * std::floor(theta / kTwoPiF + 0.5f);
-    outputPhase_[i] = theta;
-    bins[2 * i] = mag * std::cos(theta);
-    bins[2 * i + 1] = mag * std::sin(theta);
+    const float phi = fastAtan2(im, re);
+    // a silent bin keeps its previous phase and does not advance
+    const bool silent = mag == 0.0f;
+    float d = selectIf(silent, 0.0f, phi - previous[i]);
+    previous[i] = selectIf(silent, previous[i], phi);
+    d = selectIf(d > kPiF, d - kTwoPiF, d);
+    d = selectIf(d < -kPiF, d + kTwoPiF, d);
+    float theta = accumulated[i] + d * hopRatio;  // within 5 pi
+    const float turns = theta * (1.0f / kTwoPiF);
+    theta -= kTwoPiF * float(int(turns + selectIf(turns >= 0.0f, 0.5f, -0.5f)));
+    accumulated[i] = theta;
+    float sine, cosine;
+    fastSinCos(theta, sine, cosine);
+    bins[2 * i] = mag * cosine;
+    bins[2 * i + 1] = mag * sine;
   }
 
   realInverse(bins, n2_);
