@@ -1,12 +1,16 @@
 // Mixed-radix decimation-in-frequency transform over powers of two (radix 4
 // passes around at most one radix-2 middle pass, the order a square-factor
 // factorisation gives), followed by the digit reversal that the symmetric factor
-// list makes a set of pair swaps. Rotation factors advance by a recurrence that is
-// restarted from cosine and sine every 32 steps.
+// list makes a set of pair swaps. For the lengths the stretcher uses (up to 1024
+// points) the rotation factors and the swaps come from tables built once, at the
+// first call; other lengths compute their rotations by a recurrence restarted from
+// cosine and sine every 32 steps.
 #include "real_fft.h"
 
 #include <cmath>
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
 namespace lentaro {
 namespace {
@@ -97,33 +101,11 @@ inline void radix4(float* a, float* b, long i0, long i1, long i2, long i3, float
   b[i3] = y3r * s3 + y3i * c3;
 }
 
-void transform(float* a, float* b, int n, long stride, int sign) {
-  int factors[16];
-  const int count = factorise(n, factors);
-  int span = n;
-  for (int f = 0; f < count; ++f) {
-    const int radix = factors[f];
-    const int sub = span / radix;
-    Rotation rot(sign * 2.0 * kPi / span);
-    for (int j = 0; j < sub; ++j) {
-      rot.at(j);
-      const double c1 = rot.c(), s1 = rot.s();
-      if (radix == 2) {
-        for (long base = j; base < n; base += span)
-          radix2(a, b, base * stride, (base + sub) * stride, float(c1), float(s1));
-      } else {
-        const double c2 = c1 * c1 - s1 * s1, s2 = 2.0 * c1 * s1;
-        const double c3 = c2 * c1 - s2 * s1, s3 = s2 * c1 + c2 * s1;
-        for (long base = j; base < n; base += span)
-          radix4(a, b, base * stride, (base + sub) * stride, (base + 2 * sub) * stride,
-                 (base + 3 * sub) * stride, float(sign), float(c1), float(s1), float(c2),
-                 float(s2), float(c3), float(s3));
-      }
-    }
-    span = sub;
-  }
-  // Digit reversal: position p = r1 (n/f1) + r2 (n/(f1 f2)) + ... holds
-  // X[r1 + f1 r2 + f1 f2 r3 + ...]; the list is symmetric, so this is an involution.
+// Digit reversal: position p = r1 (n/f1) + r2 (n/(f1 f2)) + ... holds
+// X[r1 + f1 r2 + f1 f2 r3 + ...]; the list is symmetric, so this is an involution.
+// Calls visit(p, k) for every pair with k > p.
+template <typename Visit>
+void forEachSwap(int n, const int* factors, int count, Visit visit) {
   int bitsOf[16];
   for (int f = 0; f < count; ++f) bitsOf[f] = log2Exact(factors[f]);
   const int totalBits = log2Exact(n);
@@ -134,15 +116,129 @@ void transform(float* a, float* b, int n, long stride, int sign) {
       k |= ((p >> shiftP) & (factors[f] - 1)) << shiftK;
       shiftK += bitsOf[f];
     }
-    if (k > p) {
-      const long ip = p * stride, ik = k * stride;
-      const float tr = a[ip], ti = b[ip];
-      a[ip] = a[ik];
-      b[ip] = b[ik];
-      a[ik] = tr;
-      b[ik] = ti;
+    if (k > p) visit(p, k);
+  }
+}
+
+inline void swapPoints(float* a, float* b, long ip, long ik) {
+  std::swap(a[ip], a[ik]);
+  std::swap(b[ip], b[ik]);
+}
+
+// One pass of the given radix over spans of span points: butterflies, then the
+// rotation by twiddle(j) = (c1, s1) for the j-th point of each part.
+template <typename Twiddle>
+void pass(float* a, float* b, int n, long stride, int radix, int span, float sign, Twiddle twiddle) {
+  const int sub = span / radix;
+  for (int j = 0; j < sub; ++j) {
+    float c1, s1, c2, s2, c3, s3;
+    twiddle(j, c1, s1, c2, s2, c3, s3);
+    if (radix == 2) {
+      for (long base = j; base < n; base += span) radix2(a, b, base * stride, (base + sub) * stride, c1, s1);
+    } else {
+      for (long base = j; base < n; base += span)
+        radix4(a, b, base * stride, (base + sub) * stride, (base + 2 * sub) * stride, (base + 3 * sub) * stride,
+               sign, c1, s1, c2, s2, c3, s3);
     }
   }
+}
+
+// Rotations e^(-2 pi i j k / span) for k = 1..3 from exact cosines and sines.
+void rotationsOf(double theta, float* out) {
+  for (int k = 1; k <= 3; ++k) {
+    out[2 * (k - 1)] = float(std::cos(k * theta));
+    out[2 * (k - 1) + 1] = float(std::sin(k * theta));
+  }
+}
+
+constexpr int kMaxPlanLog2 = 10;  // 1024 points, the stretcher's largest
+
+// The factor list, the forward rotations of every pass and the digit-reversal
+// swaps of one length; the inverse uses the conjugate rotations.
+struct Plan {
+  int factors[16];
+  int count = 0;
+  std::vector<float> rotations;  // per pass, per point of a part: c1 s1 c2 s2 c3 s3
+  std::vector<std::pair<int, int>> swaps;
+};
+
+const Plan* planFor(int n) {
+  static const std::vector<Plan> plans = [] {
+    std::vector<Plan> all(kMaxPlanLog2 + 1);
+    for (int l = 0; l <= kMaxPlanLog2; ++l) {
+      Plan& p = all[size_t(l)];
+      const int n = 1 << l;
+      p.count = factorise(n, p.factors);
+      int span = n;
+      for (int f = 0; f < p.count; ++f) {
+        const int sub = span / p.factors[f];
+        for (int j = 0; j < sub; ++j) {
+          float r[6];
+          rotationsOf(-2.0 * kPi * j / span, r);
+          p.rotations.insert(p.rotations.end(), r, r + 6);
+        }
+        span = sub;
+      }
+      forEachSwap(n, p.factors, p.count, [&](int i, int k) { p.swaps.emplace_back(i, k); });
+    }
+    return all;
+  }();
+  const int l = log2Exact(n);
+  return l >= 0 && l <= kMaxPlanLog2 ? &plans[size_t(l)] : nullptr;
+}
+
+void transform(float* a, float* b, int n, long stride, int sign) {
+  if (const Plan* plan = planFor(n)) {
+    const float* rot = plan->rotations.data();
+    const float conj = float(-sign);  // the table holds the forward (sign -1) rotations
+    int span = n;
+    for (int f = 0; f < plan->count; ++f) {
+      const int sub = span / plan->factors[f];
+      pass(a, b, n, stride, plan->factors[f], span, float(sign),
+           [&](int j, float& c1, float& s1, float& c2, float& s2, float& c3, float& s3) {
+             const float* r = rot + 6 * j;
+             c1 = r[0], s1 = conj * r[1], c2 = r[2], s2 = conj * r[3], c3 = r[4], s3 = conj * r[5];
+           });
+      rot += 6 * sub;
+      span = sub;
+    }
+    for (const auto& [p, k] : plan->swaps) swapPoints(a, b, p * stride, k * stride);
+    return;
+  }
+  int factors[16];
+  const int count = factorise(n, factors);
+  int span = n;
+  for (int f = 0; f < count; ++f) {
+    Rotation rotation(sign * 2.0 * kPi / span);
+    pass(a, b, n, stride, factors[f], span, float(sign),
+         [&](int j, float& c1, float& s1, float& c2, float& s2, float& c3, float& s3) {
+           rotation.at(j);
+           const double c = rotation.c(), s = rotation.s();
+           const double cc = c * c - s * s, ss = 2.0 * c * s;
+           c1 = float(c), s1 = float(s), c2 = float(cc), s2 = float(ss);
+           c3 = float(cc * c - ss * s), s3 = float(ss * c + cc * s);
+         });
+    span /= factors[f];
+  }
+  forEachSwap(n, factors, count, [&](int p, int k) { swapPoints(a, b, p * stride, k * stride); });
+}
+
+// cos(pi j / n) and sin(pi j / n) for j = 0..n/2, for the real split of the
+// tabled lengths.
+const std::vector<float>* splitRotations(int n) {
+  static const std::vector<std::vector<float>> tables = [] {
+    std::vector<std::vector<float>> all(kMaxPlanLog2 + 1);
+    for (int l = 0; l <= kMaxPlanLog2; ++l) {
+      const int n = 1 << l;
+      for (int j = 0; j <= n / 2; ++j) {
+        all[size_t(l)].push_back(float(std::cos(kPi * j / n)));
+        all[size_t(l)].push_back(float(std::sin(kPi * j / n)));
+      }
+    }
+    return all;
+  }();
+  const int l = log2Exact(n);
+  return l >= 0 && l <= kMaxPlanLog2 ? &tables[size_t(l)] : nullptr;
 }
 
 }  // namespace
@@ -176,10 +272,20 @@ void realSplit(float* a, float* b, int n, int isn) {
     a[n * st] = a[0];
     b[n * st] = b[0];
   }
+  // element j turns by (cos(pi j/n), -sin(pi j/n)) forward, (-cos, -sin) back
+  const std::vector<float>* table = splitRotations(n);
   Rotation rot(isn < 0 ? -kPi / n : kPi / n, isn < 0 ? 1.0 : -1.0);
+  const float cosSign = isn < 0 ? 1.0f : -1.0f;
   for (int j = 0; j <= n / 2; ++j) {
-    rot.at(j);
-    const float cn = float(rot.c()), sn = float(rot.s());
+    float cn, sn;
+    if (table) {
+      cn = cosSign * (*table)[size_t(2 * j)];
+      sn = -(*table)[size_t(2 * j + 1)];
+    } else {
+      rot.at(j);
+      cn = float(rot.c());
+      sn = float(rot.s());
+    }
     const long ij = j * st, ik = (n - j) * st;
     const float aa = a[ij] + a[ik], ab = a[ij] - a[ik];
     const float ba = b[ij] + b[ik], bb = b[ij] - b[ik];
