@@ -143,6 +143,88 @@ void pass(float* a, float* b, int n, long stride, int radix, int span, float sig
   }
 }
 
+// A pass with the rotations from a table (rows c1, s1, c2, s2, c3, s3 of the
+// forward transform; the inverse takes their conjugates). The points of a part
+// are the inner loop, so that the long first passes run several at once. The
+// stretcher's frames are interleaved (re, im) pairs: x = a, b = a + 1, stride 2,
+// which the first form spells out for the compiler.
+template <long kStride>
+void quarterButterflies(float* __restrict x0, float* __restrict x1, float* __restrict x2, float* __restrict x3,
+                        int sub, int sign, float conj, const float* c1, const float* s1, const float* c2,
+                        const float* s2, const float* c3, const float* s3);
+
+template <long kStride>
+void tabledPassInterleaved(float* x, int n, int radix, int span, int sign, const float* rot) {
+  const int sub = span / radix;
+  const float conj = float(-sign);
+  const float* c1 = rot;
+  const float* s1 = rot + sub;
+  const float* c2 = rot + 2 * sub;
+  const float* s2 = rot + 3 * sub;
+  const float* c3 = rot + 4 * sub;
+  const float* s3 = rot + 5 * sub;
+  for (long base = 0; base < n; base += span) {
+    float* x0 = x + base * kStride;
+    float* x1 = x0 + sub * kStride;
+    float* x2 = x1 + sub * kStride;
+    float* x3 = x2 + sub * kStride;
+    if (radix == 2) {
+      for (int j = 0; j < sub; ++j) radix2(x0 + j * kStride, x0 + j * kStride + 1, 0, sub * kStride, c1[j], conj * s1[j]);
+      continue;
+    }
+    quarterButterflies<kStride>(x0, x1, x2, x3, sub, sign, conj, c1, s1, c2, s2, c3, s3);
+  }
+}
+
+// The radix-4 butterflies of one span, whose four quarters do not overlap.
+template <long kStride>
+void quarterButterflies(float* __restrict x0, float* __restrict x1, float* __restrict x2, float* __restrict x3,
+                        int sub, int sign, float conj, const float* c1, const float* s1, const float* c2,
+                        const float* s2, const float* c3, const float* s3) {
+    for (int j = 0; j < sub; ++j) {
+      const long o = j * kStride;
+      const float ar0 = x0[o], ai0 = x0[o + 1], ar1 = x1[o], ai1 = x1[o + 1];
+      const float ar2 = x2[o], ai2 = x2[o + 1], ar3 = x3[o], ai3 = x3[o + 1];
+      const float t0r = ar0 + ar2, t0i = ai0 + ai2, t1r = ar0 - ar2, t1i = ai0 - ai2;
+      const float t2r = ar1 + ar3, t2i = ai1 + ai3;
+      const float t3r = -float(sign) * (ai1 - ai3), t3i = float(sign) * (ar1 - ar3);
+      x0[o] = t0r + t2r;
+      x0[o + 1] = t0i + t2i;
+      const float y1r = t1r + t3r, y1i = t1i + t3i, y2r = t0r - t2r, y2i = t0i - t2i;
+      const float y3r = t1r - t3r, y3i = t1i - t3i;
+      const float k1 = conj * s1[j], k2 = conj * s2[j], k3 = conj * s3[j];
+      x1[o] = y1r * c1[j] - y1i * k1;
+      x1[o + 1] = y1r * k1 + y1i * c1[j];
+      x2[o] = y2r * c2[j] - y2i * k2;
+      x2[o + 1] = y2r * k2 + y2i * c2[j];
+      x3[o] = y3r * c3[j] - y3i * k3;
+      x3[o + 1] = y3r * k3 + y3i * c3[j];
+    }
+}
+
+void tabledPass(float* a, float* b, int n, long stride, int radix, int span, int sign, const float* rot) {
+  if (stride == 2 && b == a + 1) return tabledPassInterleaved<2>(a, n, radix, span, sign, rot);
+  const int sub = span / radix;
+  const float conj = float(-sign);
+  const float* c1 = rot;
+  const float* s1 = rot + sub;
+  if (radix == 2) {
+    for (long base = 0; base < n; base += span)
+      for (int j = 0; j < sub; ++j) radix2(a, b, (base + j) * stride, (base + j + sub) * stride, c1[j], conj * s1[j]);
+    return;
+  }
+  const float* c2 = rot + 2 * sub;
+  const float* s2 = rot + 3 * sub;
+  const float* c3 = rot + 4 * sub;
+  const float* s3 = rot + 5 * sub;
+  for (long base = 0; base < n; base += span)
+    for (int j = 0; j < sub; ++j) {
+      const long i0 = (base + j) * stride;
+      radix4(a, b, i0, i0 + sub * stride, i0 + 2 * sub * stride, i0 + 3 * sub * stride, float(sign), c1[j],
+             conj * s1[j], c2[j], conj * s2[j], c3[j], conj * s3[j]);
+    }
+}
+
 // Rotations e^(-2 pi i j k / span) for k = 1..3 from exact cosines and sines.
 void rotationsOf(double theta, float* out) {
   for (int k = 1; k <= 3; ++k) {
@@ -158,7 +240,8 @@ constexpr int kMaxPlanLog2 = 10;  // 1024 points, the stretcher's largest
 struct Plan {
   int factors[16];
   int count = 0;
-  std::vector<float> rotations;  // per pass, per point of a part: c1 s1 c2 s2 c3 s3
+  // per pass of sub points a part: the six rows c1, s1, c2, s2, c3, s3 of sub values
+  std::vector<float> rotations;
   std::vector<std::pair<int, int>> swaps;
 };
 
@@ -172,10 +255,12 @@ const Plan* planFor(int n) {
       int span = n;
       for (int f = 0; f < p.count; ++f) {
         const int sub = span / p.factors[f];
+        const size_t at = p.rotations.size();
+        p.rotations.resize(at + 6 * size_t(sub));
         for (int j = 0; j < sub; ++j) {
           float r[6];
           rotationsOf(-2.0 * kPi * j / span, r);
-          p.rotations.insert(p.rotations.end(), r, r + 6);
+          for (int row = 0; row < 6; ++row) p.rotations[at + size_t(row * sub + j)] = r[row];
         }
         span = sub;
       }
@@ -190,15 +275,10 @@ const Plan* planFor(int n) {
 void transform(float* a, float* b, int n, long stride, int sign) {
   if (const Plan* plan = planFor(n)) {
     const float* rot = plan->rotations.data();
-    const float conj = float(-sign);  // the table holds the forward (sign -1) rotations
     int span = n;
     for (int f = 0; f < plan->count; ++f) {
       const int sub = span / plan->factors[f];
-      pass(a, b, n, stride, plan->factors[f], span, float(sign),
-           [&](int j, float& c1, float& s1, float& c2, float& s2, float& c3, float& s3) {
-             const float* r = rot + 6 * j;
-             c1 = r[0], s1 = conj * r[1], c2 = r[2], s2 = conj * r[3], c3 = r[4], s3 = conj * r[5];
-           });
+      tabledPass(a, b, n, stride, plan->factors[f], span, sign, rot);
       rot += 6 * sub;
       span = sub;
     }
