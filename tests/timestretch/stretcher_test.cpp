@@ -214,3 +214,33 @@ TEST(TimeStretcher, OutOfRangeSettingsAreClamped) {
 
 }  // namespace
 }  // namespace lentaro
+
+namespace lentaro {
+namespace {
+
+// A stream keeps going past 2^31 output bytes and 100 000 000 input samples (about
+// 38 minutes at 44.1 kHz): the sample clocks are 64-bit and have no cap.
+TEST(TimeStretcher, LongStreamKeepsProducing) {
+  auto e = makeEngine(0.5f, 0.0f, 16000, 512);
+  const int block = 1 << 20;
+  std::vector<int16_t> in(size_t(block) + 512);
+  for (size_t i = 0; i < in.size(); ++i) in[i] = int16_t(i % 32 < 16 ? 8000 : -8000);
+  const size_t outBytes = size_t(block);
+  std::vector<uint8_t> out(outBytes);
+  long long fed = 0, written = 0;
+  int carried = 0, lastWritten = 0;
+  while (fed < 101'000'000) {
+    // the carried bytes stay at the start of the input, as the module keeps them
+    const int bytes = carried + 2 * block;
+    lastWritten = e->process(out.data(), int(out.size()), reinterpret_cast<const uint8_t*>(in.data()), bytes,
+                             &carried, reinterpret_cast<uint8_t*>(in.data()));
+    ASSERT_GE(lastWritten, 0);
+    written += lastWritten / 2;
+    fed += block;
+  }
+  EXPECT_NEAR(double(written) / double(fed), 0.5, 0.001);
+  EXPECT_NEAR(lastWritten / 2, block / 2, e->synthesisHop());
+}
+
+}  // namespace
+}  // namespace lentaro
