@@ -59,17 +59,17 @@ void PitchResampler::setPitch(float semitones) {
 
 float PitchResampler::nextOutput(bool& more) {
   if (position_ < float(kPhases)) {
-    recent_[0] = current_;
     const auto& row = rows_[int(position_)];
+    const float* window = recent_.data() + head_;
     float y = 0.0f;
-    for (int t = 0; t < kTaps; ++t) y += row[t] * recent_[t];
+    for (int t = 0; t < kTaps; ++t) y += row[t] * window[t];
     position_ += step_;
     more = true;
     return y;
   }
   position_ -= float(kPhases);
-  for (int t = kTaps - 1; t > 0; --t) recent_[t] = recent_[t - 1];
-  recent_[1] = current_;
+  // the current input becomes one sample back; the oldest leaves the window
+  head_ = head_ == 0 ? kTaps - 1 : head_ - 1;
   more = false;
   return 0.0f;
 }

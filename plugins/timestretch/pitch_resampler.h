@@ -20,7 +20,7 @@ class PitchResampler {
 
   // step := 300 * 2^(p / 12); position := 0. History and current input are kept.
   void setPitch(float semitones);
-  void setInput(float sample) { current_ = sample; }
+  void setInput(float sample) { recent_[head_] = recent_[head_ + kTaps] = sample; }
   // Next output for the current input; more is false (and the result 0) once the
   // current input is consumed, which pushes it into the history.
   float nextOutput(bool& more);
@@ -31,8 +31,11 @@ class PitchResampler {
  private:
   float position_ = 0.0f;
   float step_ = 0.0f;
-  float current_ = 0.0f;
-  std::array<float, kTaps> recent_{};  // [0] the current input, [t] the input t samples back
+  // The current input and the history as a window of kTaps values from head_:
+  // [head_] the current input, [head_ + t] the input t samples back. Every value is
+  // kept twice, kTaps apart, so that the window never wraps.
+  int head_ = 0;
+  std::array<float, 2 * kTaps> recent_{};
   std::array<std::array<float, kTaps>, kPhases> rows_{};
 };
 
