@@ -1,7 +1,7 @@
 // Fault guard for calls into foreign code; see tav/seh_guard.h.
 #include "tav/seh_guard.h"
 
-#if defined(_WIN32) && defined(__i386__)
+#if defined(_WIN32) && (defined(__i386__) || defined(__x86_64__))
 #include <windows.h>
 #endif
 
@@ -52,6 +52,8 @@ EXCEPTION_DISPOSITION __cdecl tav_seh_handler_i686(EXCEPTION_RECORD* record, voi
 }
 
 // tav_seh_call_i686(fn, ctx, exceptionCode): 1 when fn returned, 0 after a fault.
+// (fninit at the landing empties the x87 register stack that the faulting code
+// may have left loaded, and clears its pending exceptions.)
 // On a fault the handler resumes at tav_seh_landing_i686 with esp pointing at the
 // frame and ebp restored; the callee-saved registers come back from the stack,
 // and the caller's floating-point control state is put back (a faulting callee
@@ -86,7 +88,7 @@ _tav_seh_call_i686:
 _tav_seh_landing_i686:
     movl  0(%esp), %eax
     movl  %eax, %fs:0
-    fnclex
+    fninit
     fldcw 16(%esp)
     ldmxcsr 20(%esp)
     movl  16(%ebp), %edx
@@ -140,10 +142,95 @@ bool CallGuarded(void (*fn)(void*), void* ctx, unsigned* exceptionCode) {
 }
 }  // namespace tav
 
+#elif defined(_WIN32) && defined(__x86_64__)
+
+// On x86_64 the handler is found through the unwind tables: the guard is a
+// function of its own whose unwind information names tav_seh_handler_x64 as
+// its exception handler. On a fault the handler unwinds the callee's frames
+// (running their cleanups) back to the guard and resumes it at
+// tav_seh_landing_x64 with the exception code in eax. The x87 register stack
+// is emptied there (fninit) and the caller's floating-point control state is
+// put back.
+//
+// Frame after the prologue (rsp): +0..31 the callee's home area, +32 the
+// code pointer, +40 the caller's MXCSR, +44 the caller's x87 control word.
+extern "C" {
+int tav_seh_call_x64(void (*fn)(void*), void* ctx, unsigned* exceptionCode);
+void tav_seh_landing_x64();
+EXCEPTION_DISPOSITION tav_seh_handler_x64(EXCEPTION_RECORD* record, void* establisherFrame, CONTEXT* context,
+                                          DISPATCHER_CONTEXT* dispatch);
+}
+
+asm(R"(
+    .text
+    .p2align 4
+    .globl tav_seh_call_x64
+    .globl tav_seh_landing_x64
+    .def tav_seh_call_x64; .scl 2; .type 32; .endef
+    .seh_proc tav_seh_call_x64
+tav_seh_call_x64:
+    pushq %rbp
+    .seh_pushreg %rbp
+    subq  $48, %rsp
+    .seh_stackalloc 48
+    .seh_endprologue
+    .seh_handler tav_seh_handler_x64, @except
+    movq  %r8, 32(%rsp)
+    stmxcsr 40(%rsp)
+    fnstcw 44(%rsp)
+    movq  %rcx, %rax
+    movq  %rdx, %rcx
+    call  *%rax
+    nop
+    movl  $1, %eax
+    jmp   2f
+tav_seh_landing_x64:
+    fninit
+    fldcw 44(%rsp)
+    ldmxcsr 40(%rsp)
+    movq  32(%rsp), %rdx
+    testq %rdx, %rdx
+    jz    1f
+    movl  %eax, (%rdx)
+1:
+    xorl  %eax, %eax
+2:
+    addq  $48, %rsp
+    popq  %rbp
+    ret
+    .seh_endproc
+)");
+
+extern "C" EXCEPTION_DISPOSITION tav_seh_handler_x64(EXCEPTION_RECORD* record, void* establisherFrame, CONTEXT*,
+                                                     DISPATCHER_CONTEXT* dispatch) {
+  constexpr DWORD kUnwinding = 0x2, kExitUnwind = 0x4;
+  if (record->ExceptionFlags & (kUnwinding | kExitUnwind)) return ExceptionContinueSearch;
+  RtlUnwindEx(establisherFrame, reinterpret_cast<void*>(&tav_seh_landing_x64), record,
+              reinterpret_cast<void*>(static_cast<ULONG_PTR>(record->ExceptionCode)), dispatch->ContextRecord,
+              dispatch->HistoryTable);
+  return ExceptionContinueSearch;  // not reached: the unwind resumes in the guard
+}
+
+namespace tav {
+bool CallGuarded(void (*fn)(void*), void* ctx, unsigned* exceptionCode) {
+  CatchingCall call{fn, ctx, false};
+  unsigned code = 0;
+  if (!tav_seh_call_x64(&RunCatching, &call, &code)) {
+    if (exceptionCode) *exceptionCode = code;
+    return false;
+  }
+  if (call.threw) {
+    if (exceptionCode) *exceptionCode = kCppExceptionCode;
+    return false;
+  }
+  return true;
+}
+}  // namespace tav
+
 #else
 
 namespace tav {
-// Outside 32-bit Windows a hardware fault is a signal, not an exception that
+// Outside Windows a hardware fault is a signal, not an exception that
 // could be resumed from; the guard catches C++ exceptions only.
 bool CallGuarded(void (*fn)(void*), void* ctx, unsigned* exceptionCode) {
   CatchingCall call{fn, ctx, false};

@@ -95,7 +95,7 @@ void* TFakeLoader::Load(const std::string& path) {
   auto it = libraries.find(path);
   if (it == libraries.end()) return nullptr;
   TFakeLibrary& lib = it->second;
-  lib.header.version = WINAMP_DSP_HDRVER;
+  lib.header.version = WINAMP_DSP_HEADER_VERSION;
   lib.header.description = lib.description.data();
   lib.header.getModule = &GetModule;
   return &lib;

@@ -1,11 +1,15 @@
 // Calls into foreign code (plug-in libraries) behind a fault guard.
 //
-// On 32-bit Windows a C++ catch does not see hardware faults such as an
-// access violation, an integer divide by zero or an unmasked floating-point
-// trap.  CallGuarded installs a structured-exception frame of its own around
-// the call: when the callee faults, the frame resumes execution after the
-// call, CallGuarded returns false and reports the exception code.  Whatever
-// the callee had on its stack is abandoned (no destructors run there).
+// On Windows a C++ catch does not see hardware faults such as an access
+// violation, an integer divide by zero or an unmasked floating-point trap.
+// CallGuarded puts a structured-exception handler of its own around the call
+// (a frame in the thread's handler chain on 32-bit Windows, the unwind tables
+// on 64-bit Windows; never a vectored handler, so a plug-in's own handlers
+// still see its faults first): when the callee faults, execution resumes
+// after the call, CallGuarded returns false and reports the exception code.
+// On 32-bit Windows whatever the callee had on its stack is abandoned; on
+// 64-bit Windows its frames are unwound.  The caller's floating-point control
+// state is put back either way.
 //
 // C++ exceptions that leave fn are caught as well (code kCppExceptionCode).
 // In builds for other systems the guard is a plain call that only catches

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "tav/engine/winamp_dsp.h"
+#include "tav/winamp_dsp.h"
 
 namespace tav::engine {
 

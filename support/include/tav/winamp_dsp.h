@@ -1,9 +1,10 @@
-/* The Winamp DSP plug-in interface records. A plug-in library exports
- * winampDSPGetHeader2 (no arguments, C calling convention) returning its
- * header; the header's getModule hands out module records by index and none
- * past the last. The plug-in owns both records for as long as it is loaded.
- * Every field is 32 bits wide on 32-bit Windows; every entry point uses the C
- * calling convention. Plain C, shared by the host and the plug-ins. */
+/* The Winamp DSP plug-in interface records, shared by the player's host and
+ * by the plug-ins. A plug-in library exports winampDSPGetHeader2 (no
+ * arguments, C calling convention) returning its header; the header's
+ * getModule hands out module records by index and none past the last. The
+ * plug-in owns both records for as long as it is loaded. Every field is 32
+ * bits wide on 32-bit Windows; every entry point uses the C calling
+ * convention. Plain C. */
 #ifndef TAVOLEN_WINAMP_DSP_H
 #define TAVOLEN_WINAMP_DSP_H
 
@@ -20,7 +21,7 @@ typedef void* HINSTANCE;
 extern "C" {
 #endif
 
-#define WINAMP_DSP_HDRVER 0x20
+#define WINAMP_DSP_HEADER_VERSION 0x20
 
 typedef struct winampDSPModule {
   char* description;
@@ -37,7 +38,7 @@ typedef struct winampDSPModule {
 } winampDSPModule;
 
 typedef struct winampDSPHeader {
-  int version; /* WINAMP_DSP_HDRVER */
+  int version; /* WINAMP_DSP_HEADER_VERSION */
   char* description;
   winampDSPModule*(WINAMP_DSP_CALL* getModule)(int index);
 } winampDSPHeader;
