@@ -5,6 +5,7 @@
 
 #include "tav/engine/foreign_call.h"
 #include "tav/engine/globals.h"
+#include "tav/engine/sent_messages.h"
 
 namespace tav::engine {
 
@@ -34,11 +35,14 @@ winampDSPModule* ModuleAt(int32_t index) {
 }
 
 // Waits, bounded, until no sample-path call is inside the module. DspActive
-// must already be clear, so no new call enters.
+// must already be clear, so no new call enters. A module may be waiting for
+// this (the window) thread to answer a message it sent to its parent: such
+// messages are delivered while waiting.
 bool WaitForCallsToEnd() {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(DspStopWaitMs);
   while (DspCallsInFlight.load() != 0) {
     if (std::chrono::steady_clock::now() >= deadline) return false;
+    DeliverSentMessages();
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return true;

@@ -1,0 +1,362 @@
+// The engine with the real audio libraries (bass.dll, bfxs.dll) and the test
+// Winamp DSP library, under Windows: a generated WAV file is opened with
+// OpenStream and played on device 0, whose output is captured into a WAV file
+// (TAVOLEN_NOSOUND_CAPTURE), so every frame that was heard can be checked.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "bass.h"
+#include "bass_fx.h"
+#include "dsp_test_modules.h"
+#include "tav/engine/dsp_host.h"
+#include "tav/engine/globals.h"
+#include "tav/engine/stream_chain.h"
+
+namespace {
+
+using namespace tav::engine;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kRate = 44100;
+constexpr int kRoomFrames = kPumpBufferBytes / 4;
+
+std::string Folder(const std::string& path) { return path.substr(0, path.find_last_of("\\/") + 1); }
+
+std::string ProgramFolder() {
+  char path[MAX_PATH];
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  return Folder(path);
+}
+
+std::string TempPath(const std::string& name) {
+  char folder[MAX_PATH];
+  GetTempPathA(MAX_PATH, folder);
+  return std::string(folder) + "tav_engine_" + std::to_string(GetCurrentProcessId()) + "_" + name;
+}
+
+// Interleaved stereo frames, every frame different from its neighbours and
+// every sample within +-16384 (the level tap's 32767/32768 rescale leaves
+// those values as they are).
+std::vector<int16_t> TestSignal(int frames) {
+  std::vector<int16_t> s(static_cast<size_t>(frames) * 2);
+  for (int f = 0; f < frames; ++f) {
+    s[2 * f] = static_cast<int16_t>((f * 7) % 30001 - 15000);
+    s[2 * f + 1] = static_cast<int16_t>(12000 - (f * 3) % 24001);
+  }
+  return s;
+}
+
+void PutLe(std::ofstream& out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.put(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+void WriteWav(const std::string& path, const std::vector<int16_t>& samples) {
+  std::ofstream out(path, std::ios::binary);
+  const uint32_t data = static_cast<uint32_t>(samples.size() * 2);
+  out.write("RIFF", 4);
+  PutLe(out, 36 + data, 4);
+  out.write("WAVEfmt ", 8);
+  PutLe(out, 16, 4);
+  PutLe(out, 1, 2);
+  PutLe(out, 2, 2);
+  PutLe(out, kRate, 4);
+  PutLe(out, kRate * 4, 4);
+  PutLe(out, 4, 2);
+  PutLe(out, 16, 2);
+  out.write("data", 4);
+  PutLe(out, data, 4);
+  out.write(reinterpret_cast<const char*>(samples.data()), data);
+}
+
+std::vector<int16_t> ReadCapture(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (bytes.size() < 44) return {};
+  std::vector<int16_t> samples((bytes.size() - 44) / 2);
+  std::memcpy(samples.data(), bytes.data() + 44, samples.size() * 2);
+  return samples;
+}
+
+size_t Frames(const std::vector<int16_t>& s) { return s.size() / 2; }
+
+// Largest difference between the heard frames and the expected ones, frame by
+// frame from the first; the heard sound must hold at least as many frames.
+int LargestDifference(const std::vector<int16_t>& heard, const std::vector<int16_t>& expected) {
+  if (heard.size() < expected.size()) return 65536;
+  int largest = 0;
+  for (size_t i = 0; i < expected.size(); ++i) largest = std::max(largest, std::abs(heard[i] - expected[i]));
+  return largest;
+}
+
+// The parent window the DSP modules are given: answers their WM_USER queries
+// as the effects window does for the two that the tests use.
+std::vector<LPARAM> QueriesSeen;
+
+LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_USER) {
+    QueriesSeen.push_back(lParam);
+    if (lParam == kQuerySampleRate) return static_cast<LRESULT>(ChannelInfo.freq);
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+HWND MakeParent() {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = &ParentProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"TavEngineTestParent";
+  RegisterClassW(&wc);
+  return CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+}
+
+void PumpMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+}
+
+class EngineUnderWine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    capture_ = TempPath(std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".wav");
+    DeleteFileA(capture_.c_str());
+    // bass.dll reads the variable through the same C runtime when device 0 starts.
+    _putenv_s("TAVOLEN_NOSOUND_CAPTURE", capture_.c_str());
+    ASSERT_TRUE(BASS_Init(0, kRate, 0, nullptr, nullptr)) << BASS_ErrorGetCode();
+    deviceUp_ = true;
+    DspActive = false;
+    CompatBuffer = false;
+    parent_ = MakeParent();
+    ASSERT_NE(parent_, nullptr);
+    QueriesSeen.clear();
+  }
+
+  void TearDown() override {
+    StopDSP();
+    FreeDevice();
+    DestroyWindow(parent_);
+    DeleteFileA(capture_.c_str());
+    for (const auto& file : files_) DeleteFileA(file.c_str());
+  }
+
+  void FreeDevice() {
+    if (!deviceUp_) return;
+    BASS_StreamFree(OutStream);
+    BASS_StreamFree(DecodeStream);
+    OutStream = 0;
+    DecodeStream = 0;
+    BASS_Free();  // ends the capture file
+    deviceUp_ = false;
+  }
+
+  std::string MakeWav(const std::vector<int16_t>& samples) {
+    files_.push_back(TempPath("source.wav"));
+    WriteWav(files_.back(), samples);
+    return files_.back();
+  }
+
+  // Plays OutStream until it stops by itself, answering window messages
+  // meanwhile; returns the seconds it took.
+  double PlayToEnd(double timeoutSeconds = 30.0) {
+    const auto start = Clock::now();
+    BASS_ChannelPlay(OutStream, FALSE);
+    while (BASS_ChannelIsActive(OutStream) != BASS_ACTIVE_STOPPED) {
+      if (std::chrono::duration<double>(Clock::now() - start).count() > timeoutSeconds) {
+        ADD_FAILURE() << "still playing after " << timeoutSeconds << " s";
+        break;
+      }
+      PumpMessages();
+      Sleep(5);
+    }
+    return std::chrono::duration<double>(Clock::now() - start).count();
+  }
+
+  // What device 0 played, once the device is freed.
+  std::vector<int16_t> Heard() {
+    FreeDevice();
+    return ReadCapture(capture_);
+  }
+
+  // Loads the test library and hands it the report; DspLibHandle is the
+  // host's only reference, so freeing it unmaps the library.
+  void LoadTestModules() {
+    LoadDSP(ProgramFolder() + "dsp_engine_test.dll", parent_);
+    ASSERT_NE(DspLibHandle, nullptr);
+    auto attach = reinterpret_cast<TTestDspAttach>(
+        reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(DspLibHandle), "TestDspAttach")));
+    ASSERT_NE(attach, nullptr);
+    attach(&report_);
+  }
+
+  void StartModule(int index) {
+    LoadTestModules();
+    DspModuleIndex = index;
+    InitDSPModule(index);
+    DspActive = true;
+  }
+
+  static bool TestLibraryMapped() { return GetModuleHandleA("dsp_engine_test.dll") != nullptr; }
+
+  std::string capture_;
+  std::vector<std::string> files_;
+  bool deviceUp_ = false;
+  HWND parent_ = nullptr;
+  TTestDspReport report_;
+};
+
+TEST_F(EngineUnderWine, WavPlaysThroughDeviceZeroToItsLastSample) {
+  const auto source = TestSignal(2 * kRate);
+  ASSERT_TRUE(OpenStream(MakeWav(source), false));
+  EXPECT_EQ(ChannelInfo.freq, static_cast<DWORD>(kRate));
+  EXPECT_EQ(ProcChannels, 2);
+  const double seconds = PlayToEnd();
+  const auto heard = Heard();
+  EXPECT_GE(Frames(heard), Frames(source));
+  EXPECT_LE(Frames(heard), Frames(source) + 4096) << "no more than the tempo stage's tail";
+  EXPECT_LE(LargestDifference(heard, source), 1) << "every frame, in order";
+  EXPECT_NEAR(seconds, 2.0, 0.5);
+  std::printf("[ figures ] %zu frames of %zu heard in %.3f s\n", Frames(heard), Frames(source), seconds);
+}
+
+TEST_F(EngineUnderWine, TempoPlus45PercentShortensThePlayTime) {
+  const auto source = TestSignal(2 * kRate);
+  ASSERT_TRUE(OpenStream(MakeWav(source), false));
+  ASSERT_TRUE(BASS_ChannelSetAttribute(DecodeStream, BASS_ATTRIB_TEMPO, 45.0f));
+  const double seconds = PlayToEnd();
+  const auto heard = Heard();
+  const double expected = Frames(source) / 1.45;
+  EXPECT_NEAR(static_cast<double>(Frames(heard)), expected, 0.03 * expected);
+  EXPECT_NEAR(seconds, 2.0 / 1.45, 0.4);
+  std::printf("[ figures ] %zu frames heard (%.4f of the source) in %.3f s\n", Frames(heard),
+              static_cast<double>(Frames(heard)) / Frames(source), seconds);
+}
+
+TEST_F(EngineUnderWine, ReversePlaysBackwards) {
+  const auto source = TestSignal(2 * kRate);
+  ASSERT_TRUE(OpenStream(MakeWav(source), false));
+  const DWORD reverse = BASS_FX_TempoGetSource(DecodeStream);
+  ASSERT_TRUE(BASS_ChannelSetAttribute(reverse, BASS_ATTRIB_REVERSE_DIR, static_cast<float>(BASS_FX_RVS_REVERSE)));
+  SeekTenths(15);  // backwards from 1.5 s to the start
+  PlayToEnd();
+  const auto heard = Heard();
+  const int from = 15 * kRate / 10;
+  std::vector<int16_t> backwards;
+  for (int f = from - 1; f >= 0; --f) {
+    backwards.push_back(source[2 * f]);
+    backwards.push_back(source[2 * f + 1]);
+  }
+  EXPECT_GE(Frames(heard), Frames(backwards));
+  EXPECT_LE(LargestDifference(heard, backwards), 1);
+}
+
+TEST_F(EngineUnderWine, DspHostListsStartsAndFeedsModuleOne) {
+  LoadTestModules();
+  EXPECT_EQ(GetDSPDescription(), "Tavolen engine test modules");
+  ASSERT_EQ(GetDSPModuleCount(), kTestModuleCount);
+  const char* names[] = {"Keep", "Halve", "Bad count", "Fault", "Sleep", "Ask host"};
+  for (int i = 0; i < kTestModuleCount; ++i) EXPECT_EQ(GetDSPModuleDescription(i), names[i]);
+  UnloadDSP();
+  EXPECT_FALSE(TestLibraryMapped());
+
+  const auto source = TestSignal(kRate);
+  ASSERT_TRUE(OpenStream(MakeWav(source), false));
+  StartModule(1);
+  EXPECT_EQ(report_.initCalls.load(), 1);
+  EXPECT_EQ(report_.parentSeen.load(), static_cast<void*>(parent_));
+  EXPECT_EQ(report_.instanceSeen.load(), DspLibHandle);
+  PlayToEnd();
+  EXPECT_TRUE(DspActive);
+  EXPECT_GE(report_.modifyCalls.load(), static_cast<int>(Frames(source) / 1152));
+  EXPECT_EQ(report_.lastBps.load(), 16);
+  EXPECT_EQ(report_.lastChannels.load(), 2);
+  EXPECT_EQ(report_.lastRate.load(), kRate);
+  StopDSP();
+  EXPECT_EQ(report_.quitCalls.load(), 1);
+  EXPECT_FALSE(TestLibraryMapped());
+
+  std::vector<int16_t> halved(source);
+  for (auto& s : halved) s = static_cast<int16_t>(s >> 1);
+  const auto heard = Heard();
+  EXPECT_LE(LargestDifference(heard, halved), 1) << "module 1's output is what plays";
+}
+
+TEST_F(EngineUnderWine, FaultingModuleLeavesDspActiveFalseAndPlaybackGoing) {
+  const auto source = TestSignal(kRate);
+  ASSERT_TRUE(OpenStream(MakeWav(source), false));
+  StartModule(3);
+  PlayToEnd();
+  EXPECT_FALSE(DspActive);
+  EXPECT_EQ(report_.modifyCalls.load(), 1);
+  const auto heard = Heard();
+  EXPECT_LE(LargestDifference(heard, source), 1) << "the faulted block and all after it play";
+}
+
+TEST_F(EngineUnderWine, BadModuleCountsAreKeptInsideTheBuffer) {
+  const auto source = TestSignal(kRate / 4);
+  ASSERT_TRUE(OpenStream(MakeWav(source), false));
+  StartModule(2);
+  PlayToEnd();
+  EXPECT_TRUE(DspActive);
+  const auto heard = Heard();
+  // A negative count drops the block; a too large one yields the whole room.
+  EXPECT_GT(report_.tooLargeAnswers.load(), 0);
+  EXPECT_EQ(Frames(heard), static_cast<size_t>(report_.tooLargeAnswers.load()) * kRoomFrames);
+}
+
+TEST_F(EngineUnderWine, StopDuringASleepingCallWaitsForIt) {
+  const auto source = TestSignal(kRate);
+  ASSERT_TRUE(OpenStream(MakeWav(source), false));
+  report_.sleepMs = 400;
+  StartModule(4);
+  BASS_ChannelPlay(OutStream, FALSE);
+  const auto deadline = Clock::now() + std::chrono::seconds(5);
+  while (report_.inside.load() == 0 && Clock::now() < deadline) Sleep(1);
+  ASSERT_EQ(report_.inside.load(), 1);
+  const auto stopStart = Clock::now();
+  StopDSP();
+  const double stopSeconds = std::chrono::duration<double>(Clock::now() - stopStart).count();
+  EXPECT_EQ(report_.inside.load(), 0);
+  EXPECT_EQ(report_.quitCalls.load(), 1);
+  EXPECT_EQ(report_.quitWhileInside.load(), 0);
+  EXPECT_FALSE(TestLibraryMapped());
+  EXPECT_LT(stopSeconds, 1.0);
+  PlayToEnd();
+  const auto heard = Heard();
+  EXPECT_LE(LargestDifference(heard, source), 1) << "playback went on to the end";
+  std::printf("[ figures ] stop waited %.3f s for the sleeping call\n", stopSeconds);
+}
+
+TEST_F(EngineUnderWine, ModuleAskingItsParentFromTheAudioThreadCanBeStopped) {
+  const auto source = TestSignal(kRate);
+  ASSERT_TRUE(OpenStream(MakeWav(source), false));
+  StartModule(5);
+  EXPECT_EQ(report_.reinitAnswer.load(), 0);  // query 105 from Init, answered on this thread
+  BASS_ChannelPlay(OutStream, FALSE);
+  // The audio thread now waits inside SendMessage for this thread.
+  const auto deadline = Clock::now() + std::chrono::seconds(5);
+  while (report_.sending.load() == 0 && Clock::now() < deadline) Sleep(1);
+  ASSERT_EQ(report_.sending.load(), 1);
+  const auto stopStart = Clock::now();
+  StopDSP();
+  const double stopSeconds = std::chrono::duration<double>(Clock::now() - stopStart).count();
+  EXPECT_LT(stopSeconds, 1.0) << "the stop answered the query instead of waiting for it";
+  EXPECT_EQ(report_.rateAnswer.load(), kRate);
+  EXPECT_EQ(report_.quitWhileInside.load(), 0);
+  EXPECT_FALSE(TestLibraryMapped());
+  ASSERT_GE(QueriesSeen.size(), 2u);
+  EXPECT_EQ(QueriesSeen[0], kQueryReinit);
+  EXPECT_EQ(QueriesSeen[1], kQuerySampleRate);
+  PlayToEnd();
+  EXPECT_LE(LargestDifference(Heard(), source), 1);
+}
+
+}  // namespace
