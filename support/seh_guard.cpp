@@ -126,21 +126,9 @@ extern "C" EXCEPTION_DISPOSITION __cdecl tav_seh_handler_i686(EXCEPTION_RECORD* 
   return ExceptionContinueExecution;
 }
 
-namespace tav {
-bool CallGuarded(void (*fn)(void*), void* ctx, unsigned* exceptionCode) {
-  CatchingCall call{fn, ctx, false};
-  unsigned code = 0;
-  if (!tav_seh_call_i686(&RunCatching, &call, &code)) {
-    if (exceptionCode) *exceptionCode = code;
-    return false;
-  }
-  if (call.threw) {
-    if (exceptionCode) *exceptionCode = kCppExceptionCode;
-    return false;
-  }
-  return true;
+static int GuardFrameCall(void (*fn)(void*), void* ctx, unsigned* exceptionCode) {
+  return tav_seh_call_i686(fn, ctx, exceptionCode);
 }
-}  // namespace tav
 
 #elif defined(_WIN32) && defined(__x86_64__)
 
@@ -211,11 +199,19 @@ extern "C" EXCEPTION_DISPOSITION tav_seh_handler_x64(EXCEPTION_RECORD* record, v
   return ExceptionContinueSearch;  // not reached: the unwind resumes in the guard
 }
 
+static int GuardFrameCall(void (*fn)(void*), void* ctx, unsigned* exceptionCode) {
+  return tav_seh_call_x64(fn, ctx, exceptionCode);
+}
+
+#endif
+
+#if defined(_WIN32) && (defined(__i386__) || defined(__x86_64__))
+
 namespace tav {
 bool CallGuarded(void (*fn)(void*), void* ctx, unsigned* exceptionCode) {
   CatchingCall call{fn, ctx, false};
   unsigned code = 0;
-  if (!tav_seh_call_x64(&RunCatching, &call, &code)) {
+  if (!GuardFrameCall(&RunCatching, &call, &code)) {
     if (exceptionCode) *exceptionCode = code;
     return false;
   }

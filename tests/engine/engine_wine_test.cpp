@@ -204,6 +204,19 @@ class EngineUnderWine : public ::testing::Test {
     DspActive = true;
   }
 
+  // Starts playing, waits (answering no window message) until the module
+  // sets `flag`, then stops the module; returns the seconds the stop took, or
+  // -1 when the flag was never set.
+  double PlayAndStopOnceSet(const std::atomic<int>& flag) {
+    BASS_ChannelPlay(OutStream, FALSE);
+    const auto deadline = Clock::now() + std::chrono::seconds(5);
+    while (flag.load() == 0 && Clock::now() < deadline) Sleep(1);
+    if (flag.load() == 0) return -1.0;
+    const auto start = Clock::now();
+    StopDSP();
+    return std::chrono::duration<double>(Clock::now() - start).count();
+  }
+
   static bool TestLibraryMapped() { return GetModuleHandleA("dsp_engine_test.dll") != nullptr; }
 
   std::string capture_;
@@ -317,17 +330,12 @@ TEST_F(EngineUnderWine, StopDuringASleepingCallWaitsForIt) {
   ASSERT_TRUE(OpenStream(MakeWav(source), false));
   report_.sleepMs = 400;
   StartModule(4);
-  BASS_ChannelPlay(OutStream, FALSE);
-  const auto deadline = Clock::now() + std::chrono::seconds(5);
-  while (report_.inside.load() == 0 && Clock::now() < deadline) Sleep(1);
-  ASSERT_EQ(report_.inside.load(), 1);
-  const auto stopStart = Clock::now();
-  StopDSP();
-  const double stopSeconds = std::chrono::duration<double>(Clock::now() - stopStart).count();
+  const double stopSeconds = PlayAndStopOnceSet(report_.inside);
   EXPECT_EQ(report_.inside.load(), 0);
   EXPECT_EQ(report_.quitCalls.load(), 1);
   EXPECT_EQ(report_.quitWhileInside.load(), 0);
   EXPECT_FALSE(TestLibraryMapped());
+  EXPECT_GT(stopSeconds, 0.2) << "the stop waited for the rest of the 400 ms call";
   EXPECT_LT(stopSeconds, 1.0);
   PlayToEnd();
   const auto heard = Heard();
@@ -340,14 +348,9 @@ TEST_F(EngineUnderWine, ModuleAskingItsParentFromTheAudioThreadCanBeStopped) {
   ASSERT_TRUE(OpenStream(MakeWav(source), false));
   StartModule(5);
   EXPECT_EQ(report_.reinitAnswer.load(), 0);  // query 105 from Init, answered on this thread
-  BASS_ChannelPlay(OutStream, FALSE);
-  // The audio thread now waits inside SendMessage for this thread.
-  const auto deadline = Clock::now() + std::chrono::seconds(5);
-  while (report_.sending.load() == 0 && Clock::now() < deadline) Sleep(1);
-  ASSERT_EQ(report_.sending.load(), 1);
-  const auto stopStart = Clock::now();
-  StopDSP();
-  const double stopSeconds = std::chrono::duration<double>(Clock::now() - stopStart).count();
+  // The audio thread will wait inside SendMessage for this thread.
+  const double stopSeconds = PlayAndStopOnceSet(report_.sending);
+  ASSERT_GE(stopSeconds, 0.0) << "the module never asked";
   EXPECT_LT(stopSeconds, 1.0) << "the stop answered the query instead of waiting for it";
   EXPECT_EQ(report_.rateAnswer.load(), kRate);
   EXPECT_EQ(report_.quitWhileInside.load(), 0);
