@@ -34,7 +34,8 @@ uint32_t Library::create_user_stream(unsigned freq, unsigned channels, uint32_t 
   if (flags & BASS_STREAM_DECODE) return fail(BASS_ERROR_NOTAVAIL, 0u);
   Device* device = current_device();
   if (!device) return 0;
-  auto stream = std::make_shared<UserStream>(freq, channels, flags, proc, user, config.buffer_ms.load(), current_);
+  auto stream = std::make_shared<UserStream>(freq, channels, flags, proc, user, config.buffer_ms.load(), current_,
+                                             &config);
   const uint32_t handle = register_channel(stream);
   if (handle) device->attach(stream);
   return handle;

@@ -3,17 +3,19 @@
 #include <algorithm>
 #include <cstring>
 
+#include "library_config.h"
 #include "sample_convert.h"
 #include "wait_hook.h"
 
 namespace tav::audio {
 
 UserStream::UserStream(unsigned rate, unsigned channels, uint32_t flags, STREAMPROC* proc, void* user,
-                       unsigned buffer_ms, uint32_t device_number)
+                       unsigned buffer_ms, uint32_t device_number, const LibraryConfig* config)
     : Channel(rate, channels, flags, BASS_CTYPE_STREAM),
       proc_(proc),
       user_(user),
       device_number_(device_number),
+      config_(config),
       sample_bytes_((flags & BASS_SAMPLE_FLOAT) ? 4 : (flags & BASS_SAMPLE_8BITS) ? 1 : 2),
       capacity_frames_(std::max<size_t>(1, static_cast<size_t>(uint64_t{rate} * buffer_ms / 1000))) {
   ring_.resize(capacity_frames_ * channels);
@@ -95,10 +97,41 @@ void UserStream::refill() {
   const DWORD result = proc_(handle, fill_buffer_.data(), static_cast<DWORD>(bytes), user_);
   const bool end = (result & BASS_STREAMPROC_END) != 0;
   const size_t written = result == static_cast<DWORD>(-1) ? 0 : std::min<size_t>(result & ~BASS_STREAMPROC_END, bytes);
+  run_chain(written / frame_size);
   std::lock_guard lock(state_mutex_);
   if (generation != generation_ || state_ == State::Stopped) return;
   push(fill_buffer_.data(), written / frame_size);
   if (end || result == static_cast<DWORD>(-1)) ending_ = true;
+}
+
+void UserStream::run_chain(size_t frames) {
+  ChannelGuard guard(*this);  // API calls change the chain meanwhile
+  if (chain.empty() || frames == 0) return;
+  const size_t samples = frames * channels_;
+  work_.resize(samples);
+  uint8_t* data = fill_buffer_.data();
+  for (size_t i = 0; i < samples; ++i) {
+    if (sample_bytes_ == 2) {
+      int16_t v;
+      std::memcpy(&v, data + 2 * i, 2);
+      work_[i] = static_cast<float>(v) * (1.0f / kInt16Scale);
+    } else if (sample_bytes_ == 1) {
+      work_[i] = static_cast<float>(data[i] - 128) * (1.0f / 128.0f);
+    } else {
+      std::memcpy(&work_[i], data + 4 * i, 4);
+    }
+  }
+  chain.run(work_.data(), frames, channels_, handle, config_ && config_->float_dsp);
+  for (size_t i = 0; i < samples; ++i) {
+    if (sample_bytes_ == 2) {
+      const int16_t v = float_to_int16(work_[i]);
+      std::memcpy(data + 2 * i, &v, 2);
+    } else if (sample_bytes_ == 1) {
+      data[i] = static_cast<uint8_t>((float_to_int16(work_[i]) >> 8) + 128);
+    } else {
+      std::memcpy(data + 4 * i, &work_[i], 4);
+    }
+  }
 }
 
 float UserStream::sample(size_t frame_index, unsigned channel) const {

@@ -1,7 +1,8 @@
 // A stream fed by a STREAMPROC and played by its device. The update thread asks the
 // procedure for the free part of the stream's buffer (whole frames; all of it on the
-// first call after play) and mixes the buffered frames, resampled from the stream's
-// rate attribute to the device rate and scaled by the volume attribute.
+// first call after play), runs the stream's DSP/FX chain on what it wrote and mixes the
+// buffered frames, resampled from the stream's rate attribute to the device rate and
+// scaled by the volume attribute.
 #pragma once
 
 #include <atomic>
@@ -18,8 +19,9 @@ class UserStream : public Channel, public MixSource {
   enum class State { Stopped, Playing, Paused };
 
   // `buffer_ms` is the buffer length at the stream's rate (BASS_CONFIG_BUFFER when created).
+  // `config` (may be null: 16-bit DSP) tells the chain whether procedures get floats.
   UserStream(unsigned rate, unsigned channels, uint32_t flags, STREAMPROC* proc, void* user, unsigned buffer_ms,
-             uint32_t device_number);
+             uint32_t device_number, const LibraryConfig* config = nullptr);
   bool is_decoding() const override { return false; }
   uint32_t device_number() const { return device_number_; }
 
@@ -38,11 +40,14 @@ class UserStream : public Channel, public MixSource {
 
  private:
   void push(const uint8_t* data, size_t frames);
+  // Runs the chain over `frames` frames of fill_buffer_, in place.
+  void run_chain(size_t frames);
   float sample(size_t frame_index, unsigned channel) const;
 
   STREAMPROC* proc_;
   void* user_;
   uint32_t device_number_;
+  const LibraryConfig* config_;
   unsigned sample_bytes_;
   std::timed_mutex proc_mutex_;  // held while the procedure runs
   std::mutex state_mutex_;       // guards what follows

@@ -68,7 +68,8 @@ struct Rig {
     auto backend = std::make_unique<FakeOutput>();
     out = backend.get();
     device = std::make_unique<Device>(std::move(backend), config);
-    stream = std::make_shared<UserStream>(rate, 2, 0, ramp_proc, &ramp, buffer_ms, 0);
+    config.float_dsp = true;
+    stream = std::make_shared<UserStream>(rate, 2, 0, ramp_proc, &ramp, buffer_ms, 0, &config);
     device->attach(stream);
   }
   void update(size_t room) {
@@ -151,6 +152,20 @@ TEST(UserStream, RestartFlushesPauseKeeps) {
   rig.update(10);
   EXPECT_EQ(rig.ramp.requests.back(), 4410u * 4) << "a restart refills the whole buffer";
   EXPECT_EQ(rig.out->written[2 * 1510], 5411) << "what was buffered before the restart is dropped";
+}
+
+void BASSCALLBACK halve(HDSP, DWORD, void* buffer, DWORD bytes, void*) {
+  auto* s = static_cast<float*>(buffer);
+  for (DWORD i = 0; i < bytes / 4; ++i) s[i] *= 0.5f;
+}
+
+TEST(UserStream, ItsChainRunsOnWhatTheProcedureWrote) {
+  Rig rig(100);
+  rig.stream->chain.add_procedure(1, 0, halve, nullptr);
+  rig.stream->play(false);
+  rig.update(1000);
+  for (size_t i = 0; i < 1000; ++i)
+    ASSERT_EQ(rig.out->written[2 * i], static_cast<int16_t>(std::nearbyint((i + 1) * 0.5))) << i;
 }
 
 TEST(UserStream, StopWaitsForARunningProcedureCall) {
