@@ -7,19 +7,6 @@
 
 namespace tav::vst {
 
-void TAVDArrayOfSingleDynArray::Resize(std::size_t channels, std::size_t frames) {
-  channels_.resize(channels);
-  for (auto& channel : channels_) channel.resize(frames, 0.0f);
-  table_.resize(channels);
-  for (std::size_t c = 0; c < channels; ++c) table_[c] = channels_[c].data();
-}
-
-float ClampSingle(float value, float lower, float upper) {
-  if (!(value >= lower)) return lower;  // also not a number
-  if (value > upper) return upper;
-  return value;
-}
-
 void SwapInt32(std::uint32_t& value) {
   value = (value >> 24) | ((value >> 8) & 0xFF00u) | ((value << 8) & 0xFF0000u) | (value << 24);
 }

@@ -37,9 +37,9 @@ class TAVDArrayOfSingleDynArray {
   std::vector<float*> table_;
 };
 
-// Limits value to min..max.
+// Limits value to min..max; not-a-number gives min.
 inline float ClampSingle(float value, float min, float max) {
-  if (value < min) return min;
+  if (!(value >= min)) return min;
   if (value > max) return max;
   return value;
 }

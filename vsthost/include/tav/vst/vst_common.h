@@ -1,4 +1,4 @@
-// Small shared routines of the VST host: float planes, clamping, four-character
+// Small shared routines of the VST host: clamping, four-character
 // ids, byte order, the FPU reset before calls into plug-ins, and checked
 // conversions of numbers that plug-ins hand us.
 #pragma once
@@ -9,30 +9,16 @@
 #include <string>
 #include <vector>
 
+#include "tav/engine/float_planes.h"
+
 namespace tav::vst {
 
-// One channel of samples, full scale -1.0 .. 1.0.
-using TSingleDynArray = std::vector<float>;
-
-// One TSingleDynArray per channel, with the table of channel pointers that is
-// handed to processReplacing as its inputs and outputs.
-class TAVDArrayOfSingleDynArray {
- public:
-  // Gives every channel `frames` samples (zeroed when new) and refreshes the table.
-  void Resize(std::size_t channels, std::size_t frames);
-  std::size_t ChannelCount() const { return channels_.size(); }
-  std::size_t FrameCount() const { return channels_.empty() ? 0 : channels_[0].size(); }
-  TSingleDynArray& operator[](std::size_t channel) { return channels_[channel]; }
-  const TSingleDynArray& operator[](std::size_t channel) const { return channels_[channel]; }
-  float** Table() { return table_.data(); }
-
- private:
-  std::vector<TSingleDynArray> channels_;
-  std::vector<float*> table_;
-};
-
+// The float planes and ClampSingle are the engine's: one definition serves
+// the engine's VST pass and this host.
+using tav::engine::TSingleDynArray;
+using tav::engine::TAVDArrayOfSingleDynArray;
 // Lower when value is below it or not a number, Upper when above, else value.
-float ClampSingle(float value, float lower, float upper);
+using tav::engine::ClampSingle;
 
 // c1 lands in the most significant byte: FourCharsToId('V','s','t','P') == 0x56737450.
 constexpr std::int32_t FourCharsToId(char c1, char c2, char c3, char c4) {
