@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commdlg.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -68,7 +69,9 @@ class TWin32LibraryLoader final : public TVstLibraryLoader {
     asm volatile("fnclex\n\tfldcw %0" : : "m"(control));
     SetErrorMode(previousMode);
     if (!ran) {
-      error = "fault 0x" + std::to_string(code) + " while loading " + path;
+      char text[32];
+      std::snprintf(text, sizeof text, "fault 0x%08X", code);
+      error = std::string(text) + " while loading " + path;
       return nullptr;
     }
     if (!module) error = SystemErrorText(lastError);

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <functional>
 
+#include "tav/vst/vst_pass_item.h"
 #include "vst_fixture.h"
 
 namespace tav::vst::testing {
@@ -277,6 +278,37 @@ TEST_F(DispatcherTest, AnUndeclaredEditorThatWasOpenedIsStillClosed) {
   item.CloseEditor();
   EXPECT_TRUE(OpcodesSince(mark2).empty());
   EXPECT_EQ(fired, 1);
+}
+
+}  // namespace
+}  // namespace tav::vst::testing
+
+namespace tav::vst::testing {
+namespace {
+
+TEST_F(DispatcherTest, TheEnginesPassDrivesTheItemThroughItsPlanes) {
+  TVstPlugIn& item = OpenItem();
+  TVstPlugInPassItem pass(item);
+  EXPECT_TRUE(pass.Active());
+  EXPECT_EQ(pass.numInputs(), 2);
+  EXPECT_EQ(pass.numOutputs(), 2);
+  TAVDArrayOfSingleDynArray planes;
+  planes.Resize(2, 1152);
+  planes[1][1151] = -0.8f;
+  const int mark = Mark();
+  pass.SetBlockSizeAndSampleRate(1152, 48000.0f);
+  pass.ProcessReplacing(planes, planes, 1152);
+  EXPECT_EQ(planes[1][1151], -0.4f);
+  const auto calls = CallsSince(mark);
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(calls[0].opcode, effSetBlockSizeAndSampleRate);
+  EXPECT_EQ(calls[0].value, 1152);
+  EXPECT_EQ(calls[0].opt, 48000.0f);
+  EXPECT_EQ(calls[1].kind, kCallProcessReplacing);
+  Plug().faultInProcessing = 1;
+  EXPECT_THROW(pass.ProcessReplacing(planes, planes, 1152), TVstPlugInFault);
+  item.SetActive(false);
+  EXPECT_FALSE(pass.Active());
 }
 
 }  // namespace
