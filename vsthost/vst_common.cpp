@@ -11,23 +11,6 @@ void SwapInt32(std::uint32_t& value) {
   value = (value >> 24) | ((value >> 8) & 0xFF00u) | ((value << 8) & 0xFF0000u) | (value << 24);
 }
 
-void ResetFpu() {
-#if defined(__i386__) || defined(__x86_64__)
-  std::uint16_t word = HostFpuControlWord;
-  asm volatile("fnclex\n\tfldcw %0" : : "m"(word));
-#endif
-}
-
-std::uint16_t CurrentFpuControlWord() {
-#if defined(__i386__) || defined(__x86_64__)
-  std::uint16_t word = 0;
-  asm volatile("fnstcw %0" : "=m"(word));
-  return word;
-#else
-  return 0;
-#endif
-}
-
 std::int32_t SaturateToInt32(double value) {
   if (std::isnan(value)) return 0;
   if (value >= 2147483647.0) return std::numeric_limits<std::int32_t>::max();

@@ -66,7 +66,7 @@ class TWin32LibraryLoader final : public TVstLibraryLoader {
       module = LoadLibraryW(wide.c_str());
       lastError = GetLastError();
     }, &code);
-    asm volatile("fnclex\n\tfldcw %0" : : "m"(control));
+    LoadFpuControlWord(control);
     SetErrorMode(previousMode);
     if (!ran) {
       char text[32];

@@ -176,13 +176,12 @@ TEST_F(DispatcherTest, ParametersAreStraightCalls) {
 TEST_F(DispatcherTest, RequestsRunWithTheHostControlWordAndProcessingWithTheCallers) {
   TVstPlugIn& item = OpenItem();
   std::uint16_t saved = CurrentFpuControlWord();
-  std::uint16_t other = 0x027F;
-  asm volatile("fldcw %0" : : "m"(other));
+  LoadFpuControlWord(0x027F);
   int mark = Mark();
   item.GetVstVersion();
   EXPECT_EQ(CallsSince(mark).at(0).fpuControl & ~0x40, 0x133F);  // bit 6 reads as 1
 
-  asm volatile("fldcw %0" : : "m"(other));
+  LoadFpuControlWord(0x027F);
   TAVDArrayOfSingleDynArray planes;
   planes.Resize(2, 8);
   mark = Mark();
@@ -192,7 +191,7 @@ TEST_F(DispatcherTest, RequestsRunWithTheHostControlWordAndProcessingWithTheCall
   // The host callback loads it at every entry, whatever the plug-in had set.
   item.CallDispatcher(kVendorSpecific, kHookCallbackFpu, 0x037F);
   EXPECT_EQ(Plug().fpuAfterCallback & ~0x40, 0x133F);
-  asm volatile("fldcw %0" : : "m"(saved));
+  LoadFpuControlWord(saved);
 }
 #endif
 

@@ -21,17 +21,22 @@ void PutText(Bytes& b, const char* text, std::size_t field) {
   b.insert(b.end(), field - n, 0);
 }
 
-// What the test plug-in's program 0 must give, written out by hand.
-Bytes GoldenParameterFile() {
-  Bytes b;
+// The 56 header bytes the test plug-in's program 0 gives.
+void PutHeader(Bytes& b, const char* fxMagic, std::uint32_t byteSize) {
   PutText(b, "CcnK", 4);
-  PutBig(b, 60);  // 48 + 4 × 3
-  PutText(b, "FxCk", 4);
+  PutBig(b, byteSize);
+  PutText(b, fxMagic, 4);
   PutBig(b, 1);
   PutText(b, "TstH", 4);
   PutBig(b, kTestVersion);
   PutBig(b, 3);
   PutText(b, "Program 0", 28);
+}
+
+// What the test plug-in's program 0 must give, written out by hand.
+Bytes GoldenParameterFile() {
+  Bytes b;
+  PutHeader(b, "FxCk", 60);  // 48 + 4 × 3
   for (std::uint32_t v : {0x3E000000u, 0x3E800000u, 0x3EC00000u}) PutBig(b, v);  // 0.125, 0.25, 0.375
   return b;
 }
@@ -44,14 +49,7 @@ Bytes GoldenChunkFile() {
     for (int k = 0; k < 4; ++k) chunk.push_back(static_cast<std::uint8_t>(bits >> (8 * k)));
   }
   Bytes b;
-  PutText(b, "CcnK", 4);
-  PutBig(b, 52 + static_cast<std::uint32_t>(chunk.size()));
-  PutText(b, "FPCh", 4);
-  PutBig(b, 1);
-  PutText(b, "TstH", 4);
-  PutBig(b, kTestVersion);
-  PutBig(b, 3);
-  PutText(b, "Program 0", 28);
+  PutHeader(b, "FPCh", 52 + static_cast<std::uint32_t>(chunk.size()));
   PutBig(b, static_cast<std::uint32_t>(chunk.size()));
   b.insert(b.end(), chunk.begin(), chunk.end());
   return b;

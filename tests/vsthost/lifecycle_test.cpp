@@ -6,16 +6,6 @@ namespace {
 
 using LifecycleTest = VstFixture;
 
-std::string OpenError(TVstPlugIn& item, const std::string& path) {
-  item.SetDLLFileName(path);
-  try {
-    item.SetActive(true);
-  } catch (const TVstError& e) {
-    return e.what();
-  }
-  return "";
-}
-
 TEST_F(LifecycleTest, OpeningSendsTheStartUpRequestsInOrder) {
   TVstPlugIn& item = OpenItem();
   const auto calls = CallsSince(0);

@@ -88,15 +88,14 @@ TEST(PlugInNumbers, TextsAreBounded) {
 #if defined(__i386__) || defined(__x86_64__)
 TEST(FpuReset, LoadsHostControlWordAndClearsPendingExceptions) {
   const std::uint16_t before = CurrentFpuControlWord();
-  std::uint16_t other = 0x027F;
-  asm volatile("fldcw %0" : : "m"(other));
+  LoadFpuControlWord(0x027F);
   ResetFpu();
   // Bit 6 of the word is reserved and reads as 1 whatever was loaded.
   EXPECT_EQ(CurrentFpuControlWord() & ~0x40, 0x133F);
   std::uint16_t status = 0;
   asm volatile("fnstsw %0" : "=m"(status));
   EXPECT_EQ(status & 0x3F, 0);
-  asm volatile("fldcw %0" : : "m"(before));
+  LoadFpuControlWord(before);
 }
 #endif
 

@@ -31,6 +31,17 @@ inline std::vector<int> OpcodesSince(int from) {
   return opcodes;
 }
 
+// Opens the item on `path`; the message it raised, or empty when it opened.
+inline std::string OpenError(TVstPlugIn& item, const std::string& path) {
+  item.SetDLLFileName(path);
+  try {
+    item.SetActive(true);
+  } catch (const TVstError& e) {
+    return e.what();
+  }
+  return "";
+}
+
 class VstFixture : public ::testing::Test {
  protected:
   void SetUp() override {

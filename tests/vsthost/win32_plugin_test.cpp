@@ -13,11 +13,11 @@
 #include "tav/vst/vst_host.h"
 #include "tav/vst/vst_platform.h"
 #include "test_plugin.h"
+#include "vst_fixture.h"
 
 namespace tav::vst::testing {
 namespace {
 
-using namespace tav::vst::testplugin;
 using namespace std::chrono_literals;
 
 std::string Utf8(const std::filesystem::path& path) {
@@ -40,13 +40,6 @@ int DispatcherCalls(const TTestPlugInState& s) {
   for (int i = 0; i < s.callCount && i < kMaxLoggedCalls; ++i) n += s.calls[i].kind == kCallDispatcher;
   return n;
 }
-
-std::uint16_t ControlWord() {
-  std::uint16_t word = 0;
-  asm volatile("fnstcw %0" : "=m"(word));
-  return word;
-}
-void LoadControlWord(std::uint16_t word) { asm volatile("fnclex\n\tfldcw %0" : : "m"(word)); }
 
 // The system's loader, watched: notes whether the test plug-in's editor
 // window still existed when its library was freed.
@@ -73,15 +66,13 @@ class TWatchingLoader final : public TVstLibraryLoader {
 
 class Win32PlugInTest : public ::testing::Test {
  protected:
-  std::string OpenError(TVstPlugIn& item, const std::string& path) {
-    item.SetDLLFileName(path);
-    try {
-      item.SetActive(true);
-    } catch (const TVstError& e) {
-      return e.what();
-    }
-    return "";
+  // A new item opened on TestHalver.dll, and the plug-in's state record.
+  TTestPlugInState* OpenHalver(TVstPlugIn*& item) {
+    item = &host.VstPlugIns().Add();
+    if (!OpenError(*item, halver).empty()) return nullptr;
+    return StateOf(halver);
   }
+  const std::string halver = PlugInPath(L"TestHalver.dll");
   TVstHost host;
 };
 
@@ -147,11 +138,10 @@ TEST_F(Win32PlugInTest, EveryVariantLoadsOrFailsAsItShould) {
 }
 
 TEST_F(Win32PlugInTest, AFaultInProcessingIsReportedAndTheHostGoesOn) {
-  const std::string path = PlugInPath(L"TestHalver.dll");
-  TVstPlugIn& item = host.VstPlugIns().Add();
-  ASSERT_EQ(OpenError(item, path), "");
-  TTestPlugInState* state = StateOf(path);
+  TVstPlugIn* opened = nullptr;
+  TTestPlugInState* state = OpenHalver(opened);
   ASSERT_NE(state, nullptr);
+  TVstPlugIn& item = *opened;
   TAVDArrayOfSingleDynArray planes;
   planes.Resize(2, 256);
   state->faultInProcessing = 1;
@@ -175,23 +165,22 @@ TEST_F(Win32PlugInTest, AFaultInProcessingIsReportedAndTheHostGoesOn) {
   EXPECT_THROW(item.GetParameter(0), TVstPlugInFault);
   state->faultInParameters = 0;
   host.VstPlugIns().Delete(0);
-  EXPECT_EQ(StateOf(path), nullptr);
+  EXPECT_EQ(StateOf(halver), nullptr);
 }
 
 TEST_F(Win32PlugInTest, RequestsRunWithTheHostControlWord) {
-  const std::string path = PlugInPath(L"TestHalver.dll");
-  TVstPlugIn& item = host.VstPlugIns().Add();
-  ASSERT_EQ(OpenError(item, path), "");
-  TTestPlugInState* state = StateOf(path);
+  TVstPlugIn* opened = nullptr;
+  TTestPlugInState* state = OpenHalver(opened);
   ASSERT_NE(state, nullptr);
-  const std::uint16_t saved = ControlWord();
-  LoadControlWord(0x027F);  // 53-bit precision, as many callers leave it
+  TVstPlugIn& item = *opened;
+  const std::uint16_t saved = CurrentFpuControlWord();
+  LoadFpuControlWord(0x027F);  // 53-bit precision, as many callers leave it
   const int mark = state->callCount;
   item.GetVstVersion();
   const std::uint16_t inside = state->calls[mark].fpuControl;
   item.CallDispatcher(kVendorSpecific, kHookCallbackFpu, 0x027F);
   const std::uint16_t afterCallback = state->fpuAfterCallback;
-  LoadControlWord(saved);
+  LoadFpuControlWord(saved);
   EXPECT_EQ(inside & ~0x40, 0x133F);  // bit 6 is reserved and reads as 1
   EXPECT_EQ(afterCallback & ~0x40, 0x133F);
 }
@@ -220,13 +209,12 @@ TEST_F(Win32PlugInTest, EditorIsAChildWindowAtThePlugInsSizeAndClosesBeforeTheLi
   for (bool declared : {true, false}) {
     SCOPED_TRACE(declared ? "declared editor" : "undeclared editor");
     TWatchingLoader loader;
-    const std::string path = PlugInPath(L"TestHalver.dll");
     HWND window = MakeTestWindow();
     ASSERT_NE(window, nullptr);
-    TVstPlugIn& item = host.VstPlugIns().Add();
-    ASSERT_EQ(OpenError(item, path), "");
-    TTestPlugInState* state = StateOf(path);
+    TVstPlugIn* opened = nullptr;
+    TTestPlugInState* state = OpenHalver(opened);
     ASSERT_NE(state, nullptr);
+    TVstPlugIn& item = *opened;
     if (!declared) item.VstEffect()->flags &= ~(1 << effFlagsHasEditor);
 
     ERect rect{};
@@ -259,18 +247,17 @@ TEST_F(Win32PlugInTest, EditorIsAChildWindowAtThePlugInsSizeAndClosesBeforeTheLi
     EXPECT_FALSE(IsWindow(editor));
     EXPECT_EQ(loader.frees, 1);
     EXPECT_FALSE(loader.editorAliveAtFree);
-    EXPECT_EQ(StateOf(path), nullptr);
+    EXPECT_EQ(StateOf(halver), nullptr);
     Pump();
     DestroyWindow(window);
   }
 }
 
 TEST_F(Win32PlugInTest, ACancelledFileSelectorReportsNoFile) {
-  const std::string path = PlugInPath(L"TestHalver.dll");
-  TVstPlugIn& item = host.VstPlugIns().Add();
-  ASSERT_EQ(OpenError(item, path), "");
-  TTestPlugInState* state = StateOf(path);
+  TVstPlugIn* opened = nullptr;
+  TTestPlugInState* state = OpenHalver(opened);
   ASSERT_NE(state, nullptr);
+  TVstPlugIn& item = *opened;
   std::atomic<bool> done{false}, seen{false};
   std::wstring title;
   std::thread user([&] {

@@ -1,6 +1,8 @@
 // The test plug-in (see test_plugin.h).
 #include "test_plugin.h"
 
+#include "tav/vst/vst_common.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -17,22 +19,6 @@ namespace tav::vst::testplugin {
 namespace {
 
 TTestPlugInState state;
-
-std::uint16_t FpuControl() {
-#if defined(__i386__) || defined(__x86_64__)
-  std::uint16_t word = 0;
-  asm volatile("fnstcw %0" : "=m"(word));
-  return word;
-#else
-  return 0;
-#endif
-}
-
-void LoadFpuControl(std::uint16_t word) {
-#if defined(__i386__) || defined(__x86_64__)
-  asm volatile("fnclex\n\tfldcw %0" : : "m"(word));
-#endif
-}
 
 // A fault as a plug-in makes one: an access violation in the Windows
 // variants; natively (where a hardware fault cannot be resumed from) an
@@ -57,7 +43,7 @@ TTestCall& Log(std::int32_t kind, std::int32_t opcode = 0, std::int32_t index = 
   call.index = index;
   call.value = value;
   call.opt = opt;
-  call.fpuControl = FpuControl();
+  call.fpuControl = CurrentFpuControlWord();
   return call;
 }
 
@@ -246,9 +232,9 @@ VstIntPtr Dispatcher(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr
     case kVendorSpecific:
       if (index == kHookFileSelector) AskForFile(in, static_cast<std::int32_t>(value));
       if (index == kHookCallbackFpu) {
-        LoadFpuControl(static_cast<std::uint16_t>(value));
+        LoadFpuControlWord(static_cast<std::uint16_t>(value));
         in.audioMaster(effect, audioMasterGetSampleRate, 0, 0, nullptr, 0);
-        state.fpuAfterCallback = FpuControl();
+        state.fpuAfterCallback = CurrentFpuControlWord();
       }
       return 1;
     case effCanDo:

@@ -36,11 +36,27 @@ void SwapInt32(std::uint32_t& value);
 // to nearest, infinity-control bit set.
 inline constexpr std::uint16_t HostFpuControlWord = 0x133F;
 
-// Clears pending x87 exceptions and loads HostFpuControlWord.  Done for real
-// on x86 and x86-64 (both have the x87 unit); a no-op on other processors.
-void ResetFpu();
-// The current x87 control word (0 on processors without one).
-std::uint16_t CurrentFpuControlWord();
+// The x87 control word (0 on processors without the x87 unit).  Bit 6 is
+// reserved and reads as 1 whatever was loaded.
+inline std::uint16_t CurrentFpuControlWord() {
+#if defined(__i386__) || defined(__x86_64__)
+  std::uint16_t word = 0;
+  asm volatile("fnstcw %0" : "=m"(word));
+  return word;
+#else
+  return 0;
+#endif
+}
+// Clears pending x87 exceptions and loads `word` (nothing on other processors).
+inline void LoadFpuControlWord(std::uint16_t word) {
+#if defined(__i386__) || defined(__x86_64__)
+  asm volatile("fnclex\n\tfldcw %0" : : "m"(word));
+#else
+  (void)word;
+#endif
+}
+// Done before every dispatcher request and at every entry into the host callback.
+inline void ResetFpu() { LoadFpuControlWord(HostFpuControlWord); }
 
 // Conversions of numbers that come from plug-ins: they saturate instead of
 // overflowing, and not-a-number gives 0.
