@@ -158,8 +158,7 @@ TEST_F(CallbackTest, IOChangedTakesTheNewCountsAndNothingElse) {
 
 TEST_F(CallbackTest, IdleRequestsAndAutomaticIdle) {
   TVstPlugIn& item = OpenItem();
-  int parent = 0;
-  item.EditOpen(&parent);
+  item.EditOpen(EditorParent());
   host.ManageIdleAutomaticly = true;
   int mark = Mark();
   Ask(item.VstEffect(), audioMasterIdle);

@@ -221,11 +221,9 @@ TEST_F(DispatcherTest, EditorOpensIdlesAndCloses) {
   item.EditGetRect(rect);
   EXPECT_EQ(rect.bottom - rect.top, kTestEditorHeight);
   EXPECT_EQ(rect.right - rect.left, kTestEditorWidth);
-
-  int parent = 0;
-  EXPECT_EQ(item.EditOpen(&parent), 1);
+  EXPECT_EQ(item.EditOpen(EditorParent()), 1);
   EXPECT_TRUE(item.EditVisible());
-  EXPECT_EQ(Plug().editorParent, &parent);
+  EXPECT_EQ(Plug().editorParent, EditorParent());
   item.EditIdle();
   EXPECT_EQ(Plug().editIdleCount, 1);
   EXPECT_THROW(item.SetGUIStyle(gsList), TVstError);
@@ -250,20 +248,18 @@ TEST_F(DispatcherTest, AnEditorWithoutRectangleOrWindowLeavesTheCallersValues) {
   item.EditGetRect(rect);
   EXPECT_EQ(rect.top, 1);
   EXPECT_EQ(rect.right, 4);
-  int parent = 0;
-  EXPECT_EQ(item.EditOpen(&parent), 0);
+  EXPECT_EQ(item.EditOpen(EditorParent()), 0);
   EXPECT_FALSE(item.EditVisible());
   Plug().faultOpcode = effEditOpen;
   Plug().editorWidth = 100;
-  EXPECT_EQ(item.EditOpen(&parent), 0);  // a failing open counts as no editor
+  EXPECT_EQ(item.EditOpen(EditorParent()), 0);  // a failing open counts as no editor
   EXPECT_FALSE(item.EditVisible());
 }
 
 TEST_F(DispatcherTest, AnUndeclaredEditorThatWasOpenedIsStillClosed) {
   Plug().flags = 1 << effFlagsCanReplacing;  // no effFlagsHasEditor
   TVstPlugIn& item = OpenItem();
-  int parent = 0;
-  item.EditOpen(&parent);
+  item.EditOpen(EditorParent());
   ASSERT_TRUE(item.EditVisible());
   const int mark = Mark();
   item.CloseEditor();

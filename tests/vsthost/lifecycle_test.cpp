@@ -134,8 +134,7 @@ TEST_F(LifecycleTest, CloseAndUnloadLeaveTheirCounts) {
 
 TEST_F(LifecycleTest, ClosingWithTheEditorOpenClosesItFirst) {
   TVstPlugIn& item = OpenItem();
-  int parent = 0;
-  item.EditOpen(&parent);
+  item.EditOpen(EditorParent());
   const int mark = Mark();
   item.SetActive(false);
   EXPECT_EQ(OpcodesSince(mark), (std::vector<int>{effEditClose, effClose}));
@@ -145,8 +144,7 @@ TEST_F(LifecycleTest, ClosingWithTheEditorOpenClosesItFirst) {
 TEST_F(LifecycleTest, AnUndeclaredEditorIsClosedBeforeTheLibraryIsFreed) {
   Plug().flags = 0;
   TVstPlugIn& item = OpenItem();
-  int parent = 0;
-  item.EditOpen(&parent);
+  item.EditOpen(EditorParent());
   host.VstPlugIns().Delete(0);
   EXPECT_EQ(loader.frees, 1);
   EXPECT_FALSE(loader.editorOpenAtFree);

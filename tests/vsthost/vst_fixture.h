@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "fake_loader.h"
 #include "test_plugin.h"
 #include "tav/vst/vst_host.h"
@@ -29,6 +33,18 @@ inline std::vector<int> OpcodesSince(int from) {
   for (const TTestCall& c : CallsSince(from))
     if (c.kind == kCallDispatcher) opcodes.push_back(c.opcode);
   return opcodes;
+}
+
+// A parent for editors: a real window where the plug-in makes one.
+inline void* EditorParent() {
+#ifdef _WIN32
+  static HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr,
+                                       GetModuleHandleW(nullptr), nullptr);
+  return parent;
+#else
+  static int parent;
+  return &parent;
+#endif
 }
 
 // Opens the item on `path`; the message it raised, or empty when it opened.
