@@ -1,6 +1,8 @@
 #include "toolkit/win32/graphics.h"
 
+#include <algorithm>
 #include <map>
+#include <tuple>
 #include <vector>
 
 namespace tav {
@@ -10,44 +12,35 @@ COLORREF ColorToRGB(TColor c) {
   return c & 0xFFFFFF;
 }
 
-// --- TFont -------------------------------------------------------------------
+// --- shared GDI objects ------------------------------------------------------
 
-TFont::TFont() = default;
-TFont::~TFont() { Release(); }
+namespace {
 
-void TFont::Release() {
-  if (handle_) DeleteObject(handle_);
-  handle_ = nullptr;
-}
+// Deletes what it holds when the module unloads.
+template <class Key>
+class GdiCache {
+ public:
+  ~GdiCache() {
+    for (auto& [k, h] : objects_) DeleteObject(h);
+  }
+  template <class Make>
+  HGDIOBJ Get(const Key& key, Make make) {
+    auto it = objects_.find(key);
+    if (it != objects_.end()) return it->second;
+    HGDIOBJ h = make();
+    if (h) objects_.emplace(key, h);
+    return h;
+  }
 
-void TFont::Assign(const TFont& other) {
-  name_ = other.name_;
-  size_ = other.size_;
-  style_ = other.style_;
-  color_ = other.color_;
-  Release();
-}
+ private:
+  std::map<Key, HGDIOBJ> objects_;
+};
 
-void TFont::SetName(std::wstring name) {
-  if (name == name_) return;
-  name_ = std::move(name);
-  Release();
-}
-
-void TFont::SetSize(int points) {
-  if (points == size_) return;
-  size_ = points;
-  Release();
-}
-
-void TFont::SetStyle(unsigned style) {
-  if (style == style_) return;
-  style_ = style;
-  Release();
-}
+}  // namespace
 
 HFONT TFont::Handle() const {
-  if (!handle_) {
+  static GdiCache<std::tuple<std::wstring, int, unsigned>> cache;
+  return static_cast<HFONT>(cache.Get({name_, size_, style_}, [&] {
     HDC screen = GetDC(nullptr);
     const int height = -MulDiv(size_, GetDeviceCaps(screen, LOGPIXELSY), 72);
     ReleaseDC(nullptr, screen);
@@ -60,68 +53,48 @@ HFONT TFont::Handle() const {
     lf.lfCharSet = DEFAULT_CHARSET;
     lf.lfQuality = DEFAULT_QUALITY;
     lstrcpynW(lf.lfFaceName, name_.c_str(), LF_FACESIZE);
-    handle_ = CreateFontIndirectW(&lf);
-  }
-  return handle_;
-}
-
-// --- TBrush, TPen ------------------------------------------------------------
-
-TBrush::~TBrush() {
-  if (handle_) DeleteObject(handle_);
-}
-void TBrush::SetColor(TColor c) {
-  if (c == color_) return;
-  color_ = c;
-  if (handle_) DeleteObject(handle_);
-  handle_ = nullptr;
-}
-HBRUSH TBrush::Handle() const {
-  if (style_ == bsClear) return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
-  if (!handle_) handle_ = CreateSolidBrush(ColorToRGB(color_));
-  return handle_;
-}
-
-TPen::~TPen() {
-  if (handle_) DeleteObject(handle_);
-}
-void TPen::SetColor(TColor c) {
-  if (c == color_) return;
-  color_ = c;
-  if (handle_) DeleteObject(handle_);
-  handle_ = nullptr;
-}
-void TPen::SetWidth(int w) {
-  if (w == width_) return;
-  width_ = w;
-  if (handle_) DeleteObject(handle_);
-  handle_ = nullptr;
-}
-HPEN TPen::Handle() const {
-  if (!handle_) handle_ = CreatePen(PS_SOLID, width_, ColorToRGB(color_));
-  return handle_;
+    return CreateFontIndirectW(&lf);
+  }));
 }
 
 HBRUSH CachedBrush(TColor c) {
-  static std::map<COLORREF, HBRUSH> brushes;
+  static GdiCache<COLORREF> cache;
   const COLORREF rgb = ColorToRGB(c);
-  auto& b = brushes[rgb];
-  if (!b) b = CreateSolidBrush(rgb);
-  return b;
+  return static_cast<HBRUSH>(cache.Get(rgb, [&] { return CreateSolidBrush(rgb); }));
 }
+
+HPEN CachedPen(TColor c, int width, TPenStyle style) {
+  static GdiCache<std::tuple<COLORREF, int, int>> cache;
+  const COLORREF rgb = ColorToRGB(c);
+  return static_cast<HPEN>(cache.Get({rgb, width, int(style)}, [&] {
+    const int ps = style == psDot ? PS_DOT : style == psClear ? PS_NULL : PS_SOLID;
+    return CreatePen(ps, width, rgb);
+  }));
+}
+
+HBRUSH TBrush::Handle() const {
+  if (style_ == bsClear) return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+  return CachedBrush(color_);
+}
+
+HPEN TPen::Handle() const { return CachedPen(color_, width_, style_); }
 
 // --- TCanvas -----------------------------------------------------------------
 
 TCanvas::~TCanvas() { SetHandle(nullptr); }
 
 void TCanvas::SetHandle(HDC dc) {
+  ResetSelection();
+  dc_ = dc;
+}
+
+void TCanvas::ResetSelection() {
   if (dc_ && selected_) {
     SelectObject(dc_, oldFont_);
     SelectObject(dc_, oldPen_);
     SelectObject(dc_, oldBrush_);
   }
   selected_ = false;
-  dc_ = dc;
 }
 
 void TCanvas::Select() {
@@ -166,7 +139,6 @@ void TCanvas::LineTo(int x, int y) {
 
 void TCanvas::Polyline(const TPoint* points, int count) {
   Select();
-  std::vector<POINT> p(points, points + count);
   static_assert(sizeof(POINT) == sizeof(TPoint));
   ::Polyline(dc_, reinterpret_cast<const POINT*>(points), count);
 }
@@ -367,6 +339,41 @@ bool TBitmap::LoadFromFile(const std::wstring& path) {
   AssignHandle(h);
   DeleteObject(h);
   return true;
+}
+
+void TBitmap::SaveToFile(const std::wstring& path) const {
+  GdiFlush();
+  const int rowBytes = (width_ * 3 + 3) & ~3;
+  const DWORD dataSize = static_cast<DWORD>(rowBytes) * height_;
+  BITMAPFILEHEADER fh{};
+  BITMAPINFOHEADER ih{};
+  fh.bfType = 0x4D42;
+  fh.bfOffBits = sizeof(fh) + sizeof(ih);
+  fh.bfSize = fh.bfOffBits + dataSize;
+  ih.biSize = sizeof(ih);
+  ih.biWidth = width_;
+  ih.biHeight = height_;  // bottom-up
+  ih.biPlanes = 1;
+  ih.biBitCount = 24;
+  ih.biSizeImage = dataSize;
+  std::vector<uint8_t> data(dataSize);
+  for (int y = 0; y < height_; ++y) {
+    const uint32_t* row = bits_ + static_cast<size_t>(height_ - 1 - y) * width_;
+    uint8_t* out = data.data() + static_cast<size_t>(y) * rowBytes;
+    for (int x = 0; x < width_; ++x) {
+      out[x * 3] = row[x] & 0xFF;
+      out[x * 3 + 1] = (row[x] >> 8) & 0xFF;
+      out[x * 3 + 2] = (row[x] >> 16) & 0xFF;
+    }
+  }
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) RaiseLastOSError("CreateFile");
+  DWORD written = 0;
+  const bool ok = WriteFile(f, &fh, sizeof(fh), &written, nullptr) && WriteFile(f, &ih, sizeof(ih), &written, nullptr) &&
+                  WriteFile(f, data.data(), dataSize, &written, nullptr) && written == dataSize;
+  const DWORD err = GetLastError();
+  CloseHandle(f);
+  if (!ok) throw EOSError("WriteFile", err);
 }
 
 // --- TScreen -----------------------------------------------------------------

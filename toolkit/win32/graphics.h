@@ -18,7 +18,8 @@ constexpr TColor clBlack = 0x000000, clWhite = 0xFFFFFF, clSilver = 0xC0C0C0, cl
                  clNavy = 0x800000, clMaroon = 0x000080;
 constexpr TColor clBtnFace = 0x8000000F, clWindow = 0x80000005, clWindowText = 0x80000008,
                  clBtnText = 0x80000012, cl3DDkShadow = 0x80000015, cl3DLight = 0x80000016,
-                 clHighlight = 0x8000000D;
+                 clHighlight = 0x8000000D, clBtnShadow = 0x80000010, clGrayText = 0x80000011,
+                 clBtnHighlight = 0x80000014, clInfoBk = 0x80000018;
 constexpr TColor clNone = 0x1FFFFFFF;
 COLORREF ColorToRGB(TColor c);
 
@@ -26,39 +27,37 @@ enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrike
 
 class TFont {
  public:
-  TFont();
-  ~TFont();
-  TFont(const TFont&) = delete;
-  TFont& operator=(const TFont&) = delete;
-  void Assign(const TFont& other);
+  TFont() = default;
+  TFont(const TFont& other) = default;
+  TFont& operator=(const TFont& other) = default;
+  void Assign(const TFont& other) { *this = other; }
+  bool operator==(const TFont&) const = default;
 
   std::wstring Name() const { return name_; }
-  void SetName(std::wstring name);
+  void SetName(std::wstring name) { name_ = std::move(name); }
   int Size() const { return size_; }  // points
-  void SetSize(int points);
+  void SetSize(int points) { size_ = points; }
   unsigned Style() const { return style_; }
-  void SetStyle(unsigned style);
+  void SetStyle(unsigned style) { style_ = style; }
   TColor Color() const { return color_; }
   void SetColor(TColor c) { color_ = c; }
-  // The font's handle, made on first use after a change.
+  // The shared handle of this face, size and style; fonts are made once per
+  // setting and kept for the life of the module.
   HFONT Handle() const;
 
  private:
-  void Release();
   std::wstring name_ = L"Tahoma";
   int size_ = 8;
   unsigned style_ = 0;
   TColor color_ = clWindowText;
-  mutable HFONT handle_ = nullptr;
 };
 
 enum TBrushStyle { bsSolid, bsClear };
 
 class TBrush {
  public:
-  ~TBrush();
   TColor Color() const { return color_; }
-  void SetColor(TColor c);
+  void SetColor(TColor c) { color_ = c; }
   TBrushStyle Style() const { return style_; }
   void SetStyle(TBrushStyle s) { style_ = s; }
   HBRUSH Handle() const;
@@ -66,27 +65,29 @@ class TBrush {
  private:
   TColor color_ = clWhite;
   TBrushStyle style_ = bsSolid;
-  mutable HBRUSH handle_ = nullptr;
 };
+
+enum TPenStyle { psSolid, psDot, psClear };
 
 class TPen {
  public:
-  ~TPen();
   TColor Color() const { return color_; }
-  void SetColor(TColor c);
+  void SetColor(TColor c) { color_ = c; }
   int Width() const { return width_; }
-  void SetWidth(int w);
+  void SetWidth(int w) { width_ = w; }
+  TPenStyle Style() const { return style_; }
+  void SetStyle(TPenStyle s) { style_ = s; }
   HPEN Handle() const;
 
  private:
   TColor color_ = clBlack;
   int width_ = 1;
-  mutable HPEN handle_ = nullptr;
+  TPenStyle style_ = psSolid;
 };
 
-// A cached solid brush per colour, for the colours that controls answer to
-// WM_CTLCOLOR* messages.
+// Shared GDI objects, one per colour (and width), made on first use.
 HBRUSH CachedBrush(TColor c);
+HPEN CachedPen(TColor c, int width, TPenStyle style = psSolid);
 
 class TBitmap;
 
@@ -100,6 +101,8 @@ class TCanvas {
 
   HDC Handle() const { return dc_; }
   void SetHandle(HDC dc);
+  // Puts back the objects the canvas found selected in its device context.
+  void ResetSelection();
 
   TFont Font;
   TBrush Brush;
@@ -166,6 +169,8 @@ class TBitmap {
   // Loads a BITMAP resource of a module; returns false when there is none.
   bool LoadFromResourceName(HINSTANCE module, const wchar_t* name);
   bool LoadFromFile(const std::wstring& path);
+  // Writes a 24-bit BMP file; throws EOSError on failure.
+  void SaveToFile(const std::wstring& path) const;
   // Copies any GDI bitmap in.
   void AssignHandle(HBITMAP source);
 

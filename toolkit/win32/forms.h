@@ -1,0 +1,187 @@
+// Forms (top-level windows holding controls) and the application object:
+// message loop, ProcessMessages, forms created in order and freed in reverse,
+// modal forms and the default exception box.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "toolkit/win32/controls.h"
+
+namespace tav {
+
+class TMainMenu;
+
+enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
+enum TBorderIcon : unsigned { biSystemMenu = 1, biMinimize = 2, biMaximize = 4 };
+using TBorderIcons = unsigned;
+enum TPosition { poDesigned, poScreenCenter };
+enum TFormStyle { fsNormal, fsStayOnTop };
+enum TCloseAction { caNone, caHide, caFree, caMinimize };
+enum TModalResult { mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6, mrNo = 7 };
+
+using TCloseEvent = std::function<void(TObject* sender, TCloseAction& action)>;
+using TCloseQueryEvent = std::function<void(TObject* sender, bool& canClose)>;
+// A per-form message handler: returns true when it handled the message
+// (its Result is then the window's answer).
+using TMessageHandler = std::function<bool(TMessage& message)>;
+using TDropFilesEvent = std::function<void(TObject* sender, const std::vector<std::wstring>& files)>;
+
+class TCustomForm : public TWinControl {
+ public:
+  // Creates the hidden window. Set the look, place and controls, then show it.
+  TCustomForm();
+  ~TCustomForm() override;
+
+  // --- look and place ---
+  void SetBorderStyle(TFormBorderStyle s);
+  TFormBorderStyle BorderStyle() const { return borderStyle_; }
+  void SetBorderIcons(TBorderIcons icons);
+  TBorderIcons BorderIcons() const { return borderIcons_; }
+  void SetPosition(TPosition p);
+  TPosition Position() const { return position_; }
+  // Stay on top at run time.
+  void SetFormStyle(TFormStyle s);
+  TFormStyle FormStyle() const { return formStyle_; }
+  void SetIcon(HICON icon);
+  void SetMenu(TMainMenu* menu);
+  TMainMenu* Menu() const { return menu_; }
+  // The window that owns this form (the host's window for a plug-in's form).
+  void SetOwnerWindow(HWND owner);
+
+  // Snapping: within SnapBuffer pixels of a work-area edge the form moves onto it.
+  bool ScreenSnap = false;
+  int SnapBuffer = 10;
+  // The form's key handler runs before the focused control's.
+  bool KeyPreview = false;
+  // Dropped files reach OnDropFiles.
+  void SetAcceptFiles(bool v);
+
+  // --- showing and closing ---
+  void Show();
+  void Hide();
+  void Close();
+  int ShowModal();
+  bool Modal() const { return modal_; }
+  int ModalResult = mrNone;
+  void BringToFront();
+  TWinControl* ActiveControl() const;
+
+  // --- events ---
+  TNotifyEvent OnCreate, OnShow, OnHide, OnDestroy, OnActivate, OnDeactivate, OnResize, OnPaint;
+  TCloseEvent OnClose;
+  TCloseQueryEvent OnCloseQuery;
+  TDropFilesEvent OnDropFiles;
+  // Handlers for single messages (WM_DROPFILES, WM_USER, ...).
+  void SetMessageHandler(UINT msg, TMessageHandler handler);
+
+  TCanvas& Canvas() { return paintCanvas_ ? *paintCanvas_ : controlCanvas_; }
+
+  // Runs OnCreate (once, by the application or the creator) and OnDestroy.
+  void DoCreate();
+  void DoDestroy();
+
+  // The form's part in key handling before the focused control: KeyPreview.
+  // Returns true when the key was consumed.
+  bool PreviewKey(MSG& msg);
+  // Hint tooltips of the form's windowed controls.
+  void UpdateHint(TWinControl* control);
+
+ protected:
+  LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+  bool IsContainer() const override { return true; }
+  void PaintWindow(TCanvas& canvas) override;
+  void VisibleChanged() override;
+  void Resized() override;
+
+ private:
+  void ApplyStyles();
+  void SnapToEdges(WINDOWPOS& pos);
+  void CenterOnScreen();
+
+  TFormBorderStyle borderStyle_ = bsSizeable;
+  TBorderIcons borderIcons_ = biSystemMenu | biMinimize | biMaximize;
+  TPosition position_ = poDesigned;
+  TFormStyle formStyle_ = fsNormal;
+  TMainMenu* menu_ = nullptr;
+  HICON icon_ = nullptr;
+  bool modal_ = false;
+  bool created_ = false;
+  bool destroyed_ = false;
+  bool shownOnce_ = false;
+  HWND tooltip_ = nullptr;
+  TCanvas* paintCanvas_ = nullptr;
+  TControlCanvas controlCanvas_{*this};
+  std::map<UINT, TMessageHandler> handlers_;
+};
+
+using TForm = TCustomForm;
+
+class TApplication {
+ public:
+  TApplication();
+  ~TApplication();
+
+  std::wstring Title() const;
+  void SetTitle(std::wstring_view title) { title_ = title; }
+
+  // Creates a form of type T, keeps it in the creation order and runs its
+  // OnCreate. The first form created in the program (not in a library) is the
+  // main form. ref is set before OnCreate runs, so handlers can use it.
+  template <class T, class... Args>
+  T* CreateForm(T*& ref, Args&&... args) {
+    auto form = std::make_unique<T>(std::forward<Args>(args)...);
+    ref = form.get();
+    AddForm(std::move(form));
+    ref->DoCreate();
+    return ref;
+  }
+  void AddForm(std::unique_ptr<TCustomForm> form);
+  TCustomForm* MainForm() const { return mainForm_; }
+  const std::vector<TCustomForm*>& Forms() const { return order_; }
+
+  // Shows the main form and runs the message loop until it closes, then frees
+  // every form in reverse order of creation.
+  void Run();
+  // Handles every waiting message. A WM_QUIT found here is posted again, so
+  // the loop that owns it still sees it.
+  void ProcessMessages();
+  // One message from the queue, dispatched; false when WM_QUIT came.
+  bool HandleMessage();
+  void Terminate();
+  bool Terminated() const { return terminated_; }
+  // Frees the forms in reverse order of creation; each OnDestroy runs while
+  // its window and controls still exist.
+  void DestroyForms();
+
+  // The default exception box: the message, the title as caption, stop icon.
+  void ShowException(std::exception_ptr e);
+  // Replaces the box (tests record exceptions this way); none restores it.
+  std::function<void(const std::wstring& message)> OnException;
+  int MessageBox(std::wstring_view text, std::wstring_view caption, UINT flags);
+
+  // The message pre-translation every loop runs: form key preview, then
+  // dialog navigation. Returns true when the message is used up.
+  bool PreTranslate(MSG& msg);
+
+  TNotifyEvent OnIdle;
+
+ private:
+  friend class TCustomForm;
+  void UpdateLibraryHook();
+  std::wstring title_;
+  std::vector<std::unique_ptr<TCustomForm>> owned_;
+  std::vector<TCustomForm*> order_;
+  TCustomForm* mainForm_ = nullptr;
+  bool terminated_ = false;
+  HHOOK hook_ = nullptr;
+};
+
+// The module's application object.
+TApplication& Application();
+
+}  // namespace tav
