@@ -1,0 +1,502 @@
+// The toolkit's forms and controls on a real window system (Wine under an X
+// server): event order, the exception box, the message loop, modal forms,
+// drawing, and a screenshot of a form with one of every control kind.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "controls/win32/slider.h"
+#include "gui_test_support.h"
+#include "toolkit/win32/comctrls.h"
+#include "toolkit/win32/extctrls.h"
+#include "toolkit/win32/forms.h"
+#include "toolkit/win32/menus.h"
+#include "toolkit/win32/stdctrls.h"
+
+namespace tav {
+namespace {
+
+using test::PumpFor;
+using test::PumpUntil;
+
+std::vector<std::string> Log;
+
+void Note(const std::string& s) { Log.push_back(s); }
+
+TNotifyEvent Logs(const std::string& what) {
+  return [what](TObject*) { Note(what); };
+}
+
+TKeyEvent LogsKey(const std::string& who) {
+  return [who](TObject*, WORD& key, TShiftState s) { Note(who + ".KeyDown " + std::to_string(key)); };
+}
+
+// One of every control kind, with the player's kind of texts.
+class AllControlsForm : public TForm {
+ public:
+  TPanel panel{this};
+  TLabel title{&panel, L"小型可调速音乐播放器"};
+  TLabel label{this, L"采样率: 44100 Hz"};
+  TButton play{this, L"播放"};
+  TButton stop{this, L"停止"};
+  TCheckBox loop{this, L"单曲循环"};
+  TRadioButton radioA{this, L"正常"};
+  TRadioButton radioB{this, L"倒放"};
+  TEdit edit{this};
+  TMemo memo{this};
+  TComboBox combo{this, csDropDownList};
+  TListBox list{this};
+  TListView view{this};
+  TPageControl pages{this};
+  TTabSheet pageEq{&pages, L"均衡器"};
+  TTabSheet pageDsp{&pages, L"DSP 插件"};
+  TGroupBox group{&pageEq, L"效果"};
+  TCheckBox flanger{&group, L"镶边"};
+  TProgressBar progress{this};
+  TImage image{this};
+  TPaintBox paint{this};
+  TSlider hslider{this};
+  TSlider vslider{this};
+  TMainMenu menu;
+  TPopupMenu popup;
+
+  AllControlsForm() {
+    SetCaption(L"Tavolen V1.5 工具包测试");
+    SetBorderStyle(bsSingle);
+    SetBorderIcons(biSystemMenu | biMinimize);
+    SetBounds(20, 20, 100, 100);
+    SetClientSize(560, 400);
+    panel.SetBounds(8, 8, 200, 24);
+    panel.BevelOuter = bvLowered;
+    title.SetLeft(4);
+    title.SetTop(5);
+    label.SetBounds(220, 12, 10, 10);
+    play.SetBounds(8, 40, 60, 24);
+    play.SetHint(L"播放或暂停");
+    play.SetShowHint(true);
+    stop.SetBounds(72, 40, 60, 24);
+    loop.SetBounds(140, 42, 90, 20);
+    radioA.SetBounds(236, 42, 60, 20);
+    radioB.SetBounds(300, 42, 60, 20);
+    edit.SetBounds(8, 72, 150, 22);
+    edit.SetText(L"http://例子.cn/流");
+    memo.SetBounds(8, 100, 150, 60);
+    memo.SetLines({L"第一行", L"第二行"});
+    combo.SetBounds(170, 72, 150, 22);
+    combo.SetItems({L"低", L"中", L"高"});
+    combo.SetItemIndex(1);
+    list.SetBounds(170, 100, 150, 60);
+    list.SetItems({L"001-歌曲一.mp3", L"002-歌曲二.ogg"});
+    view.SetBounds(330, 72, 220, 88);
+    view.AddColumn(L"参数", 100);
+    view.AddColumn(L"数值", 100);
+    view.AddItem(L"增益", {L"0.5"});
+    pages.SetBounds(8, 170, 300, 120);
+    group.SetBounds(8, 8, 150, 60);
+    flanger.SetBounds(10, 20, 80, 20);
+    progress.SetBounds(8, 300, 300, 16);
+    progress.SetPosition(40);
+    image.SetBounds(320, 170, 32, 32);
+    image.Picture().SetSize(32, 32);
+    image.Picture().Canvas().Brush.SetColor(clRed);
+    image.Picture().Canvas().FillRect({0, 0, 32, 32});
+    paint.SetBounds(360, 170, 60, 32);
+    paint.OnPaint = [this](TObject*) {
+      paint.Canvas().Brush.SetColor(clNavy);
+      paint.Canvas().FillRect({0, 0, paint.Width(), paint.Height()});
+    };
+    hslider.SetBounds(320, 220, 200, 40);
+    vslider.SetOrientation(soVertical);
+    vslider.SetBounds(520, 170, 30, 150);
+    menu.Items.Add(L"文件")->Add(L"打开...");
+    SetMenu(&menu);
+    popup.Items.Add(L"快速打开音频文件...");
+    PopupMenu = &popup;
+  }
+};
+
+class ToolkitWindows : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Log.clear();
+    Application().SetTitle(L"Tavolen");
+    Application().OnException = [](const std::wstring& m) { Note("exception " + Narrow(m)); };
+  }
+  void TearDown() override { Application().OnException = nullptr; }
+};
+
+void PostKey(HWND to, UINT msg, WPARAM key) { PostMessageW(to, msg, key, msg == WM_CHAR ? 1 : 1); }
+
+TEST_F(ToolkitWindows, KeyAndClickEventsFireInOrder) {
+  AllControlsForm f;
+  f.KeyPreview = true;
+  f.Show();
+  f.OnKeyDown = [](TObject*, WORD& key, TShiftState) {
+    Note("form.KeyDown " + std::to_string(key));
+    if (key == VK_F3) key = 0;  // the form eats F3
+  };
+  f.OnKeyPress = [](TObject*, wchar_t& c) { Note(std::string("form.KeyPress ") + char(c)); };
+  f.OnKeyUp = [](TObject*, WORD& key, TShiftState) { Note("form.KeyUp " + std::to_string(key)); };
+  f.edit.OnKeyDown = LogsKey("edit");
+  f.edit.OnKeyPress = [](TObject*, wchar_t& c) { Note(std::string("edit.KeyPress ") + char(c)); };
+  f.edit.OnKeyUp = [](TObject*, WORD& key, TShiftState) { Note("edit.KeyUp " + std::to_string(key)); };
+  f.play.OnClick = Logs("play.Click");
+  f.loop.OnClick = Logs("loop.Click");
+  f.radioA.OnClick = Logs("radioA.Click");
+  f.radioB.OnClick = Logs("radioB.Click");
+  f.radioB.OnDblClick = Logs("radioB.DblClick");
+  f.label.OnMouseDown = [](TObject*, TMouseButton, TShiftState, int x, int y) { Note("label.MouseDown"); };
+  f.label.OnMouseUp = [](TObject*, TMouseButton, TShiftState, int, int) { Note("label.MouseUp"); };
+  f.label.OnClick = Logs("label.Click");
+  f.edit.SetFocus();
+  PumpFor(50);
+
+  struct Case {
+    const char* what;
+    std::function<void()> act;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"key down on the focused edit: form first",
+       [&] { PostKey(f.edit.Handle(), WM_KEYDOWN, VK_F2); },
+       {"form.KeyDown 113", "edit.KeyDown 113"}},
+      {"a key the form consumes never reaches the edit",
+       [&] { PostKey(f.edit.Handle(), WM_KEYDOWN, VK_F3); },
+       {"form.KeyDown 114"}},
+      {"system keys reach OnKeyDown",
+       [&] { PostKey(f.edit.Handle(), WM_SYSKEYDOWN, VK_F10); },
+       {"form.KeyDown 121", "edit.KeyDown 121"}},
+      {"characters", [&] { PostKey(f.edit.Handle(), WM_CHAR, L'x'); }, {"form.KeyPress x", "edit.KeyPress x"}},
+      {"key up", [&] { PostKey(f.edit.Handle(), WM_KEYUP, VK_F2); }, {"form.KeyUp 113", "edit.KeyUp 113"}},
+      {"button click", [&] { PostMessageW(f.play.Handle(), BM_CLICK, 0, 0); }, {"play.Click"}},
+      {"check box clicked by the user",
+       [&] { PostMessageW(f.loop.Handle(), BM_CLICK, 0, 0); },
+       {"loop.Click"}},
+      {"Checked set from code to the same state: nothing", [&] { f.loop.SetChecked(true); }, {}},
+      {"Checked set from code to a new state", [&] { f.loop.SetChecked(false); }, {"loop.Click"}},
+      {"radio buttons: checking one unchecks the other",
+       [&] {
+         f.radioA.SetChecked(true);
+         f.radioB.SetChecked(true);
+       },
+       {"radioA.Click", "radioB.Click"}},
+      {"radio double click",
+       [&] {
+         PostMessageW(f.radioB.Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
+         PostMessageW(f.radioB.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+       },
+       {"radioB.DblClick"}},
+      {"windowless label: press, click, release",
+       [&] {
+         const LPARAM at = MAKELPARAM(f.label.Left() + 3, f.label.Top() + 3);
+         PostMessageW(f.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+         PostMessageW(f.Handle(), WM_LBUTTONUP, 0, at);
+       },
+       {"label.MouseDown", "label.Click", "label.MouseUp"}},
+  };
+  for (auto& c : cases) {
+    Log.clear();
+    c.act();
+    PumpFor(60);
+    EXPECT_EQ(Log, c.expected) << c.what;
+  }
+  EXPECT_TRUE(f.loop.Checked() == false);
+  EXPECT_FALSE(f.radioA.Checked());
+  EXPECT_TRUE(f.radioB.Checked());
+}
+
+TEST_F(ToolkitWindows, FormShowCloseAndDestroyEvents) {
+  auto f = std::make_unique<AllControlsForm>();
+  HWND edit = f->edit.Handle();
+  f->OnShow = Logs("OnShow");
+  f->OnHide = Logs("OnHide");
+  f->OnClose = [](TObject*, TCloseAction& a) { Note(a == caHide ? "OnClose caHide" : "OnClose other"); };
+  f->OnDestroy = [&](TObject*) {
+    Note(std::string("OnDestroy window ") + (IsWindow(f->Handle()) ? "alive" : "gone") + " controls " +
+         (IsWindow(edit) && f->edit.Text() == L"http://例子.cn/流" ? "alive" : "gone"));
+  };
+  f->Show();
+  PumpFor(30);
+  f->Close();
+  PumpFor(30);
+  EXPECT_FALSE(IsWindowVisible(f->Handle()));
+  f->DoDestroy();
+  f.reset();
+  EXPECT_FALSE(IsWindow(edit));
+  EXPECT_EQ(Log, (std::vector<std::string>{"OnShow", "OnClose caHide", "OnHide", "OnDestroy window alive controls alive"}));
+}
+
+TEST_F(ToolkitWindows, ApplicationFreesFormsInReverseOrder) {
+  struct Named : TForm {
+    explicit Named(std::string n) {
+      OnCreate = [n](TObject*) { Note("create " + n); };
+      OnDestroy = [this, n](TObject*) { Note("destroy " + n + (IsWindow(Handle()) ? " (window alive)" : "")); };
+    }
+  };
+  Named *a, *b, *c;
+  Application().CreateForm(a, "main");
+  Application().CreateForm(b, "effects");
+  Application().CreateForm(c, "list");
+  EXPECT_EQ(Application().MainForm(), a);
+  // Secondary forms belong to the main form.
+  EXPECT_EQ(GetWindow(b->Handle(), GW_OWNER), a->Handle());
+  Application().DestroyForms();
+  EXPECT_EQ(Log, (std::vector<std::string>{"create main", "create effects", "create list",
+                                           "destroy list (window alive)", "destroy effects (window alive)",
+                                           "destroy main (window alive)"}));
+}
+
+TEST_F(ToolkitWindows, HandlerExceptionShowsTheBoxAndTheProgramGoesOn) {
+  Application().OnException = nullptr;  // the real box
+  AllControlsForm f;
+  f.Show();
+  f.play.OnClick = [](TObject*) { throw std::runtime_error("文件打不开"); };
+  f.stop.OnClick = Logs("stop.Click");
+  {
+    test::BoxWatcher box(L"Tavolen");
+    PostMessageW(f.play.Handle(), BM_CLICK, 0, 0);
+    ASSERT_TRUE(PumpUntil([&] { return box.Seen(); }, 8000));
+    PumpFor(50);
+    EXPECT_EQ(box.Text(), L"文件打不开");
+    EXPECT_TRUE(box.HasIcon());
+  }
+  PostMessageW(f.stop.Handle(), BM_CLICK, 0, 0);
+  PumpFor(50);
+  EXPECT_EQ(Log, std::vector<std::string>{"stop.Click"});
+  // Exceptions from timers and paint handlers take the same way.
+  Application().OnException = [](const std::wstring& m) { Note("exception " + Narrow(m)); };
+  TTimer t;
+  t.SetInterval(10);
+  t.OnTimer = [&](TObject*) {
+    t.SetEnabled(false);
+    throw std::runtime_error("timer");
+  };
+  f.paint.OnPaint = [](TObject*) { throw std::runtime_error("paint"); };
+  f.paint.Invalidate();
+  PumpFor(100);
+  EXPECT_NE(std::find(Log.begin(), Log.end(), "exception timer"), Log.end());
+  EXPECT_NE(std::find(Log.begin(), Log.end(), "exception paint"), Log.end());
+}
+
+TEST_F(ToolkitWindows, ProcessMessagesSurvivesQuit) {
+  AllControlsForm f;
+  f.play.OnClick = Logs("play.Click");
+  PostMessageW(f.play.Handle(), BM_CLICK, 0, 0);
+  PostQuitMessage(7);
+  Application().ProcessMessages();
+  EXPECT_EQ(Log, std::vector<std::string>{"play.Click"});
+  // The quit message is still there for the loop that owns it.
+  MSG m;
+  ASSERT_TRUE(PeekMessageW(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(m.wParam, 7u);
+}
+
+TEST_F(ToolkitWindows, ModalFormDisablesTheOthers) {
+  AllControlsForm main;
+  main.Show();
+  TForm other;
+  other.Show();
+  TForm modal;
+  modal.SetCaption(L"关于");
+  modal.SetPosition(poScreenCenter);
+  TButton ok(&modal, L"确定");
+  ok.ModalResult = mrOk;
+  bool othersDisabled = false, modalEnabled = false;
+  TTimer t;
+  t.SetInterval(50);
+  t.OnTimer = [&](TObject*) {
+    t.SetEnabled(false);
+    othersDisabled = !IsWindowEnabled(main.Handle()) && !IsWindowEnabled(other.Handle());
+    modalEnabled = IsWindowEnabled(modal.Handle()) != FALSE;
+    SendMessageW(ok.Handle(), BM_CLICK, 0, 0);
+  };
+  EXPECT_EQ(modal.ShowModal(), mrOk);
+  EXPECT_TRUE(othersDisabled);
+  EXPECT_TRUE(modalEnabled);
+  EXPECT_TRUE(IsWindowEnabled(main.Handle()));
+  EXPECT_TRUE(IsWindowEnabled(other.Handle()));
+  EXPECT_FALSE(modal.Visible());
+
+  // Closing the modal form answers mrCancel; a quit message ends it too and
+  // stays for the outer loop.
+  t.OnTimer = [&](TObject*) {
+    t.SetEnabled(false);
+    PostMessageW(modal.Handle(), WM_CLOSE, 0, 0);
+  };
+  t.SetEnabled(true);
+  EXPECT_EQ(modal.ShowModal(), mrCancel);
+  t.OnTimer = [&](TObject*) {
+    t.SetEnabled(false);
+    PostQuitMessage(3);
+  };
+  t.SetEnabled(true);
+  EXPECT_EQ(modal.ShowModal(), mrCancel);
+  MSG m;
+  ASSERT_TRUE(PeekMessageW(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(m.wParam, 3u);
+  EXPECT_TRUE(IsWindowEnabled(main.Handle()));
+}
+
+TEST_F(ToolkitWindows, ControlPropertiesAndMessageHandlers) {
+  AllControlsForm f;
+  f.Show();
+  // List box as the play list: an index out of range selects nothing.
+  f.list.SetItemIndex(1);
+  EXPECT_EQ(f.list.ItemIndex(), 1);
+  f.list.SetItemIndex(5);
+  EXPECT_EQ(f.list.ItemIndex(), -1);
+  f.list.SetItemIndex(-3);
+  EXPECT_EQ(f.list.ItemIndex(), -1);
+  // Sorted combo box.
+  f.combo.SetSorted(true);
+  f.combo.Add(L"a");
+  f.combo.Add(L"c");
+  f.combo.Add(L"b");
+  const auto items = f.combo.Items();
+  EXPECT_TRUE(std::is_sorted(items.begin(), items.end(), [](auto& x, auto& y) {
+    return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, x.c_str(), -1, y.c_str(), -1) == CSTR_LESS_THAN;
+  }));
+  // Edit limits.
+  f.edit.SetMaxLength(4);
+  f.edit.SetText(L"");
+  SendMessageW(f.edit.Handle(), EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L"123456"));
+  EXPECT_EQ(f.edit.Text(), L"1234");
+  f.edit.SetReadOnly(true);
+  EXPECT_TRUE(GetWindowLongW(f.edit.Handle(), GWL_STYLE) & ES_READONLY);
+  // Pages.
+  f.pages.SetActivePageIndex(1);
+  EXPECT_FALSE(f.pageEq.Visible());
+  EXPECT_TRUE(f.pageDsp.Visible());
+  // Client size and colour.
+  EXPECT_EQ(f.ClientWidth(), 560);
+  f.SetColor(cl3DDkShadow);
+  EXPECT_EQ(f.label.Color(), cl3DDkShadow);
+  EXPECT_EQ(ColorToRGB(f.label.Color()), GetSysColor(COLOR_3DDKSHADOW));
+  // A per-form message handler answers WM_USER.
+  f.SetMessageHandler(WM_USER, [](TMessage& m) {
+    m.Result = m.LParam == 105 ? 0 : 42;
+    return true;
+  });
+  EXPECT_EQ(SendMessageW(f.Handle(), WM_USER, 0, 106), 42);
+  EXPECT_EQ(SendMessageW(f.Handle(), WM_USER, 0, 105), 0);
+  // Stay on top at run time.
+  f.SetFormStyle(fsStayOnTop);
+  EXPECT_TRUE(GetWindowLongW(f.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+  f.SetFormStyle(fsNormal);
+  EXPECT_FALSE(GetWindowLongW(f.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+  // Menus: run-time items, checks, commands.
+  TMenuItem* file = f.menu.Items.Items(0);
+  int opened = 0;
+  TMenuItem* recent = file->Add(L"最近的文件", [&](TObject*) { ++opened; });
+  recent->SetChecked(true);
+  EXPECT_EQ(GetMenuState(file->SubMenuHandle(), recent->Command(), MF_BYCOMMAND) & MF_CHECKED, UINT(MF_CHECKED));
+  PostMessageW(f.Handle(), WM_COMMAND, recent->Command(), 0);
+  PumpFor(30);
+  EXPECT_EQ(opened, 1);
+  // Snapping to the screen edges.
+  f.ScreenSnap = true;
+  f.SetBounds(6, 7, f.Width(), f.Height());
+  RECT wa;
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &wa, 0);
+  EXPECT_EQ(f.Left(), wa.left);
+  EXPECT_EQ(f.Top(), wa.top);
+}
+
+TEST_F(ToolkitWindows, KeyedDrawingOnDibAndWindowCanvas) {
+  constexpr TColor key = 0x008080;
+  TBitmap src(3, 2);
+  FillRect(src.Pixels(), {0, 0, 3, 2}, key);
+  src.Pixels().SetColor(0, 0, clRed);
+  src.Pixels().SetColor(2, 1, clBlue);
+  TBitmap dst(5, 4);
+  dst.Canvas().Brush.SetColor(clLime);
+  dst.Canvas().FillRect({0, 0, 5, 4});
+  dst.Canvas().DrawTransparent(src, {}, 1, 1, key);
+  GdiFlush();
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 5; ++x) {
+      TColor want = clLime;
+      if (x == 1 && y == 1) want = clRed;
+      if (x == 3 && y == 2) want = clBlue;
+      EXPECT_EQ(dst.Pixels().ColorAt(x, y), want) << x << "," << y;
+    }
+  // On a window, through the screen.
+  TForm f;
+  f.SetBorderStyle(bsNone);
+  f.SetBounds(300, 300, 20, 20);
+  f.SetColor(clLime);
+  f.OnPaint = [&](TObject*) { f.Canvas().DrawTransparent(src, {}, 2, 3, key); };
+  f.Show();
+  f.Repaint();
+  PumpFor(50);
+  TBitmap shot;
+  test::GrabClient(f.Handle(), shot);
+  EXPECT_EQ(shot.Pixels().ColorAt(2, 3), clRed);
+  EXPECT_EQ(shot.Pixels().ColorAt(3, 3), clLime);
+  EXPECT_EQ(shot.Pixels().ColorAt(4, 4), clBlue);
+  // A paint box drawn from a timer.
+  TPaintBox box(&f);
+  box.SetBounds(10, 10, 5, 5);
+  TTimer t;
+  t.SetInterval(10);
+  t.OnTimer = [&](TObject*) {
+    t.SetEnabled(false);
+    box.Canvas().Brush.SetColor(clNavy);
+    box.Canvas().FillRect({0, 0, 3, 3});
+  };
+  PumpFor(80);
+  test::GrabClient(f.Handle(), shot);
+  EXPECT_EQ(shot.Pixels().ColorAt(10, 10), clNavy);
+  EXPECT_EQ(shot.Pixels().ColorAt(13, 13), clLime);
+}
+
+// Renders a character and tells a real glyph from the missing-glyph box.
+bool RendersGlyph(const TFont& font, wchar_t c) {
+  auto draw = [&](wchar_t ch, TBitmap& b) {
+    b.SetSize(24, 24);
+    b.Canvas().Brush.SetColor(clWhite);
+    b.Canvas().FillRect({0, 0, 24, 24});
+    b.Canvas().Font = font;
+    b.Canvas().Font.SetColor(clBlack);
+    b.Canvas().TextOut(2, 2, std::wstring(1, ch));
+    GdiFlush();
+  };
+  TBitmap a, missing;
+  draw(c, a);
+  draw(L'\xE000', missing);
+  int differ = 0;
+  for (int y = 0; y < 24; ++y)
+    for (int x = 0; x < 24; ++x) differ += a.Pixels().ColorAt(x, y) != missing.Pixels().ColorAt(x, y);
+  return differ > 10;
+}
+
+TEST_F(ToolkitWindows, ScreenshotWithChineseCaptions) {
+  AllControlsForm f;
+  f.SetColor(cl3DDkShadow);
+  TFont white = f.Font();
+  white.SetColor(clWhite);
+  f.label.SetFont(white);
+  f.title.SetFont(white);
+  f.hslider.SetValue(40);
+  f.vslider.SetValue(70);
+  f.Show();
+  PumpFor(200);
+  f.Repaint();
+  PumpFor(100);
+  EXPECT_TRUE(RendersGlyph(f.Font(), L'播')) << "no CJK glyphs for the form's font";
+  TBitmap shot;
+  test::GrabClient(f.Handle(), shot);
+  CreateDirectoryW(L"..\\screenshots", nullptr);
+  shot.SaveToFile(L"..\\screenshots\\toolkit_form.bmp");
+  // The white label text is on the dark form colour.
+  int white_pixels = 0;
+  for (int y = f.label.Top(); y < f.label.Top() + f.label.Height(); ++y)
+    for (int x = f.label.Left(); x < f.label.Left() + f.label.Width(); ++x)
+      white_pixels += shot.Pixels().ColorAt(x, y) == clWhite;
+  EXPECT_GT(white_pixels, 20);
+  EXPECT_EQ(shot.Pixels().ColorAt(f.label.Left() + f.label.Width() + 3, f.label.Top()),
+            ColorToRGB(cl3DDkShadow));
+}
+
+}  // namespace
+}  // namespace tav
