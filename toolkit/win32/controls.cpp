@@ -608,7 +608,9 @@ LRESULT TWinControl::HandlePaint() {
     c.Brush.SetColor(Color());
     c.Pen = TPen();
     c.FillRect(r);
-    PaintWindow(c);
+    // A failing painter shows its exception; the paint still ends.
+    GuardedCall([&] { PaintWindow(c); });
+    c.ResetSelection();
     PaintControls(c);
     BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
            ps.rcPaint.bottom - ps.rcPaint.top, c.Handle(), ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
@@ -629,7 +631,7 @@ void TWinControl::PaintControls(TCanvas& canvas) {
     canvas.Brush.SetStyle(bsSolid);
     canvas.Brush.SetColor(c->Color());
     canvas.Pen = TPen();
-    c->Paint(canvas);
+    GuardedCall([&] { c->Paint(canvas); });
     canvas.ResetSelection();
     RestoreDC(dc, saved);
   }

@@ -73,6 +73,11 @@ TEST_F(SliderWindow, RulerPressRepeatsEvery400msUntilTheThumbPassesThePoint) {
   std::vector<std::pair<int32_t, DWORD>> steps;
   f.h.OnChange = [&](TObject*) { steps.push_back({f.h.Value(), GetTickCount()}); };
   // Track 200 - 11 = 189 pixels; the thumb covers x = 57..68 at value 30.
+  // The real pointer stands where the press is, so any move the system makes
+  // up agrees with it.
+  const TPoint at = f.h.ClientToScreen({60, 5});
+  SetCursorPos(at.X, at.Y);
+  PumpFor(30);
   const DWORD pressed = GetTickCount();
   PostMouse(f.h.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, 60, 5);
   PumpFor(1700);
@@ -177,7 +182,9 @@ void ExpectedPicture(TSlider& s, TColor back, PixelImage& out) {
         out.View().SetColor(m.TickArea().Left + i, t.Position, clBlack);
     }
   }
+  // The thumb is a window of the slider's colour over the ruler.
   const TRect th = m.ThumbRect();
+  FillRect(out.View(), th, back);
   DrawTransparent(s.GetImage(m.ThumbImageIndex()).Pixels(), m.ThumbSourceRect(), out.View(), th.Left, th.Top,
                   slider::kKeyColor);
 }

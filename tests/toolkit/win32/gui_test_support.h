@@ -58,7 +58,11 @@ class BoxWatcher {
           wchar_t text[512] = {};
           GetDlgItemTextW(box, 0xFFFF, text, 512);
           text_ = text;
-          hasIcon_ = GetDlgItem(box, 0x14) != nullptr;  // the box's icon control
+          // the box's icon control (its id differs between systems)
+          HWND icon = GetDlgItem(box, 0x14);
+          if (!icon) icon = GetDlgItem(box, 0x440);
+          stopIcon_ = icon && reinterpret_cast<HICON>(SendMessageW(icon, STM_GETICON, 0, 0)) ==
+                                  LoadIconW(nullptr, IDI_HAND);
           seen_ = true;
           // press the button: IDOK for an OK box
           PostMessageW(box, WM_COMMAND, IDOK, 0);
@@ -74,13 +78,13 @@ class BoxWatcher {
   }
   bool Seen() const { return seen_; }
   std::wstring Text() const { return seen_ ? text_ : L""; }
-  bool HasIcon() const { return hasIcon_; }
+  bool HasStopIcon() const { return stopIcon_; }
 
  private:
   std::wstring caption_;
   std::wstring text_;
   std::atomic<bool> seen_{false}, stop_{false};
-  bool hasIcon_ = false;
+  bool stopIcon_ = false;
   std::thread thread_;
 };
 
