@@ -6,22 +6,11 @@
 
 namespace tav {
 
-namespace {
-TCreateParams Common(const wchar_t* cls, DWORD style, DWORD ex, int w, int h) {
-  TCreateParams p;
-  p.ClassName = cls;
-  p.Style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style;
-  p.ExStyle = ex;
-  p.Width = w;
-  p.Height = h;
-  return p;
-}
-}  // namespace
 
 // --- TListView ---------------------------------------------------------------
 
 TListView::TListView(TWinControl* parent)
-    : TStdControl(parent, Common(WC_LISTVIEWW, WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
+    : TStdControl(parent, Params(WC_LISTVIEWW, WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
                                  WS_EX_CLIENTEDGE, 250, 150)) {
   ListView_SetExtendedListViewStyle(Handle(), LVS_EX_FULLROWSELECT);
   SetColor(clWindow);
@@ -104,7 +93,7 @@ LRESULT TListView::NotifyNotify(NMHDR* h) {
 // --- TPageControl ------------------------------------------------------------
 
 TPageControl::TPageControl(TWinControl* parent)
-    : TStdControl(parent, Common(WC_TABCONTROLW, WS_TABSTOP | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, 289, 193)) {}
+    : TStdControl(parent, Params(WC_TABCONTROLW, WS_TABSTOP | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, 289, 193)) {}
 
 TRect TPageControl::PageRect() const {
   RECT r;
@@ -194,7 +183,7 @@ void TTabSheet::TextChanged() {
 
 // --- TProgressBar ------------------------------------------------------------
 
-TProgressBar::TProgressBar(TWinControl* parent) : TStdControl(parent, Common(PROGRESS_CLASSW, 0, 0, 150, 16)) {
+TProgressBar::TProgressBar(TWinControl* parent) : TStdControl(parent, Params(PROGRESS_CLASSW, 0, 0, 150, 16)) {
   SetRange(0, 100);
 }
 

@@ -8,18 +8,6 @@ namespace tav {
 
 namespace {
 
-TCreateParams Std(const wchar_t* cls, DWORD style, DWORD ex = 0, int w = 75, int h = 25,
-                  std::wstring_view caption = {}) {
-  TCreateParams p;
-  p.ClassName = cls;
-  p.Style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style;
-  p.ExStyle = ex;
-  p.Width = w;
-  p.Height = h;
-  p.Caption = caption;
-  return p;
-}
-
 int Compare(std::wstring_view a, std::wstring_view b) {
   return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()), b.data(),
                         static_cast<int>(b.size())) -
@@ -181,6 +169,18 @@ void TGroupBox::Paint(TCanvas& canvas) {
 
 // --- standard-class controls ---------------------------------------------------
 
+TCreateParams TStdControl::Params(const wchar_t* cls, DWORD style, DWORD exStyle, int width, int height,
+                                 std::wstring_view caption) {
+  TCreateParams p;
+  p.ClassName = cls;
+  p.Style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style;
+  p.ExStyle = exStyle;
+  p.Width = width;
+  p.Height = height;
+  p.Caption = caption;
+  return p;
+}
+
 std::wstring TStdControl::GetText() const {
   if (!Handle()) return {};
   std::wstring s(GetWindowTextLengthW(Handle()) + 1, L'\0');
@@ -193,7 +193,7 @@ void TStdControl::SetTextInternal(std::wstring_view text) {
 }
 
 TButton::TButton(TWinControl* parent, std::wstring_view caption)
-    : TStdControl(parent, Std(L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, 75, 25, caption)) {}
+    : TStdControl(parent, TStdControl::Params(L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, 75, 25, caption)) {}
 
 void TButton::Click() {
   if (ModalResult != 0)
@@ -205,33 +205,34 @@ void TButton::CommandNotify(WORD code) {
   if (code == BN_CLICKED) Click();
 }
 
-TCheckBox::TCheckBox(TWinControl* parent, std::wstring_view caption)
-    : TStdControl(parent, Std(L"BUTTON", BS_CHECKBOX | WS_TABSTOP, 0, 97, 17, caption)) {}
-
-void TCheckBox::SetChecked(bool v) {
-  if (v == checked_) return;
+bool TButtonControl::StoreChecked(bool v) {
+  if (v == checked_) return false;
   checked_ = v;
   SendMessageW(Handle(), BM_SETCHECK, v ? BST_CHECKED : BST_UNCHECKED, 0);
-  Click();
+  return true;
 }
 
-void TCheckBox::CommandNotify(WORD code) {
-  if (code == BN_CLICKED) SetChecked(!checked_);
-}
-
-HBRUSH TCheckBox::CtlColor(HDC dc) {
+HBRUSH TButtonControl::CtlColor(HDC dc) {
   SetBkMode(dc, TRANSPARENT);
   return TStdControl::CtlColor(dc);
 }
 
+TCheckBox::TCheckBox(TWinControl* parent, std::wstring_view caption)
+    : TButtonControl(parent, Params(L"BUTTON", BS_CHECKBOX | WS_TABSTOP, 0, 97, 17, caption)) {}
+
+void TCheckBox::SetChecked(bool v) {
+  if (StoreChecked(v)) Click();
+}
+
+void TCheckBox::CommandNotify(WORD code) {
+  if (code == BN_CLICKED) SetChecked(!Checked());
+}
+
 TRadioButton::TRadioButton(TWinControl* parent, std::wstring_view caption)
-    : TStdControl(parent, Std(L"BUTTON", BS_RADIOBUTTON | BS_NOTIFY | WS_TABSTOP, 0, 113, 17, caption)) {}
+    : TButtonControl(parent, Params(L"BUTTON", BS_RADIOBUTTON | BS_NOTIFY | WS_TABSTOP, 0, 113, 17, caption)) {}
 
 void TRadioButton::SetChecked(bool v) {
-  if (v == checked_) return;
-  checked_ = v;
-  SendMessageW(Handle(), BM_SETCHECK, v ? BST_CHECKED : BST_UNCHECKED, 0);
-  if (!v) return;
+  if (!StoreChecked(v) || !v) return;
   if (Parent())
     for (TControl* c : Parent()->Controls())
       if (auto* r = dynamic_cast<TRadioButton*>(c); r && r != this) r->SetChecked(false);
@@ -243,15 +244,10 @@ void TRadioButton::CommandNotify(WORD code) {
   if (code == BN_DOUBLECLICKED) DblClick();
 }
 
-HBRUSH TRadioButton::CtlColor(HDC dc) {
-  SetBkMode(dc, TRANSPARENT);
-  return TStdControl::CtlColor(dc);
-}
-
 TEdit::TEdit(TWinControl* parent) : TEdit(parent, ES_AUTOHSCROLL) {}
 
 TEdit::TEdit(TWinControl* parent, DWORD extraStyle)
-    : TStdControl(parent, Std(L"EDIT", WS_TABSTOP | extraStyle, WS_EX_CLIENTEDGE, 121, 21)) {
+    : TStdControl(parent, TStdControl::Params(L"EDIT", WS_TABSTOP | extraStyle, WS_EX_CLIENTEDGE, 121, 21)) {
   SetColor(clWindow);
 }
 
@@ -378,7 +374,7 @@ void TItemsControl::SetItemIndex(int i) {
 
 TComboBox::TComboBox(TWinControl* parent, TComboBoxStyle style)
     : TItemsControl(parent,
-                    Std(L"COMBOBOX",
+                    TStdControl::Params(L"COMBOBOX",
                         WS_TABSTOP | WS_VSCROLL | (style == csDropDownList ? CBS_DROPDOWNLIST : CBS_DROPDOWN) |
                             CBS_AUTOHSCROLL,
                         0, 145, 200),
@@ -413,7 +409,7 @@ void TComboBox::CommandNotify(WORD code) {
 
 TListBox::TListBox(TWinControl* parent)
     : TItemsControl(parent,
-                    Std(L"LISTBOX", WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+                    TStdControl::Params(L"LISTBOX", WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
                         WS_EX_CLIENTEDGE, 121, 97),
                     {LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT, LB_ADDSTRING, LB_INSERTSTRING, LB_DELETESTRING,
                      LB_RESETCONTENT, LB_FINDSTRINGEXACT, LB_GETCURSEL, LB_SETCURSEL}) {

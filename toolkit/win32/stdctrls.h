@@ -63,6 +63,9 @@ class TGroupBox : public TCustomControl {
 class TStdControl : public TWinControl {
  public:
   TStdControl(TWinControl* parent, const TCreateParams& params) : TWinControl(parent, params) {}
+  // The parameters of a visible child of a window-system class.
+  static TCreateParams Params(const wchar_t* cls, DWORD style, DWORD exStyle, int width, int height,
+                              std::wstring_view caption = {});
 
  protected:
   std::wstring GetText() const override;
@@ -80,35 +83,41 @@ class TButton : public TStdControl {
   void CommandNotify(WORD code) override;
 };
 
-class TCheckBox : public TStdControl {
+// Check box and radio button: a button with a check state whose text sits
+// on the parent's colour.
+class TButtonControl : public TStdControl {
  public:
-  explicit TCheckBox(TWinControl* parent, std::wstring_view caption = {});
+  using TStdControl::TStdControl;
   bool Checked() const { return checked_; }
-  // OnClick fires when the state changes, from code as from the user.
-  void SetChecked(bool v);
 
  protected:
-  void CommandNotify(WORD code) override;
+  // Stores the state and shows it; false when it was already so.
+  bool StoreChecked(bool v);
   HBRUSH CtlColor(HDC dc) override;
 
  private:
   bool checked_ = false;
 };
 
-class TRadioButton : public TStdControl {
+class TCheckBox : public TButtonControl {
+ public:
+  explicit TCheckBox(TWinControl* parent, std::wstring_view caption = {});
+  // OnClick fires when the state changes, from code as from the user.
+  void SetChecked(bool v);
+
+ protected:
+  void CommandNotify(WORD code) override;
+};
+
+class TRadioButton : public TButtonControl {
  public:
   explicit TRadioButton(TWinControl* parent, std::wstring_view caption = {});
-  bool Checked() const { return checked_; }
   // Checking one unchecks the other radio buttons of the same parent;
   // OnClick fires when it becomes checked.
   void SetChecked(bool v);
 
  protected:
   void CommandNotify(WORD code) override;
-  HBRUSH CtlColor(HDC dc) override;
-
- private:
-  bool checked_ = false;
 };
 
 class TEdit : public TStdControl {
