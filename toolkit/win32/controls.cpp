@@ -375,6 +375,11 @@ void TWinControl::Remove(TControl* c) {
   if (!c->IsWindowed()) c->Invalidate();
 }
 
+void TWinControl::SetTextInternal(std::wstring_view text) {
+  TControl::SetTextInternal(text);
+  if (hwnd_) SetWindowTextW(hwnd_, std::wstring(text).c_str());
+}
+
 void TWinControl::SetBounds(int left, int top, int width, int height) {
   if (!hwnd_) return TControl::SetBounds(left, top, width, height);
   SetWindowPos(hwnd_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);

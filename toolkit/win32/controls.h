@@ -224,6 +224,8 @@ class TWinControl : public TControl {
   void PaintControls(TCanvas& canvas);
 
  protected:
+  // The caption is also the window's text (a form's title).
+  void SetTextInternal(std::wstring_view text) override;
   void DestroyHandle();
   // The message handler chain. Call the base for messages not handled.
   virtual LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam);

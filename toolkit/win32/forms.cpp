@@ -230,7 +230,7 @@ int TCustomForm::ShowModal() {
         ModalResult = mrCancel;
         break;
       }
-      if (!Application().PreTranslate(msg)) {
+      if (!Application().LoopPreTranslate(msg)) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
       }
@@ -286,7 +286,10 @@ bool TCustomForm::PreviewKey(MSG& msg) {
 void TCustomForm::UpdateHint(TWinControl* control) {
   if (!control->Handle()) return;
   if (!tooltip_) {
-    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0,
+    // Not created topmost: the tip raises itself when it shows, and a
+    // topmost window owned by the form would keep the form from being made
+    // topmost at run time.
+    tooltip_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0,
                                0, 0, 0, Handle(), nullptr, ModuleInstance(), nullptr);
     if (!tooltip_) return;
     SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, 400);
@@ -444,7 +447,7 @@ bool TApplication::HandleMessage() {
     terminated_ = true;
     return false;
   }
-  if (!PreTranslate(msg)) {
+  if (!LoopPreTranslate(msg)) {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
@@ -460,7 +463,7 @@ void TApplication::ProcessMessages() {
       PostQuitMessage(static_cast<int>(msg.wParam));
       return;
     }
-    if (!PreTranslate(msg)) {
+    if (!LoopPreTranslate(msg)) {
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
     }

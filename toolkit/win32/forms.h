@@ -167,6 +167,9 @@ class TApplication {
   // The message pre-translation every loop runs: form key preview, then
   // dialog navigation. Returns true when the message is used up.
   bool PreTranslate(MSG& msg);
+  // The same for a loop of our own: inside a library the message hook has
+  // done it already.
+  bool LoopPreTranslate(MSG& msg) { return hook_ ? false : PreTranslate(msg); }
 
   TNotifyEvent OnIdle;
 

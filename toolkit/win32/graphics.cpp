@@ -185,11 +185,9 @@ int TCanvas::TextHeight(std::wstring_view text) {
 
 void TCanvas::Draw(int x, int y, const TBitmap& bitmap) {
   if (bitmap.Empty()) return;
-  HDC src = CreateCompatibleDC(dc_);
-  HGDIOBJ old = SelectObject(src, bitmap.Handle());
+  // The bitmap stays selected in its own canvas; copy from there.
+  HDC src = const_cast<TBitmap&>(bitmap).Canvas().Handle();
   BitBlt(dc_, x, y, bitmap.Width(), bitmap.Height(), src, 0, 0, SRCCOPY);
-  SelectObject(src, old);
-  DeleteDC(src);
 }
 
 void TCanvas::DrawTransparent(const TBitmap& bitmap, TRect s, int x, int y, TColor key) {

@@ -49,6 +49,15 @@ bool TIniFile::ReadBool(std::wstring_view section, std::wstring_view key, bool f
 }
 
 void TIniFile::Write(const wchar_t* section, const wchar_t* key, const wchar_t* value) {
+  // A new file is made UTF-16 (with its byte-order mark), so the profile
+  // calls keep every character; an existing file keeps its encoding.
+  HANDLE f = CreateFileW(fileName_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f != INVALID_HANDLE_VALUE) {
+    const unsigned char bom[2] = {0xFF, 0xFE};
+    DWORD written = 0;
+    WriteFile(f, bom, 2, &written, nullptr);
+    CloseHandle(f);
+  }
   if (!WritePrivateProfileStringW(section, key, value, fileName_.c_str()))
     throw EIniFileException("Unable to write to " + Narrow(fileName_) + " (system error " +
                             std::to_string(GetLastError()) + ")");
