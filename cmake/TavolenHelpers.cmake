@@ -5,7 +5,8 @@
 #   tav::codecs                    mpg123, vorbisfile, libopenmpt, SoundTouch (both builds)
 #   tav_add_test(T SOURCES .. [LIBS ..] [GUI] [NO_MAIN] [TIMEOUT s])
 #                                  a GoogleTest executable; its cases become ctest tests.
-#                                  In the cross build it runs under Wine (GUI: with the X server).
+#                                  In the cross build it runs under Wine (GUI: with the X server;
+#                                  GUI tests take turns, since focus, capture and pointer are shared).
 #   tav_add_benchmark(T SOURCES .. [LIBS ..])   a Google Benchmark executable (native only)
 #   tav_stdcall_dll(T DEF file)    links a DLL from a .def of decorated names (name@bytes),
 #                                  exports them undecorated and writes an import library whose
@@ -98,9 +99,13 @@ function(tav_add_test target)
   if(NOT A_TIMEOUT)
     set(A_TIMEOUT 120)
   endif()
+  set(_gui)
+  if(A_GUI)
+    set(_gui RESOURCE_LOCK x_display)
+  endif()
   if(TAV_WIN32)
     gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-      PROPERTIES FIXTURES_REQUIRED WINE LABELS wine TIMEOUT ${A_TIMEOUT}
+      PROPERTIES FIXTURES_REQUIRED WINE LABELS wine TIMEOUT ${A_TIMEOUT} ${_gui}
       ENVIRONMENT TAV_TEST_MEDIA=${TAV_TEST_MEDIA}
       WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
   else()
