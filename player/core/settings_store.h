@@ -1,0 +1,20 @@
+// A section-and-key settings store, as the windows read and write their
+// sections of the settings file. Sections and keys are UTF-8.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace tav::player {
+
+class ISettingsStore {
+ public:
+  virtual ~ISettingsStore() = default;
+  virtual int32_t ReadInteger(std::string_view section, std::string_view key, int32_t fallback) = 0;
+  virtual bool ReadBool(std::string_view section, std::string_view key, bool fallback) = 0;
+  // A failed write throws.
+  virtual void WriteInteger(std::string_view section, std::string_view key, int32_t value) = 0;
+  virtual void WriteBool(std::string_view section, std::string_view key, bool value) = 0;
+};
+
+}  // namespace tav::player
