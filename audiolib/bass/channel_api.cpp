@@ -5,6 +5,7 @@
 #include "bass.h"
 #include "error.h"
 #include "library_instance.h"
+#include "module_decoder.h"
 #include "user_stream.h"
 
 using namespace tav::audio;
@@ -59,10 +60,13 @@ HSTREAM BASSAPI BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, 
   return h ? ok(h) : 0;
 }
 
-BOOL BASSAPI BASS_StreamFree(HSTREAM handle) { return library().free_channel(handle) ? ok(TRUE) : FALSE; }
-
-// Tracker modules are channels of the same table; freeing one is freeing its channel.
-BOOL BASSAPI BASS_MusicFree(HMUSIC handle) { return library().free_channel(handle) ? ok(TRUE) : FALSE; }
+// Tracker modules are freed with BASS_MusicFree (music_api.cpp).
+BOOL BASSAPI BASS_StreamFree(HSTREAM handle) {
+  auto ch = library().channel(handle);
+  if (!ch) return FALSE;
+  if (is_module_ctype(ch->ctype())) return fail(BASS_ERROR_HANDLE, FALSE);
+  return library().free_channel(handle) ? ok(TRUE) : FALSE;
+}
 
 BOOL BASSAPI BASS_ChannelGetInfo(DWORD handle, BASS_CHANNELINFO* info) {
   if (!info) return fail(BASS_ERROR_ILLPARAM, FALSE);

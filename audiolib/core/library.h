@@ -59,6 +59,8 @@ class Library {
   std::shared_ptr<Channel> channel(uint32_t handle);
   uint32_t create_user_stream(unsigned freq, unsigned channels, uint32_t flags, STREAMPROC* proc, void* user);
   uint32_t create_file_stream(std::unique_ptr<ByteSource> source, uint32_t flags);
+  // BASS_MusicLoad: a decoding channel rendering a tracker module; freq 0 = the device's rate.
+  uint32_t load_music(std::unique_ptr<ByteSource> source, uint32_t flags, unsigned freq);
   uint32_t create_custom_stream(unsigned freq, unsigned channels, uint32_t flags, uint32_t ctype,
                                 const TAV_STREAM_FUNCS& funcs, void* state);
   // Frees the channel and everything on its chain; for a user stream, returns once no

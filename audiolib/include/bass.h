@@ -93,7 +93,14 @@ typedef DWORD HPLUGIN;  /* loaded add-on */
 #define BASS_STREAM_PRESCAN   0x20000
 #define BASS_STREAM_AUTOFREE  0x40000
 #define BASS_STREAM_DECODE    0x200000
-#define BASS_MUSIC_RAMP       0x200
+#define BASS_SAMPLE_MONO      0x2
+#define BASS_MUSIC_RAMP       0x200       /* volume ramping */
+#define BASS_MUSIC_RAMPS      0x400       /* sensitive volume ramping */
+#define BASS_MUSIC_NONINTER   0x10000     /* no interpolation */
+#define BASS_MUSIC_SINCINTER  0x800000    /* sinc interpolation */
+#define BASS_MUSIC_MONO       BASS_SAMPLE_MONO
+#define BASS_MUSIC_FLOAT      BASS_SAMPLE_FLOAT
+#define BASS_MUSIC_LOOP       BASS_SAMPLE_LOOP
 #define BASS_MUSIC_PRESCAN    BASS_STREAM_PRESCAN
 #define BASS_MUSIC_DECODE     BASS_STREAM_DECODE
 
