@@ -1,13 +1,14 @@
 #include "library.h"
 
 #include "bass.h"
+#include "builtin_effects.h"
 #include "error.h"
 #include "null_output.h"
 #include "user_stream.h"
 
 namespace tav::audio {
 
-Library::Library(OutputPlatform* platform) : platform_(platform) {}
+Library::Library(OutputPlatform* platform) : platform_(platform) { register_builtin_effects(effects); }
 
 Library::~Library() = default;
 

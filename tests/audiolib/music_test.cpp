@@ -13,6 +13,7 @@
 
 #include "bass.h"
 #include "module_files.h"
+#include "wav_image.h"
 
 namespace {
 
@@ -206,19 +207,7 @@ TEST(MusicLoad, LoadsFromAFileAndFreesByType) {
 
 TEST(MusicLoad, WhatIsNotAModuleFailsWithACode) {
   // a PCM WAV file: a stream, not a module
-  Bytes wav(44 + 4000, 0);
-  std::memcpy(&wav[0], "RIFF", 4);
-  tav::test::detail::put32le(wav, 4, uint32_t(wav.size() - 8));
-  std::memcpy(&wav[8], "WAVEfmt ", 8);
-  tav::test::detail::put32le(wav, 16, 16);
-  tav::test::detail::put16le(wav, 20, 1);
-  tav::test::detail::put16le(wav, 22, 2);
-  tav::test::detail::put32le(wav, 24, 44100);
-  tav::test::detail::put32le(wav, 28, 44100 * 4);
-  tav::test::detail::put16le(wav, 32, 4);
-  tav::test::detail::put16le(wav, 34, 16);
-  std::memcpy(&wav[36], "data", 4);
-  tav::test::detail::put32le(wav, 40, 4000);
+  const Bytes wav = tav::test::wav_image(std::vector<int16_t>(2000, 100), 44100, 2);
   Bytes noise(20000);
   for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<uint8_t>(i * 7 % 13);
   Bytes cut = tav::test::make_xm();
