@@ -17,6 +17,9 @@ class ByteSource {
   virtual bool seek(uint64_t pos) = 0;
   virtual uint64_t tell() const = 0;
   virtual uint64_t size() const = 0;
+  // False for a source read as it arrives (a network stream): seeks then reach only the
+  // bytes already received, and decoders must not look for the end.
+  virtual bool seekable() const { return true; }
 
   // Reads exactly n bytes or fails.
   bool read_exact(void* dst, size_t n) { return read(dst, n) == n; }

@@ -91,6 +91,7 @@ std::unique_ptr<Decoder> open_mp3(std::unique_ptr<ByteSource>& source, const Dec
   }
   mpg123_param(mh, MPG123_FLAGS, MPG123_QUIET | MPG123_GAPLESS | MPG123_FORCE_FLOAT, 0);
   mpg123_param(mh, MPG123_RESYNC_LIMIT, kResyncLimit, 0);
+  if (!source->seekable()) mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_SEEKBUFFER, 0);  // peeks ahead instead
   mpg123_format_none(mh);
   const long* rates = nullptr;
   size_t rate_count = 0;
@@ -99,7 +100,7 @@ std::unique_ptr<Decoder> open_mp3(std::unique_ptr<ByteSource>& source, const Dec
 
   long rate = 0;
   int channels = 0, encoding = 0;
-  if (mpg123_replace_reader_handle(mh, read_cb, seek_cb, nullptr) != MPG123_OK ||
+  if (mpg123_replace_reader_handle(mh, read_cb, source->seekable() ? seek_cb : nullptr, nullptr) != MPG123_OK ||
       mpg123_open_handle(mh, source.get()) != MPG123_OK) {
     mpg123_delete(mh);
     return nullptr;

@@ -82,7 +82,7 @@ std::unique_ptr<Decoder> open_ogg(std::unique_ptr<ByteSource>& source, int& erro
   if (!source->read_exact(magic, 4) || std::memcmp(magic, "OggS", 4) != 0) return nullptr;
   source->seek(0);
   auto* vf = new OggVorbis_File;
-  const ov_callbacks callbacks{read_cb, seek_cb, nullptr, tell_cb};
+  const ov_callbacks callbacks{read_cb, source->seekable() ? seek_cb : nullptr, nullptr, tell_cb};
   if (ov_open_callbacks(source.get(), vf, nullptr, 0, callbacks) != 0) {
     delete vf;
     error = BASS_ERROR_CODEC;  // Ogg, but not Vorbis (or a damaged header)

@@ -1,0 +1,155 @@
+// The network client of bass.dll: WinINet (the system's own http and ftp client).
+//
+// Connecting runs on a helper thread so the caller (the player's window thread) waits at
+// most kConnectTimeoutMs: WinINet's own connect timeout is not honoured everywhere. When
+// the time is up the session handle is closed, which makes a pending WinINet call give up;
+// the helper closes whatever it still gets back.
+#include <windows.h>
+#include <wininet.h>
+
+#include <cctype>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "bass.h"
+#include "network_source.h"
+
+namespace tav::audio {
+
+namespace {
+
+constexpr DWORD kConnectTimeoutMs = 5000;
+constexpr DWORD kReceiveTimeoutMs = 10000;
+
+class WinInetReader : public NetReader {
+ public:
+  WinInetReader(HINTERNET session, HINTERNET request, uint64_t length)
+      : session_(session), request_(request), length_(length) {}
+  ~WinInetReader() override {
+    InternetCloseHandle(request_);
+    InternetCloseHandle(session_);
+  }
+  size_t read(void* dst, size_t n) override {
+    DWORD got = 0;
+    if (!InternetReadFile(request_, dst, static_cast<DWORD>(n), &got)) return 0;  // lost: the end
+    return got;
+  }
+  uint64_t content_length() const override { return length_; }
+
+ private:
+  HINTERNET session_;
+  HINTERNET request_;
+  uint64_t length_;
+};
+
+// What the connecting thread and the caller share; whoever finishes last frees it.
+struct Connect {
+  std::mutex mutex;
+  std::condition_variable done_cv;
+  bool done = false;
+  bool abandoned = false;
+  HINTERNET request = nullptr;
+  DWORD last_error = 0;
+};
+
+bool starts_with_nocase(const std::string& s, const char* prefix) {
+  for (size_t i = 0; prefix[i]; ++i)
+    if (i >= s.size() || std::tolower(static_cast<unsigned char>(s[i])) != prefix[i]) return false;
+  return true;
+}
+
+void set_timeouts(HINTERNET h) {
+  DWORD connect = kConnectTimeoutMs, receive = kReceiveTimeoutMs;
+  InternetSetOptionW(h, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
+  InternetSetOptionW(h, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof receive);
+  InternetSetOptionW(h, INTERNET_OPTION_SEND_TIMEOUT, &receive, sizeof receive);
+  InternetSetOptionW(h, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, &receive, sizeof receive);
+}
+
+}  // namespace
+
+std::unique_ptr<NetReader> open_net_reader(const std::string& url, uint64_t offset, int& error) {
+  const bool http = starts_with_nocase(url, "http://") || starts_with_nocase(url, "https://");
+  const bool ftp = starts_with_nocase(url, "ftp://");
+  if (!http && !ftp) {
+    error = BASS_ERROR_FILEOPEN;
+    return nullptr;
+  }
+  HINTERNET session = InternetOpenA("Tavolen", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+  if (!session) {
+    error = BASS_ERROR_NONET;
+    return nullptr;
+  }
+  set_timeouts(session);
+
+  std::string headers;
+  if (offset && http) headers = "Range: bytes=" + std::to_string(offset) + "-\r\n";
+  const DWORD flags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE |
+                      INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES | (ftp ? INTERNET_FLAG_PASSIVE : 0);
+  auto shared = std::make_shared<Connect>();
+  std::thread([shared, session, url, headers, flags] {
+    HINTERNET request = InternetOpenUrlA(session, url.c_str(), headers.empty() ? nullptr : headers.c_str(),
+                                         headers.empty() ? 0 : static_cast<DWORD>(-1), flags, 0);
+    const DWORD last_error = request ? 0 : GetLastError();
+    std::lock_guard lock(shared->mutex);
+    if (shared->abandoned) {
+      if (request) InternetCloseHandle(request);
+      InternetCloseHandle(session);
+      return;
+    }
+    shared->request = request;
+    shared->last_error = last_error;
+    shared->done = true;
+    shared->done_cv.notify_all();
+  }).detach();
+
+  HINTERNET request = nullptr;
+  DWORD last_error = 0;
+  {
+    std::unique_lock lock(shared->mutex);
+    if (!shared->done_cv.wait_for(lock, std::chrono::milliseconds(kConnectTimeoutMs), [&] { return shared->done; })) {
+      shared->abandoned = true;  // the helper closes the session when WinINet gives up
+      error = BASS_ERROR_TIMEOUT;
+      return nullptr;
+    }
+    request = shared->request;
+    last_error = shared->last_error;
+  }
+  if (!request) {
+    InternetCloseHandle(session);
+    error = last_error == ERROR_INTERNET_TIMEOUT ? BASS_ERROR_TIMEOUT : BASS_ERROR_FILEOPEN;
+    return nullptr;
+  }
+  set_timeouts(request);
+
+  uint64_t length = NetReader::kUnknownLength;
+  if (http) {
+    DWORD status = 0, size = sizeof status;
+    if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) ||
+        status >= 400) {
+      InternetCloseHandle(request);
+      InternetCloseHandle(session);
+      error = BASS_ERROR_FILEOPEN;
+      return nullptr;
+    }
+    char text[32] = {};
+    size = sizeof text - 1;
+    if (HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) {
+      char* end = nullptr;
+      const unsigned long long v = std::strtoull(text, &end, 10);
+      if (end != text) length = v;
+    }
+  } else {
+    DWORD high = 0;
+    const DWORD low = FtpGetFileSize(request, &high);
+    if (low != INVALID_FILE_SIZE || GetLastError() == NO_ERROR) length = (uint64_t{high} << 32) | low;
+  }
+  return std::make_unique<WinInetReader>(session, request, length);
+}
+
+}  // namespace tav::audio
