@@ -41,11 +41,11 @@ class Stretcher {
 
 class Ours : public Stretcher {
  public:
-  Ours(double stretch, double semitones)
+  Ours(double stretch, double semitones, bool mono)
       : module_([] { return uint32_t(0); }, [] {}) {
     module_.stretch = float(stretch);
     module_.pitch = float(semitones);
-    module_.mono = 0;
+    module_.mono = mono ? 1 : 0;
     block_.resize(size_t(kBlock) * 2 * 2);
   }
   void process(const int16_t* frames, int n, std::vector<double>* left) override {
@@ -125,14 +125,16 @@ class RubberBandStretcher : public Stretcher {
   const float* ptrs_[2] = {};
 };
 
-// Rubber Band in its real-time (streaming) mode with either engine; for the
-// accuracy figures also its offline mode with the finer engine.
-enum Kind { kOurs, kSoundTouch, kRubberBandFaster, kRubberBandFiner, kRubberBandFinerOffline };
+// Ours in stereo and in its default Mono mode (one channel processed, written to
+// both); Rubber Band in its real-time (streaming) mode with either engine, and
+// for the accuracy figures also offline with the finer engine.
+enum Kind { kOurs, kSoundTouch, kRubberBandFaster, kRubberBandFiner, kRubberBandFinerOffline, kOursMono };
 
 std::unique_ptr<Stretcher> make(Kind kind, double stretch, double semitones) {
   using Engine = RubberBandStretcher::Engine;
   switch (kind) {
-    case kOurs: return std::make_unique<Ours>(stretch, semitones);
+    case kOurs: return std::make_unique<Ours>(stretch, semitones, false);
+    case kOursMono: return std::make_unique<Ours>(stretch, semitones, true);
     case kSoundTouch: return std::make_unique<SoundTouchStretcher>(stretch, semitones);
     case kRubberBandFaster:
       return std::make_unique<RubberBandStretcher>(stretch, semitones, Engine::OptionProcessRealTime);
@@ -184,7 +186,7 @@ void BM_Stretch(benchmark::State& state) {
 
 void stretchArgs(benchmark::internal::Benchmark* b) {
   b->ArgNames({"kind", "stretch%", "semitones"});
-  for (int kind : {kOurs, kSoundTouch, kRubberBandFaster, kRubberBandFiner})
+  for (int kind : {kOurs, kOursMono, kSoundTouch, kRubberBandFaster, kRubberBandFiner})
     for (int stretch : {50, 100, 200})
       for (int semitones : {-1, 0, 1}) b->Args({kind, stretch, semitones});
   b->Unit(benchmark::kMillisecond);
