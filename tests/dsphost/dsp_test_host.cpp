@@ -79,7 +79,9 @@ bool DspTestHost::load(const std::wstring& libraryPath) {
   if (!CopyFileW(libraryPath.c_str(), copy.c_str(), FALSE)) return false;
   library_ = LoadLibraryW(copy.c_str());
   if (!library_) return false;
-  auto getHeader = reinterpret_cast<winampDSPGetHeaderType>(GetProcAddress(library_, "winampDSPGetHeader2"));
+  // FARPROC is the generic entry type; the export is the C-convention getter
+  auto getHeader = reinterpret_cast<winampDSPGetHeaderType>(
+      reinterpret_cast<void*>(GetProcAddress(library_, "winampDSPGetHeader2")));
   if (!getHeader) return false;
   header_ = getHeader();
   if (!header_) return false;
