@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "bass_fx.h"
@@ -53,33 +54,48 @@ void BM_TempoStage(benchmark::State& state) {
   report_audio_seconds(state);
 }
 
+// SoundTouch driven by hand as the stage drives it: output blocks while it has
+// them, else a block of input from `feed` (frames put, 0 at the end), else one flush.
+template <typename Feed, typename Take>
+void pump_soundtouch(soundtouch::SoundTouch& st, std::vector<float>& out, Feed feed, Take take) {
+  st.clear();
+  bool flushed = false;
+  for (;;) {
+    if (const unsigned got = st.receiveSamples(out.data(), kOutFrames)) {
+      take(got);
+      continue;
+    }
+    if (flushed) break;
+    if (feed(st) == 0) {
+      st.flush();
+      flushed = true;
+    }
+  }
+}
+
+std::unique_ptr<soundtouch::SoundTouch> make_soundtouch(double tempo_percent) {
+  auto st = std::make_unique<soundtouch::SoundTouch>();
+  st->setSampleRate(kRate);
+  st->setChannels(kChans);
+  st->setTempoChange(tempo_percent);
+  return st;
+}
+
 void BM_SoundTouchDirect(benchmark::State& state) {
   const auto& in = music();
-  soundtouch::SoundTouch st;
-  st.setSampleRate(kRate);
-  st.setChannels(kChans);
-  st.setTempoChange(double(state.range(0)));
+  auto st = make_soundtouch(double(state.range(0)));
   std::vector<float> out(kOutFrames * kChans);
   for (auto _ : state) {
-    st.clear();
     size_t pos = 0;
-    bool flushed = false;
-    for (;;) {
-      if (st.receiveSamples(out.data(), kOutFrames)) {
-        benchmark::DoNotOptimize(out.data());
-        continue;
-      }
-      if (pos < kFrames) {
-        const size_t n = std::min(kPullFrames, kFrames - pos);
-        st.putSamples(in.data() + pos * kChans, unsigned(n));
-        pos += n;
-      } else if (!flushed) {
-        st.flush();
-        flushed = true;
-      } else {
-        break;
-      }
-    }
+    pump_soundtouch(
+        *st, out,
+        [&](soundtouch::SoundTouch& s) {
+          const size_t n = std::min(kPullFrames, kFrames - pos);
+          s.putSamples(in.data() + pos * kChans, unsigned(n));
+          pos += n;
+          return n;
+        },
+        [&](unsigned) { benchmark::DoNotOptimize(out.data()); });
   }
   report_audio_seconds(state);
 }
@@ -114,33 +130,25 @@ void BM_TempoStreamExported(benchmark::State& state) {
 // The same decoder read directly, its samples through SoundTouch by hand.
 void BM_DecoderAndSoundTouchDirect(benchmark::State& state) {
   const DWORD dec = make_pcm_stream(kRate, kChans, music_pcm(), kDecoderFlags);
-  soundtouch::SoundTouch st;
-  st.setSampleRate(kRate);
-  st.setChannels(kChans);
-  st.setTempoChange(double(state.range(0)));
+  auto st = make_soundtouch(double(state.range(0)));
   std::vector<int16_t> pcm(kPullFrames * kChans), out16(kOutFrames * kChans);
   std::vector<float> in(kPullFrames * kChans), out(kOutFrames * kChans);
   for (auto _ : state) {
     BASS_ChannelSetPosition(dec, 0, BASS_POS_BYTE);
-    st.clear();
-    bool flushed = false;
-    for (;;) {
-      if (const unsigned got = st.receiveSamples(out.data(), kOutFrames)) {
-        for (size_t i = 0; i < got * kChans; ++i) out16[i] = int16_t(std::lrintf(std::clamp(out[i] * 32768.0f, -32768.0f, 32767.0f)));
-        benchmark::DoNotOptimize(out16.data());
-        continue;
-      }
-      const DWORD bytes = flushed ? 0 : BASS_ChannelGetData(dec, pcm.data(), DWORD(pcm.size() * 2));
-      if (bytes != 0 && bytes != DWORD(-1)) {
-        for (size_t i = 0; i < bytes / 2; ++i) in[i] = pcm[i] * (1.0f / 32768.0f);
-        st.putSamples(in.data(), bytes / 4);
-      } else if (!flushed) {
-        st.flush();
-        flushed = true;
-      } else {
-        break;
-      }
-    }
+    pump_soundtouch(
+        *st, out,
+        [&](soundtouch::SoundTouch& s) -> size_t {
+          const DWORD bytes = BASS_ChannelGetData(dec, pcm.data(), DWORD(pcm.size() * 2));
+          if (bytes == 0 || bytes == DWORD(-1)) return 0;
+          for (size_t i = 0; i < bytes / 2; ++i) in[i] = pcm[i] * (1.0f / 32768.0f);
+          s.putSamples(in.data(), bytes / 4);
+          return bytes / 4;
+        },
+        [&](unsigned got) {
+          for (size_t i = 0; i < got * kChans; ++i)
+            out16[i] = int16_t(std::lrintf(std::clamp(out[i] * 32768.0f, -32768.0f, 32767.0f)));
+          benchmark::DoNotOptimize(out16.data());
+        });
   }
   report_audio_seconds(state);
   BASS_StreamFree(dec);
