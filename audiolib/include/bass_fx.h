@@ -1,5 +1,18 @@
 /* Tavolen audio library: the C interface of bfxs.dll (tempo, pitch, reverse,
- * peaking equaliser and phaser over bass.dll's channels). */
+ * peaking equaliser and phaser over bass.dll's channels).
+ *
+ * The tempo and reverse stages are decoding streams over a decoding source:
+ * - their position and length are the source's, in source bytes; a seek moves
+ *   the source and empties the stage;
+ * - a stage reads its source linearly: the source's own loop flag is cleared
+ *   when the stage is made and has no effect while the stage reads it;
+ * - BASS_SAMPLE_LOOP on the stage (at creation or by BASS_ChannelFlags) makes
+ *   the stage wrap its source at the end: to 0, or to the end when the source
+ *   plays backwards, so a loop on the top stage loops the whole chain;
+ * - with BASS_FX_FREESOURCE, freeing the stage frees its source (and so on
+ *   down a chain of stages made with it); without it the source stays and
+ *   may be used on its own again.
+ */
 #ifndef TAVOLEN_BASS_FX_H
 #define TAVOLEN_BASS_FX_H
 

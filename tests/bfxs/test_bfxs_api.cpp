@@ -352,6 +352,12 @@ TEST(BfxsApi, PlayerChainPlaysBackwardsFromWhereItIsAndEndsAtZero) {
   drain(stage);
   EXPECT_EQ(0u, BASS_ChannelGetPosition(stage, BASS_POS_BYTE));
 
+  // forwards, play ends with the position at the length (the player's end-of-track test)
+  ASSERT_TRUE(BASS_ChannelSetAttribute(rev, BASS_ATTRIB_REVERSE_DIR, BASS_FX_RVS_FORWARD));
+  ASSERT_TRUE(BASS_ChannelSetPosition(stage, frames * 3, BASS_POS_BYTE));
+  EXPECT_NEAR(drain(stage).size() / 2 / (frames / 4 / 1.2), 1.0, 0.01);
+  EXPECT_EQ(frames * 4, BASS_ChannelGetPosition(stage, BASS_POS_BYTE));
+
   ASSERT_TRUE(BASS_StreamFree(stage));
   BASS_CHANNELINFO info;
   EXPECT_FALSE(BASS_ChannelGetInfo(dec, &info));  // the whole chain went with the top stage
