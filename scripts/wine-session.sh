@@ -40,6 +40,9 @@ PA
   fi
   "$TAV_WINESERVER" -k 2>/dev/null; "$TAV_WINESERVER" -w 2>/dev/null
   setsid "$TAV_WINESERVER" -p </dev/null >/dev/null 2>&1
+  # Start the prefix's services now, away from any test's output: started by
+  # the first test they would hold its output open until the session ends.
+  "$TAV_WINE" cmd /c exit 0 </dev/null >/dev/null 2>&1
   echo "wine session up: DISPLAY=$(cat "$S/display" 2>/dev/null) prefix=$WINEPREFIX"
   ;;
 down)
