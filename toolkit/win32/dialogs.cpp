@@ -36,6 +36,7 @@ bool TOpenDialog::Run(bool save) {
   if (Options & ofNoChangeDir) ofn.Flags |= OFN_NOCHANGEDIR;
 
   const BOOL ok = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
+  DialogError = ok ? 0 : CommDlgExtendedError();
   if (!ok) return false;
   FilterIndex = static_cast<int>(ofn.nFilterIndex);
   Files.clear();

@@ -35,8 +35,10 @@ class TOpenDialog : public TObject {
   // The window the dialog belongs to; the active window when none.
   HWND Owner = nullptr;
 
-  // Returns false when the user cancels.
+  // Returns false when the user cancels or the dialog fails (DialogError
+  // then holds the dialog's error code, else 0).
   virtual bool Execute();
+  DWORD DialogError = 0;
 
  protected:
   bool Run(bool save);

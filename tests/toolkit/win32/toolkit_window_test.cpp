@@ -3,12 +3,16 @@
 // drawing, and a screenshot of a form with one of every control kind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "controls/win32/slider.h"
 #include "gui_test_support.h"
 #include "toolkit/win32/comctrls.h"
+#include "toolkit/win32/dialogs.h"
 #include "toolkit/win32/extctrls.h"
 #include "toolkit/win32/forms.h"
 #include "toolkit/win32/menus.h"
@@ -505,6 +509,78 @@ TEST_F(ToolkitWindows, ScreenshotWithChineseCaptions) {
   // The image and the paint box show what was drawn on them.
   EXPECT_EQ(shot.Pixels().ColorAt(f.image.Left() + 5, f.image.Top() + 5), clRed);
   EXPECT_EQ(shot.Pixels().ColorAt(f.paint.Left() + 5, f.paint.Top() + 5), clNavy);
+}
+
+// Types a file name into a file dialog with the given title, from another
+// thread, and presses its OK button.
+class FileDialogDriver {
+ public:
+  FileDialogDriver(std::wstring title, std::wstring typed) : title_(std::move(title)), typed_(std::move(typed)) {
+    thread_ = std::thread([this] {
+      const DWORD end = GetTickCount() + 60000;  // a first file dialog can be slow to come
+      while (static_cast<int>(end - GetTickCount()) > 0) {
+        HWND dlg = FindWindowW(L"#32770", title_.c_str());
+        DWORD pid = 0;
+        if (dlg) GetWindowThreadProcessId(dlg, &pid);
+        if (dlg && pid == GetCurrentProcessId()) {
+          Sleep(200);  // let the dialog finish setting itself up
+          HWND name = GetDlgItem(dlg, 0x47C);  // the file name box (combo box)
+          if (!name) name = GetDlgItem(dlg, 0x480);  // (or edit)
+          SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed_.c_str()));
+          PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, IDOK)));
+          found_ = true;
+          return;
+        }
+        Sleep(20);
+      }
+    });
+  }
+  ~FileDialogDriver() { thread_.join(); }
+  bool Found() const { return found_; }
+
+ private:
+  std::wstring title_, typed_;
+  std::atomic<bool> found_{false};
+  std::thread thread_;
+};
+
+TEST_F(ToolkitWindows, OpenDialogWithSeveralFilesAndSaveDialogWithDefaultExtension) {
+  wchar_t tmp[MAX_PATH];
+  GetTempPathW(MAX_PATH, tmp);
+  std::wstring dir = std::wstring(tmp) + L"tav_dialog_test";
+  CreateDirectoryW(dir.c_str(), nullptr);
+  for (const wchar_t* n : {L"\\甲.mp3", L"\\乙.ogg"}) {
+    HANDLE h = CreateFileW((dir + n).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    CloseHandle(h);
+  }
+  TOpenDialog open;
+  open.Title = L"打开音频文件";
+  open.Filter = L"音频文件|*.mp3;*.ogg|全部|*.*";
+  open.InitialDir = dir;
+  open.Options |= ofAllowMultiSelect | ofFileMustExist;
+  {
+    FileDialogDriver driver(open.Title, L"\"甲.mp3\" \"乙.ogg\"");
+    const bool chosen = open.Execute();
+    EXPECT_TRUE(driver.Found());
+    ASSERT_TRUE(chosen) << "dialog error " << open.DialogError;
+  }
+  ASSERT_EQ(open.Files.size(), 2u);
+  std::vector<std::wstring> names = open.Files;
+  std::sort(names.begin(), names.end());
+  std::vector<std::wstring> want = {dir + L"\\甲.mp3", dir + L"\\乙.ogg"};
+  std::sort(want.begin(), want.end());
+  EXPECT_EQ(names, want);
+
+  TSaveDialog save;
+  save.Title = L"保存为WAV文件";
+  save.Filter = L"WAV 文件|*.wav";
+  save.DefaultExt = L".wav";
+  save.InitialDir = dir;
+  {
+    FileDialogDriver driver(save.Title, L"输出");
+    ASSERT_TRUE(save.Execute());
+  }
+  EXPECT_EQ(save.FileName, dir + L"\\输出.wav");
 }
 
 }  // namespace
