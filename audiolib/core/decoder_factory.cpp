@@ -1,5 +1,6 @@
 #include <string_view>
 
+#include "addon_registry.h"
 #include "bass.h"
 #include "decoder.h"
 
@@ -26,6 +27,11 @@ std::unique_ptr<Decoder> open_decoder(std::unique_ptr<ByteSource> source, const 
       error = e;
       return nullptr;
     }
+  }
+  // then the add-ons' formats, before MPEG audio, which takes any bytes that look like frames
+  if (auto d = addon_registry().open(source)) {
+    error = BASS_OK;
+    return d;
   }
   char head[12] = {};
   source->seek(0);
