@@ -21,15 +21,17 @@ UserStream::UserStream(unsigned rate, unsigned channels, uint32_t flags, STREAMP
   ring_.resize(capacity_frames_ * channels);
 }
 
+void UserStream::flush() {
+  ++generation_;  // a fill running now is dropped
+  read_frame_ = 0;
+  filled_frames_ = 0;
+  phase_ = 0;
+  ending_ = false;
+}
+
 void UserStream::play(bool restart) {
   std::lock_guard lock(state_mutex_);
-  if (restart || (state_ == State::Stopped && ending_ && filled_frames_ == 0)) {
-    ++generation_;
-    read_frame_ = 0;
-    filled_frames_ = 0;
-    phase_ = 0;
-    ending_ = false;
-  }
+  if (restart) flush();
   state_ = State::Playing;
 }
 
@@ -42,6 +44,7 @@ void UserStream::stop() {
   {
     std::lock_guard lock(state_mutex_);
     state_ = State::Stopped;
+    flush();  // a later play starts with what the procedure writes then
   }
   lock_while_serving(proc_mutex_);  // a running procedure call ends first
   proc_mutex_.unlock();
@@ -178,7 +181,7 @@ size_t UserStream::mix_into(float* acc, size_t frames, unsigned device_rate, uns
   }
   if (ending_ && filled_frames_ == 0) {
     state_ = State::Stopped;
-    phase_ = 0;
+    flush();
   }
   return done;
 }

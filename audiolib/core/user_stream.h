@@ -28,7 +28,8 @@ class UserStream : public Channel, public MixSource {
   // BASS_ChannelPlay: restart drops what was buffered.
   void play(bool restart);
   void pause();
-  // Returns once no procedure call for this stream is running; none follows.
+  // Drops what was buffered and returns once no procedure call for this stream is
+  // running; none follows.
   void stop();
   uint32_t activity();  // BASS_ACTIVE_*
 
@@ -39,6 +40,7 @@ class UserStream : public Channel, public MixSource {
   size_t mix_into(float* acc, size_t frames, unsigned device_rate, unsigned device_channels) override;
 
  private:
+  void flush();  // under state_mutex_
   void push(const uint8_t* data, size_t frames);
   // Runs the chain over `frames` frames of fill_buffer_, in place.
   void run_chain(size_t frames);

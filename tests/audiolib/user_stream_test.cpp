@@ -138,7 +138,7 @@ TEST(UserStream, EndPlaysTheTailThenStops) {
   EXPECT_EQ(rig.out->written[2 * 1500], 0);
 }
 
-TEST(UserStream, RestartFlushesPauseKeeps) {
+TEST(UserStream, RestartAndStopFlushPauseKeeps) {
   Rig rig(100);
   rig.stream->play(false);
   rig.update(1000);  // frames 1..4410 buffered, 1..1000 played
@@ -152,6 +152,14 @@ TEST(UserStream, RestartFlushesPauseKeeps) {
   rig.update(10);
   EXPECT_EQ(rig.ramp.requests.back(), 4410u * 4) << "a restart refills the whole buffer";
   EXPECT_EQ(rig.out->written[2 * 1510], 5411) << "what was buffered before the restart is dropped";
+
+  // a stop drops the buffer too: the next play starts with what the procedure writes then
+  rig.stream->stop();
+  EXPECT_EQ(rig.stream->activity(), static_cast<uint32_t>(BASS_ACTIVE_STOPPED));
+  rig.stream->play(false);
+  rig.update(10);
+  EXPECT_EQ(rig.ramp.requests.back(), 4410u * 4);
+  EXPECT_EQ(rig.out->written[2 * 1520], 9821) << "nothing buffered before the stop is heard";
 }
 
 void BASSCALLBACK halve(HDSP, DWORD, void* buffer, DWORD bytes, void*) {
