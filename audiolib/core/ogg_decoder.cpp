@@ -55,8 +55,15 @@ class OggDecoder : public Decoder {
       const vorbis_info* info = ov_info(vf_, section);
       const unsigned have = info ? static_cast<unsigned>(info->channels) : chans;
       float* dst = out + done * chans;
-      for (long i = 0; i < got; ++i)
-        for (unsigned c = 0; c < chans; ++c) dst[i * chans + c] = c < have ? planes[c][i] : 0.0f;
+      for (unsigned c = 0; c < chans; ++c) {  // one channel at a time: a plain strided copy
+        float* d = dst + c;
+        if (c < have) {
+          const float* src = planes[c];
+          for (long i = 0; i < got; ++i) d[i * chans] = src[i];
+        } else {
+          for (long i = 0; i < got; ++i) d[i * chans] = 0.0f;
+        }
+      }
       done += static_cast<size_t>(got);
     }
     return done;
