@@ -2,6 +2,7 @@
 // thumb, a lost capture, and pixels read from the screen against the model.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -86,8 +87,11 @@ TEST_F(SliderWindow, RulerPressRepeatsEvery400msUntilTheThumbPassesThePoint) {
   EXPECT_EQ(steps[1].first, 20);
   EXPECT_EQ(steps[2].first, 30);
   EXPECT_LT(steps[0].second - pressed, 200u);  // at once
+  RecordProperty("first_step_ms", static_cast<int>(steps[0].second - pressed));
   for (int i = 1; i < 3; ++i) {
     const DWORD gap = steps[i].second - steps[i - 1].second;
+    RecordProperty("gap" + std::to_string(i) + "_ms", static_cast<int>(gap));
+    std::printf("repeat step %d after %lu ms\n", i, static_cast<unsigned long>(gap));
     EXPECT_GE(gap, 350u) << i;
     EXPECT_LE(gap, 800u) << i;
   }

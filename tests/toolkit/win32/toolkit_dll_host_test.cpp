@@ -57,6 +57,7 @@ TEST(ToolkitInsideLibrary, FormRunsUnderTheHostsLoop) {
   GetWindowTextW(form, caption, 64);
   EXPECT_STREQ(caption, L"插件窗口");
   EXPECT_GT(query(3), 0);  // the slider found its pictures in the library
+  EXPECT_EQ(query(7), 1);  // and its cursor
 
   // Keys go to the form's handler first, from inside the host's loop.
   HWND button = reinterpret_cast<HWND>(query(5));

@@ -51,7 +51,8 @@ extern "C" __declspec(dllexport) int tkd_ShowForm(HWND host) {
 
 // 0 visible, 1 keys seen by the form first, 2 button clicks, 3 width of the
 // slider's thumb picture (loaded from this library), 4 form window, 5 button
-// window, 6 the toolkit's module is this library and not the program.
+// window, 6 the toolkit's module is this library and not the program, 7 the
+// slider's hand cursor came from this library.
 extern "C" __declspec(dllexport) intptr_t tkd_Query(int what) {
   if (!form) return -1;
   switch (what) {
@@ -62,6 +63,7 @@ extern "C" __declspec(dllexport) intptr_t tkd_Query(int what) {
     case 4: return reinterpret_cast<intptr_t>(form->Handle());
     case 5: return reinterpret_cast<intptr_t>(form->button.Handle());
     case 6: return InsideLibrary() && Application().MainForm() == nullptr;
+    case 7: return Screen().Cursor(slider::kCursorHand) != LoadCursorW(nullptr, IDC_ARROW);
     default: return -1;
   }
 }

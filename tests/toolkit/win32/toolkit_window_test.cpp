@@ -11,6 +11,8 @@
 
 #include "controls/win32/slider.h"
 #include "gui_test_support.h"
+#include <commctrl.h>
+
 #include "toolkit/win32/comctrls.h"
 #include "toolkit/win32/dialogs.h"
 #include "toolkit/win32/extctrls.h"
@@ -370,6 +372,17 @@ TEST_F(ToolkitWindows, ControlPropertiesAndMessageHandlers) {
   f.pages.SetActivePageIndex(1);
   EXPECT_FALSE(f.pageEq.Visible());
   EXPECT_TRUE(f.pageDsp.Visible());
+  // The button's hint is a tooltip of the form.
+  HWND tip = nullptr;
+  for (HWND w = GetWindow(GetDesktopWindow(), GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+    wchar_t cls[64] = {};
+    GetClassNameW(w, cls, 64);
+    if (GetWindow(w, GW_OWNER) == f.Handle() && std::wstring(cls) == TOOLTIPS_CLASSW) tip = w;
+  }
+  ASSERT_TRUE(tip);
+  EXPECT_EQ(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 1);
+  f.play.SetShowHint(false);
+  EXPECT_EQ(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 0);
   // Client size, caption and colour.
   EXPECT_EQ(f.ClientWidth(), 560);
   wchar_t caption[64] = {};
