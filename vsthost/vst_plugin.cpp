@@ -8,7 +8,10 @@
 namespace tav::vst {
 
 namespace {
-constexpr std::size_t kTextBufferSize = 255;
+// Texts are taken up to 255 characters; the buffer has room to spare for a
+// plug-in that writes past the published limits.
+constexpr std::size_t kTextLimit = 255;
+constexpr std::size_t kTextBufferSize = 1024;
 }
 
 std::int32_t TVstPlugIn::numInputs() const {
@@ -60,12 +63,13 @@ VstIntPtr TVstPlugIn::CallDispatcher(std::uint8_t opcode, std::int32_t index, Vs
 }
 
 std::string TVstPlugIn::TextRequest(std::uint8_t opcode, bool takeWhenZero, VstIntPtr* answerOut) {
-  // Zero-filled, one spare byte so that a text without its NUL still ends.
-  std::array<char, kTextBufferSize + 1> buffer{};
+  // Zero-filled before every request: a plug-in that answers without
+  // writing leaves an empty text.
+  std::array<char, kTextBufferSize> buffer{};
   VstIntPtr answer = CallDispatcher(opcode, 0, 0, buffer.data());
   if (answerOut) *answerOut = answer;
   if ((answer == 0) != takeWhenZero) return {};
-  return BoundedText(buffer.data(), kTextBufferSize);
+  return BoundedText(buffer.data(), kTextLimit);
 }
 
 std::int32_t TVstPlugIn::ProgramNr() {
