@@ -54,30 +54,33 @@ inline std::wstring WindowText(HWND h) {
   return s;
 }
 
+struct TopWindowsQuery {
+  DWORD pid;
+  std::wstring cls;
+  std::vector<HWND> out;
+};
+
+// A named procedure: a lambda cannot become the 32-bit build's stdcall callback.
+inline BOOL CALLBACK CollectTopWindow(HWND h, LPARAM lp) {
+  auto* c = reinterpret_cast<TopWindowsQuery*>(lp);
+  DWORD p = 0;
+  GetWindowThreadProcessId(h, &p);
+  if (p != c->pid) return TRUE;
+  if (!c->cls.empty()) {
+    wchar_t name[64];
+    GetClassNameW(h, name, 64);
+    if (c->cls != name) return TRUE;
+  }
+  c->out.push_back(h);
+  return TRUE;
+}
+
 // Top-level windows of a process (visible or not) with the given class
 // ("#32770" for message boxes and dialogs; empty for any).
 inline std::vector<HWND> TopWindowsOf(DWORD pid, const std::wstring& cls = L"") {
-  struct Ctx {
-    DWORD pid;
-    std::wstring cls;
-    std::vector<HWND> out;
-  } ctx{pid, cls, {}};
-  EnumWindows(
-      [](HWND h, LPARAM lp) -> BOOL {
-        auto* c = reinterpret_cast<Ctx*>(lp);
-        DWORD p = 0;
-        GetWindowThreadProcessId(h, &p);
-        if (p != c->pid) return TRUE;
-        if (!c->cls.empty()) {
-          wchar_t name[64];
-          GetClassNameW(h, name, 64);
-          if (c->cls != name) return TRUE;
-        }
-        c->out.push_back(h);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&ctx));
-  return ctx.out;
+  TopWindowsQuery query{pid, cls, {}};
+  EnumWindows(&CollectTopWindow, reinterpret_cast<LPARAM>(&query));
+  return query.out;
 }
 
 inline BoxText ReadBox(HWND box) {
