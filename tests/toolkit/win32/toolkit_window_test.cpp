@@ -12,6 +12,7 @@
 #include "controls/win32/slider.h"
 #include "gui_test_support.h"
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include "toolkit/win32/comctrls.h"
 #include "toolkit/win32/dialogs.h"
@@ -416,6 +417,20 @@ TEST_F(ToolkitWindows, ControlPropertiesAndMessageHandlers) {
   PostMessageW(f.Handle(), WM_COMMAND, recent->Command(), 0);
   PumpFor(30);
   EXPECT_EQ(opened, 1);
+  // Dropped files reach OnDropFiles, in order.
+  std::vector<std::wstring> dropped;
+  f.SetAcceptFiles(true);
+  f.OnDropFiles = [&](TObject*, const std::vector<std::wstring>& files) { dropped = files; };
+  const std::wstring names = std::wstring(L"C:\\音乐\\一.mp3") + L'\0' + L"D:\\二.ogg" + L'\0' + L'\0';
+  HGLOBAL mem = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
+  auto* drop = static_cast<DROPFILES*>(GlobalLock(mem));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->fWide = TRUE;
+  std::copy(names.begin(), names.end(), reinterpret_cast<wchar_t*>(drop + 1));
+  GlobalUnlock(mem);
+  PostMessageW(f.Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(mem), 0);
+  PumpFor(30);
+  EXPECT_EQ(dropped, (std::vector<std::wstring>{L"C:\\音乐\\一.mp3", L"D:\\二.ogg"}));
   // Snapping to the screen edges.
   f.ScreenSnap = true;
   f.SetBounds(6, 7, f.Width(), f.Height());
