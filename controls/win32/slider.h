@@ -138,6 +138,9 @@ class TSliderOf : public TCustomControl, private slider::SliderHost {
 
   TNotifyEvent OnChange, OnDrawPoints, OnStartTracking, OnStopTracking;
 
+  // Repaints at once (the control and the model's host both ask for it).
+  void Repaint() override { TCustomControl::Repaint(); }
+
   // The canvas while painting (for OnDrawPoints).
   TCanvas& Canvas() { return *paintCanvas_; }
   const Model_t& Model() const { return model_; }
@@ -295,7 +298,6 @@ class TSliderOf : public TCustomControl, private slider::SliderHost {
   void StopTracking() override {
     if (OnStopTracking) OnStopTracking(this);
   }
-  void Repaint() override { TCustomControl::Repaint(); }
   void ThumbChanged() override { PlaceThumb(); }
   void TakeFocus() override {
     if (CanFocus()) SetFocus();

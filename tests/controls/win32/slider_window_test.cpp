@@ -225,6 +225,33 @@ TEST_F(SliderWindow, PixelsMatchTheModel) {
   EXPECT_EQ(f.v.Model().ThumbRect().Bottom, f.v.Height());
 }
 
+TEST_F(SliderWindow, HiddenThumbOwnTicksAndUserPictures) {
+  f.h.SetThumbVisible(false);
+  EXPECT_FALSE(IsWindowVisible(f.h.Thumb().Handle()));
+  f.h.SetThumbVisible(true);
+  EXPECT_TRUE(IsWindowVisible(f.h.Thumb().Handle()));
+  int drawn = 0;
+  f.h.OnDrawPoints = [&](TObject*) {
+    ++drawn;
+    f.h.DrawPoints(50, 6, 6);
+  };
+  f.h.Repaint();
+  PumpFor(50);
+  EXPECT_GE(drawn, 1);
+  // A picture of the user's: a 30 x 8 thumb of two states.
+  TBitmap thumb(30, 8);
+  FillRect(thumb.Pixels(), {0, 0, 30, 8}, clRed);
+  f.h.SetImage(0, &thumb);
+  EXPECT_EQ(f.h.UserImageBits(), 1);
+  EXPECT_EQ(f.h.Model().ThumbRect().Width(), 15);
+  RECT r;
+  GetClientRect(f.h.Thumb().Handle(), &r);
+  EXPECT_EQ(r.right, 15);
+  f.h.SetImage(0, nullptr);
+  EXPECT_EQ(f.h.UserImageBits(), 0);
+  EXPECT_EQ(f.h.Model().ThumbRect().Width(), 11);
+}
+
 TEST(EnhancerSliderWindow, ChangesOnEveryAssignmentAndPassesThumbMoves) {
   TForm form;
   enhancer::TSlider s(&form);
