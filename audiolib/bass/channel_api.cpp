@@ -47,15 +47,9 @@ HSTREAM BASSAPI BASS_StreamCreate(DWORD freq, DWORD chans, DWORD flags, STREAMPR
 }
 
 HSTREAM BASSAPI BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD flags) {
-  if (!file) return fail(BASS_ERROR_FILEOPEN, HSTREAM{0});
-  std::unique_ptr<ByteSource> source;
-  if (mem) {
-    if (length == 0) return fail(BASS_ERROR_EMPTY, HSTREAM{0});
-    source = memory_source(static_cast<const char*>(file) + offset, length);
-  } else {
-    source = open_file_source(static_cast<const char*>(file), offset, length);
-    if (!source) return fail(BASS_ERROR_FILEOPEN, HSTREAM{0});
-  }
+  int error = BASS_OK;
+  auto source = call_source(mem != FALSE, file, offset, length, error);
+  if (!source) return fail(error, HSTREAM{0});
   const HSTREAM h = library().create_file_stream(std::move(source), flags);
   return h ? ok(h) : 0;
 }

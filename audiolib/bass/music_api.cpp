@@ -9,16 +9,10 @@ using namespace tav::audio;
 extern "C" {
 
 HMUSIC BASSAPI BASS_MusicLoad(BOOL mem, const void* file, QWORD offset, DWORD length, DWORD flags, DWORD freq) {
-  if (!file) return fail(BASS_ERROR_FILEOPEN, HMUSIC{0});
-  std::unique_ptr<ByteSource> source;
-  if (mem) {
-    if (length == 0) return fail(BASS_ERROR_EMPTY, HMUSIC{0});
-    source = memory_source(static_cast<const char*>(file) + offset, length);
-  } else {
-    // an address is no file name: it fails here like any file that cannot be opened
-    source = open_file_source(static_cast<const char*>(file), offset, length);
-    if (!source) return fail(BASS_ERROR_FILEOPEN, HMUSIC{0});
-  }
+  // an address is no file name: it fails here like any file that cannot be opened
+  int error = BASS_OK;
+  auto source = call_source(mem != FALSE, file, offset, length, error);
+  if (!source) return fail(error, HMUSIC{0});
   const HMUSIC h = library().load_music(std::move(source), flags, freq);
   if (h) set_error(BASS_OK);
   return h;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "bass.h"
+
 namespace tav::audio {
 
 namespace {
@@ -93,6 +95,19 @@ std::unique_ptr<ByteSource> open_file_source(const std::string& path, uint64_t o
 
 std::unique_ptr<ByteSource> memory_source(const void* data, uint64_t size) {
   return std::make_unique<MemorySource>(data, size);
+}
+
+std::unique_ptr<ByteSource> call_source(bool in_memory, const void* file, uint64_t offset, uint64_t length, int& error) {
+  error = BASS_ERROR_FILEOPEN;
+  if (!file) return nullptr;
+  if (in_memory) {
+    if (length == 0) {
+      error = BASS_ERROR_EMPTY;
+      return nullptr;
+    }
+    return memory_source(static_cast<const char*>(file) + offset, length);
+  }
+  return open_file_source(static_cast<const char*>(file), offset, length);
 }
 
 }  // namespace tav::audio

@@ -30,5 +30,8 @@ class ByteSource {
 std::unique_ptr<ByteSource> open_file_source(const std::string& path, uint64_t offset, uint64_t length);
 // The block must stay valid while the source is used.
 std::unique_ptr<ByteSource> memory_source(const void* data, uint64_t size);
+// What a file-opening call of the C interface names: a memory block (`in_memory`, from
+// `offset`, `length` bytes) or a file path. Null with a BASS_ERROR_* code in `error`.
+std::unique_ptr<ByteSource> call_source(bool in_memory, const void* file, uint64_t offset, uint64_t length, int& error);
 
 }  // namespace tav::audio

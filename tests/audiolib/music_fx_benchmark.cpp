@@ -10,7 +10,7 @@
 #include "bass.h"
 #include "dx8_echo.h"
 #include "dx8_reverb.h"
-#include "module_files.h"
+#include "tav/test/module_files.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "bass.h"
-#include "module_files.h"
+#include "tav/test/module_files.h"
 #include "wav_image.h"
 
 namespace {

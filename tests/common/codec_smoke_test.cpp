@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tav/test/media.h"
+#include "tav/test/module_files.h"
 
 namespace {
 
@@ -20,36 +21,6 @@ double Rms(const std::vector<int16_t>& s) {
   double sum = 0;
   for (int16_t v : s) sum += double(v) * v;
   return s.empty() ? 0 : std::sqrt(sum / s.size());
-}
-
-// A 4-channel "M.K." module: one looped square-wave sample, one pattern that
-// plays it on every channel, then stops.
-std::vector<uint8_t> MakeModule() {
-  std::vector<uint8_t> m(20 + 31 * 30 + 2 + 128 + 4, 0);
-  std::snprintf(reinterpret_cast<char*>(m.data()), 20, "smoke");
-  uint8_t* s1 = &m[20];
-  const int sampleBytes = 64;
-  s1[22] = 0; s1[23] = sampleBytes / 2;  // length in words, big-endian
-  s1[25] = 64;                            // volume
-  s1[26] = 0; s1[27] = 0;                 // loop start
-  s1[28] = 0; s1[29] = sampleBytes / 2;   // loop length
-  size_t p = 20 + 31 * 30;
-  m[p] = 1;      // song length
-  m[p + 1] = 127;
-  m[p + 2] = 0;  // order 0 = pattern 0
-  p += 2 + 128;
-  m[p] = 'M'; m[p + 1] = '.'; m[p + 2] = 'K'; m[p + 3] = '.';
-  std::vector<uint8_t> pattern(64 * 4 * 4, 0);
-  const int periods[4] = {214, 170, 143, 107};
-  for (int ch = 0; ch < 4; ++ch) {
-    uint8_t* cell = &pattern[ch * 4];
-    cell[0] = uint8_t(periods[ch] >> 8);
-    cell[1] = uint8_t(periods[ch] & 0xFF);
-    cell[2] = 0x10;  // sample 1
-  }
-  m.insert(m.end(), pattern.begin(), pattern.end());
-  for (int i = 0; i < sampleBytes; ++i) m.push_back(i < sampleBytes / 2 ? 0x40 : 0xC0);
-  return m;
 }
 
 }  // namespace
@@ -97,7 +68,7 @@ TEST(CodecSmoke, VorbisfileDecodesGeneratedOgg) {
 }
 
 TEST(CodecSmoke, OpenmptRendersWrittenModule) {
-  std::vector<uint8_t> mod = MakeModule();
+  std::vector<uint8_t> mod = tav::test::make_mod();
   int error = 0;
   openmpt_module* m = openmpt_module_create_from_memory2(mod.data(), mod.size(), nullptr, nullptr, nullptr,
                                                          nullptr, &error, nullptr, nullptr);
