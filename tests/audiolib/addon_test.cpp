@@ -22,7 +22,11 @@ namespace {
 #ifdef _WIN32
 const std::string kFolder = "AddIns\\";
 const std::string kSuffix = ".dll";
-bool is_loaded(const std::string& path) { return GetModuleHandleA(path.c_str()) != nullptr; }
+bool is_loaded(const std::string& path) {
+  char full[MAX_PATH];
+  const DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+  return n > 0 && n < MAX_PATH && GetModuleHandleA(full) != nullptr;
+}
 #else
 const std::string kFolder = TAV_ADDIN_DIR "/";
 const std::string kSuffix = ".so";
