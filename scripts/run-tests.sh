@@ -56,6 +56,15 @@ else
     { stage "Windows tests under 64-bit Wine"; run_ctest "$TAV_BUILD/ci-win64" win64 -j 4; }
 fi
 
+# screenshots the window tests saved for review, as PNG
+for shots in "$TAV_BUILD"/ci-win*/screenshots; do
+  [ -d "$shots" ] || continue
+  for f in "$shots"/*.bmp; do
+    [ -f "$f" ] && convert "$f" "${f%.bmp}.png" && rm -f "$f"
+  done
+  echo "screenshots: $shots"
+done
+
 stage "done in $(( $(date +%s) - T0 )) s"
 echo "all: $passed passed, $failed failed"
 exit $status
