@@ -51,7 +51,7 @@ struct Outcome {
   bool otherWindows = false;
 };
 
-Outcome Run(StagedPlayer& p, size_t expectedBoxes, bool expectExitByItself) {
+Outcome RunStaged(StagedPlayer& p, size_t expectedBoxes, bool expectExitByItself) {
   Outcome o;
   tav::test::ChildProcess child(p.exe(), p.dir.path());
   EXPECT_TRUE(child.started());
@@ -82,7 +82,7 @@ Outcome Run(StagedPlayer& p, size_t expectedBoxes, bool expectExitByItself) {
 
 TEST(Startup, StartsWithOurLibrariesAndEndsWhenAsked) {
   StagedPlayer p;
-  Outcome o = Run(p, 0, false);
+  Outcome o = RunStaged(p, 0, false);
   for (const auto& b : o.boxes) ADD_FAILURE() << "unexpected box: " << std::string(b.text.begin(), b.text.end());
   EXPECT_TRUE(o.boxes.empty());
   EXPECT_EQ(o.exitCode, 0u);
@@ -98,7 +98,7 @@ class StartupVersion : public testing::TestWithParam<VersionCase> {};
 
 TEST_P(StartupVersion, OldLibraryShowsOneBoxAndCreatesNothing) {
   StagedPlayer p(GetParam().bass, GetParam().bfxs);
-  Outcome o = Run(p, 1, true);
+  Outcome o = RunStaged(p, 1, true);
   ASSERT_EQ(o.boxes.size(), 1u);
   EXPECT_EQ(o.boxes[0].text, GetParam().text);
   EXPECT_EQ(o.boxes[0].caption, kStopCaption);
@@ -111,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(Libraries, StartupVersion,
 
 TEST(Startup, FailingDeviceGivesOneBoxNamingItAndStartupGoesOn) {
   StagedPlayer p(L"bass-failinit1");
-  Outcome o = Run(p, 1, false);
+  Outcome o = RunStaged(p, 1, false);
   ASSERT_EQ(o.boxes.size(), 1u) << "exactly one box";
   EXPECT_EQ(o.boxes[0].text, L"设备" + DeviceName(1) + L"初始化失败,有可能不支持!!!");
   EXPECT_EQ(o.boxes[0].caption, L"出错啦!!!");
@@ -120,7 +120,7 @@ TEST(Startup, FailingDeviceGivesOneBoxNamingItAndStartupGoesOn) {
 
 TEST(Startup, OldDirectSoundWarnsOnceAndStartupGoesOn) {
   StagedPlayer p(L"bass-dsver7");
-  Outcome o = Run(p, 1, false);
+  Outcome o = RunStaged(p, 1, false);
   ASSERT_EQ(o.boxes.size(), 1u);
   EXPECT_EQ(o.boxes[0].text, kDirectXText);
   EXPECT_EQ(o.boxes[0].caption, kStopCaption);
