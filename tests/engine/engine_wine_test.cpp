@@ -43,14 +43,21 @@ std::string TempPath(const std::string& name) {
   return std::string(folder) + "tav_engine_" + std::to_string(GetCurrentProcessId()) + "_" + name;
 }
 
-// Interleaved stereo frames, every frame different from its neighbours and
-// every sample within +-16384 (the level tap's 32767/32768 rescale leaves
-// those values as they are).
+// A triangle of `step` per frame between -15000 and +15000, starting at `at`.
+int16_t Triangle(int f, int step, int at) {
+  const int t = (at + f * step) % 60000;
+  return static_cast<int16_t>(t < 30000 ? t - 15000 : 45000 - t);
+}
+
+// Interleaved stereo frames: continuous triangles that move 7 and 3 per frame,
+// so a frame lost, repeated or out of place shows as a difference of several
+// steps. Every sample stays within +-16384 (the level tap's 32767/32768
+// rescale leaves those values as they are).
 std::vector<int16_t> TestSignal(int frames) {
   std::vector<int16_t> s(static_cast<size_t>(frames) * 2);
   for (int f = 0; f < frames; ++f) {
-    s[2 * f] = static_cast<int16_t>((f * 7) % 30001 - 15000);
-    s[2 * f + 1] = static_cast<int16_t>(12000 - (f * 3) % 24001);
+    s[2 * f] = Triangle(f, 7, 15000);
+    s[2 * f + 1] = Triangle(f, 3, 41000);
   }
   return s;
 }
@@ -88,13 +95,43 @@ std::vector<int16_t> ReadCapture(const std::string& path) {
 
 size_t Frames(const std::vector<int16_t>& s) { return s.size() / 2; }
 
-// Largest difference between the heard frames and the expected ones, frame by
-// frame from the first; the heard sound must hold at least as many frames.
-int LargestDifference(const std::vector<int16_t>& heard, const std::vector<int16_t>& expected) {
-  if (heard.size() < expected.size()) return 65536;
-  int largest = 0;
-  for (size_t i = 0; i < expected.size(); ++i) largest = std::max(largest, std::abs(heard[i] - expected[i]));
-  return largest;
+// How the heard frames compare with the expected ones, frame by frame from
+// the first. The tempo stage overlaps its pieces even at tempo 0 and may
+// shift a piece by a frame or two, so each heard frame is compared with the
+// expected frames up to 3 places around it: a frame from elsewhere in the
+// file, a gap or a block out of order still shows as a large difference.
+struct TComparison {
+  bool longEnough = false;
+  int largestNearby = 0;  // largest difference to the nearest of the frames around
+  int largestInPlace = 0; // largest difference to the frame in the same place
+};
+
+TComparison Compare(const std::vector<int16_t>& heard, const std::vector<int16_t>& expected) {
+  TComparison c;
+  c.longEnough = heard.size() >= expected.size();
+  if (!c.longEnough) return c;
+  const long frames = static_cast<long>(Frames(expected));
+  constexpr long kReach = 3;
+  for (long f = 0; f < frames; ++f) {
+    int nearest = 1 << 30;
+    for (long g = std::max(0L, f - kReach); g <= std::min(frames - 1, f + kReach); ++g)
+      nearest = std::min(nearest, std::max(std::abs(heard[2 * f] - expected[2 * g]),
+                                           std::abs(heard[2 * f + 1] - expected[2 * g + 1])));
+    c.largestNearby = std::max(c.largestNearby, nearest);
+    for (int ch = 0; ch < 2; ++ch)
+      c.largestInPlace = std::max(c.largestInPlace, std::abs(heard[2 * f + ch] - expected[2 * f + ch]));
+  }
+  return c;
+}
+
+// Every expected frame was heard, in order, within the tempo stage's rounding.
+void ExpectHeardInOrder(const std::vector<int16_t>& heard, const std::vector<int16_t>& expected, const char* what) {
+  const TComparison c = Compare(heard, expected);
+  ASSERT_TRUE(c.longEnough) << what << ": " << Frames(heard) << " frames heard of " << Frames(expected);
+  EXPECT_LE(c.largestNearby, 8) << what;
+  EXPECT_LE(c.largestInPlace, 32) << what;
+  std::printf("[ figures ] %s: %zu frames heard for %zu, largest difference %d (in place %d)\n", what,
+              Frames(heard), Frames(expected), c.largestNearby, c.largestInPlace);
 }
 
 // The parent window the DSP modules are given: answers their WM_USER queries
@@ -235,9 +272,9 @@ TEST_F(EngineUnderWine, WavPlaysThroughDeviceZeroToItsLastSample) {
   const auto heard = Heard();
   EXPECT_GE(Frames(heard), Frames(source));
   EXPECT_LE(Frames(heard), Frames(source) + 4096) << "no more than the tempo stage's tail";
-  EXPECT_LE(LargestDifference(heard, source), 1) << "every frame, in order";
+  ExpectHeardInOrder(heard, source, "the whole file");
   EXPECT_NEAR(seconds, 2.0, 0.5);
-  std::printf("[ figures ] %zu frames of %zu heard in %.3f s\n", Frames(heard), Frames(source), seconds);
+  std::printf("[ figures ] played in %.3f s\n", seconds);
 }
 
 TEST_F(EngineUnderWine, TempoPlus45PercentShortensThePlayTime) {
@@ -268,7 +305,7 @@ TEST_F(EngineUnderWine, ReversePlaysBackwards) {
     backwards.push_back(source[2 * f + 1]);
   }
   EXPECT_GE(Frames(heard), Frames(backwards));
-  EXPECT_LE(LargestDifference(heard, backwards), 1);
+  ExpectHeardInOrder(heard, backwards, "backwards from 1.5 s");
 }
 
 TEST_F(EngineUnderWine, DspHostListsStartsAndFeedsModuleOne) {
@@ -299,7 +336,7 @@ TEST_F(EngineUnderWine, DspHostListsStartsAndFeedsModuleOne) {
   std::vector<int16_t> halved(source);
   for (auto& s : halved) s = static_cast<int16_t>(s >> 1);
   const auto heard = Heard();
-  EXPECT_LE(LargestDifference(heard, halved), 1) << "module 1's output is what plays";
+  ExpectHeardInOrder(heard, halved, "module 1's output");
 }
 
 TEST_F(EngineUnderWine, FaultingModuleLeavesDspActiveFalseAndPlaybackGoing) {
@@ -310,7 +347,7 @@ TEST_F(EngineUnderWine, FaultingModuleLeavesDspActiveFalseAndPlaybackGoing) {
   EXPECT_FALSE(DspActive);
   EXPECT_EQ(report_.modifyCalls.load(), 1);
   const auto heard = Heard();
-  EXPECT_LE(LargestDifference(heard, source), 1) << "the faulted block and all after it play";
+  ExpectHeardInOrder(heard, source, "the faulted block and all after it");
 }
 
 TEST_F(EngineUnderWine, BadModuleCountsAreKeptInsideTheBuffer) {
@@ -339,7 +376,7 @@ TEST_F(EngineUnderWine, StopDuringASleepingCallWaitsForIt) {
   EXPECT_LT(stopSeconds, 1.0);
   PlayToEnd();
   const auto heard = Heard();
-  EXPECT_LE(LargestDifference(heard, source), 1) << "playback went on to the end";
+  ExpectHeardInOrder(heard, source, "playback went on to the end");
   std::printf("[ figures ] stop waited %.3f s for the sleeping call\n", stopSeconds);
 }
 
@@ -359,7 +396,7 @@ TEST_F(EngineUnderWine, ModuleAskingItsParentFromTheAudioThreadCanBeStopped) {
   EXPECT_EQ(QueriesSeen[0], kQueryReinit);
   EXPECT_EQ(QueriesSeen[1], kQuerySampleRate);
   PlayToEnd();
-  EXPECT_LE(LargestDifference(Heard(), source), 1);
+  ExpectHeardInOrder(Heard(), source, "after a stop during a query");
 }
 
 }  // namespace
