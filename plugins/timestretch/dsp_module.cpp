@@ -8,7 +8,7 @@
 #include "plugin_state.h"
 #include "settings_file.h"
 #include "stretch_module.h"
-#include "winamp_dsp.h"
+#include "tav/winamp_dsp.h"
 
 namespace lentaro {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "winamp_dsp.h"
+#include "tav/winamp_dsp.h"
 
 namespace tav::test {
 
