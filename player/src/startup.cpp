@@ -6,6 +6,7 @@
 
 #include "bass.h"
 #include "bass_fx.h"
+#include "player/win32/player_windows.h"
 
 namespace tav::player {
 namespace {
@@ -27,17 +28,6 @@ std::wstring FromAnsi(const char* text) {
   std::wstring out(size_t(n - 1), L'\0');
   MultiByteToWideChar(CP_ACP, 0, text, -1, out.data(), n);
   return out;
-}
-
-int RunMessageLoop() {
-  MSG msg;
-  while (true) {
-    BOOL r = GetMessageW(&msg, nullptr, 0, 0);
-    if (r == 0) return int(msg.wParam);
-    if (r == -1) return 1;
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
 }
 
 }  // namespace
@@ -73,12 +63,10 @@ int MainBlock() {
              L"请安装DirectX 8 及以上版本!!!",
              kCaptionStop);
   }
-  // The application object and the windows are created here, in their fixed
-  // order, as they are built; until then the loop runs with no window.
   // Make sure the thread has a message queue before anyone posts to it.
   MSG peek;
   PeekMessageW(&peek, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
-  return RunMessageLoop();
+  return RunPlayer();
 }
 
 }  // namespace tav::player

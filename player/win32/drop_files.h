@@ -1,0 +1,15 @@
+// Names of files dropped from the shell (the handle of WM_DROPFILES), counted
+// from 1, as 8-bit paths for the engine. The caller releases the drop.
+#pragma once
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+
+namespace tav::player {
+
+int GetDropFileCount(HDROP drop);
+// The n-th name, whole however long it is; empty for an n outside the drop.
+std::string GetDropFileName(HDROP drop, int n);
+
+}  // namespace tav::player

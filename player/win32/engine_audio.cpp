@@ -1,0 +1,115 @@
+#include "player/win32/engine_audio.h"
+
+#include <windows.h>
+
+#include "bass.h"
+#include "bass_fx.h"
+#include "tav/engine/globals.h"
+#include "tav/engine/output_pump.h"
+#include "tav/engine/stream_chain.h"
+#include "tav/vst/vst_host.h"
+
+namespace tav::player {
+
+namespace eng = tav::engine;
+
+namespace {
+constexpr int32_t kMeterOffset = 114;  // the meter's height
+constexpr int32_t kMeterScale = 28;
+constexpr const char* kAddressPath = "URL Files";
+}  // namespace
+
+bool TEngineAudio::HasDecodeStream() { return eng::DecodeStream != 0; }
+bool TEngineAudio::HasOutStream() { return eng::OutStream != 0; }
+bool TEngineAudio::OpenFile(const std::string& path) { return eng::OpenStream(path, false); }
+
+int64_t TEngineAudio::DecodeLengthBytes() {
+  return int64_t(BASS_ChannelGetLength(eng::DecodeStream, BASS_POS_BYTE));
+}
+
+double TEngineAudio::DecodeBytesToSeconds(int64_t bytes) {
+  if (bytes < 0) return -1;  // unknown length
+  return BASS_ChannelBytes2Seconds(eng::DecodeStream, QWORD(bytes));
+}
+
+double TEngineAudio::DecodePositionSeconds() {
+  const QWORD pos = BASS_ChannelGetPosition(eng::DecodeStream, BASS_POS_BYTE);
+  if (pos == QWORD(-1)) return 0;
+  return BASS_ChannelBytes2Seconds(eng::DecodeStream, pos);
+}
+
+void TEngineAudio::RewindDecode() { BASS_ChannelSetPosition(eng::DecodeStream, 0, BASS_POS_BYTE); }
+
+void TEngineAudio::SetDecodeLoop(bool on) {
+  if (eng::DecodeStream) BASS_ChannelFlags(eng::DecodeStream, on ? BASS_SAMPLE_LOOP : 0, BASS_SAMPLE_LOOP);
+}
+
+void TEngineAudio::SeekTenths(int32_t tenths) { eng::SeekTenths(tenths); }
+uint32_t TEngineAudio::StreamRate() { return eng::DecodeStream ? eng::ChannelInfo.freq : 0; }
+uint32_t TEngineAudio::StreamChannels() { return eng::DecodeStream ? eng::ChannelInfo.chans : 0; }
+void TEngineAudio::SetOutVolume(float volume) { BASS_ChannelSetAttribute(eng::OutStream, BASS_ATTRIB_VOL, volume); }
+
+float TEngineAudio::OutVolume() {
+  float v = 0;
+  BASS_ChannelGetAttribute(eng::OutStream, BASS_ATTRIB_VOL, &v);
+  return v;
+}
+
+void TEngineAudio::SlideOutVolume(float volume, uint32_t ms) {
+  BASS_ChannelSlideAttribute(eng::OutStream, BASS_ATTRIB_VOL, volume, ms);
+}
+
+void TEngineAudio::SlideOutRate(float hz, uint32_t ms) {
+  BASS_ChannelSlideAttribute(eng::OutStream, BASS_ATTRIB_FREQ, hz, ms);
+}
+
+uint32_t TEngineAudio::OutActivity() { return eng::OutStream ? BASS_ChannelIsActive(eng::OutStream) : 0; }
+void TEngineAudio::PlayCommand(std::string_view command, bool restart) { eng::PlayCommand(command, restart); }
+void TEngineAudio::StopOut() { BASS_ChannelStop(eng::OutStream); }
+bool TEngineAudio::CompatActive() { return eng::CompatActive; }
+bool TEngineAudio::StreamIsAddress() { return eng::CurrentPath == kAddressPath; }
+
+float TEngineAudio::Direction() {
+  float d = 1;
+  BASS_ChannelGetAttribute(BASS_FX_TempoGetSource(eng::DecodeStream), BASS_ATTRIB_REVERSE_DIR, &d);
+  return d;
+}
+
+void TEngineAudio::SetDirection(float direction) {
+  BASS_ChannelSetAttribute(BASS_FX_TempoGetSource(eng::DecodeStream), BASS_ATTRIB_REVERSE_DIR, direction);
+}
+
+void TEngineAudio::FreeStreams() {
+  BASS_StreamFree(eng::OutStream);
+  BASS_StreamFree(eng::DecodeStream);
+  eng::OutStream = 0;
+  eng::DecodeStream = 0;
+}
+
+void TEngineAudio::FreeAllDevices() {
+  // Every listed device is tried: one that fails (never initialised) does not
+  // keep the others from being freed.
+  BASS_DEVICEINFO info{};
+  for (DWORD device = 0; BASS_GetDeviceInfo(device, &info); ++device) {
+    if (BASS_SetDevice(device)) BASS_Free();
+  }
+}
+
+void TEngineAudio::Wait(uint32_t ms) { Sleep(ms); }
+bool TEngineAudio::VstActive() { return eng::VstActive.load(std::memory_order_relaxed) != 0; }
+
+void TEngineAudio::SetVstTime(double samplePosition, double quarterNotes) {
+  if (!vstHost_) return;
+  vstHost_->VstTimeInfo().SetSamplePos(samplePosition);
+  vstHost_->VstTimeInfo().SetPpqPos(quarterNotes);
+}
+
+int32_t TEngineAudio::VuLevel(std::string_view side) { return eng::GetVuLevel(side, kMeterOffset, kMeterScale); }
+std::string TEngineAudio::VuDbText(std::string_view side) { return eng::GetVuDbText(side); }
+
+void TEngineAudio::SetRenderRange(int64_t start, int64_t end) {
+  eng::RenderStart = start;
+  eng::RenderEnd = end;
+}
+
+}  // namespace tav::player

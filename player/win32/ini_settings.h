@@ -1,0 +1,21 @@
+// The settings store over the toolkit's INI-file object.
+#pragma once
+
+#include "player/core/settings_store.h"
+#include "toolkit/win32/inifiles.h"
+
+namespace tav::player {
+
+class TIniSettings : public ISettingsStore {
+ public:
+  explicit TIniSettings(TIniFile& file) : file_(file) {}
+  int32_t ReadInteger(std::string_view section, std::string_view key, int32_t fallback) override;
+  bool ReadBool(std::string_view section, std::string_view key, bool fallback) override;
+  void WriteInteger(std::string_view section, std::string_view key, int32_t value) override;
+  void WriteBool(std::string_view section, std::string_view key, bool value) override;
+
+ private:
+  TIniFile& file_;
+};
+
+}  // namespace tav::player

@@ -1,0 +1,39 @@
+#include "player/win32/player_windows.h"
+
+#include "player/core/playlist_model.h"
+#include "player/win32/form_about.h"
+#include "player/win32/form_list.h"
+#include "player/win32/form_main.h"
+#include "player/win32/form_url.h"
+#include "player/win32/window_links.h"
+
+namespace tav::player {
+
+namespace {
+// The play list's entries: held by the play-list window, walked by the main
+// window, so made before both.
+TPlayListModel& PlayList() {
+  static TPlayListModel list;
+  return list;
+}
+}  // namespace
+
+void CreatePlayerWindows() {
+  TFormMain* main = nullptr;
+  TFormAbout* about = nullptr;
+  TFormList* list = nullptr;
+  TFormURL* url = nullptr;
+  Application().CreateForm(main, PlayList());
+  Application().CreateForm(about);
+  Application().CreateForm(list, PlayList(), main->Settings());
+  Application().CreateForm(url);
+}
+
+int RunPlayer() {
+  Application().SetTitle(L"Tavolen");
+  CreatePlayerWindows();
+  Application().Run();
+  return 0;
+}
+
+}  // namespace tav::player
