@@ -38,6 +38,7 @@ TFormList::TFormList(TPlayListModel& list, ISettingsStore* settings) : list_(lis
   ListBox1 = new TListBox(this);
   ListBox1->SetBounds(kListBox.Left, kListBox.Top, kListBox.Width(), kListBox.Height());
   ListBox1->PopupMenu = &PopupMenu1;
+  ListBox1->SetColor(cl3DDkShadow);
   ListBox1->OnDblClick = [this](TObject*) { PlayEntry(ListBox1->ItemIndex()); };
   ListBox1->OnClick = [this](TObject*) { list_.Select(ListBox1->ItemIndex()); };
   btninc = new TButton(this, L"+");

@@ -174,6 +174,8 @@ void TFormMain::CreateControls() {
     const int centre = kSldPos.Left + kSldPos.Width * 85 * k / 700;
     const int left = std::min(centre - kTimeScaleLabelWidth / 2, kSldPos.Left + kSldPos.Width - kTimeScaleLabelWidth);
     Tm[size_t(k - 1)] = MakeLabel(this, L"0:00:00", {left, kTimeScaleTop, 0, 0});
+    Tm[size_t(k - 1)]->SetAutoSize(false);
+    Tm[size_t(k - 1)]->SetBounds(left, kTimeScaleTop, kTimeScaleLabelWidth + 4, 13);
   }
 
   PaTime = new TPaintBox(this);

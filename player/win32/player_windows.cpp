@@ -11,10 +11,11 @@ namespace tav::player {
 
 namespace {
 // The play list's entries: held by the play-list window, walked by the main
-// window, so made before both.
+// window, so made before both, and kept until the process ends (the windows
+// may be freed as late as the application object).
 TPlayListModel& PlayList() {
-  static TPlayListModel list;
-  return list;
+  static auto* list = new TPlayListModel;
+  return *list;
 }
 }  // namespace
 

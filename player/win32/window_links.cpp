@@ -5,8 +5,10 @@
 namespace tav::player {
 
 TPlayerWindows& PlayerWindows() {
-  static TPlayerWindows windows;
-  return windows;
+  // Kept to the end of the process: windows freed by the application object's
+  // own end still sign off here.
+  static auto* windows = new TPlayerWindows;
+  return *windows;
 }
 
 void ToggleWindow(TCustomForm* form) {
