@@ -145,9 +145,12 @@ std::unique_ptr<NetReader> open_net_reader(const std::string& url, uint64_t offs
       if (end != text) length = v;
     }
   } else {
+    // not every WinINet knows the size of a file opened by its address: 0 means unknown here
+    // (an empty file ends at once all the same)
     DWORD high = 0;
     const DWORD low = FtpGetFileSize(request, &high);
-    if (low != INVALID_FILE_SIZE || GetLastError() == NO_ERROR) length = (uint64_t{high} << 32) | low;
+    const uint64_t size = (uint64_t{high} << 32) | low;
+    if (low != INVALID_FILE_SIZE && size > 0) length = size;
   }
   return std::make_unique<WinInetReader>(session, request, length);
 }

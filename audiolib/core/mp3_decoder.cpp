@@ -100,7 +100,8 @@ std::unique_ptr<Decoder> open_mp3(std::unique_ptr<ByteSource>& source, const Dec
 
   long rate = 0;
   int channels = 0, encoding = 0;
-  if (mpg123_replace_reader_handle(mh, read_cb, source->seekable() ? seek_cb : nullptr, nullptr) != MPG123_OK ||
+  // A source read as it arrives refuses the seek to its end, so mpg123 treats it as a stream.
+  if (mpg123_replace_reader_handle(mh, read_cb, seek_cb, nullptr) != MPG123_OK ||
       mpg123_open_handle(mh, source.get()) != MPG123_OK) {
     mpg123_delete(mh);
     return nullptr;
