@@ -94,7 +94,9 @@ inline BoxText ReadBox(HWND box) {
 
 // Waits up to `timeout` for a message box (a visible dialog window) of the process.
 inline bool WaitForBox(DWORD pid, BoxText* out, std::chrono::milliseconds timeout) {
-  auto end = std::chrono::steady_clock::now() + timeout;
+  // the system's own tick count and Sleep: the C++ clocks of this runtime
+  // misbehave under some Wine builds
+  const ULONGLONG end = GetTickCount64() + ULONGLONG(timeout.count());
   do {
     for (HWND h : TopWindowsOf(pid, L"#32770")) {
       if (IsWindowVisible(h)) {
@@ -102,8 +104,8 @@ inline bool WaitForBox(DWORD pid, BoxText* out, std::chrono::milliseconds timeou
         return true;
       }
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  } while (std::chrono::steady_clock::now() < end);
+    Sleep(20);
+  } while (GetTickCount64() < end);
   return false;
 }
 
