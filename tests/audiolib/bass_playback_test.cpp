@@ -227,7 +227,7 @@ TEST(BassPlayback, EndFlagPlaysTheTailThenTheStreamStops) {
     EXPECT_EQ(calls.size(), static_cast<size_t>(ramp.calls.load())) << "no call after the end flag";
     // the tail of one buffer length plays after the last call before the stream stops
     const double tail = std::chrono::duration<double>(stopped - calls.back().at).count();
-    std::printf("stopped %.0f ms after the end call (buffer %u ms)\n", tail * 1000, kBufferMs);
+    std::printf("stopped %.0f ms after the end call (buffer %u ms)\n", tail * 1000, static_cast<unsigned>(kBufferMs));
     EXPECT_GT(tail, kBufferMs / 1000.0 * 0.6);
     EXPECT_LT(tail, kBufferMs / 1000.0 + 0.2);
     sleep_ms(100);
