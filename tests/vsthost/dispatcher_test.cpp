@@ -94,6 +94,15 @@ TEST_F(DispatcherTest, ProgramNameIsTakenOnlyWhenThePlugInAnswersZero) {
   EXPECT_EQ(item.ProgramName(), "");
 }
 
+TEST_F(DispatcherTest, ATextAnsweredWithoutWritingIsEmpty) {
+  TVstPlugIn& item = OpenItem();
+  EXPECT_EQ(item.VendorString(), "Tavolen Tests");
+  Plug().textsUnwritten = 1;
+  EXPECT_EQ(item.ProductString(), "");
+  EXPECT_EQ(item.GetEffectName(), "");
+  EXPECT_EQ(item.ProgramName(), "");
+}
+
 TEST_F(DispatcherTest, AFaultInsideARequestGivesZeroAndTheProgramGoesOn) {
   TVstPlugIn& item = OpenItem();
   Plug().faultOpcode = effGetVendorString;

@@ -72,6 +72,7 @@ std::list<Instance> instances;
 Instance& Of(AEffect* effect) { return *reinterpret_cast<Instance*>(effect); }
 
 void CopyText(void* ptr, const char* text) {
+  if (state.textsUnwritten) return;
   // Published limits are far below the host's 255-byte buffer.
   std::snprintf(static_cast<char*>(ptr), 64, "%s", text);
 }

@@ -69,6 +69,7 @@ struct TTestPlugInState {
   std::int32_t programNameAnswer; // answer to effGetProgramName (the name is written anyway)
   std::int32_t chunkAnswerSize;   // other than -1: effGetChunk answers this size, not the real one
   std::int32_t chunkNullPointer;  // effGetChunk leaves the data pointer empty
+  std::int32_t textsUnwritten;    // text requests answer as done without writing
 
   // --- what the plug-in saw ---
   std::int32_t callCount;
