@@ -248,6 +248,7 @@ TEST_F(DispatcherTest, EditorOpensIdlesAndCloses) {
   EXPECT_EQ(Plug().editorParent, nullptr);
   item.SetGUIStyle(gsList);
   EXPECT_EQ(item.GUIStyle(), gsList);
+  item.OnCloseEdit = nullptr;  // the unload at the end closes the editor again
 }
 
 TEST_F(DispatcherTest, AnEditorWithoutRectangleOrWindowLeavesTheCallersValues) {
@@ -282,6 +283,7 @@ TEST_F(DispatcherTest, AnUndeclaredEditorThatWasOpenedIsStillClosed) {
   item.CloseEditor();
   EXPECT_TRUE(OpcodesSince(mark2).empty());
   EXPECT_EQ(fired, 1);
+  item.OnCloseEdit = nullptr;  // the unload at the end closes the editor again
 }
 
 }  // namespace
