@@ -94,8 +94,6 @@ inline BoxText ReadBox(HWND box) {
 
 // Waits up to `timeout` for a message box (a visible dialog window) of the process.
 inline bool WaitForBox(DWORD pid, BoxText* out, std::chrono::milliseconds timeout) {
-  // the system's own tick count and Sleep: the C++ clocks of this runtime
-  // misbehave under some Wine builds
   const ULONGLONG end = GetTickCount64() + ULONGLONG(timeout.count());
   do {
     for (HWND h : TopWindowsOf(pid, L"#32770")) {
