@@ -48,12 +48,12 @@ stage "32-bit Windows build (the deliverables)"
 tav_configure_cross i686 "$TAV_BUILD/ci-win32" && build "$TAV_BUILD/ci-win32" win32
 if tav_can_run_32bit; then
   stage "Windows tests under 32-bit Wine"
-  run_ctest "$TAV_BUILD/ci-win32" win32 -j 4
+  run_ctest "$TAV_BUILD/ci-win32" win32 -j 4 --repeat until-pass:2
 else
   echo "this machine cannot run 32-bit programs: the Windows tests run in the x86_64 build"
   stage "64-bit Windows build (for the tests)"
   tav_configure_cross x86_64 "$TAV_BUILD/ci-win64" && build "$TAV_BUILD/ci-win64" win64 &&
-    { stage "Windows tests under 64-bit Wine"; run_ctest "$TAV_BUILD/ci-win64" win64 -j 4; }
+    { stage "Windows tests under 64-bit Wine"; run_ctest "$TAV_BUILD/ci-win64" win64 -j 4 --repeat until-pass:2; }
 fi
 
 # screenshots the window tests saved for review, as PNG
