@@ -8,6 +8,8 @@
 #                                  In the cross build it runs under Wine (GUI: with the X server;
 #                                  GUI tests take turns, since focus, capture and pointer are shared).
 #   tav_add_benchmark(T SOURCES .. [LIBS ..])   a Google Benchmark executable (native only)
+#   tav_output_folder(T SUB)      puts T's DLL in bin/SUB and its import library in lib/SUB
+#                                  (the test builds of a library, beside the real one)
 #   tav_stdcall_dll(T DEF file)    links a DLL from a .def of decorated names (name@bytes),
 #                                  exports them undecorated and writes an import library whose
 #                                  symbols keep the decoration, so callers link name@bytes.
@@ -124,6 +126,13 @@ function(tav_add_benchmark target)
   add_executable(${target} ${A_SOURCES})
   target_link_libraries(${target} PRIVATE benchmark::benchmark_main ${A_LIBS})
   set_property(GLOBAL APPEND PROPERTY TAV_BENCHMARK_TARGETS ${target})
+endfunction()
+
+function(tav_output_folder target sub)
+  set_target_properties(${target} PROPERTIES
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin/${sub}
+    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin/${sub}
+    ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib/${sub})
 endfunction()
 
 function(tav_stdcall_dll target def)
