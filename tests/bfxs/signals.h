@@ -39,8 +39,7 @@ inline double rms(const std::vector<float>& v, unsigned chans, unsigned ch, size
 inline double db(double ratio) { return 20.0 * std::log10(ratio); }
 
 // Frequency of a steady tone from its rising zero crossings (interpolated) in [begin, end).
-template <typename Sample>
-double tone_frequency(const std::vector<Sample>& v, unsigned chans, double rate, size_t begin, size_t end) {
+inline double tone_frequency(const std::vector<float>& v, unsigned chans, double rate, size_t begin, size_t end) {
   double first = -1, last = -1;
   int cycles = -1;
   for (size_t i = begin + 1; i < end; ++i) {

@@ -9,7 +9,6 @@
 
 #include "bass_fx.h"
 #include "pcm_stream.h"
-#include "signals.h"
 
 using tav::bfxs::test::make_pcm_stream;
 
@@ -46,10 +45,20 @@ std::vector<int16_t> drain(DWORD chan, size_t limit = SIZE_MAX) {
   return out;
 }
 
-// Frequency of a tone over its middle three fifths.
 double zero_crossing_frequency(const std::vector<int16_t>& v, DWORD chans, double rate) {
   const size_t frames = v.size() / chans;
-  return tav::bfxs::test::tone_frequency(v, chans, rate, frames / 5, frames * 4 / 5);
+  double first = -1, last = -1;
+  int cycles = -1;
+  for (size_t i = frames / 5 + 1; i < frames * 4 / 5; ++i) {
+    const double a = v[(i - 1) * chans], b = v[i * chans];
+    if (a < 0 && b >= 0) {
+      const double t = double(i - 1) + a / (a - b);
+      if (first < 0) first = t;
+      last = t;
+      ++cycles;
+    }
+  }
+  return cycles * rate / (last - first);
 }
 
 double rms(const std::vector<int16_t>& v, size_t begin, size_t end) {
