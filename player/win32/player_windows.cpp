@@ -2,6 +2,7 @@
 
 #include "player/core/playlist_model.h"
 #include "player/win32/form_about.h"
+#include "player/win32/form_effect.h"
 #include "player/win32/form_list.h"
 #include "player/win32/form_main.h"
 #include "player/win32/form_url.h"
@@ -21,10 +22,12 @@ TPlayListModel& PlayList() {
 
 void CreatePlayerWindows() {
   TFormMain* main = nullptr;
+  TFormEffect* effects = nullptr;
   TFormAbout* about = nullptr;
   TFormList* list = nullptr;
   TFormURL* url = nullptr;
   Application().CreateForm(main, PlayList());
+  Application().CreateForm(effects, main->Settings());
   Application().CreateForm(about);
   Application().CreateForm(list, PlayList(), main->Settings());
   Application().CreateForm(url);

@@ -13,12 +13,16 @@ TTestDspReport Unattached;  // used until the test attaches its own
 
 TTestDspReport& R() { return Report ? *Report : Unattached; }
 
+#ifdef TAV_DSP_TEST_SECOND_LIBRARY
+char kLibraryName[] = "Tavolen engine test modules, second library";
+#else
 char kLibraryName[] = "Tavolen engine test modules";
+#endif
 char kNames[kTestModuleCount][16] = {"Keep", "Halve", "Bad count", "Fault", "Sleep", "Ask host"};
 
 int Index(winampDSPModule* m);
 
-void WINAMP_DSP_CALL Config(winampDSPModule*) {}
+void WINAMP_DSP_CALL Config(winampDSPModule*) { R().configCalls++; }
 
 int WINAMP_DSP_CALL Init(winampDSPModule* m) {
   R().initCalls++;
@@ -62,6 +66,7 @@ int WINAMP_DSP_CALL Modify(winampDSPModule* m, short* samples, int frames, int b
       Sleep(static_cast<DWORD>(r.sleepMs.load()));
       break;
     case 5:
+      if (r.sleepMs.load() > 0) Sleep(static_cast<DWORD>(r.sleepMs.load()));
       if (m->hwndParent) {
         r.sending = 1;
         r.rateAnswer = static_cast<int>(SendMessageW(m->hwndParent, WM_USER, 0, kQuerySampleRate));

@@ -8,7 +8,11 @@
 //   3 "Fault"     writes through a null pointer
 //   4 "Sleep"     sleeps report->sleepMs in every call
 //   5 "Ask host"  sends its parent window WM_USER (query 105 from Init, query
-//                 126 from every ModifySamples) and keeps the answers
+//                 126 from every ModifySamples, after sleeping
+//                 report->sleepMs) and keeps the answers
+//
+// Built a second time as a library of another name and description
+// (TAV_DSP_TEST_SECOND_LIBRARY) for the tests that list a folder.
 //
 // The library exports TestDspAttach(report) besides winampDSPGetHeader2: the
 // report lives in the test's memory, so it can be read after the library has
@@ -28,6 +32,7 @@ struct TTestDspReport {
   // Every module.
   std::atomic<int> initCalls{0};
   std::atomic<int> quitCalls{0};
+  std::atomic<int> configCalls{0};
   std::atomic<int> modifyCalls{0};
   std::atomic<int> lastFrames{0};
   std::atomic<int> lastBps{0};

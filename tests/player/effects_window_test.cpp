@@ -1,0 +1,625 @@
+// The effects window in this process over our audio libraries, played on
+// device 0 with its output captured (TAVOLEN_NOSOUND_CAPTURE): tempo and
+// pitch on a generated tone and after the next file opens, every switch with
+// and without a stream, the equaliser's 40 Hz band, the phaser's record, the
+// Winamp DSP page with two test libraries in "Plugins\" beside the program
+// (list, start, configure, switch, stop during a query from the audio thread),
+// the answers to queries from another thread, and the stop when the program
+// closes. The test runs from a folder of its own: its settings file and its
+// "Plugins" folder are its alone. Screenshots of the four pages are saved.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "bass.h"
+#include "bass_fx.h"
+#include "dsp_test_modules.h"
+#include "player/win32/form_effect.h"
+#include "player/win32/form_main.h"
+#include "player/win32/player_windows.h"
+#include "player/win32/window_links.h"
+#include "tav/engine/dsp_host.h"
+#include "tav/engine/globals.h"
+#include "tav/engine/stream_chain.h"
+#include "tav/test/media.h"
+#include "tav/test/screenshot.h"
+#include "tav/test/win32_process.h"
+
+namespace fs = std::filesystem;
+using namespace tav;
+using namespace tav::player;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr double kPi = 3.14159265358979323846;
+
+void Pump(int ms) {
+  const auto end = Clock::now() + std::chrono::milliseconds(ms);
+  while (Clock::now() < end) {
+    Application().ProcessMessages();
+    Sleep(2);
+  }
+}
+
+template <class F>
+bool PumpUntil(F done, int maxMs) {
+  const auto end = Clock::now() + std::chrono::milliseconds(maxMs);
+  while (!done()) {
+    if (Clock::now() > end) return false;
+    Application().ProcessMessages();
+    Sleep(2);
+  }
+  return true;
+}
+
+std::string TempFile(const std::string& name) {
+  return (fs::temp_directory_path() / ("tav_effects_" + std::to_string(GetCurrentProcessId()) + "_" + name)).string();
+}
+
+// A stereo 16-bit sine tone.
+std::string MakeTone(const std::string& name, double seconds, double hz, int amplitude, int rate = kRate) {
+  const std::string file = TempFile(name);
+  const auto frames = uint32_t(seconds * rate), data = frames * 4;
+  std::ofstream out(file, std::ios::binary);
+  auto u32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
+  auto u16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
+  out.write("RIFF", 4);
+  u32(36 + data);
+  out.write("WAVEfmt ", 8);
+  u32(16);
+  u16(1);
+  u16(2);
+  u32(uint32_t(rate));
+  u32(uint32_t(rate) * 4);
+  u16(4);
+  u16(16);
+  out.write("data", 4);
+  u32(data);
+  for (uint32_t i = 0; i < frames; ++i) {
+    const auto v = int16_t(std::lround(amplitude * std::sin(2 * kPi * hz * i / rate)));
+    u16(uint16_t(v));
+    u16(uint16_t(v));
+  }
+  return file;
+}
+
+// The left channel of a capture.
+std::vector<float> ReadCaptureLeft(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<float> left;
+  if (bytes.size() < 44) return left;
+  const auto* s = reinterpret_cast<const int16_t*>(bytes.data() + 44);
+  const size_t frames = (bytes.size() - 44) / 4;
+  left.resize(frames);
+  for (size_t f = 0; f < frames; ++f) left[f] = s[2 * f];
+  return left;
+}
+
+// Frequency from the rising zero crossings between two times (seconds),
+// interpolated between samples.
+double MeasureHz(const std::vector<float>& x, double from, double to) {
+  const size_t a = size_t(from * kRate), b = std::min(x.size(), size_t(to * kRate));
+  double first = -1, last = -1;
+  int crossings = 0;
+  for (size_t i = a + 1; i < b; ++i) {
+    if (x[i - 1] < 0 && x[i] >= 0) {
+      const double t = double(i - 1) + x[i - 1] / (x[i - 1] - x[i]);
+      if (first < 0) first = t;
+      else ++crossings;
+      last = t;
+    }
+  }
+  return crossings > 0 ? crossings * kRate / (last - first) : 0.0;
+}
+
+double Rms(const std::vector<float>& x, double from, double to) {
+  const size_t a = size_t(from * kRate), b = std::min(x.size(), size_t(to * kRate));
+  double sum = 0;
+  for (size_t i = a; i < b; ++i) sum += double(x[i]) * x[i];
+  return b > a ? std::sqrt(sum / double(b - a)) : 0.0;
+}
+
+float Peak(const std::vector<float>& x, double from, double to) {
+  const size_t a = size_t(from * kRate), b = std::min(x.size(), size_t(to * kRate));
+  float peak = 0;
+  for (size_t i = a; i < b; ++i) peak = std::max(peak, std::fabs(x[i]));
+  return peak;
+}
+
+// Sends a query to a window from another thread, answering window messages
+// here meanwhile.
+LRESULT QueryFromAnotherThread(HWND window, WPARAM wParam, LPARAM query) {
+  std::atomic<bool> done{false};
+  LRESULT answer = -12345;
+  std::thread sender([&] {
+    answer = SendMessageW(window, WM_USER, wParam, query);
+    done = true;
+  });
+  PumpUntil([&] { return done.load(); }, 5000);
+  sender.join();
+  return answer;
+}
+
+class EffectsWindow : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    static bool created = false;
+    if (created) return;
+    created = true;
+    const fs::path bin = tav::test::ExeDir();
+    fs::remove(bin / "PlayList.m3u");
+    // A page that does not exist and a band beyond its slider's range.
+    const std::wstring ini = (bin / "Tavolen.ini").wstring();
+    fs::remove(ini);
+    WritePrivateProfileStringW(L"FormEffect", L"ActPage", L"7", ini.c_str());
+    WritePrivateProfileStringW(L"FormEffect", L"sldEq3", L"40", ini.c_str());
+    _putenv_s("TAVOLEN_NOSOUND_CAPTURE", "");
+    Application().SetTitle(L"Tavolen");
+    CreatePlayerWindows();
+    // The position timer ends a track once the decoding stream has been read
+    // to its end, which is before the output has played the last half second
+    // it holds; the captures here play every file out instead.
+    Main().tmrPos.SetEnabled(false);
+    Main().Show();
+    Effects().Show();
+    Pump(200);
+  }
+  static void TearDownTestSuite() {
+    EndDevice();
+    Application().DestroyForms();
+  }
+
+  void TearDown() override {
+    if (tav::player::PlayerWindows().Effects) {
+      Fx().Button4Click(nullptr);
+      Fx().sldspeed->SetValue(45);
+      Fx().sldPitch->SetValue(30);
+    }
+    ReleaseFirstLibrary();
+    EndDevice();
+  }
+
+  static TFormMain& Main() { return *tav::player::PlayerWindows().Main; }
+  static TCustomForm& Effects() { return *tav::player::PlayerWindows().Effects; }
+  static TFormEffect& Fx() { return static_cast<TFormEffect&>(Effects()); }
+
+  // Device 0 up, its output captured into a file of this name ("" for none).
+  void StartDevice(const std::string& captureName = "") {
+    EndDevice();
+    capture_ = captureName.empty() ? "" : TempFile(captureName + ".wav");
+    if (!capture_.empty()) DeleteFileA(capture_.c_str());
+    _putenv_s("TAVOLEN_NOSOUND_CAPTURE", capture_.c_str());
+    ASSERT_TRUE(BASS_Init(0, kRate, 0, nullptr, nullptr)) << BASS_ErrorGetCode();
+    deviceUp_ = true;
+  }
+
+  static void EndDevice() {
+    if (!deviceUp_) return;
+    BASS_Free();  // frees the streams and ends the capture file
+    tav::engine::DecodeStream = 0;
+    tav::engine::OutStream = 0;
+    deviceUp_ = false;
+  }
+
+  // What device 0 played, once it is ended.
+  std::vector<float> Heard() {
+    EndDevice();
+    return ReadCaptureLeft(capture_);
+  }
+
+  // Opens a file as the play list does and plays it (the effects re-applied).
+  void Open(const std::string& path) {
+    ASSERT_TRUE(tav::engine::OpenStream(path, false)) << path;
+    Main().SendPlays(path);
+  }
+
+  void PlayToEnd(int maxMs = 15000) {
+    EXPECT_TRUE(PumpUntil([] { return BASS_ChannelIsActive(tav::engine::OutStream) == BASS_ACTIVE_STOPPED; }, maxMs))
+        << "still playing";
+  }
+
+  std::string capture_;
+  static inline bool deviceUp_ = false;
+
+  static fs::path PluginFolder() { return tav::test::ExeDir() / "Plugins"; }
+  // Selects the list row of a library by its file name.
+  void SelectLibrary(const std::wstring& fileName) {
+    for (int row = 0; row < Fx().ListView1->Count(); ++row)
+      if (Fx().ListView1->Cell(row, 1) == fileName) {
+        Fx().ListView1->SetItemIndex(row);
+        Pump(20);
+        return;
+      }
+    ADD_FAILURE() << "no row for the library";
+  }
+  // The first test library, held by the test too so its report can be
+  // attached before the window starts it.
+  void HoldFirstLibrary() {
+    held_ = LoadLibraryW((PluginFolder() / L"dsp_engine_test.dll").c_str());
+    ASSERT_NE(held_, nullptr);
+    auto attach = reinterpret_cast<TTestDspAttach>(reinterpret_cast<void*>(GetProcAddress(held_, "TestDspAttach")));
+    ASSERT_NE(attach, nullptr);
+    attach(&report_);
+  }
+  void ReleaseFirstLibrary() {
+    if (!held_) return;
+    auto attach = reinterpret_cast<TTestDspAttach>(reinterpret_cast<void*>(GetProcAddress(held_, "TestDspAttach")));
+    attach(nullptr);
+    FreeLibrary(held_);
+    held_ = nullptr;
+  }
+  HMODULE held_ = nullptr;
+  TTestDspReport report_;
+};
+
+TEST_F(EffectsWindow, WindowAndStoredValuesAtStartUp) {
+  EXPECT_EQ(Fx().Caption(), L"效果管理器");
+  EXPECT_EQ(Fx().ClientWidth(), 398);
+  EXPECT_EQ(Fx().ClientHeight(), 283);
+  EXPECT_EQ(Fx().PageControl1->PageCount(), 4);
+  EXPECT_EQ(Fx().PageControl1->ActivePageIndex(), 0) << "a stored page 7 falls back to the first";
+  EXPECT_EQ(Fx().sldEq[3]->Value(), 30) << "a stored 40 is clamped to +15 dB";
+  EXPECT_EQ(Fx().lblspeed->Caption(), L"+0%");
+  EXPECT_EQ(Fx().lblPh[1]->Caption(), L"-999");
+  EXPECT_EQ(Fx().Pages[3]->Caption(), L"摱佛移相");
+  Fx().sldEq[3]->SetValue(15);
+}
+
+TEST_F(EffectsWindow, TempoAndPitchScaleTheToneAndSurviveTheNextFile) {
+  const std::string tone = MakeTone("tone440.wav", 2.0, 440.0, 8000);
+  struct Case {
+    int speed, pitch;
+    double lengthFactor, hz;
+    const wchar_t* label;
+  };
+  const Case cases[] = {{0, 30, 1 / 0.55, 440.0, L"-45%"},
+                        {45, 30, 1.0, 440.0, L"+0%"},
+                        {90, 30, 1 / 1.45, 440.0, L"+45%"},
+                        {45, 42, 1.0, 880.0, L"+0%"}};
+  for (const Case& c : cases) {
+    // Set while another file plays; the next file is opened afterwards.
+    StartDevice();
+    Open(tone);
+    Fx().sldspeed->SetValue(c.speed);
+    Fx().sldPitch->SetValue(c.pitch);
+    EXPECT_EQ(Fx().lblspeed->Caption(), c.label);
+    StartDevice("tempo");
+    Open(tone);
+    float tempo = -1, pitch = -1;
+    BASS_ChannelGetAttribute(tav::engine::DecodeStream, BASS_ATTRIB_TEMPO, &tempo);
+    BASS_ChannelGetAttribute(tav::engine::DecodeStream, BASS_ATTRIB_TEMPO_PITCH, &pitch);
+    EXPECT_EQ(tempo, float(c.speed - 45));
+    EXPECT_EQ(pitch, float(c.pitch - 30));
+    PlayToEnd();
+    const auto heard = Heard();
+    const double seconds = double(heard.size()) / kRate;
+    const double ratio = seconds / 2.0;
+    const double hz = MeasureHz(heard, 0.2, seconds - 0.2);
+    EXPECT_NEAR(ratio, c.lengthFactor, 0.02 * c.lengthFactor) << "speed " << c.speed;
+    EXPECT_NEAR(hz, c.hz, 0.005 * c.hz) << "speed " << c.speed << " pitch " << c.pitch;
+    std::printf("[ figures ] tempo %+d %%, pitch %+d: %.3f s heard, length x%.4f (expected x%.4f, %+.2f %%), "
+                "%.2f Hz (expected %.0f, %+.3f %%)\n",
+                c.speed - 45, c.pitch - 30, seconds, ratio, c.lengthFactor,
+                100 * (ratio / c.lengthFactor - 1), hz, c.hz, 100 * (hz / c.hz - 1));
+  }
+  Fx().sldPitch->SetValue(60);
+  EXPECT_EQ(Fx().lblpitch->Caption(), L"+30%");
+  Fx().Button7Click(nullptr);
+  EXPECT_EQ(Fx().sldPitch->Value(), 30);
+  Fx().sldspeed->SetValue(3);
+  Fx().Button6Click(nullptr);
+  EXPECT_EQ(Fx().sldspeed->Value(), 45);
+}
+
+TEST_F(EffectsWindow, SwitchesWithoutAFileAreSetOnTheNextStream) {
+  using namespace tav::engine;
+  TFormEffect& fx = Fx();
+  const std::vector<TCheckBox*> switches = {fx.ckrotate, fx.ckhy,   fx.ckFlanges, fx.CheckBox2,
+                                            fx.chHx,     fx.ckGjHy, fx.chkPhs};
+  ASSERT_EQ(DecodeStream, 0u);
+  for (TCheckBox* s : switches) {
+    s->SetChecked(true);
+    s->SetChecked(false);
+  }
+  for (TCheckBox* s : switches) s->SetChecked(true);
+  EXPECT_EQ(fx.ReverbFx, 0u);
+  EXPECT_EQ(fx.EchoFx, 0u);
+  EXPECT_EQ(fx.PhaserFx, 0u);
+  EXPECT_EQ(EqFx, 0u);
+
+  const std::vector<int> phaser = {500, -1500, 250, 37, 80, 4410};
+  for (size_t p = 0; p < 6; ++p) fx.slPh[p]->SetValue(phaser[p]);
+  EXPECT_EQ(fx.lblPh[5]->Caption(), L"4410");
+
+  StartDevice();
+  Open(MakeTone("tone_switches.wav", 1.0, 440.0, 8000));
+  // Every effect exists on the new stream: its parameters can be read, and
+  // the own procedures can be removed from it.
+  EXPECT_NE(fx.ReverbFx, 0u);
+  EXPECT_NE(fx.EchoFx, 0u);
+  ASSERT_NE(fx.PhaserFx, 0u);
+  ASSERT_NE(EqFx, 0u);
+  BASS_DX8_REVERB reverb{};
+  EXPECT_TRUE(BASS_FXGetParameters(fx.ReverbFx, &reverb));
+  EXPECT_FLOAT_EQ(reverb.fReverbTime, 1000.0f) << "library defaults";
+  BASS_DX8_ECHO echo{};
+  EXPECT_TRUE(BASS_FXGetParameters(fx.EchoFx, &echo));
+  BASS_BFX_PHASER ph{};
+  ASSERT_TRUE(BASS_FXGetParameters(fx.PhaserFx, &ph));
+  EXPECT_FLOAT_EQ(ph.fDryMix, 0.5f);
+  EXPECT_FLOAT_EQ(ph.fWetMix, -1.5f);
+  EXPECT_FLOAT_EQ(ph.fFeedback, 0.25f);
+  EXPECT_FLOAT_EQ(ph.fRate, 3.7f);
+  EXPECT_FLOAT_EQ(ph.fRange, 8.0f);
+  EXPECT_FLOAT_EQ(ph.fFreq, 441.0f);
+  EXPECT_EQ(ph.lChannel, -1);
+  BASS_BFX_PEAKEQ band{};
+  band.lBand = 0;
+  ASSERT_TRUE(BASS_FXGetParameters(EqFx, &band));
+  EXPECT_FLOAT_EQ(band.fCenter, 40.0f);
+  EXPECT_NE(RotateDsp, 0u);
+  EXPECT_NE(EchoDsp, 0u);
+  EXPECT_NE(FlangerDsp, 0u);
+  EXPECT_TRUE(BASS_ChannelRemoveDSP(DecodeStream, RotateDsp));
+  EXPECT_TRUE(BASS_ChannelRemoveDSP(DecodeStream, EchoDsp));
+  EXPECT_TRUE(BASS_ChannelRemoveDSP(DecodeStream, FlangerDsp));
+
+  // Unchecking and checking the reverb makes a new effect.
+  const HFX firstReverb = fx.ReverbFx;
+  fx.chHx->SetChecked(false);
+  EXPECT_FALSE(BASS_FXGetParameters(firstReverb, &reverb));
+  fx.chHx->SetChecked(true);
+  EXPECT_NE(fx.ReverbFx, 0u);
+  EXPECT_NE(fx.ReverbFx, firstReverb);
+
+  // Switched off, no handle is kept.
+  for (TCheckBox* s : switches) s->SetChecked(false);
+  EXPECT_EQ(fx.ReverbFx, 0u);
+  EXPECT_EQ(fx.EchoFx, 0u);
+  EXPECT_EQ(fx.PhaserFx, 0u);
+  EXPECT_EQ(EqFx, 0u);
+  fx.btnRePhsClick(nullptr);
+  EXPECT_EQ(fx.slPh[5]->Value(), 1000);
+  EXPECT_EQ(fx.lblPh[0]->Caption(), L"999");
+}
+
+TEST_F(EffectsWindow, EqualiserBandRaisesItsToneAndResetCallsNothingWhenFlat) {
+  TFormEffect& fx = Fx();
+  for (TSlider* s : fx.sldEq) s->SetValue(15);
+  // "重置" with every band flat changes no slider and so calls no handler.
+  int changes = 0;
+  for (TSlider* s : fx.sldEq) {
+    auto inner = s->OnChange;
+    s->OnChange = [&changes, inner](TObject* sender) {
+      ++changes;
+      inner(sender);
+    };
+  }
+  fx.Button5Click(nullptr);
+  EXPECT_EQ(changes, 0);
+
+  const std::string tone = MakeTone("tone40.wav", 2.0, 40.0, 2000);
+  double rms[2] = {};
+  for (int on = 0; on < 2; ++on) {
+    fx.sldEq[0]->SetValue(on ? 30 : 15);
+    fx.CheckBox2->SetChecked(on != 0);
+    StartDevice(on ? "eq_on" : "eq_off");
+    Open(tone);
+    PlayToEnd();
+    rms[on] = Rms(Heard(), 1.0, 1.9);
+  }
+  const double gainDb = 20 * std::log10(rms[1] / rms[0]);
+  EXPECT_NEAR(gainDb, 15.0, 1.0);
+  std::printf("[ figures ] 40 Hz tone, band 40 Hz at +15 dB: %.2f dB (rms %.1f -> %.1f)\n", gainDb, rms[0], rms[1]);
+
+  changes = 0;
+  fx.Button5Click(nullptr);
+  EXPECT_EQ(changes, 1) << "only the band that was not flat";
+  fx.CheckBox2->SetChecked(false);
+}
+
+TEST_F(EffectsWindow, ListsBothLibrariesAndKeepsDuplicates) {
+  TFormEffect& fx = Fx();
+  ASSERT_EQ(fx.ListView1->Count(), 2) << "the libraries of Plugins\\ beside the program";
+  ASSERT_EQ(fx.ListBox1->Count(), 2);
+  EXPECT_FALSE(fx.ListBox1->Visible());
+  std::vector<std::wstring> names = {fx.ListView1->Cell(0, 1), fx.ListView1->Cell(1, 1)};
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::wstring>{L"dsp_engine_test.dll", L"dsp_engine_test2.dll"}));
+  for (int row = 0; row < 2; ++row) {
+    const bool second = fx.ListView1->Cell(row, 1) == L"dsp_engine_test2.dll";
+    EXPECT_EQ(fx.ListView1->Cell(row, 0), second ? L"Tavolen engine test modules, second library"
+                                                 : L"Tavolen engine test modules");
+    // The start-up folder ends in a backslash and the path adds another.
+    EXPECT_NE(fx.ListBox1->Item(row).find(L"Plugins\\\\dsp_engine_test"), std::wstring::npos);
+  }
+  const std::wstring folder = PluginFolder().wstring();
+  fx.ScanDspFolder(folder);
+  EXPECT_EQ(fx.Edit1->Text(), folder);
+  EXPECT_EQ(fx.ListView1->Count(), 4) << "listing again adds every library again";
+  EXPECT_EQ(fx.ListBox1->Item(2).find(L"\\\\"), std::wstring::npos) << "a browsed folder has no trailing separator";
+  fx.clrClick(nullptr);
+  EXPECT_EQ(fx.ListView1->Count(), 0);
+  EXPECT_EQ(fx.ListBox1->Count(), 0);
+  EXPECT_EQ(fx.ComboBox1->Count(), 0);
+  fx.ScanDspFolder(tav::test::ExeDir().wstring() + L"\\NoSuchFolder");
+  EXPECT_EQ(fx.ListView1->Count(), 0);
+  EXPECT_EQ(fx.Edit1->Text(), tav::test::ExeDir().wstring() + L"\\NoSuchFolder");
+  fx.ScanDspFolder(folder);
+  EXPECT_EQ(fx.ListView1->Count(), 2);
+
+  SelectLibrary(L"dsp_engine_test2.dll");
+  ASSERT_EQ(fx.ComboBox1->Count(), kTestModuleCount);
+  EXPECT_EQ(fx.ComboBox1->ItemIndex(), 0);
+  EXPECT_EQ(fx.ComboBox1->Item(1), L"Halve");
+  EXPECT_EQ(tav::engine::DspLibHandle, nullptr) << "listing leaves nothing loaded";
+}
+
+TEST_F(EffectsWindow, StartsConfiguresSwitchesAndStopsAModule) {
+  using namespace tav::engine;
+  TFormEffect& fx = Fx();
+  HoldFirstLibrary();
+  SelectLibrary(L"dsp_engine_test.dll");
+  ASSERT_EQ(fx.ComboBox1->Count(), kTestModuleCount);
+  fx.Button2Click(nullptr);
+  EXPECT_EQ(report_.configCalls.load(), 0) << "configure before start does nothing";
+
+  fx.ComboBox1->SetItemIndex(1);  // "Halve"
+  fx.CheckBox1->SetChecked(true);
+  fx.Button3Click(nullptr);
+  ASSERT_TRUE(fx.DspRunning);
+  EXPECT_EQ(report_.initCalls.load(), 1);
+  EXPECT_EQ(report_.parentSeen.load(), static_cast<void*>(fx.Handle()));
+  EXPECT_TRUE(DspActive);
+  EXPECT_EQ(DspModuleIndex.load(), 1);
+  EXPECT_FALSE(fx.ComboBox1->Enabled());
+  EXPECT_FALSE(fx.ListView1->Enabled());
+  EXPECT_FALSE(fx.Button1->Enabled());
+  fx.Button3Click(nullptr);
+  EXPECT_EQ(report_.initCalls.load(), 1) << "a second start is ignored";
+  fx.Button2Click(nullptr);
+  EXPECT_EQ(report_.configCalls.load(), 1);
+
+  // The capture shows the module's work: the tone at half its level.
+  StartDevice("halved");
+  Open(MakeTone("tone_dsp.wav", 2.0, 440.0, 8000));
+  PlayToEnd();
+  const float peak = Peak(Heard(), 1.0, 1.8);
+  EXPECT_NEAR(peak, 4000.0f, 80.0f);
+  EXPECT_GT(report_.modifyCalls.load(), 0);
+  EXPECT_EQ(report_.lastRate.load(), kRate);
+  EXPECT_EQ(report_.lastChannels.load(), 2);
+  std::printf("[ figures ] module \"Halve\": peak %.0f for a tone of 8000\n", peak);
+
+  // Off: no block reaches the module; on again: blocks go through.
+  StartDevice();
+  Open(MakeTone("tone_switch.wav", 3.0, 440.0, 8000));
+  Pump(300);
+  fx.CheckBox1->SetChecked(false);
+  EXPECT_FALSE(DspActive);
+  Pump(50);
+  const int whileOff = report_.modifyCalls.load();
+  Pump(400);
+  EXPECT_EQ(report_.modifyCalls.load(), whileOff);
+  fx.CheckBox1->SetChecked(true);
+  EXPECT_TRUE(PumpUntil([&] { return report_.modifyCalls.load() > whileOff; }, 1000));
+
+  fx.Button4Click(nullptr);
+  EXPECT_FALSE(fx.DspRunning);
+  EXPECT_FALSE(DspActive);
+  EXPECT_EQ(report_.quitCalls.load(), 1);
+  EXPECT_EQ(report_.quitWhileInside.load(), 0);
+  EXPECT_TRUE(fx.ComboBox1->Enabled());
+  EXPECT_TRUE(fx.ListView1->Enabled());
+  EXPECT_EQ(DspLibHandle, nullptr);
+  fx.Button4Click(nullptr);
+  EXPECT_EQ(report_.quitCalls.load(), 1) << "a second stop is ignored";
+  ReleaseFirstLibrary();
+  EXPECT_EQ(GetModuleHandleW(L"dsp_engine_test.dll"), nullptr) << "the library is freed";
+}
+
+TEST_F(EffectsWindow, StopDuringASlowCallThatAsksTheWindowNeitherHangsNorCrashes) {
+  using namespace tav::engine;
+  TFormEffect& fx = Fx();
+  HoldFirstLibrary();
+  SelectLibrary(L"dsp_engine_test.dll");
+  fx.ComboBox1->SetItemIndex(5);  // "Ask host"
+  fx.CheckBox1->SetChecked(true);
+  fx.Button3Click(nullptr);
+  ASSERT_TRUE(fx.DspRunning);
+  EXPECT_EQ(report_.reinitAnswer.load(), 0) << "query 105 answers 0";
+  report_.sleepMs = 300;
+  StartDevice();
+  Open(MakeTone("tone_slow.wav", 3.0, 440.0, 8000));
+  // The module sleeps, then waits in SendMessage for this thread, which does
+  // not answer until it stops the module.
+  const auto deadline = Clock::now() + std::chrono::seconds(5);
+  while (report_.sending.load() == 0 && Clock::now() < deadline) Sleep(1);
+  ASSERT_EQ(report_.sending.load(), 1) << "the module never asked";
+  const auto start = Clock::now();
+  fx.Button4Click(nullptr);
+  const double stopSeconds = std::chrono::duration<double>(Clock::now() - start).count();
+  EXPECT_LT(stopSeconds, 2.0);
+  EXPECT_EQ(report_.rateAnswer.load(), kRate);
+  EXPECT_EQ(report_.quitCalls.load(), 1);
+  EXPECT_EQ(report_.quitWhileInside.load(), 0);
+  EXPECT_EQ(report_.inside.load(), 0);
+  Pump(200);  // playback goes on without the module
+  EXPECT_EQ(BASS_ChannelIsActive(OutStream), DWORD(BASS_ACTIVE_PLAYING));
+  std::printf("[ figures ] stop during a query from the audio thread took %.3f s\n", stopSeconds);
+}
+
+TEST_F(EffectsWindow, QueriesFromAnotherThreadAreAnswered) {
+  using namespace tav::engine;
+  const HWND window = Fx().Handle();
+  EndDevice();
+  ASSERT_EQ(DecodeStream, 0u);
+  EXPECT_EQ(QueryFromAnotherThread(window, 0, 126), 44100) << "no stream";
+  EXPECT_EQ(QueryFromAnotherThread(window, 1, 126), 16);
+  EXPECT_EQ(QueryFromAnotherThread(window, 2, 126), 2);
+  EXPECT_EQ(QueryFromAnotherThread(window, 0, 0), 0x5010);
+  EXPECT_EQ(QueryFromAnotherThread(window, 0, 124), 1);
+  EXPECT_EQ(QueryFromAnotherThread(window, 0, 105), 0);
+  StartDevice();
+  const std::string file = tav::test::MediaPath("tone48k_stereo.wav");
+  Open(file);
+  EXPECT_EQ(QueryFromAnotherThread(window, 0, 126), 48000);
+  const auto* path = reinterpret_cast<const char*>(QueryFromAnotherThread(window, 0, 211));
+  const auto* title = reinterpret_cast<const char*>(QueryFromAnotherThread(window, 0, 212));
+  ASSERT_NE(path, nullptr);
+  ASSERT_NE(title, nullptr);
+  EXPECT_EQ(std::string(path), file);
+  EXPECT_EQ(std::string(title), "tone48k_stereo.wav");
+}
+
+TEST_F(EffectsWindow, ScreenshotsOfTheFourPages) {
+  TFormEffect& fx = Fx();
+  fx.Show();
+  SetWindowPos(fx.Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+  SelectLibrary(L"dsp_engine_test.dll");
+  const wchar_t* names[] = {L"effects_equaliser", L"effects_dsp_plugins", L"effects_other", L"effects_phaser"};
+  for (int page = 0; page < 4; ++page) {
+    fx.PageControl1->SetActivePageIndex(page);
+    RedrawWindow(fx.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Pump(300);
+    EXPECT_FALSE(tav::test::SaveScreenshot(fx.Handle(), names[page]).empty());
+  }
+  fx.PageControl1->SetActivePageIndex(0);
+}
+
+// Runs last: closing the program stops a running module (its Quit runs while
+// the window exists) and writes the window's settings.
+TEST_F(EffectsWindow, ClosingTheProgramStopsARunningModule) {
+  TFormEffect& fx = Fx();
+  HoldFirstLibrary();
+  SelectLibrary(L"dsp_engine_test.dll");
+  fx.ComboBox1->SetItemIndex(0);
+  fx.Button3Click(nullptr);
+  ASSERT_TRUE(fx.DspRunning);
+  fx.sldspeed->SetValue(20);
+  StartDevice();
+  Open(MakeTone("tone_close.wav", 3.0, 440.0, 8000));
+  Pump(200);
+  fx.clrClick(nullptr);  // the module box empties; the stop still finds the module
+  Application().DestroyForms();
+  EXPECT_EQ(report_.quitCalls.load(), 1);
+  EXPECT_EQ(tav::engine::DspLibHandle, nullptr);
+  const std::wstring ini = (tav::test::ExeDir() / "Tavolen.ini").wstring();
+  EXPECT_EQ(GetPrivateProfileIntW(L"FormEffect", L"sldspeed", -1, ini.c_str()), 20);
+  EXPECT_EQ(GetPrivateProfileIntW(L"FormEffect", L"ActPage", -1, ini.c_str()), 0);
+  EXPECT_EQ(GetPrivateProfileIntW(L"FormEffect", L"Visable", -1, ini.c_str()), 1) << "last written when shown";
+  ReleaseFirstLibrary();
+}
+
+}  // namespace
