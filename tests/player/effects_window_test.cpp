@@ -151,6 +151,45 @@ LRESULT QueryFromAnotherThread(HWND window, WPARAM wParam, LPARAM query) {
   return answer;
 }
 
+
+// Cancels the folder browser that `owner` opens next, from another thread.
+// Gives up after 20 seconds.
+class FolderBrowserCancel {
+ public:
+  explicit FolderBrowserCancel(HWND owner) : owner_(owner) { thread_ = std::thread([this] { Run(); }); }
+  ~FolderBrowserCancel() { thread_.join(); }
+  bool Answered() const { return answered_.load(); }
+
+ private:
+  static BOOL CALLBACK Find(HWND w, LPARAM self) {
+    auto* me = reinterpret_cast<FolderBrowserCancel*>(self);
+    wchar_t cls[16] = {};
+    GetClassNameW(w, cls, 16);
+    if (IsWindowVisible(w) && std::wstring(cls) == L"#32770" && GetWindow(w, GW_OWNER) == me->owner_) {
+      me->found_ = w;
+      return FALSE;
+    }
+    return TRUE;
+  }
+  void Run() {
+    const auto end = Clock::now() + std::chrono::seconds(20);
+    while (Clock::now() < end) {
+      EnumWindows(&Find, reinterpret_cast<LPARAM>(this));
+      if (found_) {
+        Sleep(200);  // let the dialog settle
+        PostMessageW(found_, WM_COMMAND, IDCANCEL, 0);
+        answered_ = true;
+        return;
+      }
+      Sleep(20);
+    }
+  }
+  HWND owner_;
+  HWND found_ = nullptr;
+  std::atomic<bool> answered_{false};
+  std::thread thread_;
+};
+
 class EffectsWindow : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -466,6 +505,19 @@ TEST_F(EffectsWindow, ListsBothLibrariesAndKeepsDuplicates) {
   EXPECT_EQ(tav::engine::DspLibHandle, nullptr) << "listing leaves nothing loaded";
 }
 
+TEST_F(EffectsWindow, CancelledFolderBrowserListsNothing) {
+  TFormEffect& fx = Fx();
+  const int rows = fx.ListView1->Count();
+  const std::wstring shown = fx.Edit1->Text();
+  {
+    FolderBrowserCancel cancel(fx.Handle());
+    fx.Button1Click(nullptr);
+    EXPECT_TRUE(cancel.Answered());
+  }
+  EXPECT_EQ(fx.ListView1->Count(), rows);
+  EXPECT_EQ(fx.Edit1->Text(), shown);
+}
+
 TEST_F(EffectsWindow, StartsConfiguresSwitchesAndStopsAModule) {
   using namespace tav::engine;
   TFormEffect& fx = Fx();
@@ -587,10 +639,10 @@ TEST_F(EffectsWindow, ScreenshotsOfTheFourPages) {
   TFormEffect& fx = Fx();
   fx.Show();
   SetWindowPos(fx.Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
-  SelectLibrary(L"dsp_engine_test.dll");
   const wchar_t* names[] = {L"effects_equaliser", L"effects_dsp_plugins", L"effects_other", L"effects_phaser"};
   for (int page = 0; page < 4; ++page) {
     fx.PageControl1->SetActivePageIndex(page);
+    if (page == 1) SelectLibrary(L"dsp_engine_test.dll");
     RedrawWindow(fx.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     Pump(300);
     EXPECT_FALSE(tav::test::SaveScreenshot(fx.Handle(), names[page]).empty());
