@@ -174,6 +174,7 @@ void TFormEffect::CreateDspPage(TTabSheet* page) {
   Label1 = MakeAt<TLabel>(page, kLabel1, L"插件模块:");
   ComboBox1 = new TComboBox(page, csDropDownList);
   Place(ComboBox1, kComboBox1);
+  ComboBox1->SetFont(MakeFont(L"Tahoma", 8, clWindowText));  // dark on the box's white
   CheckBox1 = MakeAt<TCheckBox>(page, kCheckBox1, L"开关");
   CheckBox1->OnClick = [this](TObject* s) { CheckBox1Click(s); };
   Button3 = MakeAt<TButton>(page, kButton3, L"启动插件");

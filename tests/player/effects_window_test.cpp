@@ -642,7 +642,11 @@ TEST_F(EffectsWindow, ScreenshotsOfTheFourPages) {
   const wchar_t* names[] = {L"effects_equaliser", L"effects_dsp_plugins", L"effects_other", L"effects_phaser"};
   for (int page = 0; page < 4; ++page) {
     fx.PageControl1->SetActivePageIndex(page);
-    if (page == 1) SelectLibrary(L"dsp_engine_test.dll");
+    if (page == 1) {
+      SelectLibrary(L"dsp_engine_test.dll");
+      EXPECT_EQ(fx.ComboBox1->ItemIndex(), 0);
+      EXPECT_EQ(fx.ComboBox1->Text(), L"Keep");
+    }
     RedrawWindow(fx.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     Pump(300);
     EXPECT_FALSE(tav::test::SaveScreenshot(fx.Handle(), names[page]).empty());
