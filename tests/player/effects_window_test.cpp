@@ -505,6 +505,25 @@ TEST_F(EffectsWindow, ListsBothLibrariesAndKeepsDuplicates) {
   EXPECT_EQ(tav::engine::DspLibHandle, nullptr) << "listing leaves nothing loaded";
 }
 
+TEST_F(EffectsWindow, ALibraryWithoutTheEntryGetsAnEmptyRowAndCannotStart) {
+  TFormEffect& fx = Fx();
+  tav::test::TempFolder folder(L"effects");
+  fs::copy_file(tav::test::ExeDir() / "bfxs.dll", folder.path() / "dsp_none.dll");
+  fs::copy_file(PluginFolder() / "dsp_engine_test2.dll", folder.path() / "DSP_Upper.DLL");
+  fs::copy_file(PluginFolder() / "dsp_engine_test2.dll", folder.path() / "other.dll");
+  fx.clrClick(nullptr);
+  fx.ScanDspFolder(folder.path().wstring());
+  ASSERT_EQ(fx.ListView1->Count(), 2) << "dsp_*.dll in any case, nothing else";
+  SelectLibrary(L"dsp_none.dll");
+  EXPECT_EQ(fx.ListView1->Cell(fx.ListView1->ItemIndex(), 0), L"");
+  EXPECT_EQ(fx.ComboBox1->Count(), 0);
+  fx.Button3Click(nullptr);
+  EXPECT_FALSE(fx.DspRunning);
+  EXPECT_EQ(tav::engine::DspLibHandle, nullptr);
+  SelectLibrary(L"DSP_Upper.DLL");
+  EXPECT_EQ(fx.ComboBox1->Count(), kTestModuleCount);
+}
+
 TEST_F(EffectsWindow, CancelledFolderBrowserListsNothing) {
   TFormEffect& fx = Fx();
   const int rows = fx.ListView1->Count();
@@ -528,11 +547,18 @@ TEST_F(EffectsWindow, StartsConfiguresSwitchesAndStopsAModule) {
   EXPECT_EQ(report_.configCalls.load(), 0) << "configure before start does nothing";
 
   fx.ComboBox1->SetItemIndex(1);  // "Halve"
-  fx.CheckBox1->SetChecked(true);
+  fx.CheckBox1->SetChecked(false);
   fx.Button3Click(nullptr);
   ASSERT_TRUE(fx.DspRunning);
   EXPECT_EQ(report_.initCalls.load(), 1);
   EXPECT_EQ(report_.parentSeen.load(), static_cast<void*>(fx.Handle()));
+  // Started with "开关" off: no block reaches the module until it is on.
+  EXPECT_FALSE(DspActive);
+  StartDevice();
+  Open(MakeTone("tone_off.wav", 1.0, 440.0, 8000));
+  Pump(400);
+  EXPECT_EQ(report_.modifyCalls.load(), 0);
+  fx.CheckBox1->SetChecked(true);
   EXPECT_TRUE(DspActive);
   EXPECT_EQ(DspModuleIndex.load(), 1);
   EXPECT_FALSE(fx.ComboBox1->Enabled());
