@@ -331,53 +331,50 @@ void TFormEffect::Button5Click(TObject*) {
 
 // --- own effects, DirectX 8 effects, tempo and pitch --------------------------
 
+namespace {
+
+// Sets one of the own procedures on the decoding stream with its state fresh,
+// or removes it.
+void SwitchOwnDsp(bool on, void (*reset)(), DSPPROC* proc, int priority, HDSP& handle) {
+  if (on) {
+    reset();
+    handle = BASS_ChannelSetDSP(DecodeStream, proc, nullptr, priority);
+  } else {
+    BASS_ChannelRemoveDSP(DecodeStream, handle);
+  }
+}
+
+// Sets a DirectX 8 effect with the library's defaults, or removes it and
+// forgets its handle.
+void SwitchDx8Effect(bool on, DWORD type, HFX& handle) {
+  if (on) {
+    handle = BASS_ChannelSetFX(DecodeStream, type, 0);
+  } else {
+    BASS_ChannelRemoveFX(DecodeStream, handle);
+    handle = 0;
+  }
+}
+
+}  // namespace
+
 void TFormEffect::ckrotateClick(TObject*) {
   using namespace tav::engine;
-  if (ckrotate->Checked()) {
-    ResetRotate();
-    RotateDsp = BASS_ChannelSetDSP(DecodeStream, &RotateDSPProc, nullptr, kRotatePriority);
-  } else {
-    BASS_ChannelRemoveDSP(DecodeStream, RotateDsp);
-  }
+  SwitchOwnDsp(ckrotate->Checked(), &ResetRotate, &RotateDSPProc, kRotatePriority, RotateDsp);
 }
 
 void TFormEffect::ckhyClick(TObject*) {
   using namespace tav::engine;
-  if (ckhy->Checked()) {
-    ResetEcho();
-    EchoDsp = BASS_ChannelSetDSP(DecodeStream, &EchoDSPProc, nullptr, kEchoPriority);
-  } else {
-    BASS_ChannelRemoveDSP(DecodeStream, EchoDsp);
-  }
+  SwitchOwnDsp(ckhy->Checked(), &ResetEcho, &EchoDSPProc, kEchoPriority, EchoDsp);
 }
 
 void TFormEffect::ckFlangesClick(TObject*) {
   using namespace tav::engine;
-  if (ckFlanges->Checked()) {
-    ResetFlanger();
-    FlangerDsp = BASS_ChannelSetDSP(DecodeStream, &FlangerDSPProc, nullptr, kFlangerPriority);
-  } else {
-    BASS_ChannelRemoveDSP(DecodeStream, FlangerDsp);
-  }
+  SwitchOwnDsp(ckFlanges->Checked(), &ResetFlanger, &FlangerDSPProc, kFlangerPriority, FlangerDsp);
 }
 
-void TFormEffect::chHxClick(TObject*) {
-  if (chHx->Checked()) {
-    ReverbFx = BASS_ChannelSetFX(DecodeStream, BASS_FX_DX8_REVERB, 0);
-  } else {
-    BASS_ChannelRemoveFX(DecodeStream, ReverbFx);
-    ReverbFx = 0;
-  }
-}
+void TFormEffect::chHxClick(TObject*) { SwitchDx8Effect(chHx->Checked(), BASS_FX_DX8_REVERB, ReverbFx); }
 
-void TFormEffect::ckGjHyClick(TObject*) {
-  if (ckGjHy->Checked()) {
-    EchoFx = BASS_ChannelSetFX(DecodeStream, BASS_FX_DX8_ECHO, 0);
-  } else {
-    BASS_ChannelRemoveFX(DecodeStream, EchoFx);
-    EchoFx = 0;
-  }
-}
+void TFormEffect::ckGjHyClick(TObject*) { SwitchDx8Effect(ckGjHy->Checked(), BASS_FX_DX8_ECHO, EchoFx); }
 
 void TFormEffect::sldspeedChange(TObject*) {
   const int n = sldspeed->Value() - kSpeedCentre;
