@@ -18,7 +18,7 @@ int64_t RenderEnd = 0;
 std::atomic<int32_t> VstActive{0};
 std::atomic<int32_t> VstEnabled{0};
 std::atomic<int32_t> VstLoaded{0};
-TVstHost* VstHost = nullptr;
+tav::vst::TVstHost* VstHost = nullptr;
 std::atomic<TVstPassItem*> VstPassItem{nullptr};
 TVstEditorRect VstEditorRect{};
 int32_t VstProgramCount = 0;

@@ -229,7 +229,11 @@ void TMainController::PositionTick() {
   view_.SetText(MainText::Seconds, SecondsLabelText(ms));
   view_.DrawTimeDisplay(TimeDisplayText(ms));
 
-  if (IsTrackEnd(view_.Checked(MainCheck::SingleLoop), hasStream, pos, totalSeconds_)) HandleTrackEnd();
+  // Decoding reaches the end while the output still holds up to half a
+  // second of the track: the track ends once that has been heard.
+  if (IsTrackEnd(view_.Checked(MainCheck::SingleLoop), hasStream, pos, totalSeconds_) &&
+      audio_.OutActivity() != kActivePlaying)
+    HandleTrackEnd();
 
   if (audio_.VstActive()) {
     // 120 beats a minute: two quarter notes a second.

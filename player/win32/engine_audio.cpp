@@ -99,9 +99,10 @@ void TEngineAudio::Wait(uint32_t ms) { Sleep(ms); }
 bool TEngineAudio::VstActive() { return eng::VstActive.load(std::memory_order_relaxed) != 0; }
 
 void TEngineAudio::SetVstTime(double samplePosition, double quarterNotes) {
-  if (!vstHost_) return;
-  vstHost_->VstTimeInfo().SetSamplePos(samplePosition);
-  vstHost_->VstTimeInfo().SetPpqPos(quarterNotes);
+  // The engine's VST host (the main window's) receives the transport time.
+  if (!eng::VstHost) return;
+  eng::VstHost->VstTimeInfo().SetSamplePos(samplePosition);
+  eng::VstHost->VstTimeInfo().SetPpqPos(quarterNotes);
 }
 
 int32_t TEngineAudio::VuLevel(std::string_view side) { return eng::GetVuLevel(side, kMeterOffset, kMeterScale); }

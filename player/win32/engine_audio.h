@@ -5,17 +5,10 @@
 
 #include "player/core/main_controller.h"
 
-namespace tav::vst {
-class TVstHost;
-}
-
 namespace tav::player {
 
 class TEngineAudio : public IMainAudio {
  public:
-  // The VST host that receives the transport time (none: not sent).
-  void SetVstHost(tav::vst::TVstHost* host) { vstHost_ = host; }
-
   bool HasDecodeStream() override;
   bool HasOutStream() override;
   bool OpenFile(const std::string& path) override;
@@ -46,9 +39,6 @@ class TEngineAudio : public IMainAudio {
   int32_t VuLevel(std::string_view side) override;
   std::string VuDbText(std::string_view side) override;
   void SetRenderRange(int64_t start, int64_t end) override;
-
- private:
-  tav::vst::TVstHost* vstHost_ = nullptr;
 };
 
 }  // namespace tav::player

@@ -20,9 +20,10 @@ namespace tav::player {
 namespace {
 
 // Layout of the main window (client 560 x 162). Left column: title, large
-// time, texts of the stream; middle: transport buttons, speed and volume
-// sliders; right: the two meters with their dB texts; along the bottom the
-// position slider with its time scale.
+// time, texts of the stream; middle: transport buttons, the speed slider with
+// its restore button and its percentage below it, then the volume slider;
+// right: the two meters with their dB texts; along the bottom the position
+// slider with its time scale.
 struct Place {
   int Left, Top, Width, Height;
 };
@@ -40,10 +41,10 @@ constexpr Place kBtnNext{334, 4, 48, 22};
 constexpr Place kBtnFrmEq{390, 4, 22, 22};
 constexpr Place kBtnMenu{414, 4, 22, 22};
 constexpr Place kBtnList{438, 4, 22, 22};
-constexpr Place kSldSpeed{178, 34, 254, 20};
-constexpr Place kBtnReSpeed{438, 34, 22, 20};
-constexpr Place kSldVolume{178, 62, 282, 20};
-constexpr Place kLblSpeed{178, 88, 0, 0};
+constexpr Place kSldSpeed{178, 32, 254, 20};
+constexpr Place kBtnReSpeed{438, 32, 22, 20};
+constexpr Place kLblSpeed{178, 55, 0, 0};
+constexpr Place kSldVolume{178, 74, 282, 20};
 constexpr Place kPavul{480, 4, 20, 114};
 constexpr Place kPavur{506, 4, 20, 114};
 constexpr Place kLblVul{428, 124, 0, 0};
@@ -258,8 +259,9 @@ void TFormMain::FormCreate() {
   SetBounds(place.Left, place.Top, Width(), Height());
 
   DragAcceptFiles(Handle(), TRUE);
+  // The player's one VST host: the engine's global, owned by this window.
   vstHost_ = std::make_unique<tav::vst::TVstHost>();
-  audio_.SetVstHost(vstHost_.get());
+  tav::engine::VstHost = vstHost_.get();
   tav::engine::LoadBassPlugins(WideToAnsi(ProgramFolder() + L"AddIns\\"));
   BASS_SetConfig(BASS_CONFIG_UPDATEPERIOD, 24);
   BASS_SetConfig(BASS_CONFIG_FLOATDSP, TRUE);
@@ -280,7 +282,7 @@ void TFormMain::FormDestroy() {
   tmrtitle.SetEnabled(false);
   tmrdB.SetEnabled(false);
   controller_.Shutdown();
-  audio_.SetVstHost(nullptr);
+  tav::engine::VstHost = nullptr;
   vstHost_.reset();
   vuLeft_.reset();
   vuRight_.reset();

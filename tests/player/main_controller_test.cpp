@@ -402,9 +402,26 @@ struct ListEnd : Main {
     list.Select(index);
     Open(list.Path(index));
     audio.position = audio.seconds;
+    audio.activity = 0;  // the output has played what it held
     main.PositionTick();
   }
 };
+
+TEST_F(ListEnd, TheEndWaitsUntilTheOutputHasPlayedWhatItHolds) {
+  playIndex = 0;
+  list.Select(0);
+  Open(list.Path(0));
+  audio.log.clear();
+  audio.position = audio.seconds;
+  audio.activity = 1;
+  main.PositionTick();
+  EXPECT_FALSE(Logged("open C:\\b.mp3"));
+  EXPECT_EQ(playIndex, 0);
+  audio.activity = 0;
+  main.PositionTick();
+  EXPECT_TRUE(Logged("open C:\\b.mp3"));
+  EXPECT_EQ(playIndex, 1);
+}
 
 TEST_F(ListEnd, AdvancesThroughTheListAndStopsAfterTheLast) {
   EndOf(0);
@@ -445,6 +462,7 @@ TEST_F(ListEnd, AStrayPlayIndexStopsInsteadOfReadingPastTheList) {
   list.Select(0);
   playIndex = 2;  // the list was changed under the playing entry
   audio.position = audio.seconds;
+  audio.activity = 0;
   main.PositionTick();
   EXPECT_TRUE(Logged("stop out"));
   EXPECT_FALSE(main.Playing());

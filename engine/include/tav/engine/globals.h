@@ -24,7 +24,9 @@
 namespace tav {
 class TIniFile;  // the toolkit's INI-file object
 }
+namespace tav::vst {
 class TVstHost;  // the VST host object
+}
 
 namespace tav::engine {
 
@@ -92,7 +94,7 @@ extern std::atomic<int32_t> VstEnabled;
 // The VST window holds a plug-in (-1) or not (0).
 extern std::atomic<int32_t> VstLoaded;
 // The player's VST host object; created and freed by the main window.
-extern TVstHost* VstHost;
+extern tav::vst::TVstHost* VstHost;
 // Item 0 of VstHost as the VST pass drives it; none while no plug-in is held.
 // Changed only while VstActive is clear and no block runs.
 extern std::atomic<TVstPassItem*> VstPassItem;
