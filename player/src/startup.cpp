@@ -6,6 +6,7 @@
 
 #include "bass.h"
 #include "bass_fx.h"
+#include "player/win32/ansi_text.h"
 #include "player/win32/player_windows.h"
 
 namespace tav::player {
@@ -20,23 +21,14 @@ void ErrorBox(const std::wstring& text, const wchar_t* caption) {
   MessageBoxW(nullptr, text.c_str(), caption, MB_OK | MB_ICONERROR);
 }
 
-// Device names come from the audio library as 8-bit text in the ANSI code page.
-std::wstring FromAnsi(const char* text) {
-  if (!text) return {};
-  int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-  if (n <= 1) return {};
-  std::wstring out(size_t(n - 1), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text, -1, out.data(), n);
-  return out;
-}
-
 }  // namespace
 
 void InitAllDevices() {
   BASS_DEVICEINFO info{};
   for (DWORD device = 0; BASS_GetDeviceInfo(device, &info); ++device) {
     if (!BASS_Init(int(device), 44100, 0, nullptr, nullptr)) {
-      ErrorBox(L"设备" + FromAnsi(info.name) + L"初始化失败,有可能不支持!!!", kCaptionDevice);
+      // Device names come from the audio library as 8-bit text in the ANSI code page.
+      ErrorBox(L"设备" + AnsiToWide(info.name ? info.name : "") + L"初始化失败,有可能不支持!!!", kCaptionDevice);
     }
   }
 }

@@ -387,6 +387,7 @@ TEST_F(PlayerWindows, ADroppedWavPlaysWithLabelsPositionAndMeters) {
   EXPECT_LE(pauseMs, 1000) << "pause took " << pauseMs << " ms";
   EXPECT_EQ(BASS_ChannelIsActive(tav::engine::OutStream), DWORD(BASS_ACTIVE_PAUSED));
   RecordProperty("pause_ms", std::to_string(pauseMs));
+  std::printf("pause completed after %ld ms\n", pauseMs);
 
   // Play again; a mute afterwards does not pause by itself.
   Main().btnPlay->Click();
@@ -404,6 +405,7 @@ TEST_F(PlayerWindows, ADroppedWavPlaysWithLabelsPositionAndMeters) {
   const long stopMs = PumpUntil([] { return !Main().Controller().StopPending(); }, 3000);
   EXPECT_LE(stopMs, 1000);
   RecordProperty("stop_ms", std::to_string(stopMs));
+  std::printf("stop completed after %ld ms\n", stopMs);
   Pump(50);
   EXPECT_EQ(Main().SldPos->Value(), 0);
   EXPECT_FALSE(Main().Controller().Playing());
@@ -570,6 +572,24 @@ TEST_F(PlayerWindows, VolumeAndPlayListSurviveARestart) {
   Drop(Main().Handle(), {MediaPath(kWav)});
   Pump(900);
   EXPECT_FLOAT_EQ(OutVolume(), 0.4f);
+  Reset();
+}
+
+// The settings file cannot be written at the end (here a folder stands in its
+// place): the play list is saved all the same.
+TEST_F(PlayerWindows, AFailedSettingsWriteStillSavesThePlayList) {
+  Reset();
+  const std::vector<std::string> paths = {MediaPath(kOgg), MediaPath(kWav)};
+  Drop(List().Handle(), paths);
+  const fs::path ini = Bin() / "Tavolen.ini", m3u = Bin() / "PlayList.m3u";
+  fs::remove(ini);
+  fs::remove(m3u);
+  fs::create_directory(ini);
+  Application().DestroyForms();
+  EXPECT_EQ(ReadBytes(m3u), paths[0] + "\r\n" + paths[1] + "\r\n");
+  fs::remove(ini);
+  StartPlayer();
+  EXPECT_EQ(Model().Count(), 2);
   Reset();
 }
 

@@ -5,6 +5,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "bass.h"
 #include "tav/player/startup.h"
@@ -125,6 +127,64 @@ TEST(Startup, OldDirectSoundWarnsOnceAndStartupGoesOn) {
   EXPECT_EQ(o.boxes[0].text, kDirectXText);
   EXPECT_EQ(o.boxes[0].caption, kStopCaption);
   EXPECT_EQ(o.exitCode, 0u);
+}
+
+// A visible top-level window of the process with this caption.
+HWND WindowCaptioned(DWORD pid, const std::wstring& caption) {
+  for (HWND h : tav::test::TopWindowsOf(pid))
+    if (IsWindowVisible(h) && tav::test::WindowText(h) == caption) return h;
+  return nullptr;
+}
+
+HWND WaitForWindow(DWORD pid, const std::wstring& caption) {
+  for (int t = 0; t < 500; ++t) {
+    if (HWND h = WindowCaptioned(pid, caption)) return h;
+    Sleep(20);
+  }
+  return nullptr;
+}
+
+// A top-level window of the process with this caption, shown or not.
+HWND AnyWindowCaptioned(DWORD pid, const std::wstring& caption) {
+  for (HWND h : tav::test::TopWindowsOf(pid))
+    if (tav::test::WindowText(h) == caption) return h;
+  return nullptr;
+}
+
+std::string ReadFileBytes(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Entries the play list window shows (its one list box).
+int PlayListEntries(HWND playList) {
+  HWND box = FindWindowExW(playList, nullptr, L"LISTBOX", nullptr);
+  return box ? int(SendMessageW(box, LB_GETCOUNT, 0, 0)) : -1;
+}
+
+// The program twice: the main window shows with its caption, the play list
+// comes from "PlayList.m3u" (any line end) and goes back to it at the end
+// with CR LF after every path, "Volume" is kept, and closing the main window
+// ends the program.
+TEST(Startup, ThePlayListAndTheVolumeLastFromOneRunToTheNext) {
+  StagedPlayer p;
+  const fs::path m3u = p.dir.path() / L"PlayList.m3u", ini = p.dir.path() / L"Tavolen.ini";
+  { std::ofstream(m3u, std::ios::binary) << "C:\\music\\one.mp3\rC:\\music\\two.ogg\nC:\\music\\three.wav\r\n"; }
+  { std::ofstream(ini, std::ios::binary) << "[FormMain]\r\nVolume=40\r\n"; }
+  const std::string written = "C:\\music\\one.mp3\r\nC:\\music\\two.ogg\r\nC:\\music\\three.wav\r\n";
+  for (int run = 1; run <= 2; ++run) {
+    tav::test::ChildProcess child(p.exe(), p.dir.path());
+    ASSERT_TRUE(child.started());
+    HWND main = WaitForWindow(child.pid(), L"Tavolen V1.5");
+    ASSERT_NE(main, nullptr) << "run " << run;
+    HWND list = AnyWindowCaptioned(child.pid(), L"播放列表");
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(PlayListEntries(list), 3) << "run " << run;
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(child.WaitExit(15s), 0u) << "run " << run;
+    EXPECT_EQ(ReadFileBytes(m3u), written) << "run " << run;
+    EXPECT_EQ(GetPrivateProfileIntW(L"FormMain", L"Volume", -1, ini.c_str()), 40) << "run " << run;
+  }
 }
 
 // In this process: every listed device is initialised and the last one (the
