@@ -420,7 +420,13 @@ TEST_F(PlayerWindows, TheSpeedSliderScalesTheCapturedDuration) {
   auto playToEnd = [&](int speed) {
     const double before = CapturedSeconds();
     Drop(Main().Handle(), {file});  // the last entry: its end stops playback
-    if (speed != 4410) Main().sldSetSpeed->SetValue(speed);
+    if (speed != 4410) {
+      Main().sldSetSpeed->SetValue(speed);
+      Pump(400);
+      float rate = 0;
+      BASS_ChannelGetAttribute(tav::engine::OutStream, BASS_ATTRIB_FREQ, &rate);
+      EXPECT_FLOAT_EQ(rate, float(speed) * 10) << "the output rate after the slide";
+    }
     const long ms = PumpUntil([] { return !Main().Controller().Playing(); }, 15000);
     EXPECT_LT(ms, 15000) << "the track did not end";
     Pump(200);
@@ -502,7 +508,7 @@ TEST_F(PlayerWindows, ThePlayListAdvancesByItsLoopModes) {
   Main().muloopplay->Click();
 }
 
-TEST_F(PlayerWindows, NextPreviousAndTheFourSeekKeys) {
+TEST_F(PlayerWindows, NextPreviousReverseAndTheFourSeekKeys) {
   Reset();
   Drop(List().Handle(), {MediaPath(kWav), MediaPath(kMp3), MediaPath(kOgg)});
   List().PlayEntry(0);
@@ -520,6 +526,22 @@ TEST_F(PlayerWindows, NextPreviousAndTheFourSeekKeys) {
     EXPECT_EQ(tav::engine::PlayIndex, s.index);
     EXPECT_EQ(Model().Selected(), s.index);
   }
+
+  // Reverse play: the position runs back, and forward again.
+  Drop(Main().Handle(), {MakeToneWav("tav_tone10s.wav", 10)});
+  Pump(1500);
+  Main().MuFR->Click();
+  EXPECT_TRUE(Main().MuFR->Checked());
+  Pump(300);
+  const int back0 = Main().SldPos->Value();
+  Pump(700);
+  EXPECT_LT(Main().SldPos->Value(), back0) << "backwards";
+  Main().MuFR->Click();
+  EXPECT_FALSE(Main().MuFR->Checked());
+  Pump(300);
+  const int forward0 = Main().SldPos->Value();
+  Pump(700);
+  EXPECT_GT(Main().SldPos->Value(), forward0) << "forwards again";
 
   // The seek keys reach the window before its controls; paused, so the
   // position stands still between the keys.
