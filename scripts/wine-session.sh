@@ -10,9 +10,18 @@ S="$TAV_WINE_STATE"
 mkdir -p "$S"
 
 stop_pid() { [ -s "$1" ] && kill "$(cat "$1")" 2>/dev/null; rm -f "$1"; }
+alive() { [ -s "$1" ] && kill -0 "$(cat "$1")" 2>/dev/null; }
 
 case "$cmd" in
 up)
+  # A session that is already up stays as it is: the test run brings it up
+  # before ctest, whose own set-up step then finds it running. Restarting it
+  # under running tests would take their X server and wineserver away.
+  if [ -e "$S/session" ] && alive "$S/xvfb.pid" && "$TAV_WINESERVER" -k0 2>/dev/null; then
+    echo "wine session already up: DISPLAY=$(cat "$S/display" 2>/dev/null) prefix=$WINEPREFIX"
+    exit 0
+  fi
+  rm -f "$S/session"
   "$HERE/make-wine-prefix.sh" || exit 1
   # X server for window tests
   if [ -z "${TAV_KEEP_DISPLAY:-}" ]; then
@@ -43,9 +52,11 @@ PA
   # Start the prefix's services now, away from any test's output: started by
   # the first test they would hold its output open until the session ends.
   "$TAV_WINE" cmd /c exit 0 </dev/null >/dev/null 2>&1
+  touch "$S/session"
   echo "wine session up: DISPLAY=$(cat "$S/display" 2>/dev/null) prefix=$WINEPREFIX"
   ;;
 down)
+  rm -f "$S/session"
   "$TAV_WINESERVER" -k 2>/dev/null
   stop_pid "$S/pulse.pid"
   stop_pid "$S/xvfb.pid"
