@@ -2,6 +2,7 @@
 
 #include "player/core/playlist_model.h"
 #include "player/win32/form_about.h"
+#include "player/win32/form_config.h"
 #include "player/win32/form_effect.h"
 #include "player/win32/form_list.h"
 #include "player/win32/form_main.h"
@@ -25,11 +26,13 @@ void CreatePlayerWindows() {
   TFormEffect* effects = nullptr;
   TFormAbout* about = nullptr;
   TFormList* list = nullptr;
+  TFormConfig* config = nullptr;
   TFormURL* url = nullptr;
   Application().CreateForm(main, PlayList());
   Application().CreateForm(effects, main->Settings());
   Application().CreateForm(about);
   Application().CreateForm(list, PlayList(), main->Settings());
+  Application().CreateForm(config, main->Settings());
   Application().CreateForm(url);
 }
 
