@@ -8,10 +8,10 @@
 
 #include <map>
 #include <optional>
-#include <stdexcept>
 
 #include "controls/slider_model.h"
 #include "player/core/key_names.h"
+#include "recording_store.h"
 
 namespace tav::player {
 namespace {
@@ -104,32 +104,10 @@ struct FakeView : IConfigView, slider::SliderHost {
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
 };
 
-// Records the order of reads and writes; can fail the n-th write.
-struct RecordingStore : ISettingsStore {
-  Log log;
-  std::map<std::string, int32_t> values;
-  int failAt = -1;
-  int writes = 0;
-  int32_t ReadInteger(std::string_view s, std::string_view k, int32_t f) override {
-    EXPECT_EQ(s, "FormConfig");
-    log.push_back("read " + std::string(k));
-    auto it = values.find(std::string(k));
-    return it == values.end() ? f : it->second;
-  }
-  bool ReadBool(std::string_view s, std::string_view k, bool f) override { return ReadInteger(s, k, f) != 0; }
-  void WriteInteger(std::string_view s, std::string_view k, int32_t v) override {
-    if (writes++ == failAt) throw std::runtime_error("disk full");
-    EXPECT_EQ(s, "FormConfig");
-    log.push_back("write " + std::string(k));
-    values[std::string(k)] = v;
-  }
-  void WriteBool(std::string_view s, std::string_view k, bool v) override { WriteInteger(s, k, v); }
-};
-
 struct Config : ::testing::Test {
   FakeEngine engine;
   FakeView view;
-  RecordingStore store;
+  RecordingStore store{"FormConfig"};
   TConfigController config{engine, view};
   Config() { view.controller = &config; }
   void Create() {
@@ -200,7 +178,7 @@ TEST_F(Config, TheDeviceFollowsTheListAndAStoredIndexOutsideItFallsBack) {
     FakeEngine e;
     e.devices.resize(c.devices, "card");
     FakeView v;
-    RecordingStore s;
+    RecordingStore s{"FormConfig"};
     if (c.stored) s.values["DevIndex"] = *c.stored;
     TConfigController cc(e, v);
     v.controller = &cc;

@@ -13,7 +13,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <set>
 
@@ -28,6 +27,7 @@
 #include "tav/player/startup.h"
 #include "tav/test/screenshot.h"
 #include "tav/test/win32_process.h"
+#include "wav_writer.h"
 
 namespace fs = std::filesystem;
 using namespace tav;
@@ -80,26 +80,11 @@ class BoxCloser {
 
 // A silent stereo 44.1 kHz WAV file of the given length.
 std::string MakeSilentWav(int seconds) {
-  const fs::path file = fs::temp_directory_path() / "tav_config_silence.wav";
-  const uint32_t data = 44100u * 4u * uint32_t(seconds);
-  std::ofstream out(file, std::ios::binary);
-  auto u32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
-  auto u16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
-  out.write("RIFF", 4);
-  u32(36 + data);
-  out.write("WAVEfmt ", 8);
-  u32(16);
-  u16(1);
-  u16(2);
-  u32(44100);
-  u32(44100 * 4);
-  u16(4);
-  u16(16);
-  out.write("data", 4);
-  u32(data);
-  const std::vector<char> zeros(data, 0);
-  out.write(zeros.data(), std::streamsize(zeros.size()));
-  return file.string();
+  const std::string file = (fs::temp_directory_path() / "tav_config_silence.wav").string();
+  tav::audio::WavWriter wav(file, 44100, 2);
+  const std::vector<int16_t> second(44100 * 2, 0);
+  for (int i = 0; i < seconds; ++i) wav.write(second.data(), 44100);
+  return file;
 }
 
 std::wstring IniPath() { return (tav::test::ExeDir() / "Tavolen.ini").wstring(); }
