@@ -298,11 +298,12 @@ class PlayerWindows : public ::testing::Test {
   }
 
   // What the program does at its start: every device, then the windows; the
-  // streams play on device 0, whose output is captured.
+  // streams play on device 0, whose output is captured (chosen after the
+  // configuration window has made its device current).
   static void StartPlayer() {
     InitAllDevices();
-    BASS_SetDevice(0);
     CreatePlayerWindows();
+    BASS_SetDevice(0);
     Main().Show();
     Pump(200);
   }
