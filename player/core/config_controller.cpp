@@ -40,8 +40,10 @@ void TConfigController::FormCreate(ISettingsStore& settings) {
   BufferChanged();  // the buffer length is applied whatever the value
 
   SeekKeys active{};
-  for (int i = 0; i < kSeekKeyCount; ++i)
-    active[size_t(i)] = uint32_t(settings.ReadInteger(kConfigSection, kSeekKeyNames[i], int32_t(kDefaultSeekKeys[size_t(i)])));
+  for (int i = 0; i < kSeekKeyCount; ++i) {
+    const auto fallback = int32_t(kDefaultSeekKeys[size_t(i)]);
+    active[size_t(i)] = uint32_t(settings.ReadInteger(kConfigSection, kSeekKeyNames[i], fallback));
+  }
   engine_.SetActiveSeekKeys(active);
   pending_ = active;
   for (int i = 0; i < kSeekKeyCount; ++i) ShowKey(SeekKey(i));

@@ -19,6 +19,11 @@ class TKeyCaptureEdit : public TEdit {
     if (HWND next = GetNextDlgTabItem(root, Handle(), (shift & ssShift) != 0); next && next != Handle())
       ::SetFocus(next);
   }
+  // The Tab's character is not text.
+  void KeyPress(wchar_t& key) override {
+    if (key == L'\t') key = 0;
+    TEdit::KeyPress(key);
+  }
 
  protected:
   UINT DialogCode(UINT defaultCode) override { return defaultCode | DLGC_WANTALLKEYS; }

@@ -183,7 +183,8 @@ TEST_F(Config, TheDeviceFollowsTheListAndAStoredIndexOutsideItFallsBack) {
     TConfigController cc(e, v);
     v.controller = &cc;
     cc.SetPlayDevice(s);
-    const std::string at = std::to_string(c.devices) + " devices, stored " + (c.stored ? std::to_string(*c.stored) : "none");
+    const std::string at =
+        std::to_string(c.devices) + " devices, stored " + (c.stored ? std::to_string(*c.stored) : "none");
     EXPECT_EQ(v.names.size(), c.devices) << at;
     EXPECT_EQ(v.selected, c.row) << at;
     EXPECT_EQ(e.log, Log{"device " + std::to_string(c.row)}) << at;
