@@ -473,6 +473,9 @@ void TFormEffect::Button1Click(TObject*) {
 
 void TFormEffect::ListView1Change(TObject*) {
   using namespace tav::engine;
+  // The host holds one library: while a module runs, the list is not read
+  // and the module box keeps the running library's modules.
+  if (DspRunning) return;
   ComboBox1->Clear();
   const int row = ListView1->ItemIndex();
   if (row < 0 || row >= ListBox1->Count()) return;

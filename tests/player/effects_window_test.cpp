@@ -566,6 +566,10 @@ TEST_F(EffectsWindow, StartsConfiguresSwitchesAndStopsAModule) {
   EXPECT_FALSE(fx.Button1->Enabled());
   fx.Button3Click(nullptr);
   EXPECT_EQ(report_.initCalls.load(), 1) << "a second start is ignored";
+  SelectLibrary(L"dsp_engine_test2.dll");  // a selection made by the program while running
+  EXPECT_NE(DspLibHandle, nullptr);
+  EXPECT_EQ(report_.quitCalls.load(), 0) << "the running module stays loaded";
+  EXPECT_EQ(fx.ComboBox1->ItemIndex(), 1);
   fx.Button2Click(nullptr);
   EXPECT_EQ(report_.configCalls.load(), 1);
 
