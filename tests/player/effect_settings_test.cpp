@@ -3,53 +3,39 @@
 // plug-ins' queries.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "player/core/effect_settings.h"
+#include "recording_store.h"
 
 namespace tav::player {
 namespace {
 
-// An INI section in memory that logs every read and write; the n-th write can fail.
-struct FakeIni : ISettingsStore {
-  std::vector<std::string> log;
-  std::map<std::string, int32_t> values;
-  int failAt = -1;
-  int writes = 0;
-  int32_t ReadInteger(std::string_view s, std::string_view k, int32_t f) override {
-    EXPECT_EQ(s, "FormEffect");
-    log.push_back(std::string(k));
-    auto it = values.find(std::string(k));
-    return it == values.end() ? f : it->second;
-  }
-  bool ReadBool(std::string_view s, std::string_view k, bool f) override { return ReadInteger(s, k, f) != 0; }
-  void WriteInteger(std::string_view s, std::string_view k, int32_t v) override {
-    EXPECT_EQ(s, "FormEffect");
-    if (writes++ == failAt) throw std::runtime_error("disk full");
-    log.push_back(std::string(k));
-    values[std::string(k)] = v;
-  }
-  void WriteBool(std::string_view s, std::string_view k, bool v) override { WriteInteger(s, k, v ? 1 : 0); }
+// The "FormEffect" section in memory, logging its reads and writes.
+struct FakeIni : RecordingStore {
+  FakeIni() : RecordingStore("FormEffect") {}
 };
 
-std::vector<std::string> KeysInOrder(bool withVisable) {
+// The section's keys in the order the window reads them ("read ...") or its
+// destroy handler writes them ("write ...", without "Visable").
+std::vector<std::string> KeysInOrder(const std::string& how) {
   std::vector<std::string> k = {"Left", "Top"};
-  if (withVisable) k.push_back("Visable");
+  if (how == "read") k.push_back("Visable");
   k.push_back("ActPage");
   for (int b = 0; b < 15; ++b) k.push_back("sldEq" + std::to_string(b));
   for (const char* s : {"chkEq", "rotate", "ckhy", "ckFlanges", "chHx", "ckGjHy"}) k.push_back(s);
   for (int p = 1; p <= 6; ++p) k.push_back("slPh" + std::to_string(p));
   for (const char* s : {"chkPhs", "sldspeed", "sldPitch"}) k.push_back(s);
+  for (auto& key : k) key = how + " " + key;
   return k;
 }
 
 TEST(EffectSettings, DefaultsOfAnEmptySectionReadInTheWindowsOrder) {
   FakeIni ini;
   const TEffectSettings s = ReadEffectSettings(ini);
-  EXPECT_EQ(ini.log, KeysInOrder(true));
+  EXPECT_EQ(ini.log, KeysInOrder("read"));
   EXPECT_EQ(s.Left, 194);
   EXPECT_EQ(s.Top, 109);
   EXPECT_FALSE(s.Visable);
@@ -82,7 +68,7 @@ TEST(EffectSettings, DestroyWritesEveryKeyButVisableInOrderAndStopsAtAFailedWrit
   s.Eq[14] = 30;
   s.Speed = 0;
   WriteEffectSettings(ini, s);
-  EXPECT_EQ(ini.log, KeysInOrder(false));
+  EXPECT_EQ(ini.log, KeysInOrder("write"));
   EXPECT_EQ(ini.values["Left"], 10);
   EXPECT_EQ(ini.values["chHx"], 1);
   EXPECT_EQ(ini.values["ckhy"], 0);
@@ -94,12 +80,12 @@ TEST(EffectSettings, DestroyWritesEveryKeyButVisableInOrderAndStopsAtAFailedWrit
   FakeIni failing;
   failing.failAt = 3;
   EXPECT_THROW(WriteEffectSettings(failing, s), std::runtime_error);
-  EXPECT_EQ(failing.log, (std::vector<std::string>{"Left", "Top", "ActPage"}));
+  EXPECT_EQ(failing.log, (std::vector<std::string>{"write Left", "write Top", "write ActPage"}));
 
   FakeIni shown;
   WriteEffectVisible(shown, true);
   WriteEffectVisible(shown, false);
-  EXPECT_EQ(shown.log, (std::vector<std::string>{"Visable", "Visable"}));
+  EXPECT_EQ(shown.log, (std::vector<std::string>{"write Visable", "write Visable"}));
   EXPECT_EQ(shown.values["Visable"], 0);
 }
 
