@@ -28,21 +28,15 @@
 #include "tav/test/screenshot.h"
 #include "tav/test/win32_process.h"
 #include "wav_writer.h"
+#include "window_test_support.h"
 
 namespace fs = std::filesystem;
 using namespace tav;
 using namespace tav::player;
 using Clock = std::chrono::steady_clock;
+using tav::test::Pump;
 
 namespace {
-
-void Pump(int ms) {
-  const auto end = Clock::now() + std::chrono::milliseconds(ms);
-  while (Clock::now() < end) {
-    Application().ProcessMessages();
-    Sleep(2);
-  }
-}
 
 // Closes every message box of this thread with OK and keeps what it said. It
 // runs as a thread timer, so it works inside the box's own message loop.

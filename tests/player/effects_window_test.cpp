@@ -32,35 +32,19 @@
 #include "tav/test/media.h"
 #include "tav/test/screenshot.h"
 #include "tav/test/win32_process.h"
+#include "window_test_support.h"
 
 namespace fs = std::filesystem;
 using namespace tav;
 using namespace tav::player;
 using Clock = std::chrono::steady_clock;
+using tav::test::Pump;
+using tav::test::PumpUntil;
 
 namespace {
 
 constexpr int kRate = 44100;
 constexpr double kPi = 3.14159265358979323846;
-
-void Pump(int ms) {
-  const auto end = Clock::now() + std::chrono::milliseconds(ms);
-  while (Clock::now() < end) {
-    Application().ProcessMessages();
-    Sleep(2);
-  }
-}
-
-template <class F>
-bool PumpUntil(F done, int maxMs) {
-  const auto end = Clock::now() + std::chrono::milliseconds(maxMs);
-  while (!done()) {
-    if (Clock::now() > end) return false;
-    Application().ProcessMessages();
-    Sleep(2);
-  }
-  return true;
-}
 
 std::string TempFile(const std::string& name) {
   return (fs::temp_directory_path() / ("tav_effects_" + std::to_string(GetCurrentProcessId()) + "_" + name)).string();
@@ -69,27 +53,7 @@ std::string TempFile(const std::string& name) {
 // A stereo 16-bit sine tone.
 std::string MakeTone(const std::string& name, double seconds, double hz, int amplitude, int rate = kRate) {
   const std::string file = TempFile(name);
-  const auto frames = uint32_t(seconds * rate), data = frames * 4;
-  std::ofstream out(file, std::ios::binary);
-  auto u32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
-  auto u16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
-  out.write("RIFF", 4);
-  u32(36 + data);
-  out.write("WAVEfmt ", 8);
-  u32(16);
-  u16(1);
-  u16(2);
-  u32(uint32_t(rate));
-  u32(uint32_t(rate) * 4);
-  u16(4);
-  u16(16);
-  out.write("data", 4);
-  u32(data);
-  for (uint32_t i = 0; i < frames; ++i) {
-    const auto v = int16_t(std::lround(amplitude * std::sin(2 * kPi * hz * i / rate)));
-    u16(uint16_t(v));
-    u16(uint16_t(v));
-  }
+  tav::test::WriteToneWav(file, seconds, hz, amplitude, unsigned(rate));
   return file;
 }
 
@@ -264,7 +228,7 @@ class EffectsWindow : public ::testing::Test {
   }
 
   void PlayToEnd(int maxMs = 15000) {
-    EXPECT_TRUE(PumpUntil([] { return BASS_ChannelIsActive(tav::engine::OutStream) == BASS_ACTIVE_STOPPED; }, maxMs))
+    EXPECT_LE(PumpUntil([] { return BASS_ChannelIsActive(tav::engine::OutStream) == BASS_ACTIVE_STOPPED; }, maxMs), maxMs)
         << "still playing";
   }
 
@@ -595,7 +559,7 @@ TEST_F(EffectsWindow, StartsConfiguresSwitchesAndStopsAModule) {
   Pump(400);
   EXPECT_EQ(report_.modifyCalls.load(), whileOff);
   fx.CheckBox1->SetChecked(true);
-  EXPECT_TRUE(PumpUntil([&] { return report_.modifyCalls.load() > whileOff; }, 1000));
+  EXPECT_LE(PumpUntil([&] { return report_.modifyCalls.load() > whileOff; }, 1000), 1000);
 
   fx.Button4Click(nullptr);
   EXPECT_FALSE(fx.DspRunning);

@@ -7,6 +7,8 @@
 #include <map>
 #include <stdexcept>
 
+#include "recording_store.h"
+
 namespace tav::player {
 namespace {
 
@@ -480,29 +482,8 @@ TEST_F(ListEnd, NextAndPreviousButtons) {
   EXPECT_EQ(Text(MainText::Title), "a.wav");
 }
 
-// Records the order of reads and writes; can fail the n-th write.
-struct RecordingStore : ISettingsStore {
-  Log log;
-  std::map<std::string, int32_t> values;
-  int failAt = -1;
-  int writes = 0;
-  int32_t ReadInteger(std::string_view s, std::string_view k, int32_t f) override {
-    log.push_back("read " + std::string(k));
-    auto it = values.find(std::string(k));
-    return it == values.end() ? f : it->second;
-  }
-  bool ReadBool(std::string_view s, std::string_view k, bool f) override { return ReadInteger(s, k, f) != 0; }
-  void WriteInteger(std::string_view s, std::string_view k, int32_t v) override {
-    if (writes++ == failAt) throw std::runtime_error("disk full");
-    EXPECT_EQ(s, "FormMain");
-    log.push_back("write " + std::string(k));
-    values[std::string(k)] = v;
-  }
-  void WriteBool(std::string_view s, std::string_view k, bool v) override { WriteInteger(s, k, v); }
-};
-
 TEST_F(Main, SettingsAreReadAndWrittenInTheirOrder) {
-  RecordingStore store;
+  RecordingStore store{"FormMain"};
   store.values = {{"Volume", 40}, {"muloopplay", 1}, {"Left", 10}};
   const WindowPlace place = main.ReadSettings(store, {196, 114});
   EXPECT_EQ(place.Left, 10);

@@ -40,36 +40,17 @@
 #include "tav/test/media.h"
 #include "tav/test/screenshot.h"
 #include "tav/test/win32_process.h"
+#include "window_test_support.h"
 
 namespace fs = std::filesystem;
 using namespace tav;
 using namespace tav::player;
 using Clock = std::chrono::steady_clock;
 using tav::test::MediaPath;
+using tav::test::Pump;
+using tav::test::PumpUntil;
 
 namespace {
-
-void Pump(int ms) {
-  const auto end = Clock::now() + std::chrono::milliseconds(ms);
-  while (Clock::now() < end) {
-    Application().ProcessMessages();
-    Sleep(5);
-  }
-}
-
-// Pumps until `done` holds or the time is up; returns the milliseconds taken
-// (more than maxMs when it never held).
-template <class F>
-long PumpUntil(F done, int maxMs) {
-  const auto start = Clock::now();
-  for (;;) {
-    const long ms = long(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
-    if (done()) return ms;
-    if (ms > maxMs) return ms;
-    Application().ProcessMessages();
-    Sleep(2);
-  }
-}
 
 std::string Utf8(const std::wstring& w) {
   const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), int(w.size()), nullptr, 0, nullptr, nullptr);
@@ -109,29 +90,9 @@ void Screenshot(HWND window, const wchar_t* name) {
 
 // A stereo 44.1 kHz sine of the given length.
 std::string MakeToneWav(const std::string& name, int seconds) {
-  const fs::path file = fs::temp_directory_path() / name;
-  const uint32_t frames = 44100u * uint32_t(seconds), data = frames * 4;
-  std::ofstream out(file, std::ios::binary);
-  auto u32 = [&](uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
-  auto u16 = [&](uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
-  out.write("RIFF", 4);
-  u32(36 + data);
-  out.write("WAVEfmt ", 8);
-  u32(16);
-  u16(1);
-  u16(2);
-  u32(44100);
-  u32(44100 * 4);
-  u16(4);
-  u16(16);
-  out.write("data", 4);
-  u32(data);
-  for (uint32_t i = 0; i < frames; ++i) {
-    const auto v = int16_t(12000 * std::sin(2 * 3.14159265358979 * 440.0 * i / 44100.0));
-    u16(uint16_t(v));
-    u16(uint16_t(v));
-  }
-  return file.string();
+  const std::string file = (fs::temp_directory_path() / name).string();
+  tav::test::WriteToneWav(file, seconds, 440.0, 12000);
+  return file;
 }
 
 std::string ReadBytes(const fs::path& file) {
