@@ -39,9 +39,9 @@ const BASS_PLUGININFO* BASSAPI BASS_PluginGetInfo(HPLUGIN handle) {
 
 // 0 frees every add-on. Streams that an add-on decodes keep it loaded until they are freed.
 BOOL BASSAPI BASS_PluginFree(HPLUGIN handle) {
-  if (handle != 0 && !library().handles.remove<PluginHandle>(handle, HandleKind::Plugin))
-    return fail(BASS_ERROR_HANDLE, FALSE);
-  addon_registry().remove(handle);
+  const std::vector<uint32_t> freed = addon_registry().remove(handle);
+  if (handle != 0 && freed.empty()) return fail(BASS_ERROR_HANDLE, FALSE);
+  for (const uint32_t h : freed) library().handles.remove<PluginHandle>(h, HandleKind::Plugin);
   set_error(BASS_OK);
   return TRUE;
 }

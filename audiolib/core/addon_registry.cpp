@@ -82,7 +82,7 @@ const BASS_PLUGININFO* AddonRegistry::info(uint32_t handle) const {
   return nullptr;
 }
 
-bool AddonRegistry::remove(uint32_t handle) {
+std::vector<uint32_t> AddonRegistry::remove(uint32_t handle) {
   std::vector<Entry> gone;
   {
     std::lock_guard lock(mutex_);
@@ -91,7 +91,9 @@ bool AddonRegistry::remove(uint32_t handle) {
     std::move(keep, entries_.end(), std::back_inserter(gone));
     entries_.erase(keep, entries_.end());
   }
-  return !gone.empty() || handle == 0;  // modules unload here, outside the lock, unless decoders hold them
+  std::vector<uint32_t> handles;
+  for (const Entry& e : gone) handles.push_back(e.handle);
+  return handles;  // modules unload here, outside the lock, unless decoders hold them
 }
 
 std::unique_ptr<Decoder> AddonRegistry::open(std::unique_ptr<ByteSource>& source) {

@@ -30,8 +30,8 @@ class AddonRegistry {
   bool contains_module(const AddonModule* module) const;
   // The format list as BASS_PluginGetInfo reports it; null for an unknown handle.
   const BASS_PLUGININFO* info(uint32_t handle) const;
-  // Removes one add-on (handle 0: all); false when the handle is unknown.
-  bool remove(uint32_t handle);
+  // Removes one add-on (handle 0: all); the handles removed, none for an unknown handle.
+  std::vector<uint32_t> remove(uint32_t handle);
 
   // A decoder from the first add-on that accepts the file; null when none does.
   std::unique_ptr<Decoder> open(std::unique_ptr<ByteSource>& source);

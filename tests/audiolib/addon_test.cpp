@@ -124,6 +124,20 @@ TEST(Addons, TheFoldersAddonIsListedAndOpensItsFilesAndOthersStayUnloaded) {
   std::remove(file.c_str());
 }
 
+TEST(Addons, FreeingEveryAddonEndsEachHandle) {
+  const std::string path = kFolder + "bass_tavraw" + kSuffix;
+  const HPLUGIN h = BASS_PluginLoad(path.c_str(), 0);
+  ASSERT_NE(h, 0u) << BASS_ErrorGetCode();
+  EXPECT_TRUE(BASS_PluginFree(0));
+  EXPECT_FALSE(is_loaded(path));
+  EXPECT_EQ(BASS_PluginGetInfo(h), nullptr);
+  EXPECT_FALSE(BASS_PluginFree(h));
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+  const HPLUGIN again = BASS_PluginLoad(path.c_str(), 0);
+  EXPECT_NE(again, 0u) << BASS_ErrorGetCode();
+  EXPECT_TRUE(BASS_PluginFree(again));
+}
+
 TEST(Addons, WhatCannotBeLoadedFailsWithACode) {
   EXPECT_EQ(BASS_PluginLoad((kFolder + "bass_missing" + kSuffix).c_str(), 0), 0u);
   EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEOPEN);
