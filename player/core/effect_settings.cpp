@@ -8,7 +8,11 @@ std::string Indexed(const char* stem, int i) { return stem + std::to_string(i); 
 
 constexpr const char* kSwitchKeys[] = {"rotate", "ckhy", "ckFlanges", "chHx", "ckGjHy"};
 
-std::array<bool*, 5> Switches(TEffectSettings& s) { return {&s.Rotate, &s.Ckhy, &s.CkFlanges, &s.ChHx, &s.CkGjHy}; }
+// The five switches in key order, as pointers into `s` (const or not).
+template <class Settings>
+auto Switches(Settings& s) {
+  return std::array{&s.Rotate, &s.Ckhy, &s.CkFlanges, &s.ChHx, &s.CkGjHy};
+}
 
 }  // namespace
 
@@ -32,8 +36,7 @@ TEffectSettings ReadEffectSettings(ISettingsStore& store) {
   return s;
 }
 
-void WriteEffectSettings(ISettingsStore& store, const TEffectSettings& settings) {
-  TEffectSettings s = settings;
+void WriteEffectSettings(ISettingsStore& store, const TEffectSettings& s) {
   const char* sec = kEffectSection;
   store.WriteInteger(sec, "Left", s.Left);
   store.WriteInteger(sec, "Top", s.Top);

@@ -26,7 +26,11 @@ struct TEffectSettings {
   int Top = kEffectDesignTop;
   bool Visable = false;
   int ActPage = 0;
-  std::array<int, kEqSliderCount> Eq = {15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15};
+  std::array<int, kEqSliderCount> Eq = [] {
+    std::array<int, kEqSliderCount> flat{};
+    flat.fill(kEqFlat);
+    return flat;
+  }();
   bool ChkEq = false;
   bool Rotate = false, Ckhy = false, CkFlanges = false, ChHx = false, CkGjHy = false;
   std::array<int, kPhaserSliderCount> Phaser = kPhaserDefaults;

@@ -467,8 +467,7 @@ std::wstring TFormEffect::BrowseForFolder(const std::wstring& title) {
 void TFormEffect::Button1Click(TObject*) {
   const std::wstring folder = BrowseForFolder(L"请选择有Dsp*.dll的目录");
   if (folder.empty()) return;
-  ScanDspFolder(folder);
-  Edit1->SetText(folder);
+  ScanDspFolder(folder);  // shows the folder in the edit too
 }
 
 void TFormEffect::ListView1Change(TObject*) {
