@@ -27,7 +27,6 @@
 #include "tav/player/startup.h"
 #include "tav/test/screenshot.h"
 #include "tav/test/win32_process.h"
-#include "wav_writer.h"
 #include "window_test_support.h"
 
 namespace fs = std::filesystem;
@@ -75,9 +74,7 @@ class BoxCloser {
 // A silent stereo 44.1 kHz WAV file of the given length.
 std::string MakeSilentWav(int seconds) {
   const std::string file = (fs::temp_directory_path() / "tav_config_silence.wav").string();
-  tav::audio::WavWriter wav(file, 44100, 2);
-  const std::vector<int16_t> second(44100 * 2, 0);
-  for (int i = 0; i < seconds; ++i) wav.write(second.data(), 44100);
+  tav::test::WriteToneWav(file, seconds, 440, 0);
   return file;
 }
 
