@@ -75,14 +75,15 @@ bool SelectDirectory(std::wstring_view caption, std::wstring& directory, HWND ow
   bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
   bi.lParam = reinterpret_cast<LPARAM>(directory.c_str());
   bi.lpfn = BrowseCallback;
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  // a thread already in another apartment keeps it: only a successful call is undone
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   PIDLIST_ABSOLUTE list = SHBrowseForFolderW(&bi);
   bool ok = false;
   if (list) {
     ok = SHGetPathFromIDListW(list, path) != FALSE;
     CoTaskMemFree(list);
   }
-  CoUninitialize();
+  if (SUCCEEDED(com)) CoUninitialize();
   if (ok) directory = path;
   return ok;
 }
