@@ -322,8 +322,8 @@ void TMainController::OpenSelected() {
   if (audio_.OpenFile(path)) SendPlays(path);
 }
 
-void TMainController::FollowStep(int step) {
-  switch (TrackStep(step)) {
+void TMainController::FollowStep(TrackStep step) {
+  switch (step) {
     case TrackStep::Stay:
       break;
     case TrackStep::Stop:
@@ -337,15 +337,15 @@ void TMainController::FollowStep(int step) {
 
 void TMainController::HandleTrackEnd() {
   try {
-    FollowStep(int(EndOfTrackStep(list_, view_.Checked(MainCheck::ListLoop), playIndex_)));
+    FollowStep(EndOfTrackStep(list_, view_.Checked(MainCheck::ListLoop), playIndex_));
   } catch (...) {
     StopAndRewind();
   }
 }
 
-void TMainController::NextClick() { FollowStep(int(NextTrackStep(list_, playIndex_))); }
+void TMainController::NextClick() { FollowStep(NextTrackStep(list_, playIndex_)); }
 
-void TMainController::PreviousClick() { FollowStep(int(PreviousTrackStep(list_, playIndex_))); }
+void TMainController::PreviousClick() { FollowStep(PreviousTrackStep(list_, playIndex_)); }
 
 // --- settings and end ------------------------------------------------------------
 

@@ -14,6 +14,7 @@
 #include "player/core/level_meter.h"
 #include "player/core/playlist_model.h"
 #include "player/core/settings_store.h"
+#include "player/core/track_change.h"
 
 namespace tav::player {
 
@@ -179,7 +180,7 @@ class TMainController {
   void ShowPlayCaption(bool playingCaption);
   void StopAndRewind();
   void HandleTrackEnd();
-  void FollowStep(int step);
+  void FollowStep(TrackStep step);
   void OpenSelected();
   void UpTimerBars(double seconds);
   void FadeOutBeforeEnd();
