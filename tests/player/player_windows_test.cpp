@@ -52,13 +52,6 @@ using tav::test::PumpUntil;
 
 namespace {
 
-std::string Utf8(const std::wstring& w) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), int(w.size()), nullptr, 0, nullptr, nullptr);
-  std::string s(size_t(n > 0 ? n : 0), '\0');
-  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, w.data(), int(w.size()), s.data(), n, nullptr, nullptr);
-  return s;
-}
-
 // A drop of files as the shell hands it over (8-bit names).
 HDROP MakeDrop(const std::vector<std::string>& files) {
   size_t bytes = sizeof(DROPFILES) + 1;
@@ -85,7 +78,7 @@ void Screenshot(HWND window, const wchar_t* name) {
   SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   Pump(300);
-  EXPECT_FALSE(tav::test::SaveScreenshot(window, name).empty()) << Utf8(name);
+  EXPECT_FALSE(tav::test::SaveScreenshot(window, name).empty()) << Narrow(name);
 }
 
 // A stereo 44.1 kHz sine of the given length.
@@ -255,7 +248,7 @@ class PlayerWindows : public ::testing::Test {
   }
   void TearDown() override {
     for (const auto& b : boxes_->Take())
-      ADD_FAILURE() << "a message box nobody expected: " << Utf8(b.caption) << ": " << Utf8(b.text);
+      ADD_FAILURE() << "a message box nobody expected: " << Narrow(b.caption) << ": " << Narrow(b.text);
   }
 
   // What the program does at its start: every device, then the windows; the
@@ -660,7 +653,7 @@ TEST_F(PlayerWindows, AboutWindowShowsTheLibraryVersion) {
   about.Button2->Click();
   const auto boxes = Boxes();
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_NE(boxes[0].caption.find(L"Tavolen"), std::wstring::npos) << Utf8(boxes[0].caption);
+  EXPECT_NE(boxes[0].caption.find(L"Tavolen"), std::wstring::npos) << Narrow(boxes[0].caption);
   about.Button1->Click();
   EXPECT_FALSE(about.Visible());
 }
