@@ -31,6 +31,7 @@ up)
     echo $! > "$S/xvfb.pid"
     for _ in $(seq 100); do [ -s "$S/display" ] && break; sleep 0.05; done
     [ -s "$S/display" ] || { echo "Xvfb did not start"; cat "$S/xvfb.log"; exit 1; }
+    export DISPLAY=":$(cat "$S/display")"
   fi
   # sound server with a null sink: DirectSound gets a device paced in real time
   if command -v pulseaudio >/dev/null; then
@@ -52,6 +53,12 @@ PA
   # Start the prefix's services now, away from any test's output: started by
   # the first test they would hold its output open until the session ends.
   "$TAV_WINE" cmd /c exit 0 </dev/null >/dev/null 2>&1
+  # Keep the desktop open for the whole session, for the same reason: a desktop
+  # reopened by a test would keep that test's output open (tests/common/desktop_keeper.cpp).
+  if [ -x "$TAV_BUILD_DIR/bin/desktop_keeper.exe" ]; then
+    setsid "$TAV_WINE" "$TAV_BUILD_DIR/bin/desktop_keeper.exe" </dev/null >/dev/null 2>&1 &
+    for _ in $(seq 100); do pgrep -f 'explorer.exe /desktop' >/dev/null && break; sleep 0.05; done
+  fi
   touch "$S/session"
   echo "wine session up: DISPLAY=$(cat "$S/display" 2>/dev/null) prefix=$WINEPREFIX"
   ;;

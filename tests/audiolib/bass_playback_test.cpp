@@ -161,7 +161,10 @@ double consumption_rate(Ramp& ramp) {
   return frames / std::chrono::duration<double>(to.at - from.at).count();
 }
 
-void play_ramp_for_two_seconds(int device, const std::string& capture) {
+// How far below real time a device may run: our own device 0 keeps the wall clock,
+// while DirectSound under Wine runs on its mixer thread, which lags when the machine is
+// busy. Running faster than real time is always a fault of ours (a cursor wrap counted twice).
+void play_ramp_for_two_seconds(int device, const std::string& capture, double may_lag) {
   Output out(device, capture);
   ASSERT_TRUE(out.ok()) << "device " << device << " error " << BASS_ErrorGetCode();
   Ramp ramp;
@@ -179,14 +182,15 @@ void play_ramp_for_two_seconds(int device, const std::string& capture) {
   const double rate = consumption_rate(ramp);
   std::printf("device %d: consumed %.0f frames/s (%.2f %% off real time) in %zu calls\n", device, rate,
               100.0 * (rate - kRate) / kRate, calls.size());
-  EXPECT_NEAR(rate, kRate, kRate * 0.05);
+  EXPECT_LE(rate, kRate * 1.05);
+  EXPECT_GE(rate, kRate * (1.0 - may_lag));
   EXPECT_TRUE(BASS_StreamFree(h));
 }
 
 TEST(BassPlayback, RampOnDeviceZeroIsConsumedInRealTimeAndHeardExactly) {
   const std::string capture = temp_path("tav_ramp_capture.wav");
   std::remove(capture.c_str());
-  play_ramp_for_two_seconds(0, capture);
+  play_ramp_for_two_seconds(0, capture, 0.05);
   const auto heard = read_capture(capture);
   ASSERT_GT(heard.size(), size_t{kRate});
   EXPECT_EQ(heard.front(), 1);
@@ -197,7 +201,7 @@ TEST(BassPlayback, RampOnDeviceZeroIsConsumedInRealTimeAndHeardExactly) {
 
 TEST(BassPlayback, RampOnTheDirectSoundDeviceIsConsumedInRealTime) {
   if (device_count() < 2) GTEST_SKIP() << "no DirectSound output device here";
-  play_ramp_for_two_seconds(1, "");
+  play_ramp_for_two_seconds(1, "", 0.20);
 }
 
 TEST(BassPlayback, EndFlagPlaysTheTailThenTheStreamStops) {
