@@ -69,21 +69,21 @@ TFormAbout::TFormAbout() {
   SetFont(MakeFont(L"Tahoma", 8, clWhite));
   SetClientSize(kClientWidth, kClientHeight);
 
-  Image1 = new TImage(this);
+  Image1 = Make<TImage>();
   Image1->SetBounds(kImage1.Left, kImage1.Top, kImage1.Width(), kImage1.Height());
   DrawEmblem();
   auto label = [this](const wchar_t* text, TPoint at) {
-    auto* l = new TLabel(this, text);
+    auto* l = Make<TLabel>(text);
     l->SetBounds(at.X, at.Y, l->Width(), l->Height());
     return l;
   };
-  Label1 = new TLabel(this, L"Morvik小型可调速音乐播放器");
+  Label1 = Make<TLabel>(L"Morvik小型可调速音乐播放器");
   Label1->SetFont(MakeFont(L"黑体", 16, clWhite));  // 21 pixels at 96 dots per inch
   Label1->SetBounds(kLabel1.X, kLabel1.Y, Label1->Width(), Label1->Height());
   Label2 = label(L"(基于BASS多媒体函数库构建)", kLabel2);
   Label4 = label(L"版本:1.5", kLabel4);
   Label3 = label(L"简介和说明:", kLabel3);
-  Memo1 = new TMemo(this);
+  Memo1 = Make<TMemo>();
   Memo1->SetBounds(kMemo1.Left, kMemo1.Top, kMemo1.Width(), kMemo1.Height());
   Memo1->SetReadOnly(true);
   SetWindowLongW(Memo1->Handle(), GWL_STYLE, GetWindowLongW(Memo1->Handle(), GWL_STYLE) | WS_VSCROLL);
@@ -96,10 +96,10 @@ TFormAbout::TFormAbout() {
   Label10 = label(kCreditsDate, kLabel10);
   Label11 = label(kCreditsContact, kLabel11);
   lblBassVer = label(L"Bass函数库版本:", kLblBassVer);
-  Button1 = new TButton(this, L"关闭");
+  Button1 = Make<TButton>(L"关闭");
   Button1->SetBounds(kButton1.Left, kButton1.Top, kButton1.Width(), kButton1.Height());
   Button1->OnClick = [this](TObject*) { Close(); };
-  Button2 = new TButton(this, L"信息");
+  Button2 = Make<TButton>(L"信息");
   Button2->SetBounds(kButton2.Left, kButton2.Top, kButton2.Width(), kButton2.Height());
   Button2->OnClick = [this](TObject*) { Button2Click(); };
 

@@ -9,12 +9,6 @@ namespace tav::player {
 
 namespace {
 
-// Where a control stands in its parent; a width of 0 keeps the control's
-// own size (labels size themselves to their text).
-struct Place {
-  int Left, Top, Width, Height;
-};
-
 // Layout (client 659 x 263): the device and buffer groups on the left, the
 // compatibility and seek key groups on the right, the note and "关闭" along
 // the bottom. Controls inside a group are placed in the group's coordinates.
@@ -62,21 +56,6 @@ constexpr ConfigLayout kLayout{
     .Label6 = {8, 238, 0, 0},
     .btnClose = {571, 232, 80, 24},
 };
-
-void PlaceControl(TControl* c, const Place& p) {
-  if (p.Width > 0)
-    c->SetBounds(p.Left, p.Top, p.Width, p.Height);
-  else
-    c->SetBounds(p.Left, p.Top, c->Width(), c->Height());
-}
-
-// A control made and owned by its parent, put in its place.
-template <class T, class... Args>
-T* Placed(TWinControl* parent, const Place& p, Args&&... args) {
-  T* c = parent->Make<T>(std::forward<Args>(args)...);
-  PlaceControl(c, p);
-  return c;
-}
 
 // Reads give the defaults, writes go nowhere: the window without a settings file.
 class TNoSettings : public ISettingsStore {

@@ -64,27 +64,13 @@ constexpr const wchar_t* kPhaserCaptions[kPhaserSliderCount] = {L"干声", L"湿
 constexpr int kPhaserRanges[kPhaserSliderCount][2] = {{-2000, 2000}, {-2000, 2000}, {-1000, 1000},
                                                       {0, 100},      {0, 100},      {0, 10000}};
 
-void Place(TControl* c, const TRect& r) {
-  if (r.Right > r.Left)
-    c->SetBounds(r.Left, r.Top, r.Width(), r.Height());
-  else
-    c->SetBounds(r.Left, r.Top, c->Width(), c->Height());
-}
-
-template <class T, class... Args>
-T* MakeAt(TWinControl* parent, const TRect& r, Args&&... args) {
-  auto* c = new T(parent, std::forward<Args>(args)...);
-  Place(c, r);
-  return c;
-}
-
 // The window's sliders: default pictures, two thumb states, steps of 10,
 // focus shown, no ticks, no snapping.
 TSlider* MakeSlider(TWinControl* parent, const TRect& r, int min, int max, int value,
                     TSliderOrientation orientation = soHorizontal) {
-  auto* s = new TSlider(parent);
+  auto* s = parent->Make<TSlider>();
   s->SetOrientation(orientation);
-  Place(s, r);
+  PlaceControl(s, r);
   s->SetNumThumbStates(2);
   s->SetMinValue(min);
   s->SetMaxValue(max);
@@ -106,7 +92,7 @@ TFormEffect::TFormEffect(ISettingsStore* settings) : settings_(settings) {
   SetClientSize(kClientWidth, kClientHeight);
   SetBounds(kEffectDesignLeft, kEffectDesignTop, Width(), Height());
 
-  PageControl1 = MakeAt<TPageControl>(this, kPages);
+  PageControl1 = Placed<TPageControl>(this, kPages);
   for (int i = 0; i < kEffectPageCount; ++i) {
     Pages[size_t(i)] = new TTabSheet(PageControl1, kPageCaptions[i]);
     Pages[size_t(i)]->SetColor(cl3DDkShadow);
@@ -144,51 +130,51 @@ void TFormEffect::CreateEqualiserPage(TTabSheet* page) {
     sldEq[size_t(b)] =
         MakeSlider(page, {left, kEqTop, left + kEqWidth, kEqTop + kEqHeight}, 0, 30, kEqFlat, soVertical);
     sldEq[size_t(b)]->OnChange = [this](TObject* s) { sldEq0Change(s); };
-    auto* caption = MakeAt<TLabel>(page, {left - 2, kEqCaptionTop, 0, 0}, kBandCaptions[b]);
+    auto* caption = Placed<TLabel>(page, TRect{left - 2, kEqCaptionTop, 0, 0}, kBandCaptions[b]);
     caption->SetAutoSize(false);
     caption->SetAlignment(taCenter);
     caption->SetBounds(left - 2, kEqCaptionTop, kEqWidth + 4, 14);
     lblEq[size_t(b)] = caption;
   }
-  CheckBox2 = MakeAt<TCheckBox>(page, kCheckBox2, L"启用");
+  CheckBox2 = Placed<TCheckBox>(page, kCheckBox2, L"启用");
   CheckBox2->OnClick = [this](TObject* s) { CheckBox2Click(s); };
-  Button5 = MakeAt<TButton>(page, kButton5, L"重置");
+  Button5 = Placed<TButton>(page, kButton5, L"重置");
   Button5->OnClick = [this](TObject* s) { Button5Click(s); };
 }
 
 void TFormEffect::CreateDspPage(TTabSheet* page) {
   using namespace layout;
-  Label2 = MakeAt<TLabel>(page, kLabel2, L"winamp2 DSP音效插件");
-  Edit1 = MakeAt<TEdit>(page, kEdit1);
+  Label2 = Placed<TLabel>(page, kLabel2, L"winamp2 DSP音效插件");
+  Edit1 = Placed<TEdit>(page, kEdit1);
   Edit1->SetEnabled(false);
   Edit1->SetColor(clBtnFace);
-  Button1 = MakeAt<TButton>(page, kButton1, L"目录");
+  Button1 = Placed<TButton>(page, kButton1, L"目录");
   Button1->OnClick = [this](TObject* s) { Button1Click(s); };
-  ListView1 = MakeAt<TListView>(page, kListView1);
+  ListView1 = Placed<TListView>(page, kListView1);
   ListView1->AddColumn(L"插件描述", 220);
   ListView1->AddColumn(L"文件名", 140);
   ListView1->PopupMenu = &PopupMenu1;
   ListView1->OnSelectItem = [this](TObject* s, int, bool) { ListView1Change(s); };
-  ListBox1 = new TListBox(page);
+  ListBox1 = page->Make<TListBox>();
   ListBox1->SetVisible(false);
-  Label1 = MakeAt<TLabel>(page, kLabel1, L"插件模块:");
-  ComboBox1 = new TComboBox(page, csDropDownList);
-  Place(ComboBox1, kComboBox1);
+  Label1 = Placed<TLabel>(page, kLabel1, L"插件模块:");
+  ComboBox1 = page->Make<TComboBox>(csDropDownList);
+  PlaceControl(ComboBox1, kComboBox1);
   ComboBox1->SetFont(MakeFont(L"Tahoma", 8, clWindowText));  // dark on the box's white
-  CheckBox1 = MakeAt<TCheckBox>(page, kCheckBox1, L"开关");
+  CheckBox1 = Placed<TCheckBox>(page, kCheckBox1, L"开关");
   CheckBox1->OnClick = [this](TObject* s) { CheckBox1Click(s); };
-  Button3 = MakeAt<TButton>(page, kButton3, L"启动插件");
+  Button3 = Placed<TButton>(page, kButton3, L"启动插件");
   Button3->OnClick = [this](TObject* s) { Button3Click(s); };
-  Button2 = MakeAt<TButton>(page, kButton2, L"配置插件");
+  Button2 = Placed<TButton>(page, kButton2, L"配置插件");
   Button2->OnClick = [this](TObject* s) { Button2Click(s); };
-  Button4 = MakeAt<TButton>(page, kButton4, L"关闭插件");
+  Button4 = Placed<TButton>(page, kButton4, L"关闭插件");
   Button4->OnClick = [this](TObject* s) { Button4Click(s); };
   clr = PopupMenu1.Items.Add(L"清空插件列表", [this](TObject* s) { clrClick(s); });
 }
 
 void TFormEffect::CreateOtherPage(TTabSheet* page) {
   using namespace layout;
-  GroupEffects = MakeAt<TGroupBox>(page, kGroupEffects, L"效果");
+  GroupEffects = Placed<TGroupBox>(page, kGroupEffects, L"效果");
   GroupEffects->SetColor(cl3DDkShadow);
   struct Row {
     TCheckBox** box;
@@ -203,28 +189,28 @@ void TFormEffect::CreateOtherPage(TTabSheet* page) {
                       {&ckrotate, &lblrotate, L"左右旋转", &TFormEffect::ckrotateClick}};
   int top = kSwitchTop;
   for (const Row& r : rows) {
-    *r.box = MakeAt<TCheckBox>(GroupEffects, {kSwitchBoxLeft, top, kSwitchBoxLeft + 16, top + 16});
+    *r.box = Placed<TCheckBox>(GroupEffects, TRect{kSwitchBoxLeft, top, kSwitchBoxLeft + 16, top + 16});
     (*r.box)->OnClick = [this, click = r.click](TObject* s) { (this->*click)(s); };
-    *r.label = MakeAt<TLabel>(GroupEffects, {kSwitchLabelLeft, top + 2, 0, 0}, r.caption);
+    *r.label = Placed<TLabel>(GroupEffects, TRect{kSwitchLabelLeft, top + 2, 0, 0}, r.caption);
     top += kSwitchPitch;
   }
 
-  GroupTempo = MakeAt<TGroupBox>(page, kGroupTempo, L"变速/变调");
+  GroupTempo = Placed<TGroupBox>(page, kGroupTempo, L"变速/变调");
   GroupTempo->SetColor(cl3DDkShadow);
-  lblSpeedCaption = MakeAt<TLabel>(GroupTempo, kSpeedCaption, L"变速");
-  lblspeed = MakeAt<TLabel>(GroupTempo, kLblSpeed, L"+0%");
-  Button6 = MakeAt<TButton>(GroupTempo, kButton6);
+  lblSpeedCaption = Placed<TLabel>(GroupTempo, kSpeedCaption, L"变速");
+  lblspeed = Placed<TLabel>(GroupTempo, kLblSpeed, L"+0%");
+  Button6 = Placed<TButton>(GroupTempo, kButton6);
   Button6->OnClick = [this](TObject* s) { Button6Click(s); };
   sldspeed = MakeSlider(GroupTempo, kSldSpeed, 0, 90, kSpeedCentre);
   sldspeed->OnChange = [this](TObject* s) { sldspeedChange(s); };
-  lblPitchCaption = MakeAt<TLabel>(GroupTempo, kPitchCaption, L"变调");
-  lblpitch = MakeAt<TLabel>(GroupTempo, kLblPitch, L"+0%");
-  Button7 = MakeAt<TButton>(GroupTempo, kButton7);
+  lblPitchCaption = Placed<TLabel>(GroupTempo, kPitchCaption, L"变调");
+  lblpitch = Placed<TLabel>(GroupTempo, kLblPitch, L"+0%");
+  Button7 = Placed<TButton>(GroupTempo, kButton7);
   Button7->OnClick = [this](TObject* s) { Button7Click(s); };
   sldPitch = MakeSlider(GroupTempo, kSldPitch, 0, 60, kPitchCentre);
   sldPitch->OnChange = [this](TObject* s) { sldPitchChange(s); };
 
-  Button8 = MakeAt<TButton>(page, kButton8, L"VST插件效果器");
+  Button8 = Placed<TButton>(page, kButton8, L"VST插件效果器");
   Button8->OnClick = [this](TObject* s) { Button8Click(s); };
 }
 
@@ -232,16 +218,16 @@ void TFormEffect::CreatePhaserPage(TTabSheet* page) {
   using namespace layout;
   for (int p = 0; p < kPhaserSliderCount; ++p) {
     const int top = kPhTop + p * kPhPitch;
-    lblPhCaption[size_t(p)] = MakeAt<TLabel>(page, {kPhCaptionLeft, top + 6, 0, 0}, kPhaserCaptions[p]);
+    lblPhCaption[size_t(p)] = Placed<TLabel>(page, TRect{kPhCaptionLeft, top + 6, 0, 0}, kPhaserCaptions[p]);
     slPh[size_t(p)] = MakeSlider(page, {kPhSliderLeft, top, kPhSliderLeft + kPhSliderWidth, top + kPhSliderHeight},
                                  kPhaserRanges[p][0], kPhaserRanges[p][1], kPhaserDefaults[size_t(p)]);
     slPh[size_t(p)]->OnChange = [this](TObject* s) { slPh1Change(s); };
     lblPh[size_t(p)] =
-        MakeAt<TLabel>(page, {kPhValueLeft, top + 6, 0, 0}, std::to_wstring(kPhaserDefaults[size_t(p)]));
+        Placed<TLabel>(page, TRect{kPhValueLeft, top + 6, 0, 0}, std::to_wstring(kPhaserDefaults[size_t(p)]));
   }
-  chkPhs = MakeAt<TCheckBox>(page, kChkPhs, L"启用");
+  chkPhs = Placed<TCheckBox>(page, kChkPhs, L"启用");
   chkPhs->OnClick = [this](TObject* s) { chkPhsClick(s); };
-  btnRePhs = MakeAt<TButton>(page, kBtnRePhs, L"重置");
+  btnRePhs = Placed<TButton>(page, kBtnRePhs, L"重置");
   btnRePhs->OnClick = [this](TObject* s) { btnRePhsClick(s); };
 }
 

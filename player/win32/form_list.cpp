@@ -35,18 +35,18 @@ TFormList::TFormList(TPlayListModel& list, ISettingsStore* settings) : list_(lis
   SetClientSize(kClientWidth, kClientHeight);
   SetBounds(kDesignLeft, kDesignTop, Width(), Height());
 
-  ListBox1 = new TListBox(this);
+  ListBox1 = Make<TListBox>();
   ListBox1->SetBounds(kListBox.Left, kListBox.Top, kListBox.Width(), kListBox.Height());
   ListBox1->PopupMenu = &PopupMenu1;
   ListBox1->SetColor(cl3DDkShadow);
   ListBox1->OnDblClick = [this](TObject*) { PlayEntry(ListBox1->ItemIndex()); };
   ListBox1->OnClick = [this](TObject*) { list_.Select(ListBox1->ItemIndex()); };
-  btninc = new TButton(this, L"+");
+  btninc = Make<TButton>(L"+");
   btninc->SetBounds(kBtnInc.Left, kBtnInc.Top, kBtnInc.Width(), kBtnInc.Height());
   btninc->SetHint(L"添加音频文件");
   btninc->SetShowHint(true);
   btninc->OnClick = [this](TObject*) { muAddFileClick(); };
-  btndec = new TButton(this, L"-");
+  btndec = Make<TButton>(L"-");
   btndec->SetBounds(kBtnDec.Left, kBtnDec.Top, kBtnDec.Width(), kBtnDec.Height());
   btndec->SetHint(L"删除列表里的一个条目");
   btndec->SetShowHint(true);

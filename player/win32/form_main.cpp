@@ -24,9 +24,6 @@ namespace {
 // its restore button and its percentage below it, then the volume slider;
 // right: the two meters with their dB texts; along the bottom the position
 // slider with its time scale.
-struct Place {
-  int Left, Top, Width, Height;
-};
 constexpr int kClientWidth = 560, kClientHeight = 162;
 constexpr Place kTitFrame{4, 4, 168, 19};
 constexpr Place kPaTime{4, 27, 126, 36};
@@ -56,16 +53,8 @@ constexpr int kTimeScaleLabelWidth = 40;
 constexpr int kDesignLeft = 196, kDesignTop = 114;
 const wchar_t kWarnCaption[] = L"出错啦!";
 
-void PlaceControl(TControl* c, const Place& p) {
-  if (p.Width > 0)
-    c->SetBounds(p.Left, p.Top, p.Width, p.Height);
-  else
-    c->SetBounds(p.Left, p.Top, c->Width(), c->Height());
-}
-
 TButton* MakeButton(TWinControl* parent, const wchar_t* caption, const Place& p, const wchar_t* hint = nullptr) {
-  auto* b = new TButton(parent, caption);
-  PlaceControl(b, p);
+  auto* b = Placed<TButton>(parent, p, caption);
   if (hint) {
     b->SetHint(hint);
     b->SetShowHint(true);
@@ -74,14 +63,11 @@ TButton* MakeButton(TWinControl* parent, const wchar_t* caption, const Place& p,
 }
 
 TLabel* MakeLabel(TWinControl* parent, const wchar_t* caption, const Place& p) {
-  auto* l = new TLabel(parent, caption);
-  PlaceControl(l, p);
-  return l;
+  return Placed<TLabel>(parent, p, caption);
 }
 
 TSlider* MakeSlider(TWinControl* parent, const Place& p, int min, int max, int value) {
-  auto* s = new TSlider(parent);
-  PlaceControl(s, p);
+  auto* s = Placed<TSlider>(parent, p);
   s->SetMinValue(min);
   s->SetMaxValue(max);
   s->SetValue(value);
@@ -126,10 +112,9 @@ TFormMain::~TFormMain() {
 }
 
 void TFormMain::CreateControls() {
-  TitFrame = new TPanel(this);
-  PlaceControl(TitFrame, kTitFrame);
+  TitFrame = Placed<TPanel>(this, kTitFrame);
   TitFrame->BevelOuter = bvLowered;
-  lblTitle = new TLabel(TitFrame, Widen(kIdleTitle));
+  lblTitle = TitFrame->Make<TLabel>(Widen(kIdleTitle));
   lblTitle->SetBounds(2, 2, lblTitle->Width(), lblTitle->Height());
   TitFrame->OnMouseDown = [this](TObject*, TMouseButton, TShiftState, int, int) { lblTitle->SetLeft(1); };
   lblTitle->OnMouseDown = TitFrame->OnMouseDown;
@@ -179,15 +164,12 @@ void TFormMain::CreateControls() {
     Tm[size_t(k - 1)]->SetBounds(left, kTimeScaleTop, kTimeScaleLabelWidth + 4, 13);
   }
 
-  PaTime = new TPaintBox(this);
-  PlaceControl(PaTime, kPaTime);
+  PaTime = Placed<TPaintBox>(this, kPaTime);
   PaTime->OnPaint = [this](TObject*) {
     if (timeDisplay_) timeDisplay_->DrawTo(PaTime->Canvas(), 0, 0, timeText_);
   };
-  Pavul = new TPaintBox(this);
-  PlaceControl(Pavul, kPavul);
-  pavur = new TPaintBox(this);
-  PlaceControl(pavur, kPavur);
+  Pavul = Placed<TPaintBox>(this, kPavul);
+  pavur = Placed<TPaintBox>(this, kPavur);
   Pavul->OnPaint = [this](TObject*) {
     if (vuLeft_) Pavul->Canvas().Draw(0, 0, vuLeft_->BackBuffer());
   };

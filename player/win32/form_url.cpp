@@ -28,17 +28,17 @@ TFormURL::TFormURL() {
   SetFont(MakeFont(L"Tahoma", 8, clWhite));
   SetClientSize(kClientWidth, kClientHeight);
 
-  Label1 = new TLabel(this, L"请粘贴或输入URL歌曲地址,播放器会打开它");
+  Label1 = Make<TLabel>(L"请粘贴或输入URL歌曲地址,播放器会打开它");
   Label1->SetBounds(kLabel1.Left, kLabel1.Top, Label1->Width(), Label1->Height());
-  Label3 = new TLabel(this, L"例如: http://www.example.com/music/song.mp3");
+  Label3 = Make<TLabel>(L"例如: http://www.example.com/music/song.mp3");
   Label3->SetBounds(kLabel3.Left, kLabel3.Top, Label3->Width(), Label3->Height());
-  Edit1 = new TEdit(this);
+  Edit1 = Make<TEdit>();
   Edit1->SetBounds(kEdit1.Left, kEdit1.Top, kEdit1.Width(), kEdit1.Height());
   Edit1->SetFont(MakeFont(L"Tahoma", 8, clBlack));
   Edit1->SetColor(clWindow);
-  Label2 = new TLabel(this, L"仅支持http和Ftp协议");
+  Label2 = Make<TLabel>(L"仅支持http和Ftp协议");
   Label2->SetBounds(kLabel2.Left, kLabel2.Top, Label2->Width(), Label2->Height());
-  btnloadUrl = new TButton(this, L"打开");
+  btnloadUrl = Make<TButton>(L"打开");
   btnloadUrl->SetBounds(kButton.Left, kButton.Top, kButton.Width(), kButton.Height());
   btnloadUrl->OnClick = [this](TObject*) { btnloadUrlClick(); };
   PlayerWindows().Url = this;
