@@ -56,8 +56,10 @@ PA
   # Keep the desktop open for the whole session, for the same reason: a desktop
   # reopened by a test would keep that test's output open (tests/common/desktop_keeper.cpp).
   if [ -x "$TAV_BUILD_DIR/bin/desktop_keeper.exe" ]; then
-    setsid "$TAV_WINE" "$TAV_BUILD_DIR/bin/desktop_keeper.exe" </dev/null >/dev/null 2>&1 &
-    for _ in $(seq 100); do pgrep -f 'explorer.exe /desktop' >/dev/null && break; sleep 0.05; done
+    rm -f "$S/desktop.ready"
+    setsid "$TAV_WINE" "$TAV_BUILD_DIR/bin/desktop_keeper.exe" "Z:$S/desktop.ready" </dev/null >/dev/null 2>&1 &
+    for _ in $(seq 200); do [ -e "$S/desktop.ready" ] && break; sleep 0.05; done
+    [ -e "$S/desktop.ready" ] || echo "warning: the desktop keeper did not report; tests may wait on a reopened desktop"
   fi
   touch "$S/session"
   echo "wine session up: DISPLAY=$(cat "$S/display" 2>/dev/null) prefix=$WINEPREFIX"

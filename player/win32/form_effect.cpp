@@ -94,7 +94,7 @@ TFormEffect::TFormEffect(ISettingsStore* settings) : settings_(settings) {
 
   PageControl1 = Placed<TPageControl>(this, kPages);
   for (int i = 0; i < kEffectPageCount; ++i) {
-    Pages[size_t(i)] = new TTabSheet(PageControl1, kPageCaptions[i]);
+    Pages[size_t(i)] = PageControl1->AddPage(kPageCaptions[i]);
     Pages[size_t(i)]->SetColor(cl3DDkShadow);
   }
   CreateEqualiserPage(Pages[0]);
@@ -158,8 +158,7 @@ void TFormEffect::CreateDspPage(TTabSheet* page) {
   ListBox1 = page->Make<TListBox>();
   ListBox1->SetVisible(false);
   Label1 = Placed<TLabel>(page, kLabel1, L"插件模块:");
-  ComboBox1 = page->Make<TComboBox>(csDropDownList);
-  PlaceControl(ComboBox1, kComboBox1);
+  ComboBox1 = Placed<TComboBox>(page, kComboBox1, csDropDownList);
   ComboBox1->SetFont(MakeFont(L"Tahoma", 8, clWindowText));  // dark on the box's white
   CheckBox1 = Placed<TCheckBox>(page, kCheckBox1, L"开关");
   CheckBox1->OnClick = [this](TObject* s) { CheckBox1Click(s); };

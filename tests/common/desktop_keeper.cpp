@@ -6,10 +6,21 @@
 // ctest that is a test's output pipe, held open until the desktop closes again, so the
 // test seems to hang. This process is started with the session, with its output away
 // from any test, and uses the desktop until the session's wineserver is stopped.
+//
+// Its command line names a file it creates once it holds the desktop, so the session
+// can wait for this desktop and not for another session's.
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+#include <string>
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
   GetDesktopWindow();
+  std::string ready = commandLine ? commandLine : "";
+  if (ready.size() >= 2 && ready.front() == '"' && ready.back() == '"') ready = ready.substr(1, ready.size() - 2);
+  if (!ready.empty()) {
+    HANDLE file = CreateFileA(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  }
   Sleep(INFINITE);
   return 0;
 }

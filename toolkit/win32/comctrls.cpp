@@ -110,6 +110,11 @@ void TPageControl::SetActivePageIndex(int i) {
   ShowActive();
 }
 
+TTabSheet* TPageControl::AddPage(std::wstring_view caption) {
+  ownedPages_.push_back(std::make_unique<TTabSheet>(this, caption));
+  return ownedPages_.back().get();
+}
+
 TTabSheet* TPageControl::ActivePage() const {
   const int i = ActivePageIndex();
   return i >= 0 && i < PageCount() ? pages_[i] : nullptr;

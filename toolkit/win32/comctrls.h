@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,8 @@ class TTabSheet : public TCustomControl {
 class TPageControl : public TStdControl {
  public:
   explicit TPageControl(TWinControl* parent);
+  // A new last page, owned by this control.
+  TTabSheet* AddPage(std::wstring_view caption);
   int PageCount() const { return static_cast<int>(pages_.size()); }
   TTabSheet* Pages(int i) const { return pages_.at(i); }
   int ActivePageIndex() const;
@@ -69,6 +72,8 @@ class TPageControl : public TStdControl {
   void ShowActive();
   TRect PageRect() const;
   std::vector<TTabSheet*> pages_;
+  // after pages_, so the pages go first and leave the list while it exists
+  std::vector<std::unique_ptr<TTabSheet>> ownedPages_;
 };
 
 class TProgressBar : public TStdControl {

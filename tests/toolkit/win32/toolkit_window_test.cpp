@@ -440,6 +440,26 @@ TEST_F(ToolkitWindows, ControlPropertiesAndMessageHandlers) {
   EXPECT_EQ(f.Top(), wa.top);
 }
 
+TEST_F(ToolkitWindows, AddedPagesAndTheirControlsAreFreedWithThePageControl) {
+  static int freed;
+  freed = 0;
+  struct Counted : TLabel {
+    using TLabel::TLabel;
+    ~Counted() override { ++freed; }
+  };
+  {
+    TForm f;
+    auto* pages = f.Make<TPageControl>();
+    pages->AddPage(L"一");
+    TTabSheet* second = pages->AddPage(L"二");
+    second->Make<Counted>(L"x");
+    EXPECT_EQ(pages->PageCount(), 2);
+    EXPECT_EQ(second->PageIndex(), 1);
+    EXPECT_EQ(TabCtrl_GetItemCount(pages->Handle()), 2);
+  }
+  EXPECT_EQ(freed, 1);
+}
+
 TEST_F(ToolkitWindows, KeyedDrawingOnDibAndWindowCanvas) {
   constexpr TColor key = 0x008080;
   TBitmap src(3, 2);
