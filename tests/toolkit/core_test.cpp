@@ -22,6 +22,20 @@ TEST(IniValues, IntegerTextTable) {
   for (const auto& c : cases) EXPECT_EQ(IniIntegerOr(c.text, 77), c.expected) << '"' << c.text << '"';
 }
 
+TEST(IniValues, LeadingIntegerTable) {
+  struct Case {
+    const char* text;
+    int32_t expected;
+  } cases[] = {
+      {"55zz", 55},   {"  -5", -5},   {"+300", 300}, {"", 0},           {"abc", 0},
+      {"-", 0},       {" 12 34", 12}, {"\t7", 7},    {"0x10", 0},       {"-0", 0},
+      {"99999999999999999999", 2147483647}, {"-99999999999", INT32_MIN},
+      {"2147483647", 2147483647},           {"-2147483648", INT32_MIN},
+      {"2147483648", 2147483647},           {"--1", 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ParseLeadingInteger(c.text), c.expected) << '"' << c.text << '"';
+}
+
 TEST(IniValues, BooleansAreIntegers) {
   EXPECT_EQ(FormatIniBool(true), "1");
   EXPECT_EQ(FormatIniBool(false), "0");

@@ -27,6 +27,26 @@ int32_t IniIntegerOr(std::string_view text, int32_t fallback) {
   return ParseIniInteger(text).value_or(fallback);
 }
 
+int32_t ParseLeadingInteger(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  const int64_t limit = negative ? -int64_t{INT32_MIN} : int64_t{INT32_MAX};
+  int64_t magnitude = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    magnitude = magnitude * 10 + (text[i] - '0');
+    if (magnitude >= limit) {
+      magnitude = limit;
+      break;
+    }
+  }
+  return static_cast<int32_t>(negative ? -magnitude : magnitude);
+}
+
 std::string FormatIniInteger(int32_t value) { return std::to_string(value); }
 
 bool IniBoolOr(std::string_view text, bool fallback) {

@@ -12,6 +12,11 @@ namespace tav {
 std::optional<int32_t> ParseIniInteger(std::string_view text);
 int32_t IniIntegerOr(std::string_view text, int32_t fallback);
 
+// The lenient reading some settings and edits use: leading blanks, an optional
+// sign, then as many digits as follow; whatever comes after them is ignored.
+// Saturates at the 32-bit range; text without a leading digit reads 0.
+int32_t ParseLeadingInteger(std::string_view text);
+
 std::string FormatIniInteger(int32_t value);
 // Booleans are written "1"/"0" and read as an integer other than 0.
 inline std::string FormatIniBool(bool value) { return value ? "1" : "0"; }
