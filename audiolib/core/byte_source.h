@@ -28,6 +28,8 @@ class ByteSource {
 // Opens `path` (8-bit, the platform's code page); `length` 0 = to the end of the file.
 // Null when the file cannot be opened or the window lies outside it.
 std::unique_ptr<ByteSource> open_file_source(const std::string& path, uint64_t offset, uint64_t length);
+// The first `size` bytes of `inner`, as a source of that size.
+std::unique_ptr<ByteSource> window_source(std::unique_ptr<ByteSource> inner, uint64_t size);
 // The block must stay valid while the source is used.
 std::unique_ptr<ByteSource> memory_source(const void* data, uint64_t size);
 // What a file-opening call of the C interface names: a memory block (`in_memory`, from
