@@ -1,5 +1,6 @@
 // Network streams: BASS_StreamCreateURL over the platform's client.
 #include "bass.h"
+#include "c_boundary.h"
 #include "error.h"
 #include "library_instance.h"
 #include "network_source.h"
@@ -12,17 +13,19 @@ extern "C" {
 // length comes from the server's announcement or the format's own header, else it is
 // unknown. The connection is closed when the stream is freed (or when it ends).
 HSTREAM BASSAPI BASS_StreamCreateURL(const char* url, DWORD offset, DWORD flags, DOWNLOADPROC* proc, void* user) {
-  if (!url || !*url) return fail(BASS_ERROR_FILEOPEN, HSTREAM{0});
-  if (!(flags & BASS_STREAM_DECODE)) return fail(BASS_ERROR_NOTAVAIL, HSTREAM{0});
-  int error = BASS_OK;
-  auto reader = open_net_reader(url, offset, error);
-  if (!reader) return fail(error, HSTREAM{0});
-  NetworkSource::Progress progress;
-  if (proc) progress = [proc, user](const void* data, size_t size) { proc(data, static_cast<DWORD>(size), user); };
-  auto source = std::make_unique<NetworkSource>(std::move(reader), std::move(progress));
-  const HSTREAM h = library().create_file_stream(std::move(source), flags & ~BASS_STREAM_PRESCAN);
-  if (h) set_error(BASS_OK);
-  return h;
+  return guarded(set_error, HSTREAM{0}, [&]() -> HSTREAM {
+    if (!url || !*url) return fail(BASS_ERROR_FILEOPEN, HSTREAM{0});
+    if (!(flags & BASS_STREAM_DECODE)) return fail(BASS_ERROR_NOTAVAIL, HSTREAM{0});
+    int error = BASS_OK;
+    auto reader = open_net_reader(url, offset, error);
+    if (!reader) return fail(error, HSTREAM{0});
+    NetworkSource::Progress progress;
+    if (proc) progress = [proc, user](const void* data, size_t size) { proc(data, static_cast<DWORD>(size), user); };
+    auto source = std::make_unique<NetworkSource>(std::move(reader), std::move(progress));
+    const HSTREAM h = library().create_file_stream(std::move(source), flags & ~BASS_STREAM_PRESCAN);
+    if (h) set_error(BASS_OK);
+    return h;
+  });
 }
 
 }  // extern "C"
