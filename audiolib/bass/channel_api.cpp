@@ -122,6 +122,7 @@ DWORD BASSAPI BASS_ChannelIsActive(DWORD handle) {
     if (!ch) return BASS_ACTIVE_STOPPED;
     if (auto s = std::dynamic_pointer_cast<UserStream>(ch)) return ok(s->activity());
     ChannelGuard guard(*ch);  // a decoding channel is active until its end
+    if (ch->stalled()) return ok<DWORD>(BASS_ACTIVE_STALLED);
     const QWORD length = ch->length_bytes();
     return ok<DWORD>(length != kNoValue && ch->position_bytes() >= length ? BASS_ACTIVE_STOPPED : BASS_ACTIVE_PLAYING);
   });

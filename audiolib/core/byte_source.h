@@ -21,6 +21,11 @@ class ByteSource {
   // bytes already received, and decoders must not look for the end.
   virtual bool seekable() const { return true; }
 
+  // Told once the decoder is open (a network stream's reads stop waiting then).
+  virtual void opened() {}
+  // True while too little has arrived to decode on (a network stream that ran dry).
+  virtual bool stalled() { return false; }
+
   // Reads exactly n bytes or fails.
   bool read_exact(void* dst, size_t n) { return read(dst, n) == n; }
 };

@@ -34,7 +34,7 @@ class Mp3Decoder : public Decoder {
       : mh_(mh), source_(std::move(source)), exact_(exact) {
     format_ = format;
     const off_t len = mpg123_length(mh_);
-    length_ = len < 0 ? kUnknownLength : static_cast<uint64_t>(len);
+    length_ = len <= 0 ? kUnknownLength : static_cast<uint64_t>(len);  // 0: a stream mpg123 cannot measure
   }
   ~Mp3Decoder() override {
     mpg123_close(mh_);

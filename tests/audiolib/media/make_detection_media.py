@@ -15,6 +15,7 @@ Needs MEDIA_DIR/tone44k_stereo.wav; runs lame. The files, in DIR/detect:
   padded.mp3         an MP3 behind an ID3v2 tag and 3000 zero bytes
   joined.mp3         44.1 kHz stereo joined with 22.05 kHz mono (no Info frames)
   stereo_part.mp3    the first part of joined.mp3 alone
+  tone192.mp3        12 s at 192 kbit/s without an Info frame (network stalls and endless streams)
 """
 import os
 import random
@@ -73,6 +74,9 @@ lame(["-b", "64", "-t"], os.path.join(tmp, "mono22.wav"), os.path.join(tmp, "mon
 tagged = open(os.path.join(tmp, "tagged.mp3"), "rb").read()
 bare = open(os.path.join(tmp, "bare.mp3"), "rb").read()
 mono22 = open(os.path.join(tmp, "mono22.mp3"), "rb").read()
+subprocess.run(["sox", "-q", "-n", "-r", "44100", "-c", "2", "-b", "16", os.path.join(tmp, "long.wav"),
+                "synth", "12.0", "sine", "440", "sine", "660", "vol", "0.5"], check=True)
+lame(["-b", "192", "-t"], os.path.join(tmp, "long.wav"), os.path.join(out, "tone192.mp3"))
 shutil.rmtree(tmp)
 
 
