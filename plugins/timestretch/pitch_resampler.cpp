@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "sse_kernels.h"
+
 namespace lentaro {
 namespace {
 
@@ -59,10 +61,7 @@ void PitchResampler::setPitch(float semitones) {
 
 float PitchResampler::nextOutput(bool& more) {
   if (position_ < float(kPhases)) {
-    const auto& row = rows_[int(position_)];
-    const float* window = recent_.data() + head_;
-    float y = 0.0f;
-    for (int t = 0; t < kTaps; ++t) y += row[t] * window[t];
+    const float y = sse::dot16(rows_[int(position_)].data(), recent_.data() + head_);
     position_ += step_;
     more = true;
     return y;

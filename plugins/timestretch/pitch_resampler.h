@@ -12,6 +12,7 @@ class PitchResampler {
   static constexpr int kPhases = 300;
   static constexpr int kTaps = 14;
   static constexpr int kDelay = kTaps / 2;  // input samples of delay (the filter's centre)
+  static constexpr int kRowLength = 16;     // the taps padded for the four-lane inner product
 
   PitchResampler();
 
@@ -27,16 +28,19 @@ class PitchResampler {
 
   float step() const { return step_; }
   float coefficient(int index) const { return rows_[index % kPhases][index / kPhases]; }
+  // Row phase of the table, kTaps values padded with zeros to kRowLength.
+  const float* row(int phase) const { return rows_[phase].data(); }
 
  private:
   float position_ = 0.0f;
   float step_ = 0.0f;
   // The current input and the history as a window of kTaps values from head_:
   // [head_] the current input, [head_ + t] the input t samples back. Every value is
-  // kept twice, kTaps apart, so that the window never wraps.
+  // kept twice, kTaps apart, so that the window never wraps; the window's padding
+  // beyond kTaps values reads zeros or history, which meet zero taps.
   int head_ = 0;
-  std::array<float, 2 * kTaps> recent_{};
-  std::array<std::array<float, kTaps>, kPhases> rows_{};
+  std::array<float, kTaps - 1 + kRowLength> recent_{};
+  std::array<std::array<float, kRowLength>, kPhases> rows_{};
 };
 
 }  // namespace lentaro

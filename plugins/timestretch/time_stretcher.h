@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "pitch_resampler.h"
+#include "sse_kernels.h"
 
 namespace lentaro {
 
@@ -82,6 +83,7 @@ class TimeStretcher : public PitchResampler {
   std::array<float, kMaxFrame + 2> spectrum_{};
   std::array<float, kMaxFrame / 2 + 1> previousPhase_{};
   std::array<float, kMaxFrame / 2 + 1> outputPhase_{};
+  sse::FftScratch fftScratch_{};
 };
 
 }  // namespace lentaro
