@@ -34,6 +34,12 @@ void phaseVocoderBins(float* bins, int count, float* previous, float* accumulate
 // sum over t < 16 of row[t] * window[t] (the resampler's taps padded to 16 with zeros).
 float dot16(const float* row, const float* window);
 
+// The resampler's loop over count inputs (pitch_resampler.h): for input m, while
+// position < 300 an output, the inner product of row trunc(position) of rows
+// (300 rows of 16) with in[m .. m + 15], and position += step; then position -= 300.
+// Returns the outputs written to out.
+int resample(const float* rows, const float* in, int count, float& position, float step, float* out);
+
 // Flushes denormal results and inputs to zero while it lives and then restores
 // the caller's floating-point state: a decaying tail costs no more than silence.
 class DenormalsOff {

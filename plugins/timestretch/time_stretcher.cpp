@@ -177,33 +177,35 @@ void TimeStretcher::overlapAdd() {
   }
 }
 
-void TimeStretcher::writeSample(float v, uint8_t* out, int outCapacity, int& written) {
-  if (written + bytesPerSample_ > outCapacity) return;
+void TimeStretcher::writeSamples(const float* v, int count, uint8_t* out, int outCapacity, int& written) {
+  const int room = (outCapacity - written) / bytesPerSample_;
+  if (count > room) count = std::max(room, 0);  // what does not fit is dropped
+  uint8_t* dst = out + written;
   if (bytesPerSample_ == 2) {
-    const int16_t s16 = sampleTo16(v);
-    std::memcpy(out + written, &s16, 2);
+    for (int i = 0; i < count; ++i) {
+      const int16_t s16 = sampleTo16(v[i]);
+      std::memcpy(dst + 2 * i, &s16, 2);
+    }
   } else {
-    out[written] = sampleTo8(v);
+    for (int i = 0; i < count; ++i) dst[i] = sampleTo8(v[i]);
   }
-  written += bytesPerSample_;
+  written += count * bytesPerSample_;
 }
 
 void TimeStretcher::shiftOut(uint8_t* out, int outCapacity, int& written) {
-  for (int i = 0; i < dueOut_; ++i) {
-    const float v = outRing_[nextOut_];
+  for (int left = dueOut_; left > 0;) {
+    const int piece = std::min({left, kShiftPiece, outRingLen_ - nextOut_});
+    float* ring = outRing_.data() + nextOut_;
     if (pitchActive_) {
-      setInput(v);
-      bool more = true;
-      for (;;) {
-        const float y = nextOutput(more);
-        if (!more) break;
-        writeSample(y, out, outCapacity, written);
-      }
+      const int made = PitchResampler::process(ring, piece, resampled_.data());
+      writeSamples(resampled_.data(), made, out, outCapacity, written);
     } else {
-      writeSample(v, out, outCapacity, written);
+      writeSamples(ring, piece, out, outCapacity, written);
     }
-    outRing_[nextOut_] = 0.0f;
-    if (++nextOut_ == outRingLen_) nextOut_ = 0;
+    std::fill(ring, ring + piece, 0.0f);
+    nextOut_ += piece;
+    if (nextOut_ == outRingLen_) nextOut_ = 0;
+    left -= piece;
   }
 }
 

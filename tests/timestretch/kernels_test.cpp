@@ -160,3 +160,42 @@ TEST(SseKernels, ProcessingABlockAllocatesNothing) {
 
 }  // namespace
 }  // namespace lentaro
+
+namespace lentaro {
+namespace {
+
+// The resampler's block loop gives what setInput and nextOutput give sample by
+// sample (within the rounding of another summation order), for every pitch and
+// for blocks of any size, longer than its piece of 512 among them; and either
+// way may follow the other, since both leave the same history.
+TEST(SseKernels, ResamplerBlocksMatchTheSampleBySampleLoop) {
+  const std::vector<float> in = randomValues(5000, 9, -32768.0f, 32767.0f);
+  for (float pitch : {-1.0f, -0.37f, 0.0f, 0.5f, 1.0f}) {
+    auto bySample = std::make_unique<PitchResampler>(), byBlock = std::make_unique<PitchResampler>();
+    bySample->setPitch(pitch);
+    byBlock->setPitch(pitch);
+    std::vector<float> want, got;
+    for (float v : in) {
+      bySample->setInput(v);
+      bool more = true;
+      for (float y = bySample->nextOutput(more); more; y = bySample->nextOutput(more)) want.push_back(y);
+    }
+    std::vector<float> out(size_t(PitchResampler::maxOutputs(1300)));
+    size_t at = 0;
+    for (int size : {1, 2, 13, 700, 1300, 600}) {  // the rest sample by sample
+      const int made = byBlock->process(in.data() + at, size, out.data());
+      got.insert(got.end(), out.begin(), out.begin() + made);
+      at += size_t(size);
+    }
+    for (; at < in.size(); ++at) {
+      byBlock->setInput(in[at]);
+      bool more = true;
+      for (float y = byBlock->nextOutput(more); more; y = byBlock->nextOutput(more)) got.push_back(y);
+    }
+    ASSERT_EQ(got.size(), want.size()) << "pitch " << pitch;
+    for (size_t i = 0; i < got.size(); ++i) ASSERT_NEAR(got[i], want[i], 0.05f) << "pitch " << pitch << " at " << i;
+  }
+}
+
+}  // namespace
+}  // namespace lentaro
