@@ -3,9 +3,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "vst_fixture.h"
+#include "tav/test/files.h"
 
 namespace tav::vst::testing {
 namespace {
@@ -53,11 +53,6 @@ Bytes GoldenChunkFile() {
   PutBig(b, static_cast<std::uint32_t>(chunk.size()));
   b.insert(b.end(), chunk.begin(), chunk.end());
   return b;
-}
-
-Bytes ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 class FxpTest : public VstFixture {
@@ -244,10 +239,10 @@ TEST_F(FxpTest, AFaultDuringASaveLeavesThePreviousFile) {
   TVstPlugIn& item = OpenItem();
   const std::string path = File("kept.fxp");
   item.SavePresetToFile(path);
-  const Bytes before = ReadFile(path);
+  const Bytes before = tav::test::ReadFileBytes<Bytes>(path);
   Plug().faultInParameters = 1;
   EXPECT_THROW(item.SavePresetToFile(path), TVstPlugInFault);
-  EXPECT_EQ(ReadFile(path), before);
+  EXPECT_EQ(tav::test::ReadFileBytes<Bytes>(path), before);
 }
 
 TEST_F(FxpTest, WithoutAPlugInSavesAreEmptyAndLoadsDoNothing) {
