@@ -640,6 +640,11 @@ TEST_F(PlayerWindows, TheReverseMarkGoesWithANewFileAndWithClosingTheMedia) {
   Reset();
 }
 
+void CALLBACK EndMenuTimer(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  EndMenu();
+}
+
 // A right click anywhere on the main window opens its menu: over its
 // buttons, sliders and title frame too, which pass the click up.
 TEST_F(PlayerWindows, ARightClickOnAnyControlOpensTheMainWindowsMenu) {
@@ -647,10 +652,7 @@ TEST_F(PlayerWindows, ARightClickOnAnyControlOpensTheMainWindowsMenu) {
   Main().PopupMenu1.OnPopup = [&](TObject*) {
     ++popups;
     // The menu's own loop runs the timer, which closes the menu again.
-    SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
-      KillTimer(nullptr, id);
-      EndMenu();
-    });
+    SetTimer(nullptr, 0, 50, &EndMenuTimer);
   };
   struct Case {
     const char* name;
