@@ -146,7 +146,7 @@ inline void cascade_step(const Cascade& c, size_t n) {
   __m128 x = _mm_setzero_ps();
   if (!kMasked || n < c.frames) {
     const float* in = c.samples + n * c.stride + c.first;
-    x = c.both ? _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(in))) : _mm_load_ss(in);
+    x = c.both ? _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(in))) : _mm_load_ss(in);
   }
   // from the last vector down, so that each still reads its neighbour's previous output
   for (size_t v = c.vectors; v-- > 0;) {
