@@ -145,14 +145,23 @@ size_t NetworkSource::read(void* dst, size_t n) {
 bool NetworkSource::seek(uint64_t pos) {
   if (!transfer_) return false;
   {
-    std::lock_guard lock(transfer_->mutex);
-    // inside what is held, or (while the decoder is opened) ahead on this connection
-    const bool held = pos >= transfer_->start && pos <= transfer_->end;
-    const bool arriving =
-        !live_ && !transfer_->ended && pos > transfer_->end && pos - transfer_->end <= options_.capacity / 2;
-    if (held || arriving) {
-      pos_ = transfer_->reader_pos = pos;
-      transfer_->changed.notify_all();
+    std::unique_lock lock(transfer_->mutex);
+    Transfer& t = *transfer_;
+    // Ahead on this connection while the decoder is opened: wait until the bytes are there
+    // (a transfer that ends before them refuses the seek).
+    if (!live_ && pos > t.end && pos - t.end <= options_.capacity / 2) {
+      t.reader_pos = pos;
+      t.changed.notify_all();
+      t.changed.wait_for(lock, std::chrono::milliseconds(options_.timeout_ms),
+                         [&] { return t.end >= pos || t.ended || t.stopping; });
+      if (t.end < pos) {
+        t.reader_pos = pos_;
+        return false;
+      }
+    }
+    if (pos >= t.start && pos <= t.end) {  // inside what is held
+      pos_ = t.reader_pos = pos;
+      t.changed.notify_all();
       return true;
     }
     if (total_ != NetReader::kUnknownLength && pos > total_) return false;

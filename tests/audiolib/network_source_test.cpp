@@ -152,7 +152,14 @@ struct Server {
   bool can_seek = true;
   std::vector<uint64_t> connects;
   int aborts = 0;
+  int opened = 0;
   int closed = 0;
+
+  // A download thread left to end by itself may still hold a connection: wait for it.
+  ~Server() {
+    std::unique_lock lock(mutex);
+    cv.wait_for(lock, std::chrono::seconds(5), [&] { return closed == opened; });
+  }
 
   void allow(uint64_t upto) {
     std::lock_guard lock(mutex);
@@ -163,10 +170,14 @@ struct Server {
 
 class ServedReader : public NetReader {
  public:
-  ServedReader(Server& server, uint64_t from) : server_(server), pos_(from) {}
+  ServedReader(Server& server, uint64_t from) : server_(server), pos_(from) {
+    std::lock_guard lock(server_.mutex);
+    ++server_.opened;
+  }
   ~ServedReader() override {
     std::lock_guard lock(server_.mutex);
     ++server_.closed;
+    server_.cv.notify_all();
   }
   size_t read(void* dst, size_t n) override {
     std::unique_lock lock(server_.mutex);
@@ -194,12 +205,14 @@ class ServedReader : public NetReader {
 
 NetworkSource::Reconnect reconnect_to(Server& server) {
   return [&server](uint64_t from, int& error) -> std::unique_ptr<NetReader> {
-    std::lock_guard lock(server.mutex);
-    if (!server.can_seek) {
-      error = BASS_ERROR_NOTAVAIL;
-      return nullptr;
+    {
+      std::lock_guard lock(server.mutex);
+      if (!server.can_seek) {
+        error = BASS_ERROR_NOTAVAIL;
+        return nullptr;
+      }
+      server.connects.push_back(from);
     }
-    server.connects.push_back(from);
     return std::make_unique<ServedReader>(server, from);
   };
 }
