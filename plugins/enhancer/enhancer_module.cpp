@@ -51,9 +51,12 @@ void Module::CloseWindow() {
   window_.reset();
 }
 
-void Module::WaitWhileInFlight() {
-  for (int waited = 0; handshake.InFlight.load() && waited < kBlockWaitMs; waited += kPollMs)
+bool Module::WaitWhileInFlight() {
+  for (int waited = 0; handshake.InFlight.load(); waited += kPollMs) {
+    if (waited >= kBlockWaitMs) return false;
     platform_.Sleep(kPollMs);
+  }
+  return true;
 }
 
 int Module::Init(void* hostWindow) {
@@ -76,9 +79,11 @@ int Module::Init(void* hostWindow) {
   LoadSettings(Settings(), params, window);
   SettingsLoaded = true;
   // Bypass is set: once the block in progress is out, none runs until it clears.
-  WaitWhileInFlight();
-  ResetGains(processor->state);
-  ResetReverb(processor->state);
+  // (A block that never ends keeps its gains: they are not reset under it.)
+  if (WaitWhileInFlight()) {
+    ResetGains(processor->state);
+    ResetReverb(processor->state);
+  }
   handshake.BlockDone = true;
   handshake.Bypass = false;
   return 0;

@@ -96,7 +96,7 @@ class Module {
 
  private:
   void CloseWindow();
-  void WaitWhileInFlight();
+  bool WaitWhileInFlight();  // false when a block is still in flight after kBlockWaitMs
 
   Platform& platform_;
   WindowFactory& windows_;

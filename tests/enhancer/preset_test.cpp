@@ -100,7 +100,9 @@ TEST(Presets, SaveWritesTheTypeAndThirtyValuesInOrderAndTheyComeBack) {
   EXPECT_EQ(LoadPreset(disk, path, loaded, [&] { return ++asked, true; }), PresetLoad::loaded);
   EXPECT_EQ(asked, 0);
   for (const ParamInfo& row : kParamTable)
-    if (row.presetKey) EXPECT_EQ(loaded.Get(row.param), saved.Get(row.param)) << row.key;
+    if (row.presetKey) {
+      EXPECT_EQ(loaded.Get(row.param), saved.Get(row.param)) << row.key;
+    }
   EXPECT_EQ(loaded.Get(Param::inverted), 1) << "a preset leaves the phase alone";
   // the controls' order: speed before comp
   std::vector<std::string> order(keys.begin() + 1, keys.end());

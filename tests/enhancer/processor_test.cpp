@@ -87,7 +87,9 @@ TEST(Latency, TheFirst201FramesFromAFreshStateAreExactlyZero) {
     for (int i = 0; i < kParamCount; ++i) rig.params.SetFromControl(Param(i), set[size_t(i)]);
     const auto out = rig.Run(Noise(1152 * 3, 2, 30000, 5));
     for (int f = 0; f < kLatencyFrames * 2; ++f) ASSERT_EQ(out[size_t(f)], 0) << "sample " << f;
-    if (&set == &sets.front()) EXPECT_NE(out[kLatencyFrames * 2 + 40], 0) << "the defaults sound from frame 201 on";
+    if (&set == &sets.front()) {
+      EXPECT_NE(out[kLatencyFrames * 2 + 40], 0) << "the defaults sound from frame 201 on";
+    }
   }
 }
 
