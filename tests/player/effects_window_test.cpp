@@ -16,7 +16,6 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
 #include "bass.h"
@@ -25,10 +24,11 @@
 #include "player/win32/form_effect.h"
 #include "player/win32/form_main.h"
 #include "player/win32/player_windows.h"
-#include "player/win32/window_links.h"
 #include "tav/engine/dsp_host.h"
 #include "tav/engine/globals.h"
 #include "tav/engine/stream_chain.h"
+#include "tav/test/files.h"
+#include "tav/test/frequency.h"
 #include "tav/test/media.h"
 #include "tav/test/screenshot.h"
 #include "tav/test/win32_process.h"
@@ -59,8 +59,7 @@ std::string MakeTone(const std::string& name, double seconds, double hz, int amp
 
 // The left channel of a capture.
 std::vector<float> ReadCaptureLeft(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string bytes = tav::test::ReadFileBytes(path);
   std::vector<float> left;
   if (bytes.size() < 44) return left;
   const auto* s = reinterpret_cast<const int16_t*>(bytes.data() + 44);
@@ -70,21 +69,9 @@ std::vector<float> ReadCaptureLeft(const std::string& path) {
   return left;
 }
 
-// Frequency from the rising zero crossings between two times (seconds),
-// interpolated between samples.
+// Frequency from the rising zero crossings between two times (seconds).
 double MeasureHz(const std::vector<float>& x, double from, double to) {
-  const size_t a = size_t(from * kRate), b = std::min(x.size(), size_t(to * kRate));
-  double first = -1, last = -1;
-  int crossings = 0;
-  for (size_t i = a + 1; i < b; ++i) {
-    if (x[i - 1] < 0 && x[i] >= 0) {
-      const double t = double(i - 1) + x[i - 1] / (x[i - 1] - x[i]);
-      if (first < 0) first = t;
-      else ++crossings;
-      last = t;
-    }
-  }
-  return crossings > 0 ? crossings * kRate / (last - first) : 0.0;
+  return tav::test::ZeroCrossingFrequency(x, 1, size_t(from * kRate), size_t(to * kRate)) * kRate;
 }
 
 double Rms(const std::vector<float>& x, double from, double to) {
@@ -184,7 +171,7 @@ class EffectsWindow : public ::testing::Test {
   }
 
   void TearDown() override {
-    if (tav::player::PlayerWindows().Effects) {
+    if (tav::player::PlayerWindows().Effects()) {
       Fx().Button4Click(nullptr);
       Fx().sldspeed->SetValue(45);
       Fx().sldPitch->SetValue(30);
@@ -193,8 +180,8 @@ class EffectsWindow : public ::testing::Test {
     EndDevice();
   }
 
-  static TFormMain& Main() { return *tav::player::PlayerWindows().Main; }
-  static TCustomForm& Effects() { return *tav::player::PlayerWindows().Effects; }
+  static TFormMain& Main() { return *tav::player::PlayerWindows().Main(); }
+  static TCustomForm& Effects() { return *tav::player::PlayerWindows().Effects(); }
   static TFormEffect& Fx() { return static_cast<TFormEffect&>(Effects()); }
 
   // Device 0 up, its output captured into a file of this name ("" for none).
