@@ -13,6 +13,8 @@
 #include <thread>
 
 #include "dsp_test_host.h"
+#include "tav/test/box_watcher.h"
+#include "tav/test/files.h"
 #include "presets.h"
 #include "signals.h"
 #include "win32_platform.h"
@@ -33,10 +35,7 @@ std::string Value(const char* key, const char* section = kSettingsSection) {
   return ProfileStore(Ini().string(), section).Read(key).value_or("<missing>");
 }
 
-std::string FileBytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+std::string FileBytes(const fs::path& p) { return tav::test::ReadFileBytes(p); }
 
 // The names a loaded module exports, from its export directory.
 std::vector<std::string> ExportNames(HMODULE module) {
@@ -205,26 +204,17 @@ TEST_F(BrindleLibrary, TheLibraryLoadsAndFreesTwice) {
 }
 
 TEST_F(BrindleLibrary, ConfigShowsTheTrayHint) {
+  tav::test::BoxWatcher boxes;
+  host.config();  // before Init as well
   ASSERT_EQ(host.init(), 0);
-  // answer the box from another thread
-  std::atomic<bool> answered{false};
-  std::thread closer([&] {
-    for (int i = 0; i < 500 && !answered; ++i) {
-      HWND box = FindWindowW(L"#32770", L"Brindle Enhancer 031 by Brindle Vardo");
-      if (box) {
-        wchar_t text[128] = {};
-        GetDlgItemTextW(box, 0xFFFF, text, 128);
-        EXPECT_STREQ(text, L"For config click on the tray icon!");
-        EXPECT_EQ(GetWindow(box, GW_OWNER), host.window());
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
-        answered = true;
-      }
-      Sleep(10);
-    }
-  });
   host.config();
-  closer.join();
-  EXPECT_TRUE(answered);
+  const auto seen = boxes.Take();
+  ASSERT_EQ(seen.size(), 2u);
+  for (const auto& box : seen) {
+    EXPECT_EQ(box.caption, L"Brindle Enhancer 031 by Brindle Vardo");
+    EXPECT_EQ(box.text, L"For config click on the tray icon!");
+  }
+  boxes.ExpectNoOthers();
   host.quit();
 }
 
