@@ -78,16 +78,17 @@ inline void sinCosx4(__m128 theta, __m128& s, __m128& c) {
 
 }  // namespace
 
-// In two passes over blocks of bins, so that the long chain of one bin (arc
-// tangent, then sine and cosine) is cut in two and more bins are in flight at once:
-// the first pass leaves the magnitudes in mags and the new phases in accumulated,
-// the second turns them into bins.
+// In three passes over blocks of bins, so that the long chain of one bin (arc
+// tangent, phase advance, then sine and cosine) is cut into pieces short enough for
+// several bins to be in flight at once: the first pass leaves the magnitudes and
+// the phases in mags and phases, the second the new output phases in accumulated,
+// the third turns them into bins.
 void phaseVocoderBins(float* bins, int count, float* previous, float* accumulated, float hopRatio) {
   constexpr float kPi = 3.14159265f, kTwoPi = 6.28318531f;
   constexpr int kBlock = 256;
   const __m128 zero = _mm_setzero_ps(), pi = splat(kPi), minusPi = splat(-kPi), twoPi = splat(kTwoPi);
   const __m128 ratio = splat(hopRatio), perTurn = splat(1.0f / kTwoPi);
-  float mags[kBlock];
+  float mags[kBlock], phases[kBlock];
   const int whole = count & ~3;
   for (int from = 0; from < whole; from += kBlock) {
     const int to = from + kBlock < whole ? from + kBlock : whole;
@@ -95,19 +96,21 @@ void phaseVocoderBins(float* bins, int count, float* previous, float* accumulate
       const __m128 p0 = _mm_loadu_ps(bins + 2 * i), p1 = _mm_loadu_ps(bins + 2 * i + 4);
       const __m128 re = _mm_shuffle_ps(p0, p1, _MM_SHUFFLE(2, 0, 2, 0));
       const __m128 im = _mm_shuffle_ps(p0, p1, _MM_SHUFFLE(3, 1, 3, 1));
-      const __m128 mag = _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(re, re), _mm_mul_ps(im, im)));
-      const __m128 phi = atan2x4(im, re);
+      _mm_storeu_ps(mags + (i - from), _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(re, re), _mm_mul_ps(im, im))));
+      _mm_storeu_ps(phases + (i - from), atan2x4(im, re));
+    }
+    for (int i = from; i < to; i += 4) {
+      const __m128 phi = _mm_loadu_ps(phases + (i - from));
       // a silent bin keeps its previous phase and does not advance
-      const __m128 silent = _mm_cmpeq_ps(mag, zero);
+      const __m128 silent = _mm_cmpeq_ps(_mm_loadu_ps(mags + (i - from)), zero);
       const __m128 prev = _mm_loadu_ps(previous + i);
       __m128 d = _mm_andnot_ps(silent, _mm_sub_ps(phi, prev));
       _mm_storeu_ps(previous + i, select(silent, prev, phi));
-      d = select(_mm_cmpgt_ps(d, pi), _mm_sub_ps(d, twoPi), d);
-      d = select(_mm_cmplt_ps(d, minusPi), _mm_add_ps(d, twoPi), d);
-      __m128 theta = _mm_add_ps(_mm_loadu_ps(accumulated + i), _mm_mul_ps(d, ratio));
+      d = _mm_sub_ps(d, _mm_and_ps(_mm_cmpgt_ps(d, pi), twoPi));
+      d = _mm_add_ps(d, _mm_and_ps(_mm_cmplt_ps(d, minusPi), twoPi));
+      const __m128 theta = _mm_add_ps(_mm_loadu_ps(accumulated + i), _mm_mul_ps(d, ratio));
       const __m128 turns = _mm_cvtepi32_ps(roundAway(_mm_mul_ps(theta, perTurn)));
       _mm_storeu_ps(accumulated + i, _mm_sub_ps(theta, _mm_mul_ps(twoPi, turns)));
-      _mm_storeu_ps(mags + (i - from), mag);
     }
     for (int i = from; i < to; i += 4) {
       __m128 s, c;
