@@ -195,7 +195,7 @@ TEST_F(EnhancerInPlayer, ListedStartedWhileATonePlaysDelayedAndProcessedThenStop
   Pump(1500);  // past the fade-in
   fx.CheckBox1->SetChecked(true);
   fx.Button3Click(nullptr);
-  ASSERT_TRUE(fx.DspRunning);
+  ASSERT_TRUE(fx.Controller().DspRunning());
   EXPECT_NE(GetModuleHandleW(L"dsp_brindle.dll"), nullptr);
   PlayToEnd();
   const auto started = Heard();
@@ -219,7 +219,7 @@ TEST_F(EnhancerInPlayer, ListedStartedWhileATonePlaysDelayedAndProcessedThenStop
               lag0, lag1, corr0, corr1, ratio);
 
   fx.Button4Click(nullptr);
-  EXPECT_FALSE(fx.DspRunning);
+  EXPECT_FALSE(fx.Controller().DspRunning());
   EXPECT_EQ(GetModuleHandleW(L"dsp_brindle.dll"), nullptr) << "the library is freed";
   const fs::path ini = tav::test::ExeDir() / brindle::kSettingsFileName;
   EXPECT_EQ(brindle::ProfileStore(ini.string(), brindle::kSettingsSection).Read("dry").value_or(""), "100")
