@@ -16,7 +16,7 @@ namespace tav::player {
 
 namespace {
 
-using tav::engine::DecodeStream;
+using tav::engine::StreamState;
 
 // Layout of the effects window (client 398 x 283): the page control fills
 // the window below a 10-pixel strip; places inside a page are relative to
@@ -303,8 +303,8 @@ void TFormEffect::CheckBox2Click(TObject*) {
   if (CheckBox2->Checked()) {
     tav::engine::CreateEq();
   } else {
-    BASS_ChannelRemoveFX(DecodeStream, tav::engine::EqFx);
-    tav::engine::EqFx = 0;
+    BASS_ChannelRemoveFX(StreamState.DecodeStream, tav::engine::StreamState.EqFx);
+    tav::engine::StreamState.EqFx = 0;
   }
 }
 
@@ -323,9 +323,9 @@ namespace {
 void SwitchOwnDsp(bool on, void (*reset)(), DSPPROC* proc, int priority, HDSP& handle) {
   if (on) {
     reset();
-    handle = BASS_ChannelSetDSP(DecodeStream, proc, nullptr, priority);
+    handle = BASS_ChannelSetDSP(StreamState.DecodeStream, proc, nullptr, priority);
   } else {
-    BASS_ChannelRemoveDSP(DecodeStream, handle);
+    BASS_ChannelRemoveDSP(StreamState.DecodeStream, handle);
   }
 }
 
@@ -333,9 +333,9 @@ void SwitchOwnDsp(bool on, void (*reset)(), DSPPROC* proc, int priority, HDSP& h
 // forgets its handle.
 void SwitchDx8Effect(bool on, DWORD type, HFX& handle) {
   if (on) {
-    handle = BASS_ChannelSetFX(DecodeStream, type, 0);
+    handle = BASS_ChannelSetFX(StreamState.DecodeStream, type, 0);
   } else {
-    BASS_ChannelRemoveFX(DecodeStream, handle);
+    BASS_ChannelRemoveFX(StreamState.DecodeStream, handle);
     handle = 0;
   }
 }
@@ -344,17 +344,17 @@ void SwitchDx8Effect(bool on, DWORD type, HFX& handle) {
 
 void TFormEffect::ckrotateClick(TObject*) {
   using namespace tav::engine;
-  SwitchOwnDsp(ckrotate->Checked(), &ResetRotate, &RotateDSPProc, kRotatePriority, RotateDsp);
+  SwitchOwnDsp(ckrotate->Checked(), &ResetRotate, &RotateDSPProc, kRotatePriority, StreamState.RotateDsp);
 }
 
 void TFormEffect::ckhyClick(TObject*) {
   using namespace tav::engine;
-  SwitchOwnDsp(ckhy->Checked(), &ResetEcho, &EchoDSPProc, kEchoPriority, EchoDsp);
+  SwitchOwnDsp(ckhy->Checked(), &ResetEcho, &EchoDSPProc, kEchoPriority, StreamState.EchoDsp);
 }
 
 void TFormEffect::ckFlangesClick(TObject*) {
   using namespace tav::engine;
-  SwitchOwnDsp(ckFlanges->Checked(), &ResetFlanger, &FlangerDSPProc, kFlangerPriority, FlangerDsp);
+  SwitchOwnDsp(ckFlanges->Checked(), &ResetFlanger, &FlangerDSPProc, kFlangerPriority, StreamState.FlangerDsp);
 }
 
 void TFormEffect::chHxClick(TObject*) { SwitchDx8Effect(chHx->Checked(), BASS_FX_DX8_REVERB, ReverbFx); }
@@ -363,13 +363,13 @@ void TFormEffect::ckGjHyClick(TObject*) { SwitchDx8Effect(ckGjHy->Checked(), BAS
 
 void TFormEffect::sldspeedChange(TObject*) {
   const int n = sldspeed->Value() - kSpeedCentre;
-  BASS_ChannelSetAttribute(DecodeStream, BASS_ATTRIB_TEMPO, float(n));
+  BASS_ChannelSetAttribute(StreamState.DecodeStream, BASS_ATTRIB_TEMPO, float(n));
   lblspeed->SetCaption(Widen(SignedPercentText(n)));
 }
 
 void TFormEffect::sldPitchChange(TObject*) {
   const int n = sldPitch->Value() - kPitchCentre;
-  BASS_ChannelSetAttribute(DecodeStream, BASS_ATTRIB_TEMPO_PITCH, float(n));
+  BASS_ChannelSetAttribute(StreamState.DecodeStream, BASS_ATTRIB_TEMPO_PITCH, float(n));
   lblpitch->SetCaption(Widen(SignedPercentText(n)));
 }
 
@@ -382,11 +382,11 @@ void TFormEffect::Button8Click(TObject*) { ToggleWindow(PlayerWindows().Vst); }
 
 void TFormEffect::chkPhsClick(TObject*) {
   if (chkPhs->Checked()) {
-    PhaserFx = BASS_ChannelSetFX(DecodeStream, BASS_FX_BFX_PHASER, 1);
+    PhaserFx = BASS_ChannelSetFX(StreamState.DecodeStream, BASS_FX_BFX_PHASER, 1);
     // Each slider's handler once: the whole record goes out six times.
     for (TSlider* s : slPh) slPh1Change(s);
   } else {
-    BASS_ChannelRemoveFX(DecodeStream, PhaserFx);
+    BASS_ChannelRemoveFX(StreamState.DecodeStream, PhaserFx);
     PhaserFx = 0;
   }
 }
@@ -488,10 +488,10 @@ void TFormEffect::Button3Click(TObject*) {
   const int module = SelectedModule();
   if (row < 0 || row >= ListBox1->Count() || module < 0) return;
   LoadDSP(WideToAnsi(ListBox1->Item(row)), Handle());
-  DspModuleIndex = module;
+  PassState.DspModuleIndex = module;
   InitDSPModule(module);
   SetDspPageIdle(false);
-  DspActive = CheckBox1->Checked();
+  PassState.DspActive = CheckBox1->Checked();
   DspRunning = true;
 }
 
@@ -500,25 +500,25 @@ void TFormEffect::Button2Click(TObject*) {
   if (ComboBox1->Count() == 0 || !DspRunning) return;
   const int module = SelectedModule();
   if (module < 0) return;
-  DspModuleIndex = module;
+  PassState.DspModuleIndex = module;
   ConfigDSPModule(module);
 }
 
 void TFormEffect::CheckBox1Click(TObject*) {
-  if (DspRunning) tav::engine::DspActive = CheckBox1->Checked();
+  if (DspRunning) tav::engine::PassState.DspActive = CheckBox1->Checked();
 }
 
 void TFormEffect::Button4Click(TObject*) {
   using namespace tav::engine;
   if (!DspRunning) return;
-  DspActive = false;
+  PassState.DspActive = false;
   // The module box may have been emptied meanwhile: the running module is
   // then the one stopped.
   const int selected = SelectedModule();
-  if (selected >= 0) DspModuleIndex = selected;
+  if (selected >= 0) PassState.DspModuleIndex = selected;
   // Waits (bounded, answering the module's queries) for a block in progress
   // before the module's Quit and the freeing of its library.
-  QuitDSPModule(DspModuleIndex.load());
+  QuitDSPModule(PassState.DspModuleIndex.load());
   UnloadDSP();
   SetDspPageIdle(true);
   DspRunning = false;
@@ -533,10 +533,10 @@ void TFormEffect::clrClick(TObject*) {
 bool TFormEffect::DWindProc(TMessage& message) {
   using namespace tav::engine;
   TWinampHostFacts facts;
-  facts.HasStream = DecodeStream != 0;
-  facts.StreamRate = ChannelInfo.freq;
-  facts.PathAddress = reinterpret_cast<intptr_t>(CurrentPath.c_str());
-  facts.TitleAddress = reinterpret_cast<intptr_t>(CurrentTitle.c_str());
+  facts.HasStream = StreamState.DecodeStream != 0;
+  facts.StreamRate = StreamState.ChannelInfo.freq;
+  facts.PathAddress = reinterpret_cast<intptr_t>(StreamState.CurrentPath.c_str());
+  facts.TitleAddress = reinterpret_cast<intptr_t>(StreamState.CurrentTitle.c_str());
   message.Result = LRESULT(WinampQueryAnswer(intptr_t(message.LParam), uintptr_t(message.WParam), facts));
   return true;
 }

@@ -99,7 +99,7 @@ void TFormList::FormCreate() {
   SendMessageW(ListBox1->Handle(), LB_SETHORIZONTALEXTENT, WPARAM(ListBox1->Width() * 2), 0);
   DragAcceptFiles(Handle(), TRUE);
   list_.Load(ReadPlayListFile(PlayListFile()));
-  list_.SettleAfterAdd(tav::engine::PlayIndex);
+  list_.SettleAfterAdd(tav::engine::StreamState.PlayIndex);
   if (visible) Show();
 }
 
@@ -131,7 +131,7 @@ bool TFormList::MyDrags(TMessage& message) {
   const auto drop = reinterpret_cast<HDROP>(message.WParam);
   const int n = GetDropFileCount(drop);
   for (int k = 1; k <= n; ++k) list_.Add(GetDropFileName(drop, k));
-  list_.SettleAfterDrop(tav::engine::PlayIndex);
+  list_.SettleAfterDrop(tav::engine::StreamState.PlayIndex);
   DragFinish(drop);
   message.Result = 0;
   return true;
@@ -140,18 +140,18 @@ bool TFormList::MyDrags(TMessage& message) {
 void TFormList::muAddFileClick() {
   dgAddF.Title = L"选择需要添加的文件,可多选";
   dgAddF.FileName.clear();
-  dgAddF.Filter = Widen(tav::engine::OpenFilter);
+  dgAddF.Filter = Widen(tav::engine::PlayerSettings.OpenFilter);
   dgAddF.Options = ofAllowMultiSelect | ofHideReadOnly | ofPathMustExist | ofFileMustExist;
   dgAddF.Owner = Handle();
   if (!dgAddF.Execute()) return;
   for (const auto& f : dgAddF.Files) list_.Add(WideToAnsi(f));
-  list_.SettleAfterAdd(tav::engine::PlayIndex);
+  list_.SettleAfterAdd(tav::engine::StreamState.PlayIndex);
 }
 
 void TFormList::mudelsClick() {
   if (list_.Empty()) return;
   list_.DeleteSelected();
-  list_.SettleAfterDelete(tav::engine::PlayIndex);
+  list_.SettleAfterDelete(tav::engine::StreamState.PlayIndex);
 }
 
 void TFormList::PlayEntry(int i) {
@@ -159,7 +159,7 @@ void TFormList::PlayEntry(int i) {
   const std::string path = list_.Path(i);
   if (!tav::engine::OpenStream(path, false)) return;
   if (PlayerWindows().Main) PlayerWindows().Main->SendPlays(path);
-  tav::engine::PlayIndex = i;
+  tav::engine::StreamState.PlayIndex = i;
 }
 
 }  // namespace tav::player
