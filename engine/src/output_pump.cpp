@@ -152,11 +152,9 @@ void ProcessVstBlock(int32_t channels, int16_t* samples, int32_t bytes) {
       plugin->ProcessReplacing(PumpState.VstBuffers, PumpState.VstBuffers, frames);
     PlanesToSamples(PumpState.VstBuffers, channels, frames, samples);
   });
-  if (r != TForeignCallResult::Ok) {
-    bool active = false;
-    CallForeign([&] { active = plugin->Active(); });
-    PassState.VstActive.store(active ? -1 : 0, std::memory_order_relaxed);
-  }
+  // Off at the first fault, whether or not the plug-in still counts as
+  // active: code that just faulted, with whatever it held, is not called again.
+  if (r != TForeignCallResult::Ok) PassState.VstActive.store(0, std::memory_order_relaxed);
 }
 
 void ProcessLevelTap(int32_t channels, int16_t* samples, int32_t bytes) {

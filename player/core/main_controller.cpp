@@ -5,6 +5,7 @@
 
 #include "player/core/display_texts.h"
 #include "player/core/track_change.h"
+#include "player/core/wav_segment.h"
 
 namespace tav::player {
 
@@ -193,7 +194,7 @@ void TMainController::CloseMedia() {
 bool TMainController::MayRenderWave() {
   // The render decodes a local file afresh; an address has none to render.
   if (!audio_.HasDecodeStream() || audio_.StreamIsAddress()) {
-    view_.Warn("请打开一个文件!");
+    view_.Warn(kOpenAFileFirst);
     return false;
   }
   return true;

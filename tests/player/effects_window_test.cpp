@@ -16,7 +16,6 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
 #include "bass.h"
@@ -29,6 +28,8 @@
 #include "tav/engine/dsp_host.h"
 #include "tav/engine/globals.h"
 #include "tav/engine/stream_chain.h"
+#include "tav/test/files.h"
+#include "tav/test/frequency.h"
 #include "tav/test/media.h"
 #include "tav/test/screenshot.h"
 #include "tav/test/win32_process.h"
@@ -59,8 +60,7 @@ std::string MakeTone(const std::string& name, double seconds, double hz, int amp
 
 // The left channel of a capture.
 std::vector<float> ReadCaptureLeft(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string bytes = tav::test::ReadFileBytes(path);
   std::vector<float> left;
   if (bytes.size() < 44) return left;
   const auto* s = reinterpret_cast<const int16_t*>(bytes.data() + 44);
@@ -70,21 +70,9 @@ std::vector<float> ReadCaptureLeft(const std::string& path) {
   return left;
 }
 
-// Frequency from the rising zero crossings between two times (seconds),
-// interpolated between samples.
+// Frequency from the rising zero crossings between two times (seconds).
 double MeasureHz(const std::vector<float>& x, double from, double to) {
-  const size_t a = size_t(from * kRate), b = std::min(x.size(), size_t(to * kRate));
-  double first = -1, last = -1;
-  int crossings = 0;
-  for (size_t i = a + 1; i < b; ++i) {
-    if (x[i - 1] < 0 && x[i] >= 0) {
-      const double t = double(i - 1) + x[i - 1] / (x[i - 1] - x[i]);
-      if (first < 0) first = t;
-      else ++crossings;
-      last = t;
-    }
-  }
-  return crossings > 0 ? crossings * kRate / (last - first) : 0.0;
+  return tav::test::ZeroCrossingFrequency(x, 1, size_t(from * kRate), size_t(to * kRate)) * kRate;
 }
 
 double Rms(const std::vector<float>& x, double from, double to) {

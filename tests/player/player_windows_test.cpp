@@ -22,9 +22,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
-#include <mutex>
 #include <thread>
 
 #include "bass.h"
@@ -37,6 +35,8 @@
 #include "tav/engine/globals.h"
 #include "tav/engine/stream_chain.h"
 #include "tav/player/startup.h"
+#include "tav/test/box_watcher.h"
+#include "tav/test/files.h"
 #include "tav/test/media.h"
 #include "tav/test/screenshot.h"
 #include "tav/test/win32_process.h"
@@ -47,6 +47,7 @@ using namespace tav;
 using namespace tav::player;
 using Clock = std::chrono::steady_clock;
 using tav::test::MediaPath;
+using tav::test::ReadFileBytes;
 using tav::test::Pump;
 using tav::test::PumpUntil;
 
@@ -87,46 +88,6 @@ std::string MakeToneWav(const std::string& name, int seconds) {
   tav::test::WriteToneWav(file, seconds, 440.0, 12000);
   return file;
 }
-
-std::string ReadBytes(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-// Finds every message box of this process, records its texts and answers it
-// with OK, so no test waits on one.
-class BoxWatcher {
- public:
-  BoxWatcher() : thread_([this] { Run(); }) {}
-  ~BoxWatcher() {
-    stop_ = true;
-    thread_.join();
-  }
-  std::vector<tav::test::BoxText> Take() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return std::exchange(boxes_, {});
-  }
-
- private:
-  void Run() {
-    while (!stop_) {
-      for (HWND h : tav::test::TopWindowsOf(GetCurrentProcessId(), L"#32770")) {
-        if (!IsWindowVisible(h)) continue;
-        {
-          std::lock_guard<std::mutex> lock(mutex_);
-          boxes_.push_back(tav::test::ReadBox(h));
-        }
-        tav::test::PressOk(h);
-        for (int t = 0; t < 100 && IsWindow(h) && IsWindowVisible(h); ++t) Sleep(20);
-      }
-      Sleep(20);
-    }
-  }
-  std::atomic<bool> stop_{false};
-  std::mutex mutex_;
-  std::vector<tav::test::BoxText> boxes_;
-  std::thread thread_;
-};
 
 // A loopback HTTP server on a thread of its own that serves the given files
 // by path; below "/unknown/" without a length (the connection's end ends the
@@ -226,7 +187,7 @@ class PlayerWindows : public ::testing::Test {
     created = true;
     fs::remove(Bin() / "PlayList.m3u");
     fs::remove(Bin() / "Tavolen.ini");
-    boxes_ = new BoxWatcher;
+    boxes_ = new tav::test::BoxWatcher;
     // Device 0 captures what it plays; the library reads the variable
     // through the same C runtime when the device starts.
     capture_ = (fs::temp_directory_path() / ("tav_player_capture_" + std::to_string(GetCurrentProcessId()) + ".wav"))
@@ -247,8 +208,7 @@ class PlayerWindows : public ::testing::Test {
     boxes_->Take();
   }
   void TearDown() override {
-    for (const auto& b : boxes_->Take())
-      ADD_FAILURE() << "a message box nobody expected: " << Narrow(b.caption) << ": " << Narrow(b.text);
+    boxes_->ExpectNoOthers();
   }
 
   // What the program does at its start: every device, then the windows; the
@@ -295,7 +255,7 @@ class PlayerWindows : public ::testing::Test {
   // The boxes shown since the test began (each one answered already).
   static std::vector<tav::test::BoxText> Boxes() { return boxes_->Take(); }
 
-  static inline BoxWatcher* boxes_ = nullptr;
+  static inline tav::test::BoxWatcher* boxes_ = nullptr;
   static inline std::string capture_;
   static inline std::string startError_;
 };
@@ -534,7 +494,7 @@ TEST_F(PlayerWindows, VolumeAndPlayListSurviveARestart) {
   Application().DestroyForms();
 
   const fs::path m3u = Bin() / "PlayList.m3u";
-  EXPECT_EQ(ReadBytes(m3u), paths[0] + "\r\n" + paths[1] + "\r\n" + paths[2] + "\r\n");
+  EXPECT_EQ(ReadFileBytes(m3u), paths[0] + "\r\n" + paths[1] + "\r\n" + paths[2] + "\r\n");
   EXPECT_EQ(GetPrivateProfileIntW(L"FormMain", L"Volume", -1, (Bin() / "Tavolen.ini").c_str()), 40);
   // Another program may end a line with LF alone.
   std::ofstream(m3u, std::ios::binary | std::ios::app) << "Z:\\elsewhere\\four.wav\n";
@@ -563,7 +523,7 @@ TEST_F(PlayerWindows, AFailedSettingsWriteStillSavesThePlayList) {
   fs::remove(m3u);
   fs::create_directory(ini);
   Application().DestroyForms();
-  EXPECT_EQ(ReadBytes(m3u), paths[0] + "\r\n" + paths[1] + "\r\n");
+  EXPECT_EQ(ReadFileBytes(m3u), paths[0] + "\r\n" + paths[1] + "\r\n");
   fs::remove(ini);
   StartPlayer();
   EXPECT_EQ(Model().Count(), 2);
@@ -584,8 +544,8 @@ TEST_F(PlayerWindows, ThePlayListTakesEveryDroppedFileWhole) {
 
 TEST_F(PlayerWindows, TheUrlWindowPlaysAnAddressAndStaysOpenOnAnUnreachableOne) {
   Reset();
-  LoopbackHttp server({{"/music/tone.wav", ReadBytes(MakeToneWav("tav_tone10s.wav", 10))},
-                       {"/unknown/tone.ogg", ReadBytes(MediaPath(kOgg))}});
+  LoopbackHttp server({{"/music/tone.wav", ReadFileBytes(MakeToneWav("tav_tone10s.wav", 10))},
+                       {"/unknown/tone.ogg", ReadFileBytes(MediaPath(kOgg))}});
   TFormURL& url = *tav::player::PlayerWindows().Url;
   EXPECT_EQ(url.Caption(), L"打开URL地址");
   EXPECT_EQ(url.ClientWidth(), 357);

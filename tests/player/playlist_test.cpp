@@ -2,11 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "player/core/playlist_file.h"
 #include "player/core/playlist_model.h"
+#include "tav/test/files.h"
 
 namespace fs = std::filesystem;
 
@@ -49,10 +48,6 @@ struct FileFixture : ::testing::Test {
     fs::create_directories(dir);
   }
   void TearDown() override { fs::remove_all(dir); }
-  std::string Contents(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
 };
 
 TEST_F(FileFixture, RoundTripAndMissingFile) {
@@ -60,10 +55,10 @@ TEST_F(FileFixture, RoundTripAndMissingFile) {
   EXPECT_TRUE(ReadPlayListFile(file).empty());
   const Lines paths = {"C:\\Music\\one.mp3", "", "C:\\two.ogg"};
   WritePlayListFile(file, paths);
-  EXPECT_EQ(Contents(file), "C:\\Music\\one.mp3\r\n\r\nC:\\two.ogg\r\n");
+  EXPECT_EQ(tav::test::ReadFileBytes(file), "C:\\Music\\one.mp3\r\n\r\nC:\\two.ogg\r\n");
   EXPECT_EQ(ReadPlayListFile(file), paths);
   WritePlayListFile(file, {"x"});  // replaces an existing file
-  EXPECT_EQ(Contents(file), "x\r\n");
+  EXPECT_EQ(tav::test::ReadFileBytes(file), "x\r\n");
   EXPECT_FALSE(fs::exists(dir / "PlayList.m3u.tmp"));
 }
 
@@ -72,7 +67,7 @@ TEST_F(FileFixture, AFailedSaveLeavesTheOldListWhole) {
   WritePlayListFile(file, {"C:\\keep.mp3"});
   fs::create_directory(dir / "PlayList.m3u.tmp");  // the temporary file cannot be made
   EXPECT_THROW(WritePlayListFile(file, {"C:\\new.mp3"}), std::runtime_error);
-  EXPECT_EQ(Contents(file), "C:\\keep.mp3\r\n");
+  EXPECT_EQ(tav::test::ReadFileBytes(file), "C:\\keep.mp3\r\n");
 }
 
 struct ModelFixture : ::testing::Test {
