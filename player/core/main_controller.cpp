@@ -62,6 +62,8 @@ void TMainController::StartStream() {
   view_.SetText(MainText::Speed, "Speed:100%");
   view_.SetText(MainText::Channels, ChannelsText(audio_.StreamChannels()));
   audio_.SetDecodeLoop(view_.Checked(MainCheck::SingleLoop));
+  // A new stream plays forwards.
+  view_.SetChecked(MainCheck::Reverse, false);
   view_.ReapplyEffects();
   playing_ = false;
   PlayButtonClick();
@@ -185,6 +187,7 @@ void TMainController::CloseMedia() {
   ShowPlayCaption(false);
   UpTimerBars(0);
   audio_.FreeStreams();
+  view_.SetChecked(MainCheck::Reverse, false);
   view_.SetText(MainText::Title, kIdleTitle);
   view_.SetText(MainText::MaxTime, "MaxTime:");
   view_.SetText(MainText::Rate, "采样率: Hz");

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine_fixture.h"
+#include "player/core/bass_render_source.h"
 #include "player/core/render_passes.h"
 #include "player/core/wav_segment.h"
 #include "tav/engine/vst_pass.h"
@@ -420,6 +421,33 @@ TEST_F(RenderPasses, WinampModuleCounts) {
     }
     engine::StopDSP();
   }
+}
+
+TEST_F(RenderPasses, TheAudioLibrarysStreamIsOpenedReadAndFreed) {
+  fake::Bass.streamNames = {"C:\\song.wav"};
+  fake::Bass.info = BASS_CHANNELINFO{22050, 1, 0, 0, 0, 0, 0, nullptr};
+  fake::Bass.source.assign(30000, 7);
+  fake::Bass.endResult = static_cast<DWORD>(-1);
+  {
+    TBassRenderSource source("C:\\song.wav");
+    TWavFormat format;
+    ASSERT_TRUE(source.Open(4410, format));
+    EXPECT_EQ(format.rate, 22050u);
+    EXPECT_EQ(format.channels, 1u);
+    EXPECT_EQ(format.bits, 16u);
+    uint8_t buffer[10000];
+    EXPECT_EQ(source.Read(buffer, 10000), 10000);
+    fake::Bass.readPos = fake::Bass.source.size();
+    EXPECT_EQ(source.Read(buffer, 10000), -1);
+  }
+  EXPECT_EQ(fake::Calls("StreamCreateFile"), (std::vector<std::string>{"StreamCreateFile C:\\song.wav 0x200000"}));
+  EXPECT_EQ(fake::Calls("SetPosition"), (std::vector<std::string>{"SetPosition 100 4410 0"}));
+  EXPECT_EQ(fake::Calls("StreamFree").size(), 1u);  // freed with the object
+
+  // A file the library cannot decode as a stream (a tracker module, say).
+  TBassRenderSource module("C:\\song.mod");
+  TWavFormat format;
+  EXPECT_FALSE(module.Open(0, format));
 }
 
 class THalvingItem final : public engine::TVstPassItem {
