@@ -192,13 +192,21 @@ TEST_F(ThirdPartyTest, FileSelectorFillsThePlugInsOwnBuffer) {
     EXPECT_EQ(Plug().fileSelectorSize, c.size);
     EXPECT_EQ(host.HostFileDialog(), nullptr);
   }
-  // A buffer of no size cannot take a path: no dialog, no success.
+  // A plug-in with its own buffer need not close the selector: the next one opens.
   VstFileSelect select{};
-  char buffer[8] = "kept";
+  char buffer[64] = "kept";
   select.returnPath = buffer;
+  select.sizeReturnPath = sizeof buffer;
+  EXPECT_EQ(HostCallback(nullptr, audioMasterOpenFileSelector, 0, 0, &select, 0), 1);
+  EXPECT_EQ(HostCallback(nullptr, audioMasterOpenFileSelector, 0, 0, &select, 0), 1);
+  EXPECT_STREQ(buffer, "C:\\music\\take.wav");
+  EXPECT_EQ(ui.requests.size(), 6u);
+  // A buffer of no size cannot take a path: no dialog, no success.
+  std::strcpy(buffer, "kept");
+  select.sizeReturnPath = 0;
   EXPECT_EQ(HostCallback(nullptr, audioMasterOpenFileSelector, 0, 0, &select, 0), 0);
   EXPECT_STREQ(buffer, "kept");
-  EXPECT_EQ(ui.requests.size(), 4u);
+  EXPECT_EQ(ui.requests.size(), 6u);
 }
 
 TEST_F(ThirdPartyTest, MultipleFilesAreAnsweredWithTheFilesOrZero) {
