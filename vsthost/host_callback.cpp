@@ -46,8 +46,9 @@ void OpenWindow(TVstHost& host, const VstWindow& request) {
 }
 
 // Answers 1 only when the user chose a file. A plug-in that brings its own
-// buffer (returnPath) gets the path copied into it, cut to its size; without
-// one it gets the host's, which lives until it closes the selector.
+// buffer (returnPath) gets the path copied into it, cut to its size, and the
+// selector is closed at once; without one it gets the host's, which lives
+// until the plug-in closes the selector.
 VstIntPtr OpenFileSelector(TVstHost& host, VstFileSelect& select) {
   if (host.HostFileDialog()) return 0;
   if (select.command != kVstFileLoad && select.command != kVstFileSave &&
@@ -89,6 +90,8 @@ VstIntPtr OpenFileSelector(TVstHost& host, VstFileSelect& select) {
     const std::size_t n = std::min(dialog.fileName.size(), static_cast<std::size_t>(select.sizeReturnPath) - 1);
     std::memcpy(ownBuffer, dialog.fileName.data(), n);
     ownBuffer[n] = '\0';
+    // Nothing of ours is left with the plug-in, and it need not close.
+    host.FreeFileDialog();
     return 1;
   }
   select.returnPath = dialog.fileName.data();

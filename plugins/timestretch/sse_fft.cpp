@@ -136,13 +136,29 @@ inline void butterfly4(__m128& r0, __m128& i0, __m128& r1, __m128& i1, __m128& r
   i3 = _mm_sub_ps(t1i, t3i);
 }
 
-template <bool kInverse>
-void radix2Pass(float* re, float* im, int n, const float* rot) {
+// Points j..j+3 from the split arrays, or (kFromFrame) from the frame's (re, im)
+// pairs, which the first pass of a forward transform reads straight.
+template <bool kFromFrame>
+inline void loadPoints(const float* re, const float* im, const float* frame, int j, __m128& r, __m128& i) {
+  if (kFromFrame) {
+    const __m128 lo = load(frame + 2 * j), hi = load(frame + 2 * j + 4);
+    r = _mm_shuffle_ps(lo, hi, _MM_SHUFFLE(2, 0, 2, 0));
+    i = _mm_shuffle_ps(lo, hi, _MM_SHUFFLE(3, 1, 3, 1));
+  } else {
+    r = load(re + j);
+    i = load(im + j);
+  }
+}
+
+template <bool kInverse, bool kFromFrame>
+void radix2Pass(float* re, float* im, const float* frame, int n, const float* rot) {
   const int sub = n / 2;
   const float* c = rot;
   const float* s = rot + sub;
   for (int j = 0; j < sub; j += 4) {
-    const __m128 ar = load(re + j), ai = load(im + j), br = load(re + j + sub), bi = load(im + j + sub);
+    __m128 ar, ai, br, bi;
+    loadPoints<kFromFrame>(re, im, frame, j, ar, ai);
+    loadPoints<kFromFrame>(re, im, frame, j + sub, br, bi);
     store(re + j, _mm_add_ps(ar, br));
     store(im + j, _mm_add_ps(ai, bi));
     __m128 dr = _mm_sub_ps(ar, br), di = _mm_sub_ps(ai, bi);
@@ -152,17 +168,20 @@ void radix2Pass(float* re, float* im, int n, const float* rot) {
   }
 }
 
-template <bool kInverse>
-void radix4Pass(float* re, float* im, int n, int span, const float* rot) {
+template <bool kInverse, bool kFromFrame>
+void radix4Pass(float* re, float* im, const float* frame, int n, int span, const float* rot) {
   const int sub = span / 4;
   const float *c1 = rot, *s1 = rot + sub, *c2 = rot + 2 * sub, *s2 = rot + 3 * sub, *c3 = rot + 4 * sub,
               *s3 = rot + 5 * sub;
   for (int base = 0; base < n; base += span) {
     float *r = re + base, *i = im + base;
+    const float* f = kFromFrame ? frame + 2 * base : nullptr;
     for (int j = 0; j < sub; j += 4) {
-      __m128 r0 = load(r + j), i0 = load(i + j), r1 = load(r + j + sub), i1 = load(i + j + sub);
-      __m128 r2 = load(r + j + 2 * sub), i2 = load(i + j + 2 * sub), r3 = load(r + j + 3 * sub),
-             i3 = load(i + j + 3 * sub);
+      __m128 r0, i0, r1, i1, r2, i2, r3, i3;
+      loadPoints<kFromFrame>(r, i, f, j, r0, i0);
+      loadPoints<kFromFrame>(r, i, f, j + sub, r1, i1);
+      loadPoints<kFromFrame>(r, i, f, j + 2 * sub, r2, i2);
+      loadPoints<kFromFrame>(r, i, f, j + 3 * sub, r3, i3);
       butterfly4<kInverse>(r0, i0, r1, i1, r2, i2, r3, i3);
       rotate<kInverse>(r1, i1, load(c1 + j), load(s1 + j));
       rotate<kInverse>(r2, i2, load(c2 + j), load(s2 + j));
@@ -179,16 +198,21 @@ void radix4Pass(float* re, float* im, int n, int span, const float* rot) {
   }
 }
 
-// The passes before the last, in place on the split arrays.
+// The passes before the last, into the split arrays; with a frame given (forward
+// only) the first pass reads its points from the frame.
 template <bool kInverse>
-void earlyPasses(float* re, float* im, int n, const Plan& plan) {
+void earlyPasses(float* re, float* im, const float* frame, int n, const Plan& plan) {
   const Tables& t = tables();
   for (int p = 0; p < plan.count; ++p) {
     const Pass& pass = plan.passes[p];
+    const float* rot = t.rotations + pass.offset;
+    const bool fromFrame = p == 0 && frame;
     if (pass.radix == 2)
-      radix2Pass<kInverse>(re, im, n, t.rotations + pass.offset);
+      fromFrame ? radix2Pass<kInverse, true>(re, im, frame, n, rot) : radix2Pass<kInverse, false>(re, im, frame, n, rot);
+    else if (fromFrame)
+      radix4Pass<kInverse, true>(re, im, frame, n, pass.span, rot);
     else
-      radix4Pass<kInverse>(re, im, n, pass.span, t.rotations + pass.offset);
+      radix4Pass<kInverse, false>(re, im, frame, n, pass.span, rot);
   }
 }
 
@@ -220,13 +244,8 @@ bool realForward(float* frame, int n, FftScratch& s) {
   const int l = log2Of(n);
   if (l < kMinLog2 || l > kMaxLog2) return lentaro::realForward(frame, n);
   const Plan& plan = tables().plans[l];
-  // split the n complex points (re, im pairs) into two arrays
-  for (int j = 0; j < n; j += 4) {
-    const __m128 lo = load(frame + 2 * j), hi = load(frame + 2 * j + 4);
-    store(s.re + j, _mm_shuffle_ps(lo, hi, _MM_SHUFFLE(2, 0, 2, 0)));
-    store(s.im + j, _mm_shuffle_ps(lo, hi, _MM_SHUFFLE(3, 1, 3, 1)));
-  }
-  earlyPasses<false>(s.re, s.im, n, plan);
+  // the n complex points are the frame's (re, im) pairs; the first pass splits them
+  earlyPasses<false>(s.re, s.im, frame, n, plan);
   const int quarter = n / 4;
   lastPass<false>(s.re, s.im, n, plan, [&](int k, int r, __m128 vr, __m128 vi) {
     store(s.outRe + k + r * quarter, vr);
@@ -320,7 +339,7 @@ bool realInverse(float* frame, int n, FftScratch& s) {
     B[j] = em * scale;
     A[j] = (a + a + re) * scale;
   }
-  earlyPasses<true>(A, B, n, plan);
+  earlyPasses<true>(A, B, nullptr, n, plan);
   const int quarter = n / 4;
   lastPass<true>(A, B, n, plan, [&](int k, int r, __m128 vr, __m128 vi) {
     float* out = frame + 2 * (k + r * quarter);

@@ -130,9 +130,9 @@ TEST_F(PassTest, OneInputAndOneOutputProcessBothChannels) {
   Plug().numOutputs = 1;
   TVstPlugIn& item = OpenItem();
   TVstPlugInPassItem pass(item);
-  engine::VstPassItem = &pass;
-  engine::VstActive = -1;
-  engine::VstEnabled = -1;
+  engine::PassState.VstPassItem = &pass;
+  engine::PassState.VstActive = -1;
+  engine::PassState.VstEnabled = -1;
   std::vector<std::int16_t> block;
   for (int f = 0; f < 64; ++f) block.insert(block.end(), {8000, 4000});
   engine::ProcessVstBlock(2, block.data(), static_cast<std::int32_t>(block.size() * 2));
@@ -143,13 +143,13 @@ TEST_F(PassTest, OneInputAndOneOutputProcessBothChannels) {
 TEST_F(PassTest, TheFirstFaultInProcessingSwitchesThePassOff) {
   TVstPlugIn& item = OpenItem();
   TVstPlugInPassItem pass(item);
-  engine::VstPassItem = &pass;
-  engine::VstActive = -1;
-  engine::VstEnabled = -1;
+  engine::PassState.VstPassItem = &pass;
+  engine::PassState.VstActive = -1;
+  engine::PassState.VstEnabled = -1;
   Plug().faultInProcessing = 1;
   std::vector<std::int16_t> block(256, 1000);
   engine::ProcessVstBlock(2, block.data(), 512);
-  EXPECT_EQ(engine::VstActive, 0);  // although the plug-in still counts as active
+  EXPECT_EQ(engine::PassState.VstActive, 0);  // although the plug-in still counts as active
   EXPECT_TRUE(item.Active());
   EXPECT_EQ(pass.Fault(), kPlugInFaultCode);
   fake::Bass.source.assign(20000, 0);
@@ -192,13 +192,21 @@ TEST_F(ThirdPartyTest, FileSelectorFillsThePlugInsOwnBuffer) {
     EXPECT_EQ(Plug().fileSelectorSize, c.size);
     EXPECT_EQ(host.HostFileDialog(), nullptr);
   }
-  // A buffer of no size cannot take a path: no dialog, no success.
+  // A plug-in with its own buffer need not close the selector: the next one opens.
   VstFileSelect select{};
-  char buffer[8] = "kept";
+  char buffer[64] = "kept";
   select.returnPath = buffer;
+  select.sizeReturnPath = sizeof buffer;
+  EXPECT_EQ(HostCallback(nullptr, audioMasterOpenFileSelector, 0, 0, &select, 0), 1);
+  EXPECT_EQ(HostCallback(nullptr, audioMasterOpenFileSelector, 0, 0, &select, 0), 1);
+  EXPECT_STREQ(buffer, "C:\\music\\take.wav");
+  EXPECT_EQ(ui.requests.size(), 6u);
+  // A buffer of no size cannot take a path: no dialog, no success.
+  std::strcpy(buffer, "kept");
+  select.sizeReturnPath = 0;
   EXPECT_EQ(HostCallback(nullptr, audioMasterOpenFileSelector, 0, 0, &select, 0), 0);
   EXPECT_STREQ(buffer, "kept");
-  EXPECT_EQ(ui.requests.size(), 4u);
+  EXPECT_EQ(ui.requests.size(), 6u);
 }
 
 TEST_F(ThirdPartyTest, MultipleFilesAreAnsweredWithTheFilesOrZero) {

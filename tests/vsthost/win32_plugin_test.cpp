@@ -350,6 +350,21 @@ TEST_F(Win32PlugInTest, FileSelectorTextsAreInTheSystemCodePage) {
     EXPECT_EQ(host.HostFileDialog(), nullptr);
   }
 
+  // A name no code page spells whole (Hebrew and Chinese): the plug-in gets
+  // the file's short name, which it can open.
+  const std::wstring foreign = (temp.path() / L"\u05d0\u4f60.wav").wstring();
+  std::ofstream(std::filesystem::path(foreign)) << "RIFF";
+  {
+    state->fileSelectorOwnBuffer = 0;
+    TDialogUser user(L"\u05d0\u4f60.wav");
+    item.CallDispatcher(kVendorSpecific, kHookFileSelector, kVstFileLoad);
+    user.Finish();
+    std::printf("code page %u: the plug-in got \"%s\"\n", GetACP(), state->fileSelectorPath);
+    EXPECT_EQ(state->fileSelectorAnswer, 1);
+    EXPECT_NE(GetFileAttributesA(state->fileSelectorPath), INVALID_FILE_ATTRIBUTES);
+  }
+  std::filesystem::remove(foreign);
+
   // Several files at once.
   std::ofstream(std::filesystem::path(temp.path() / L"two.wav")) << "RIFF";
   state->fileSelectorOwnBuffer = 0;
