@@ -86,7 +86,7 @@ TFormList::~TFormList() {
 }
 
 std::filesystem::path TFormList::PlayListFile() const {
-  return std::filesystem::path(ProgramFolder()) / L"PlayList.m3u";
+  return std::filesystem::path(ProgramFolder()) / kPlayListFileName;
 }
 
 void TFormList::FormCreate() {
