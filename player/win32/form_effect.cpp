@@ -6,7 +6,6 @@
 #include "player/win32/ansi_text.h"
 #include "player/win32/form_main.h"
 #include "player/win32/look.h"
-#include "player/win32/window_links.h"
 #include "tav/engine/dsp_host.h"
 #include "tav/engine/globals.h"
 #include "tav/engine/own_effects.h"
@@ -82,7 +81,7 @@ TSlider* MakeSlider(TWinControl* parent, const TRect& r, int min, int max, int v
 
 }  // namespace
 
-TFormEffect::TFormEffect(ISettingsStore* settings) : settings_(settings) {
+TFormEffect::TFormEffect(ISettingsStore* settings, IEffectsLinks& links) : settings_(settings), links_(links) {
   using namespace layout;
   SetCaption(L"效果管理器");
   SetBorderStyle(bsSingle);
@@ -105,8 +104,6 @@ TFormEffect::TFormEffect(ISettingsStore* settings) : settings_(settings) {
 
   // The engine's equaliser reads its gains from this window's sliders.
   tav::engine::EqSliderPosition = [this](int band) { return sldEq.at(size_t(band))->Value(); };
-  PlayerWindows().Effects = this;
-  PlayerWindows().ReapplyEffects = [this] { ReapplyEffects(); };
 
   OnCreate = [this](TObject*) { FormCreate(); };
   OnDestroy = [this](TObject*) { FormDestroy(); };
@@ -115,13 +112,7 @@ TFormEffect::TFormEffect(ISettingsStore* settings) : settings_(settings) {
   SetMessageHandler(WM_USER, [this](TMessage& m) { return DWindProc(m); });
 }
 
-TFormEffect::~TFormEffect() {
-  if (PlayerWindows().Effects == this) {
-    PlayerWindows().Effects = nullptr;
-    PlayerWindows().ReapplyEffects = nullptr;
-    tav::engine::EqSliderPosition = nullptr;
-  }
-}
+TFormEffect::~TFormEffect() { tav::engine::EqSliderPosition = nullptr; }
 
 void TFormEffect::CreateEqualiserPage(TTabSheet* page) {
   using namespace layout;
@@ -376,7 +367,7 @@ void TFormEffect::sldPitchChange(TObject*) {
 void TFormEffect::Button6Click(TObject*) { sldspeed->SetValue(kSpeedCentre); }
 void TFormEffect::Button7Click(TObject*) { sldPitch->SetValue(kPitchCentre); }
 
-void TFormEffect::Button8Click(TObject*) { ToggleWindow(PlayerWindows().Vst); }
+void TFormEffect::Button8Click(TObject*) { links_.ToggleVstWindow(); }
 
 // --- phaser ------------------------------------------------------------------------
 

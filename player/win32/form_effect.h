@@ -13,6 +13,7 @@
 #include "controls/win32/slider.h"
 #include "player/core/effect_settings.h"
 #include "player/core/settings_store.h"
+#include "player/core/window_links.h"
 #include "toolkit/win32/comctrls.h"
 #include "toolkit/win32/forms.h"
 #include "toolkit/win32/menus.h"
@@ -22,8 +23,9 @@ namespace tav::player {
 
 class TFormEffect : public TForm {
  public:
-  // settings: the settings file's store (none: nothing is read or written).
-  explicit TFormEffect(ISettingsStore* settings);
+  // settings: the settings file's store (none: nothing is read or written);
+  // links: the other windows.
+  TFormEffect(ISettingsStore* settings, IEffectsLinks& links);
   ~TFormEffect() override;
 
   TPageControl* PageControl1;
@@ -114,6 +116,7 @@ class TFormEffect : public TForm {
   TEffectSettings CurrentSettings() const;
 
   ISettingsStore* settings_;
+  IEffectsLinks& links_;
 };
 
 }  // namespace tav::player

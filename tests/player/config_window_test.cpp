@@ -20,7 +20,6 @@
 #include "player/win32/form_config.h"
 #include "player/win32/form_main.h"
 #include "player/win32/player_windows.h"
-#include "player/win32/window_links.h"
 #include "tav/engine/globals.h"
 #include "tav/engine/stream_chain.h"
 #include "tav/player/startup.h"
@@ -73,8 +72,8 @@ class ConfigWindow : public ::testing::Test {
   }
   static void TearDownTestSuite() { Application().DestroyForms(); }
 
-  static TFormMain& Main() { return *tav::player::PlayerWindows().Main; }
-  static TFormConfig& Config() { return static_cast<TFormConfig&>(*tav::player::PlayerWindows().Config); }
+  static TFormMain& Main() { return *tav::player::PlayerWindows().Main(); }
+  static TFormConfig& Config() { return static_cast<TFormConfig&>(*tav::player::PlayerWindows().Config()); }
 
   // Shows the window modally from the main window's menu and runs `script`
   // inside its message loop; the script ends by closing the window. After

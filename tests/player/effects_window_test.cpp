@@ -24,7 +24,6 @@
 #include "player/win32/form_effect.h"
 #include "player/win32/form_main.h"
 #include "player/win32/player_windows.h"
-#include "player/win32/window_links.h"
 #include "tav/engine/dsp_host.h"
 #include "tav/engine/globals.h"
 #include "tav/engine/stream_chain.h"
@@ -172,7 +171,7 @@ class EffectsWindow : public ::testing::Test {
   }
 
   void TearDown() override {
-    if (tav::player::PlayerWindows().Effects) {
+    if (tav::player::PlayerWindows().Effects()) {
       Fx().Button4Click(nullptr);
       Fx().sldspeed->SetValue(45);
       Fx().sldPitch->SetValue(30);
@@ -181,8 +180,8 @@ class EffectsWindow : public ::testing::Test {
     EndDevice();
   }
 
-  static TFormMain& Main() { return *tav::player::PlayerWindows().Main; }
-  static TCustomForm& Effects() { return *tav::player::PlayerWindows().Effects; }
+  static TFormMain& Main() { return *tav::player::PlayerWindows().Main(); }
+  static TCustomForm& Effects() { return *tav::player::PlayerWindows().Effects(); }
   static TFormEffect& Fx() { return static_cast<TFormEffect&>(Effects()); }
 
   // Device 0 up, its output captured into a file of this name ("" for none).

@@ -31,7 +31,6 @@
 #include "player/win32/form_main.h"
 #include "player/win32/form_url.h"
 #include "player/win32/player_windows.h"
-#include "player/win32/window_links.h"
 #include "tav/engine/globals.h"
 #include "tav/engine/stream_chain.h"
 #include "tav/player/startup.h"
@@ -223,8 +222,8 @@ class PlayerWindows : public ::testing::Test {
   }
 
   static fs::path Bin() { return tav::test::ExeDir(); }
-  static TFormMain& Main() { return *tav::player::PlayerWindows().Main; }
-  static TFormList& List() { return *tav::player::PlayerWindows().List; }
+  static TFormMain& Main() { return *tav::player::PlayerWindows().Main(); }
+  static TFormList& List() { return *tav::player::PlayerWindows().List(); }
   static TPlayListModel& Model() { return List().Model(); }
 
   // Frames device 0 has played so far (the capture's header stays valid).
@@ -546,7 +545,7 @@ TEST_F(PlayerWindows, TheUrlWindowPlaysAnAddressAndStaysOpenOnAnUnreachableOne) 
   Reset();
   LoopbackHttp server({{"/music/tone.wav", ReadFileBytes(MakeToneWav("tav_tone10s.wav", 10))},
                        {"/unknown/tone.ogg", ReadFileBytes(MediaPath(kOgg))}});
-  TFormURL& url = *tav::player::PlayerWindows().Url;
+  TFormURL& url = *tav::player::PlayerWindows().Url();
   EXPECT_EQ(url.Caption(), L"打开URL地址");
   EXPECT_EQ(url.ClientWidth(), 357);
   EXPECT_EQ(url.ClientHeight(), 96);
@@ -600,12 +599,19 @@ TEST_F(PlayerWindows, TheUrlWindowPlaysAnAddressAndStaysOpenOnAnUnreachableOne) 
 }
 
 TEST_F(PlayerWindows, AboutWindowShowsTheLibraryVersion) {
-  TFormAbout& about = *tav::player::PlayerWindows().About;
+  TFormAbout& about = *tav::player::PlayerWindows().About();
   EXPECT_EQ(about.Caption(), L"关于...");
   EXPECT_EQ(about.ClientWidth(), 444);
   EXPECT_EQ(about.ClientHeight(), 374);
   EXPECT_EQ(about.lblBassVer->Caption(), L"Bass函数库版本:2.4");
   EXPECT_EQ(BassVersionText(0x02050000), L"Bass函数库版本:");
+  // The ranges given are the player's own tempo and pitch controls.
+  std::wstring text;
+  for (const auto& line : about.Memo1->Lines()) text += line + L"\n";
+  EXPECT_NE(text.find(L"节拍 -45% 到 +45%"), std::wstring::npos) << Narrow(text);
+  EXPECT_NE(text.find(L"音调 -30 到 +30 个半音"), std::wstring::npos);
+  EXPECT_EQ(text.find(L"+70%"), std::wstring::npos);
+  EXPECT_EQ(text.find(L"音分"), std::wstring::npos);
   about.Show();
   Pump(100);
   Screenshot(about.Handle(), L"about_window");
@@ -616,6 +622,76 @@ TEST_F(PlayerWindows, AboutWindowShowsTheLibraryVersion) {
   EXPECT_NE(boxes[0].caption.find(L"Tavolen"), std::wstring::npos) << Narrow(boxes[0].caption);
   about.Button1->Click();
   EXPECT_FALSE(about.Visible());
+}
+
+// "正/反播放进程" is checked only while a stream plays backwards: a new file
+// starts forwards and "关闭媒体" ends it.
+TEST_F(PlayerWindows, TheReverseMarkGoesWithANewFileAndWithClosingTheMedia) {
+  Reset();
+  Drop(Main().Handle(), {MediaPath(kWav)});
+  Main().MuFR->Click();
+  ASSERT_TRUE(Main().MuFR->Checked());
+  Drop(Main().Handle(), {MediaPath(kOgg)});
+  EXPECT_FALSE(Main().MuFR->Checked()) << "a new file";
+  Main().MuFR->Click();
+  ASSERT_TRUE(Main().MuFR->Checked()) << "the new file plays backwards";
+  Main().muClosem->Click();
+  EXPECT_FALSE(Main().MuFR->Checked()) << "关闭媒体";
+  Reset();
+}
+
+void CALLBACK EndMenuTimer(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  EndMenu();
+}
+
+// A right click anywhere on the main window opens its menu: over its
+// buttons, sliders and title frame too, which pass the click up.
+TEST_F(PlayerWindows, ARightClickOnAnyControlOpensTheMainWindowsMenu) {
+  int popups = 0;
+  Main().PopupMenu1.OnPopup = [&](TObject*) {
+    ++popups;
+    // The menu's own loop runs the timer, which closes the menu again.
+    SetTimer(nullptr, 0, 50, &EndMenuTimer);
+  };
+  struct Case {
+    const char* name;
+    TWinControl* control;
+  };
+  const Case cases[] = {{"play button", Main().btnPlay}, {"speed slider", Main().sldSetSpeed},
+                        {"position slider", Main().SldPos}, {"title frame", Main().TitFrame}};
+  for (const Case& c : cases) {
+    const int before = popups;
+    RECT r;
+    GetWindowRect(c.control->Handle(), &r);
+    SendMessageW(c.control->Handle(), WM_CONTEXTMENU, WPARAM(c.control->Handle()),
+                 MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+    Pump(50);
+    EXPECT_EQ(popups, before + 1) << c.name;
+  }
+  Main().PopupMenu1.OnPopup = nullptr;
+}
+
+// "播放列表" hides the list as "L" does, closing it: the list stays hidden
+// at the next start.
+TEST_F(PlayerWindows, ThePlayListHiddenFromTheMenuStaysHiddenAfterARestart) {
+  Reset();
+  Main().mushPlist->Click();
+  ASSERT_TRUE(List().Visible()) << "shown from the menu";
+  Main().mushPlist->Click();
+  EXPECT_FALSE(List().Visible());
+  Application().DestroyForms();
+  EXPECT_EQ(GetPrivateProfileIntW(L"FormList", L"Visible", -1, (Bin() / "Tavolen.ini").c_str()), 0);
+  StartPlayer();
+  EXPECT_FALSE(List().Visible());
+  // Shown again from the menu, it comes back shown.
+  Main().mushPlist->Click();
+  Application().DestroyForms();
+  StartPlayer();
+  EXPECT_TRUE(List().Visible());
+  List().Close();
+  List().Hide();
+  Reset();
 }
 
 // The two warnings of the main window come as boxes owned by it; a reverse

@@ -61,9 +61,9 @@ class FxpTest : public VstFixture {
     std::error_code e;
     std::filesystem::remove_all(folder, e);
   }
-  std::string File(const char* name) {
+  std::wstring File(const char* name) {
     std::filesystem::create_directories(folder);
-    return (folder / name).string();
+    return (folder / name).wstring();
   }
   std::filesystem::path folder = std::filesystem::temp_directory_path() /
                                  ("tavolen-fxp-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
@@ -110,7 +110,7 @@ TEST_F(FxpTest, ParameterFormRoundTrip) {
   item.SetParameter(0, 0.9f);
   item.SetParameter(2, 0.1f);
   item.SetProgramName("Bright");
-  const std::string path = File("bright.fxp");
+  const std::wstring path = File("bright.fxp");
   item.SavePresetToFile(path);
   item.SetParameter(0, 0.0f);
   item.SetParameter(2, 0.0f);
@@ -229,15 +229,15 @@ TEST_F(FxpTest, MissingFileIsReportedAndAnEmptyFileRefused) {
   } catch (const TVstError& e) {
     EXPECT_STREQ(e.what(), "参数文件不存在!!!!");
   }
-  const std::string empty = File("empty.fxp");
-  std::ofstream(empty).close();
+  const std::wstring empty = File("empty.fxp");
+  std::ofstream(std::filesystem::path(empty)).close();
   EXPECT_THROW(item.LoadPresetFromFile(empty), TVstError);
   EXPECT_EQ(Plug().callCount, mark);
 }
 
 TEST_F(FxpTest, AFaultDuringASaveLeavesThePreviousFile) {
   TVstPlugIn& item = OpenItem();
-  const std::string path = File("kept.fxp");
+  const std::wstring path = File("kept.fxp");
   item.SavePresetToFile(path);
   const Bytes before = tav::test::ReadFileBytes<Bytes>(path);
   Plug().faultInParameters = 1;
@@ -247,7 +247,7 @@ TEST_F(FxpTest, AFaultDuringASaveLeavesThePreviousFile) {
 
 TEST_F(FxpTest, WithoutAPlugInSavesAreEmptyAndLoadsDoNothing) {
   TVstPlugIn& item = host.VstPlugIns().Add();
-  const std::string path = File("none.fxp");
+  const std::wstring path = File("none.fxp");
   item.SavePresetToFile(path);
   EXPECT_TRUE(std::filesystem::exists(path));
   EXPECT_EQ(std::filesystem::file_size(path), 0u);
