@@ -78,7 +78,7 @@ void LoadBassPlugins(const std::string& folder) {
     if (info == nullptr || info->formats == nullptr) continue;
     for (DWORD i = 0; i < info->formatc; ++i) formats.push_back(info->formats[i]);
   }
-  OpenFilter = BuildOpenFilter(formats);
+  PlayerSettings.OpenFilter = BuildOpenFilter(formats);
 }
 
 }  // namespace tav::engine

@@ -34,21 +34,21 @@ TEST_F(AddOnFolder, NoAddOnsGivesTheBaseFilter) {
   Touch("other.dll");
   Touch("bass.txt");
   LoadBassPlugins(Folder());
-  EXPECT_EQ(OpenFilter, "所支持的音频文件(" + kBase + ")|" + kBase + "|所有文件(*.*)|*.*");
+  EXPECT_EQ(PlayerSettings.OpenFilter, "所支持的音频文件(" + kBase + ")|" + kBase + "|所有文件(*.*)|*.*");
   EXPECT_TRUE(fake::Calls("PluginLoad").empty());
 }
 
 TEST_F(AddOnFolder, MissingFolderGivesTheBaseFilter) {
   LoadBassPlugins(Folder() + "absent/");
-  EXPECT_EQ(OpenFilter, "所支持的音频文件(" + kBase + ")|" + kBase + "|所有文件(*.*)|*.*");
+  EXPECT_EQ(PlayerSettings.OpenFilter, "所支持的音频文件(" + kBase + ")|" + kBase + "|所有文件(*.*)|*.*");
 }
 
 TEST_F(AddOnFolder, OneAddOn) {
   Touch("bassflac.dll");
   fake::Bass.addOns[Folder() + "bassflac.dll"] = {{0x10900, "FLAC", "*.flac"}};
   LoadBassPlugins(Folder());
-  EXPECT_EQ(OpenFilter, "所支持的音频文件(" + kBase + ";*.flac;)|" + kBase +
-                            ";*.flac;|FLAC(*.flac)|*.flac|所有文件(*.*)|*.*");
+  EXPECT_EQ(PlayerSettings.OpenFilter,
+            "所支持的音频文件(" + kBase + ";*.flac;)|" + kBase + ";*.flac;|FLAC(*.flac)|*.flac|所有文件(*.*)|*.*");
 }
 
 TEST_F(AddOnFolder, TwoAddOnsAndARefusedFile) {
@@ -60,9 +60,9 @@ TEST_F(AddOnFolder, TwoAddOnsAndARefusedFile) {
   LoadBassPlugins(Folder());
   EXPECT_EQ(fake::Calls("PluginLoad").size(), 3u);
   const std::string patterns = "*.ape;*.mac;*.flac;*.oga;";
-  EXPECT_EQ(OpenFilter, "所支持的音频文件(" + kBase + ";" + patterns + ")|" + kBase + ";" + patterns +
-                            "|Monkey(*.ape;*.mac)|*.ape;*.mac|FLAC(*.flac)|*.flac|OggFLAC(*.oga)|*.oga"
-                            "|所有文件(*.*)|*.*");
+  EXPECT_EQ(PlayerSettings.OpenFilter, "所支持的音频文件(" + kBase + ";" + patterns + ")|" + kBase + ";" + patterns +
+                                           "|Monkey(*.ape;*.mac)|*.ape;*.mac|FLAC(*.flac)|*.flac|OggFLAC(*.oga)|*.oga"
+                                           "|所有文件(*.*)|*.*");
 }
 
 }  // namespace

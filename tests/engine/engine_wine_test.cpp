@@ -19,6 +19,7 @@
 #include "dsp_test_modules.h"
 #include "tav/engine/dsp_host.h"
 #include "tav/engine/globals.h"
+#include "tav/engine/output_pump.h"
 #include "tav/engine/stream_chain.h"
 #include "tav/test/files.h"
 
@@ -141,7 +142,7 @@ std::vector<LPARAM> QueriesSeen;
 LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_USER) {
     QueriesSeen.push_back(lParam);
-    if (lParam == kQuerySampleRate) return static_cast<LRESULT>(ChannelInfo.freq);
+    if (lParam == kQuerySampleRate) return static_cast<LRESULT>(StreamState.ChannelInfo.freq);
     return 0;
   }
   return DefWindowProcW(window, message, wParam, lParam);
@@ -170,8 +171,8 @@ class EngineUnderWine : public ::testing::Test {
     _putenv_s("TAVOLEN_NOSOUND_CAPTURE", capture_.c_str());
     ASSERT_TRUE(BASS_Init(0, kRate, 0, nullptr, nullptr)) << BASS_ErrorGetCode();
     deviceUp_ = true;
-    DspActive = false;
-    CompatBuffer = false;
+    PassState.DspActive = false;
+    StreamState.CompatBuffer = false;
     parent_ = MakeParent();
     ASSERT_NE(parent_, nullptr);
     QueriesSeen.clear();
@@ -187,10 +188,10 @@ class EngineUnderWine : public ::testing::Test {
 
   void FreeDevice() {
     if (!deviceUp_) return;
-    BASS_StreamFree(OutStream);
-    BASS_StreamFree(DecodeStream);
-    OutStream = 0;
-    DecodeStream = 0;
+    BASS_StreamFree(StreamState.OutStream);
+    BASS_StreamFree(StreamState.DecodeStream);
+    StreamState.OutStream = 0;
+    StreamState.DecodeStream = 0;
     BASS_Free();  // ends the capture file
     deviceUp_ = false;
   }
@@ -205,8 +206,8 @@ class EngineUnderWine : public ::testing::Test {
   // meanwhile; returns the seconds it took.
   double PlayToEnd(double timeoutSeconds = 30.0) {
     const auto start = Clock::now();
-    BASS_ChannelPlay(OutStream, FALSE);
-    while (BASS_ChannelIsActive(OutStream) != BASS_ACTIVE_STOPPED) {
+    BASS_ChannelPlay(StreamState.OutStream, FALSE);
+    while (BASS_ChannelIsActive(StreamState.OutStream) != BASS_ACTIVE_STOPPED) {
       if (std::chrono::duration<double>(Clock::now() - start).count() > timeoutSeconds) {
         ADD_FAILURE() << "still playing after " << timeoutSeconds << " s";
         break;
@@ -227,25 +228,25 @@ class EngineUnderWine : public ::testing::Test {
   // host's only reference, so freeing it unmaps the library.
   void LoadTestModules() {
     LoadDSP(ProgramFolder() + "dsp_engine_test.dll", parent_);
-    ASSERT_NE(DspLibHandle, nullptr);
+    ASSERT_NE(DspHostState.DspLibHandle, nullptr);
     auto attach = reinterpret_cast<TTestDspAttach>(
-        reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(DspLibHandle), "TestDspAttach")));
+        reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(DspHostState.DspLibHandle), "TestDspAttach")));
     ASSERT_NE(attach, nullptr);
     attach(&report_);
   }
 
   void StartModule(int index) {
     LoadTestModules();
-    DspModuleIndex = index;
+    PassState.DspModuleIndex = index;
     InitDSPModule(index);
-    DspActive = true;
+    PassState.DspActive = true;
   }
 
   // Starts playing, waits (answering no window message) until the module
   // sets `flag`, then stops the module; returns the seconds the stop took, or
   // -1 when the flag was never set.
   double PlayAndStopOnceSet(const std::atomic<int>& flag) {
-    BASS_ChannelPlay(OutStream, FALSE);
+    BASS_ChannelPlay(StreamState.OutStream, FALSE);
     const auto deadline = Clock::now() + std::chrono::seconds(5);
     while (flag.load() == 0 && Clock::now() < deadline) Sleep(1);
     if (flag.load() == 0) return -1.0;
@@ -266,8 +267,8 @@ class EngineUnderWine : public ::testing::Test {
 TEST_F(EngineUnderWine, WavPlaysThroughDeviceZeroToItsLastSample) {
   const auto source = TestSignal(2 * kRate);
   ASSERT_TRUE(OpenStream(MakeWav(source), false));
-  EXPECT_EQ(ChannelInfo.freq, static_cast<DWORD>(kRate));
-  EXPECT_EQ(ProcChannels, 2);
+  EXPECT_EQ(StreamState.ChannelInfo.freq, static_cast<DWORD>(kRate));
+  EXPECT_EQ(StreamState.ProcChannels, 2);
   const double seconds = PlayToEnd();
   const auto heard = Heard();
   EXPECT_GE(Frames(heard), Frames(source));
@@ -280,7 +281,7 @@ TEST_F(EngineUnderWine, WavPlaysThroughDeviceZeroToItsLastSample) {
 TEST_F(EngineUnderWine, TempoPlus45PercentShortensThePlayTime) {
   const auto source = TestSignal(2 * kRate);
   ASSERT_TRUE(OpenStream(MakeWav(source), false));
-  ASSERT_TRUE(BASS_ChannelSetAttribute(DecodeStream, BASS_ATTRIB_TEMPO, 45.0f));
+  ASSERT_TRUE(BASS_ChannelSetAttribute(StreamState.DecodeStream, BASS_ATTRIB_TEMPO, 45.0f));
   const double seconds = PlayToEnd();
   const auto heard = Heard();
   const double expected = Frames(source) / 1.45;
@@ -293,7 +294,7 @@ TEST_F(EngineUnderWine, TempoPlus45PercentShortensThePlayTime) {
 TEST_F(EngineUnderWine, ReversePlaysBackwards) {
   const auto source = TestSignal(2 * kRate);
   ASSERT_TRUE(OpenStream(MakeWav(source), false));
-  const DWORD reverse = BASS_FX_TempoGetSource(DecodeStream);
+  const DWORD reverse = BASS_FX_TempoGetSource(StreamState.DecodeStream);
   ASSERT_TRUE(BASS_ChannelSetAttribute(reverse, BASS_ATTRIB_REVERSE_DIR, static_cast<float>(BASS_FX_RVS_REVERSE)));
   SeekTenths(15);  // backwards from 1.5 s to the start
   PlayToEnd();
@@ -322,9 +323,9 @@ TEST_F(EngineUnderWine, DspHostListsStartsAndFeedsModuleOne) {
   StartModule(1);
   EXPECT_EQ(report_.initCalls.load(), 1);
   EXPECT_EQ(report_.parentSeen.load(), static_cast<void*>(parent_));
-  EXPECT_EQ(report_.instanceSeen.load(), DspLibHandle);
+  EXPECT_EQ(report_.instanceSeen.load(), DspHostState.DspLibHandle);
   PlayToEnd();
-  EXPECT_TRUE(DspActive);
+  EXPECT_TRUE(PassState.DspActive);
   EXPECT_GE(report_.modifyCalls.load(), static_cast<int>(Frames(source) / 1152));
   EXPECT_EQ(report_.lastBps.load(), 16);
   EXPECT_EQ(report_.lastChannels.load(), 2);
@@ -344,7 +345,7 @@ TEST_F(EngineUnderWine, FaultingModuleLeavesDspActiveFalseAndPlaybackGoing) {
   ASSERT_TRUE(OpenStream(MakeWav(source), false));
   StartModule(3);
   PlayToEnd();
-  EXPECT_FALSE(DspActive);
+  EXPECT_FALSE(PassState.DspActive);
   EXPECT_EQ(report_.modifyCalls.load(), 1);
   const auto heard = Heard();
   ExpectHeardInOrder(heard, source, "the faulted block and all after it");
@@ -355,7 +356,7 @@ TEST_F(EngineUnderWine, BadModuleCountsAreKeptInsideTheBuffer) {
   ASSERT_TRUE(OpenStream(MakeWav(source), false));
   StartModule(2);
   PlayToEnd();
-  EXPECT_TRUE(DspActive);
+  EXPECT_TRUE(PassState.DspActive);
   const auto heard = Heard();
   // A negative count drops the block; a too large one yields the whole room.
   EXPECT_GT(report_.tooLargeAnswers.load(), 0);

@@ -27,6 +27,7 @@
 #include "tav/engine/dsp_host.h"
 #include "tav/engine/globals.h"
 #include "tav/engine/stream_chain.h"
+#include "tav/test/box_watcher.h"
 #include "tav/test/files.h"
 #include "tav/test/frequency.h"
 #include "tav/test/media.h"
@@ -197,8 +198,8 @@ class EffectsWindow : public ::testing::Test {
   static void EndDevice() {
     if (!deviceUp_) return;
     BASS_Free();  // frees the streams and ends the capture file
-    tav::engine::DecodeStream = 0;
-    tav::engine::OutStream = 0;
+    tav::engine::StreamState.DecodeStream = 0;
+    tav::engine::StreamState.OutStream = 0;
     deviceUp_ = false;
   }
 
@@ -215,7 +216,7 @@ class EffectsWindow : public ::testing::Test {
   }
 
   void PlayToEnd(int maxMs = 15000) {
-    EXPECT_LE(PumpUntil([] { return BASS_ChannelIsActive(tav::engine::OutStream) == BASS_ACTIVE_STOPPED; }, maxMs), maxMs)
+    EXPECT_LE(PumpUntil([] { return BASS_ChannelIsActive(tav::engine::StreamState.OutStream) == BASS_ACTIVE_STOPPED; }, maxMs), maxMs)
         << "still playing";
   }
 
@@ -287,8 +288,8 @@ TEST_F(EffectsWindow, TempoAndPitchScaleTheToneAndSurviveTheNextFile) {
     StartDevice("tempo");
     Open(tone);
     float tempo = -1, pitch = -1;
-    BASS_ChannelGetAttribute(tav::engine::DecodeStream, BASS_ATTRIB_TEMPO, &tempo);
-    BASS_ChannelGetAttribute(tav::engine::DecodeStream, BASS_ATTRIB_TEMPO_PITCH, &pitch);
+    BASS_ChannelGetAttribute(tav::engine::StreamState.DecodeStream, BASS_ATTRIB_TEMPO, &tempo);
+    BASS_ChannelGetAttribute(tav::engine::StreamState.DecodeStream, BASS_ATTRIB_TEMPO_PITCH, &pitch);
     EXPECT_EQ(tempo, float(c.speed - 45));
     EXPECT_EQ(pitch, float(c.pitch - 30));
     PlayToEnd();
@@ -317,16 +318,16 @@ TEST_F(EffectsWindow, SwitchesWithoutAFileAreSetOnTheNextStream) {
   TFormEffect& fx = Fx();
   const std::vector<TCheckBox*> switches = {fx.ckrotate, fx.ckhy,   fx.ckFlanges, fx.CheckBox2,
                                             fx.chHx,     fx.ckGjHy, fx.chkPhs};
-  ASSERT_EQ(DecodeStream, 0u);
+  ASSERT_EQ(StreamState.DecodeStream, 0u);
   for (TCheckBox* s : switches) {
     s->SetChecked(true);
     s->SetChecked(false);
   }
   for (TCheckBox* s : switches) s->SetChecked(true);
-  EXPECT_EQ(fx.ReverbFx, 0u);
-  EXPECT_EQ(fx.EchoFx, 0u);
-  EXPECT_EQ(fx.PhaserFx, 0u);
-  EXPECT_EQ(EqFx, 0u);
+  EXPECT_EQ(fx.Controller().ReverbFx(), 0u);
+  EXPECT_EQ(fx.Controller().EchoFx(), 0u);
+  EXPECT_EQ(fx.Controller().PhaserFx(), 0u);
+  EXPECT_EQ(StreamState.EqFx, 0u);
 
   const std::vector<int> phaser = {500, -1500, 250, 37, 80, 4410};
   for (size_t p = 0; p < 6; ++p) fx.slPh[p]->SetValue(phaser[p]);
@@ -336,17 +337,17 @@ TEST_F(EffectsWindow, SwitchesWithoutAFileAreSetOnTheNextStream) {
   Open(MakeTone("tone_switches.wav", 1.0, 440.0, 8000));
   // Every effect exists on the new stream: its parameters can be read, and
   // the own procedures can be removed from it.
-  EXPECT_NE(fx.ReverbFx, 0u);
-  EXPECT_NE(fx.EchoFx, 0u);
-  ASSERT_NE(fx.PhaserFx, 0u);
-  ASSERT_NE(EqFx, 0u);
+  EXPECT_NE(fx.Controller().ReverbFx(), 0u);
+  EXPECT_NE(fx.Controller().EchoFx(), 0u);
+  ASSERT_NE(fx.Controller().PhaserFx(), 0u);
+  ASSERT_NE(StreamState.EqFx, 0u);
   BASS_DX8_REVERB reverb{};
-  EXPECT_TRUE(BASS_FXGetParameters(fx.ReverbFx, &reverb));
+  EXPECT_TRUE(BASS_FXGetParameters(fx.Controller().ReverbFx(), &reverb));
   EXPECT_FLOAT_EQ(reverb.fReverbTime, 1000.0f) << "library defaults";
   BASS_DX8_ECHO echo{};
-  EXPECT_TRUE(BASS_FXGetParameters(fx.EchoFx, &echo));
+  EXPECT_TRUE(BASS_FXGetParameters(fx.Controller().EchoFx(), &echo));
   BASS_BFX_PHASER ph{};
-  ASSERT_TRUE(BASS_FXGetParameters(fx.PhaserFx, &ph));
+  ASSERT_TRUE(BASS_FXGetParameters(fx.Controller().PhaserFx(), &ph));
   EXPECT_FLOAT_EQ(ph.fDryMix, 0.5f);
   EXPECT_FLOAT_EQ(ph.fWetMix, -1.5f);
   EXPECT_FLOAT_EQ(ph.fFeedback, 0.25f);
@@ -356,29 +357,29 @@ TEST_F(EffectsWindow, SwitchesWithoutAFileAreSetOnTheNextStream) {
   EXPECT_EQ(ph.lChannel, -1);
   BASS_BFX_PEAKEQ band{};
   band.lBand = 0;
-  ASSERT_TRUE(BASS_FXGetParameters(EqFx, &band));
+  ASSERT_TRUE(BASS_FXGetParameters(StreamState.EqFx, &band));
   EXPECT_FLOAT_EQ(band.fCenter, 40.0f);
-  EXPECT_NE(RotateDsp, 0u);
-  EXPECT_NE(EchoDsp, 0u);
-  EXPECT_NE(FlangerDsp, 0u);
-  EXPECT_TRUE(BASS_ChannelRemoveDSP(DecodeStream, RotateDsp));
-  EXPECT_TRUE(BASS_ChannelRemoveDSP(DecodeStream, EchoDsp));
-  EXPECT_TRUE(BASS_ChannelRemoveDSP(DecodeStream, FlangerDsp));
+  EXPECT_NE(StreamState.RotateDsp, 0u);
+  EXPECT_NE(StreamState.EchoDsp, 0u);
+  EXPECT_NE(StreamState.FlangerDsp, 0u);
+  EXPECT_TRUE(BASS_ChannelRemoveDSP(StreamState.DecodeStream, StreamState.RotateDsp));
+  EXPECT_TRUE(BASS_ChannelRemoveDSP(StreamState.DecodeStream, StreamState.EchoDsp));
+  EXPECT_TRUE(BASS_ChannelRemoveDSP(StreamState.DecodeStream, StreamState.FlangerDsp));
 
   // Unchecking and checking the reverb makes a new effect.
-  const HFX firstReverb = fx.ReverbFx;
+  const HFX firstReverb = fx.Controller().ReverbFx();
   fx.chHx->SetChecked(false);
   EXPECT_FALSE(BASS_FXGetParameters(firstReverb, &reverb));
   fx.chHx->SetChecked(true);
-  EXPECT_NE(fx.ReverbFx, 0u);
-  EXPECT_NE(fx.ReverbFx, firstReverb);
+  EXPECT_NE(fx.Controller().ReverbFx(), 0u);
+  EXPECT_NE(fx.Controller().ReverbFx(), firstReverb);
 
   // Switched off, no handle is kept.
   for (TCheckBox* s : switches) s->SetChecked(false);
-  EXPECT_EQ(fx.ReverbFx, 0u);
-  EXPECT_EQ(fx.EchoFx, 0u);
-  EXPECT_EQ(fx.PhaserFx, 0u);
-  EXPECT_EQ(EqFx, 0u);
+  EXPECT_EQ(fx.Controller().ReverbFx(), 0u);
+  EXPECT_EQ(fx.Controller().EchoFx(), 0u);
+  EXPECT_EQ(fx.Controller().PhaserFx(), 0u);
+  EXPECT_EQ(StreamState.EqFx, 0u);
   fx.btnRePhsClick(nullptr);
   EXPECT_EQ(fx.slPh[5]->Value(), 1000);
   EXPECT_EQ(fx.lblPh[0]->Caption(), L"999");
@@ -453,7 +454,7 @@ TEST_F(EffectsWindow, ListsBothLibrariesAndKeepsDuplicates) {
   ASSERT_EQ(fx.ComboBox1->Count(), kTestModuleCount);
   EXPECT_EQ(fx.ComboBox1->ItemIndex(), 0);
   EXPECT_EQ(fx.ComboBox1->Item(1), L"Halve");
-  EXPECT_EQ(tav::engine::DspLibHandle, nullptr) << "listing leaves nothing loaded";
+  EXPECT_EQ(tav::engine::DspHostState.DspLibHandle, nullptr) << "listing leaves nothing loaded";
 }
 
 TEST_F(EffectsWindow, ALibraryWithoutTheEntryGetsAnEmptyRowAndCannotStart) {
@@ -469,10 +470,37 @@ TEST_F(EffectsWindow, ALibraryWithoutTheEntryGetsAnEmptyRowAndCannotStart) {
   EXPECT_EQ(fx.ListView1->Cell(fx.ListView1->ItemIndex(), 0), L"");
   EXPECT_EQ(fx.ComboBox1->Count(), 0);
   fx.Button3Click(nullptr);
-  EXPECT_FALSE(fx.DspRunning);
-  EXPECT_EQ(tav::engine::DspLibHandle, nullptr);
+  EXPECT_FALSE(fx.Controller().DspRunning());
+  EXPECT_EQ(tav::engine::DspHostState.DspLibHandle, nullptr);
   SelectLibrary(L"DSP_Upper.DLL");
   EXPECT_EQ(fx.ComboBox1->Count(), kTestModuleCount);
+}
+
+// A library deleted after it was listed: "启动插件" says why in a box owned
+// by the window and the page stays stopped, its list and module box usable.
+TEST_F(EffectsWindow, StartingALibraryDeletedSinceItWasListedSaysWhyAndStaysStopped) {
+  TFormEffect& fx = Fx();
+  tav::test::TempFolder folder(L"effects");
+  const fs::path gone = folder.path() / "dsp_gone.dll";
+  fs::copy_file(PluginFolder() / "dsp_engine_test2.dll", gone);
+  fx.clrClick(nullptr);
+  fx.ScanDspFolder(folder.path().wstring());
+  SelectLibrary(L"dsp_gone.dll");
+  ASSERT_EQ(fx.ComboBox1->Count(), kTestModuleCount);
+  fs::remove(gone);
+  tav::test::BoxWatcher boxes;
+  fx.Button3Click(nullptr);
+  const auto shown = boxes.Take();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].caption, L"出错啦!");
+  EXPECT_NE(shown[0].text.find(L"无法载入这个插件"), std::wstring::npos);
+  EXPECT_NE(shown[0].text.find(L"dsp_gone.dll"), std::wstring::npos);
+  EXPECT_FALSE(fx.Controller().DspRunning());
+  EXPECT_FALSE(tav::engine::PassState.DspActive.load());
+  EXPECT_EQ(tav::engine::DspHostState.DspLibHandle, nullptr);
+  EXPECT_TRUE(fx.ComboBox1->Enabled());
+  EXPECT_TRUE(fx.ListView1->Enabled());
+  EXPECT_TRUE(fx.Button1->Enabled());
 }
 
 TEST_F(EffectsWindow, CancelledFolderBrowserListsNothing) {
@@ -500,25 +528,25 @@ TEST_F(EffectsWindow, StartsConfiguresSwitchesAndStopsAModule) {
   fx.ComboBox1->SetItemIndex(1);  // "Halve"
   fx.CheckBox1->SetChecked(false);
   fx.Button3Click(nullptr);
-  ASSERT_TRUE(fx.DspRunning);
+  ASSERT_TRUE(fx.Controller().DspRunning());
   EXPECT_EQ(report_.initCalls.load(), 1);
   EXPECT_EQ(report_.parentSeen.load(), static_cast<void*>(fx.Handle()));
   // Started with "开关" off: no block reaches the module until it is on.
-  EXPECT_FALSE(DspActive);
+  EXPECT_FALSE(PassState.DspActive);
   StartDevice();
   Open(MakeTone("tone_off.wav", 1.0, 440.0, 8000));
   Pump(400);
   EXPECT_EQ(report_.modifyCalls.load(), 0);
   fx.CheckBox1->SetChecked(true);
-  EXPECT_TRUE(DspActive);
-  EXPECT_EQ(DspModuleIndex.load(), 1);
+  EXPECT_TRUE(PassState.DspActive);
+  EXPECT_EQ(PassState.DspModuleIndex.load(), 1);
   EXPECT_FALSE(fx.ComboBox1->Enabled());
   EXPECT_FALSE(fx.ListView1->Enabled());
   EXPECT_FALSE(fx.Button1->Enabled());
   fx.Button3Click(nullptr);
   EXPECT_EQ(report_.initCalls.load(), 1) << "a second start is ignored";
   SelectLibrary(L"dsp_engine_test2.dll");  // a selection made by the program while running
-  EXPECT_NE(DspLibHandle, nullptr);
+  EXPECT_NE(DspHostState.DspLibHandle, nullptr);
   EXPECT_EQ(report_.quitCalls.load(), 0) << "the running module stays loaded";
   EXPECT_EQ(fx.ComboBox1->ItemIndex(), 1);
   fx.Button2Click(nullptr);
@@ -540,7 +568,7 @@ TEST_F(EffectsWindow, StartsConfiguresSwitchesAndStopsAModule) {
   Open(MakeTone("tone_switch.wav", 3.0, 440.0, 8000));
   Pump(300);
   fx.CheckBox1->SetChecked(false);
-  EXPECT_FALSE(DspActive);
+  EXPECT_FALSE(PassState.DspActive);
   Pump(50);
   const int whileOff = report_.modifyCalls.load();
   Pump(400);
@@ -549,13 +577,13 @@ TEST_F(EffectsWindow, StartsConfiguresSwitchesAndStopsAModule) {
   EXPECT_LE(PumpUntil([&] { return report_.modifyCalls.load() > whileOff; }, 1000), 1000);
 
   fx.Button4Click(nullptr);
-  EXPECT_FALSE(fx.DspRunning);
-  EXPECT_FALSE(DspActive);
+  EXPECT_FALSE(fx.Controller().DspRunning());
+  EXPECT_FALSE(PassState.DspActive);
   EXPECT_EQ(report_.quitCalls.load(), 1);
   EXPECT_EQ(report_.quitWhileInside.load(), 0);
   EXPECT_TRUE(fx.ComboBox1->Enabled());
   EXPECT_TRUE(fx.ListView1->Enabled());
-  EXPECT_EQ(DspLibHandle, nullptr);
+  EXPECT_EQ(DspHostState.DspLibHandle, nullptr);
   fx.Button4Click(nullptr);
   EXPECT_EQ(report_.quitCalls.load(), 1) << "a second stop is ignored";
   ReleaseFirstLibrary();
@@ -570,7 +598,7 @@ TEST_F(EffectsWindow, StopDuringASlowCallThatAsksTheWindowNeitherHangsNorCrashes
   fx.ComboBox1->SetItemIndex(5);  // "Ask host"
   fx.CheckBox1->SetChecked(true);
   fx.Button3Click(nullptr);
-  ASSERT_TRUE(fx.DspRunning);
+  ASSERT_TRUE(fx.Controller().DspRunning());
   EXPECT_EQ(report_.reinitAnswer.load(), 0) << "query 105 answers 0";
   report_.sleepMs = 300;
   StartDevice();
@@ -589,7 +617,7 @@ TEST_F(EffectsWindow, StopDuringASlowCallThatAsksTheWindowNeitherHangsNorCrashes
   EXPECT_EQ(report_.quitWhileInside.load(), 0);
   EXPECT_EQ(report_.inside.load(), 0);
   Pump(200);  // playback goes on without the module
-  EXPECT_EQ(BASS_ChannelIsActive(OutStream), DWORD(BASS_ACTIVE_PLAYING));
+  EXPECT_EQ(BASS_ChannelIsActive(StreamState.OutStream), DWORD(BASS_ACTIVE_PLAYING));
   std::printf("[ figures ] stop during a query from the audio thread took %.3f s\n", stopSeconds);
 }
 
@@ -597,7 +625,7 @@ TEST_F(EffectsWindow, QueriesFromAnotherThreadAreAnswered) {
   using namespace tav::engine;
   const HWND window = Fx().Handle();
   EndDevice();
-  ASSERT_EQ(DecodeStream, 0u);
+  ASSERT_EQ(StreamState.DecodeStream, 0u);
   EXPECT_EQ(QueryFromAnotherThread(window, 0, 126), 44100) << "no stream";
   EXPECT_EQ(QueryFromAnotherThread(window, 1, 126), 16);
   EXPECT_EQ(QueryFromAnotherThread(window, 2, 126), 2);
@@ -643,7 +671,7 @@ TEST_F(EffectsWindow, ClosingTheProgramStopsARunningModule) {
   SelectLibrary(L"dsp_engine_test.dll");
   fx.ComboBox1->SetItemIndex(0);
   fx.Button3Click(nullptr);
-  ASSERT_TRUE(fx.DspRunning);
+  ASSERT_TRUE(fx.Controller().DspRunning());
   fx.sldspeed->SetValue(20);
   StartDevice();
   Open(MakeTone("tone_close.wav", 3.0, 440.0, 8000));
@@ -651,7 +679,7 @@ TEST_F(EffectsWindow, ClosingTheProgramStopsARunningModule) {
   fx.clrClick(nullptr);  // the module box empties; the stop still finds the module
   Application().DestroyForms();
   EXPECT_EQ(report_.quitCalls.load(), 1);
-  EXPECT_EQ(tav::engine::DspLibHandle, nullptr);
+  EXPECT_EQ(tav::engine::DspHostState.DspLibHandle, nullptr);
   const std::wstring ini = (tav::test::ExeDir() / "Tavolen.ini").wstring();
   EXPECT_EQ(GetPrivateProfileIntW(L"FormEffect", L"sldspeed", -1, ini.c_str()), 20);
   EXPECT_EQ(GetPrivateProfileIntW(L"FormEffect", L"ActPage", -1, ini.c_str()), 0);

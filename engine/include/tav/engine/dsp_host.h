@@ -28,20 +28,30 @@ TDspLibraryLoader* GetDspLibraryLoader();
 
 inline constexpr int32_t kDspModuleTableSize = 32768;
 
-// Host state.
-extern void* DspLibHandle;
-extern void* DspGetHeaderProc;
-extern winampDSPHeader* DspLibHeader;
-extern std::array<winampDSPModule*, kDspModuleTableSize> DspModuleTable;
-extern int32_t DspLibModuleCount;
-extern std::atomic<bool> DspLibLoaded;
-extern std::atomic<int32_t> DspLastResult;
-// Sample-path calls (DspPassBlock) between their start and their end. Stopping
-// a module waits for it to reach 0 before Quit and freeing the library.
-extern std::atomic<int32_t> DspCallsInFlight;
-// How long stopping waits for a running call, in milliseconds. When the call
-// has not ended by then the library is forgotten but left loaded.
-extern int32_t DspStopWaitMs;
+// The host's state. Written by the GUI thread (loading, starting, stopping);
+// the audio thread reads the module table through DspPassBlock while
+// DspActive is set, and counts its calls in DspCallsInFlight.
+struct TDspHostState {
+  void* DspLibHandle = nullptr;
+  void* DspGetHeaderProc = nullptr;
+  winampDSPHeader* DspLibHeader = nullptr;
+  std::array<winampDSPModule*, kDspModuleTableSize> DspModuleTable{};
+  int32_t DspLibModuleCount = 0;
+  std::atomic<bool> DspLibLoaded{false};
+  std::atomic<int32_t> DspLastResult{0};
+  // Sample-path calls (DspPassBlock) between their start and their end.
+  // Stopping a module waits for it to reach 0 before Quit and freeing the
+  // library.
+  std::atomic<int32_t> DspCallsInFlight{0};
+  // How long stopping waits for a running call, in milliseconds. When the
+  // call has not ended by then the library is forgotten but left loaded.
+  int32_t DspStopWaitMs = 5000;
+  // A module of the loaded library has been started (Init called) and not quit.
+  bool DspStarted = false;
+  // The last stop could not see a running call end: the library is left mapped.
+  bool DspAbandoned = false;
+};
+extern TDspHostState DspHostState;
 
 // Loads the library and lists its modules. An earlier library is stopped (if
 // started) or freed first.
