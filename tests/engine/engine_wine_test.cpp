@@ -23,6 +23,7 @@
 #include "tav/engine/output_pump.h"
 #include "tav/engine/stream_chain.h"
 #include "tav/test/files.h"
+#include "tav/test/media.h"
 
 namespace {
 
@@ -401,6 +402,7 @@ TEST_F(EngineUnderWine, ModuleAskingItsParentFromTheAudioThreadCanBeStopped) {
   ExpectHeardInOrder(Heard(), source, "after a stop during a query");
 }
 
+<<<<<<< HEAD
 // Libraries whose header, module or description lie in no memory are freed
 // again and list nothing; the player goes on and the next library loads.
 TEST_F(EngineUnderWine, LibrariesWithRecordsInNoMemoryAreRefused) {
@@ -436,6 +438,36 @@ TEST(AddOnFormatsUnderWine, NamesAreConvertedFromTheSystemCodePage) {
   const std::string filter = BuildOpenFilter({BASS_PLUGINFORM{0x10000, name, exts}});
   EXPECT_NE(filter.find("|" + utf8(name) + "(" + utf8(exts) + ")|" + utf8(exts) + "|"), std::string::npos) << filter;
   EXPECT_EQ(filter.find(name), std::string::npos);
+=======
+// Real-world files and look-alikes through the player's OpenStream: a stream decoder
+// first, a tracker module when that fails; the decoder under the reverse and tempo
+// stages is the right one, or nothing opens.
+TEST_F(EngineUnderWine, OpenStreamGivesEachFileToTheRightDecoder) {
+  struct Case {
+    const char* file;
+    DWORD ctype;  // 0: refused
+  };
+  const Case cases[] = {
+      {"sync_samples.mod", BASS_CTYPE_MUSIC_MOD}, {"untitled.mod", BASS_CTYPE_MUSIC_MOD},
+      {"plain.mod", BASS_CTYPE_MUSIC_MOD},        {"big_id3.mp3", BASS_CTYPE_STREAM_MP3},
+      {"padded.mp3", BASS_CTYPE_STREAM_MP3},      {"joined.mp3", BASS_CTYPE_STREAM_MP3},
+      {"elf.bin", 0},                             {"image.png", 0},
+      {"image.jpg", 0},                           {"random.bin", 0},
+      {"empty.bin", 0},                           {"info_only.mp3", 0},
+      {"one_frame.mp3", 0},
+  };
+  for (const Case& c : cases) {
+    const std::string path = tav::test::MediaPath(std::string("detect\\") + c.file);
+    const bool opened = OpenStream(path, false);
+    EXPECT_EQ(opened, c.ctype != 0) << c.file;
+    if (!opened || !c.ctype) continue;
+    const DWORD reverse = BASS_FX_TempoGetSource(StreamState.DecodeStream);
+    const DWORD decoder = BASS_FX_ReverseGetSource(reverse);
+    BASS_CHANNELINFO info{};
+    ASSERT_TRUE(BASS_ChannelGetInfo(decoder, &info)) << c.file;
+    EXPECT_EQ(info.ctype, c.ctype) << c.file;
+  }
+>>>>>>> main
 }
 
 }  // namespace
