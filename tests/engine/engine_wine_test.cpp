@@ -17,6 +17,7 @@
 #include "bass.h"
 #include "bass_fx.h"
 #include "dsp_test_modules.h"
+#include "tav/engine/addons.h"
 #include "tav/engine/dsp_host.h"
 #include "tav/engine/globals.h"
 #include "tav/engine/output_pump.h"
@@ -399,6 +400,43 @@ TEST_F(EngineUnderWine, ModuleAskingItsParentFromTheAudioThreadCanBeStopped) {
   EXPECT_EQ(QueriesSeen[1], kQuerySampleRate);
   PlayToEnd();
   ExpectHeardInOrder(Heard(), source, "after a stop during a query");
+}
+
+// Libraries whose header, module or description lie in no memory are freed
+// again and list nothing; the player goes on and the next library loads.
+TEST_F(EngineUnderWine, LibrariesWithRecordsInNoMemoryAreRefused) {
+  for (const char* name : {"dsp_bad_header.dll", "dsp_bad_module.dll", "dsp_bad_text.dll"}) {
+    SCOPED_TRACE(name);
+    LoadDSP(ProgramFolder() + name, parent_);
+    EXPECT_TRUE(DspHostState.DspLibFaulted);
+    EXPECT_FALSE(DspHostState.DspLibLoaded.load());
+    EXPECT_EQ(GetDSPDescription(), "");
+    EXPECT_EQ(GetDSPModuleCount(), 0);
+    EXPECT_EQ(GetModuleHandleA(name), nullptr) << "freed again";
+  }
+  LoadTestModules();
+  EXPECT_FALSE(DspHostState.DspLibFaulted);
+  EXPECT_EQ(GetDSPModuleCount(), kTestModuleCount);
+  EXPECT_EQ(GetDSPDescription(), "Tavolen engine test modules");
+  UnloadDSP();
+}
+
+// The formats' names and patterns come in the system code page, as device
+// names do; the filter is UTF-8.
+TEST(AddOnFormatsUnderWine, NamesAreConvertedFromTheSystemCodePage) {
+  const char name[] = "Caf\xE9 \xC4udio";
+  const char exts[] = "*.caf\xE9";
+  auto utf8 = [](const char* text) {
+    wchar_t wide[64];
+    const int n = MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 64);
+    char out[128];
+    WideCharToMultiByte(CP_UTF8, 0, wide, n, out, sizeof out, nullptr, nullptr);
+    return std::string(out);
+  };
+  ASSERT_NE(utf8(name), name) << "the system code page is UTF-8 here";
+  const std::string filter = BuildOpenFilter({BASS_PLUGINFORM{0x10000, name, exts}});
+  EXPECT_NE(filter.find("|" + utf8(name) + "(" + utf8(exts) + ")|" + utf8(exts) + "|"), std::string::npos) << filter;
+  EXPECT_EQ(filter.find(name), std::string::npos);
 }
 
 // Real-world files and look-alikes through the player's OpenStream: a stream decoder
