@@ -145,8 +145,8 @@ class EnhancerInPlayer : public ::testing::Test {
   static void EndDevice() {
     if (!deviceUp_) return;
     BASS_Free();
-    tav::engine::DecodeStream = 0;
-    tav::engine::OutStream = 0;
+    tav::engine::StreamState.DecodeStream = 0;
+    tav::engine::StreamState.OutStream = 0;
     deviceUp_ = false;
   }
   std::vector<int16_t> Heard() {
@@ -158,7 +158,7 @@ class EnhancerInPlayer : public ::testing::Test {
     Main().SendPlays(path);
   }
   void PlayToEnd() {
-    EXPECT_LE(PumpUntil([] { return BASS_ChannelIsActive(tav::engine::OutStream) == BASS_ACTIVE_STOPPED; }, 15000),
+    EXPECT_LE(PumpUntil([] { return BASS_ChannelIsActive(tav::engine::StreamState.OutStream) == BASS_ACTIVE_STOPPED; }, 15000),
               15000);
   }
 
