@@ -2,6 +2,7 @@
 // length and sample-exact seeking from mpg123's frame index.
 #include <mpg123.h>
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -43,7 +44,12 @@ class Mp3Decoder : public Decoder {
 
   uint64_t length_frames() const override { return length_; }
 
+  // With a prescan the stream is exactly its scanned length: a damaged file whose frames
+  // decode to fewer samples than the scan counted is padded with silence, one that gives
+  // more is cut, so the position reaches the length exactly at the end.
   size_t read(float* out, size_t frames) override {
+    const bool fixed = exact_ && length_ != kUnknownLength;
+    if (fixed) frames = static_cast<size_t>(std::min<uint64_t>(frames, length_ > position_ ? length_ - position_ : 0));
     size_t done = 0;
     const size_t frame_bytes = sizeof(float) * format_.channels;
     while (done < frames && !ended_) {
@@ -56,13 +62,24 @@ class Mp3Decoder : public Decoder {
       if (rc == MPG123_DONE || (rc != MPG123_OK && rc != MPG123_NEW_FORMAT) || (rc == MPG123_OK && got == 0))
         ended_ = true;
     }
-    if (ended_ && exact_) length_ = position_;  // the decoded count is the truth at the end
+    if (fixed && done < frames) {
+      std::fill(out + done * format_.channels, out + frames * format_.channels, 0.0f);
+      position_ += frames - done;
+      done = frames;
+    } else if (ended_ && exact_) {
+      length_ = position_;  // no scanned length: the decoded count is the truth at the end
+    }
     return done;
   }
 
   bool seek(uint64_t frame) override {
     if (length_ != kUnknownLength && frame > length_) return false;
     const off_t at = mpg123_seek(mh_, static_cast<off_t>(frame), SEEK_SET);
+    if (at < 0 && exact_ && length_ != kUnknownLength) {  // into the padding of a damaged file
+      position_ = frame;
+      ended_ = true;
+      return true;
+    }
     if (at < 0) return false;
     position_ = static_cast<uint64_t>(at);
     ended_ = false;

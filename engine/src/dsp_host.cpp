@@ -1,21 +1,23 @@
 #include "tav/engine/dsp_host.h"
 
 #include <chrono>
+#include <cstring>
 #include <thread>
 
+#include "engine_platform.h"
 #include "tav/engine/foreign_call.h"
 #include "tav/engine/globals.h"
 #include "tav/engine/sent_messages.h"
 
 namespace tav::engine {
 
-TDspLibraryLoader* DefaultDspLibraryLoader();  // dsp_loader_win32.cpp, or none
-
 TDspHostState DspHostState;
 
 namespace {
 
-TDspLibraryLoader* Loader = DefaultDspLibraryLoader();
+tav::TLibraryLoader* InstalledLoader = nullptr;
+// Where a text's length is put when it is only read to see that it can be.
+volatile size_t TextLength = 0;
 
 winampDSPModule* ModuleAt(int32_t index) {
   if (!DspHostState.DspLibLoaded.load() || index < 0 || index >= DspHostState.DspLibModuleCount) return nullptr;
@@ -47,8 +49,10 @@ void ForgetLibrary() {
 
 }  // namespace
 
-void SetDspLibraryLoader(TDspLibraryLoader* loader) { Loader = loader; }
-TDspLibraryLoader* GetDspLibraryLoader() { return Loader; }
+tav::TLibraryLoader& DspLibraryLoader() {
+  return InstalledLoader != nullptr ? *InstalledLoader : DefaultDspLibraryLoader();
+}
+void SetDspLibraryLoader(tav::TLibraryLoader* loader) { InstalledLoader = loader; }
 
 void LoadDSP(const std::string& path, HWND parent) {
   if (DspHostState.DspLibHandle != nullptr) {
@@ -59,61 +63,95 @@ void LoadDSP(const std::string& path, HWND parent) {
   }
   DspHostState.DspLibModuleCount = 0;
   DspHostState.DspLibLoaded.store(false);
-  if (Loader == nullptr) return;
+  DspHostState.DspLibFaulted = false;
+  tav::TLibraryLoader& loader = DspLibraryLoader();
 
-  DspHostState.DspLibHandle = Loader->Load(path);
+  std::string error;
+  DspHostState.DspLibHandle = loader.Load(path, error);
   if (DspHostState.DspLibHandle == nullptr) return;
-  DspHostState.DspGetHeaderProc = Loader->Entry(DspHostState.DspLibHandle, "winampDSPGetHeader2");
+  DspHostState.DspGetHeaderProc = loader.FindEntry(DspHostState.DspLibHandle, "winampDSPGetHeader2");
   if (DspHostState.DspGetHeaderProc == nullptr) {
-    Loader->Free(DspHostState.DspLibHandle);
+    loader.Free(DspHostState.DspLibHandle);
     ForgetLibrary();
     return;
   }
-  auto getHeader = reinterpret_cast<winampDSPGetHeaderType>(DspHostState.DspGetHeaderProc);
-  winampDSPHeader* header = nullptr;
-  if (CallForeign([&] { header = getHeader(); }) != TForeignCallResult::Ok) header = nullptr;
-  DspHostState.DspLibHeader = header;
 
-  if (header != nullptr && header->getModule != nullptr) {
+  // The header, the modules and their texts are the library's memory: every
+  // read and write of them is guarded, and a library that faults is refused
+  // whole. The texts are read once here so that a broken one shows now.
+  auto getHeader = reinterpret_cast<winampDSPGetHeaderType>(DspHostState.DspGetHeaderProc);
+  const auto instance = static_cast<HINSTANCE>(DspHostState.DspLibHandle);
+  const TForeignCallResult r = CallForeign([&] {
+    winampDSPHeader* header = getHeader();
+    DspHostState.DspLibHeader = header;
+    if (header == nullptr) return;
+    if (header->description != nullptr) TextLength = std::strlen(header->description);
+    const auto getModule = header->getModule;
+    if (getModule == nullptr) return;
     for (int32_t i = 0; i < kDspModuleTableSize; ++i) {
-      winampDSPModule* module = nullptr;
-      if (CallForeign([&] { module = header->getModule(i); }) != TForeignCallResult::Ok || module == nullptr) break;
-      DspHostState.DspModuleTable[i] = module;
+      winampDSPModule* module = getModule(i);
+      if (module == nullptr) break;
+      if (module->description != nullptr) TextLength = std::strlen(module->description);
       module->hwndParent = parent;
-      module->hDllInstance = static_cast<HINSTANCE>(DspHostState.DspLibHandle);
+      module->hDllInstance = instance;
+      DspHostState.DspModuleTable[i] = module;
       ++DspHostState.DspLibModuleCount;
     }
+  });
+  if (r != TForeignCallResult::Ok) {
+    DspHostState.DspLibFaulted = true;
+    loader.Free(DspHostState.DspLibHandle);
+    ForgetLibrary();
+    return;
   }
   DspHostState.DspLibLoaded.store(true);
   DspHostState.DspLastResult.store(0);
 }
 
+namespace {
+
+// A copy of a string of the library's, or empty when it faults.
+std::string CopyForeignText(const char* const* field) {
+  std::string text;
+  if (CallForeign([&] {
+        if (const char* s = *field) text = s;
+      }) != TForeignCallResult::Ok)
+    text.clear();
+  return text;
+}
+
+}  // namespace
+
 std::string GetDSPDescription() {
-  if (!DspHostState.DspLibLoaded.load() || DspHostState.DspLibHeader == nullptr ||
-      DspHostState.DspLibHeader->description == nullptr)
-    return {};
-  return DspHostState.DspLibHeader->description;
+  if (!DspHostState.DspLibLoaded.load() || DspHostState.DspLibHeader == nullptr) return {};
+  return CopyForeignText(&DspHostState.DspLibHeader->description);
 }
 
 std::string GetDSPModuleDescription(int32_t index) {
   winampDSPModule* module = ModuleAt(index);
-  if (module == nullptr || module->description == nullptr) return {};
-  return module->description;
+  if (module == nullptr) return {};
+  return CopyForeignText(&module->description);
 }
 
 int32_t GetDSPModuleCount() { return DspHostState.DspLibLoaded.load() ? DspHostState.DspLibModuleCount : 0; }
 
 void InitDSPModule(int32_t index) {
   winampDSPModule* module = ModuleAt(index);
-  if (module == nullptr || module->Init == nullptr) return;
-  DspHostState.DspStarted = true;
-  CallForeign([&] { module->Init(module); });  // its result is not acted upon
+  if (module == nullptr) return;
+  CallForeign([&] {
+    const auto init = module->Init;
+    if (init == nullptr) return;
+    DspHostState.DspStarted = true;
+    init(module);  // its result is not acted upon
+  });
 }
 
 void ConfigDSPModule(int32_t index) {
   winampDSPModule* module = ModuleAt(index);
-  if (module == nullptr || module->Config == nullptr) return;
-  CallForeign([&] { module->Config(module); });
+  if (module == nullptr) return;
+  CallForeign([&] {
+    if (const auto config = module->Config) config(module);
+  });
 }
 
 void QuitDSPModule(int32_t index) {
@@ -126,7 +164,9 @@ void QuitDSPModule(int32_t index) {
     ForgetLibrary();
     return;
   }
-  if (module->Quit != nullptr) CallForeign([&] { module->Quit(module); });
+  CallForeign([&] {
+    if (const auto quit = module->Quit) quit(module);
+  });
   DspHostState.DspStarted = false;
   DspHostState.DspLibLoaded.store(false);
 }
@@ -135,7 +175,7 @@ void UnloadDSP() {
   PassState.DspActive.store(false);
   if (DspHostState.DspLibHandle != nullptr && !DspHostState.DspAbandoned) {
     if (WaitForCallsToEnd()) {
-      if (Loader != nullptr) Loader->Free(DspHostState.DspLibHandle);
+      DspLibraryLoader().Free(DspHostState.DspLibHandle);
     }
   }
   DspHostState.DspAbandoned = false;

@@ -14,7 +14,7 @@ using enginetest::EngineTest;
 
 class DspHost : public EngineTest {
  protected:
-  fake::TFakeLoader& Loader() { return *static_cast<fake::TFakeLoader*>(GetDspLibraryLoader()); }
+  fake::TFakeLoader& Loader() { return static_cast<fake::TFakeLoader&>(DspLibraryLoader()); }
   void AddLibrary(const std::string& path, std::vector<std::string> kinds, bool hasExport = true) {
     fake::TFakeLibrary lib{"Test library " + path, {}, hasExport};
     for (const auto& k : kinds) lib.modules.push_back(fake::MakeModule(k));
@@ -65,6 +65,26 @@ TEST_F(DspHost, LibraryWithoutTheExportStaysUnloaded) {
   EXPECT_EQ(block[0], 1);
   LoadDSP("missing.dll", nullptr);  // not loadable at all
   EXPECT_EQ(GetDSPModuleCount(), 0);
+}
+
+// A library that faults while it is listed is freed and lists nothing, so
+// the effects window leaves it out; the next library loads as usual.
+TEST_F(DspHost, LibraryThatFaultsWhileListedIsRefusedWhole) {
+  AddLibrary("dsp_bad.dll", {"invert", "invert"});
+  Loader().libraries["dsp_bad.dll"].faultAt = 1;
+  AddLibrary("dsp_good.dll", {"halve"});
+  LoadDSP("dsp_bad.dll", Parent());
+  EXPECT_EQ(Loader().log, (std::vector<std::string>{"Load dsp_bad.dll", "Free dsp_bad.dll"}));
+  EXPECT_TRUE(DspHostState.DspLibFaulted);
+  EXPECT_FALSE(DspHostState.DspLibLoaded.load());
+  EXPECT_EQ(DspHostState.DspLibHandle, nullptr);
+  EXPECT_EQ(GetDSPDescription(), "");
+  EXPECT_EQ(GetDSPModuleCount(), 0);
+
+  LoadDSP("dsp_good.dll", Parent());
+  EXPECT_FALSE(DspHostState.DspLibFaulted);
+  EXPECT_EQ(GetDSPModuleCount(), 1);
+  EXPECT_EQ(GetDSPDescription(), "Test library dsp_good.dll");
 }
 
 TEST_F(DspHost, IndexesOutsideTheTableAreRefused) {

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -17,11 +18,13 @@
 #include "bass.h"
 #include "bass_fx.h"
 #include "dsp_test_modules.h"
+#include "tav/engine/addons.h"
 #include "tav/engine/dsp_host.h"
 #include "tav/engine/globals.h"
 #include "tav/engine/output_pump.h"
 #include "tav/engine/stream_chain.h"
 #include "tav/test/files.h"
+#include "tav/test/media.h"
 
 namespace {
 
@@ -68,7 +71,7 @@ void PutLe(std::ofstream& out, uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.put(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
 
-void WriteWav(const std::string& path, const std::vector<int16_t>& samples) {
+void WriteWav(const std::string& path, const std::vector<int16_t>& samples, uint32_t rate = kRate) {
   std::ofstream out(path, std::ios::binary);
   const uint32_t data = static_cast<uint32_t>(samples.size() * 2);
   out.write("RIFF", 4);
@@ -77,8 +80,8 @@ void WriteWav(const std::string& path, const std::vector<int16_t>& samples) {
   PutLe(out, 16, 4);
   PutLe(out, 1, 2);
   PutLe(out, 2, 2);
-  PutLe(out, kRate, 4);
-  PutLe(out, kRate * 4, 4);
+  PutLe(out, rate, 4);
+  PutLe(out, rate * 4, 4);
   PutLe(out, 4, 2);
   PutLe(out, 16, 2);
   out.write("data", 4);
@@ -196,9 +199,9 @@ class EngineUnderWine : public ::testing::Test {
     deviceUp_ = false;
   }
 
-  std::string MakeWav(const std::vector<int16_t>& samples) {
+  std::string MakeWav(const std::vector<int16_t>& samples, uint32_t rate = kRate) {
     files_.push_back(TempPath("source.wav"));
-    WriteWav(files_.back(), samples);
+    WriteWav(files_.back(), samples, rate);
     return files_.back();
   }
 
@@ -276,6 +279,27 @@ TEST_F(EngineUnderWine, WavPlaysThroughDeviceZeroToItsLastSample) {
   ExpectHeardInOrder(heard, source, "the whole file");
   EXPECT_NEAR(seconds, 2.0, 0.5);
   std::printf("[ figures ] played in %.3f s\n", seconds);
+}
+
+// Files above the device's rates open with an output stream and are heard:
+// the device mixes whatever rate it gets.
+TEST_F(EngineUnderWine, HighRateWavsPlayAndAreHeard) {
+  for (const uint32_t rate : {176400u, 192000u}) {
+    SCOPED_TRACE(rate);
+    const auto source = TestSignal(static_cast<int>(rate));  // one second
+    ASSERT_TRUE(OpenStream(MakeWav(source, rate), false));
+    EXPECT_EQ(StreamState.ChannelInfo.freq, rate);
+    ASSERT_NE(StreamState.OutStream, 0u) << "no output stream";
+    const double seconds = PlayToEnd();
+    EXPECT_NEAR(seconds, 1.0, 0.5);
+    const auto heard = Heard();
+    int peak = 0;
+    for (const int16_t v : heard) peak = std::max(peak, std::abs(static_cast<int>(v)));
+    EXPECT_GE(Frames(heard), static_cast<size_t>(kRate * 9 / 10));
+    EXPECT_GT(peak, 10000) << "the capture holds the sound";
+    ASSERT_TRUE(BASS_Init(0, kRate, 0, nullptr, nullptr));
+    deviceUp_ = true;
+  }
 }
 
 TEST_F(EngineUnderWine, TempoPlus45PercentShortensThePlayTime) {
@@ -398,6 +422,73 @@ TEST_F(EngineUnderWine, ModuleAskingItsParentFromTheAudioThreadCanBeStopped) {
   EXPECT_EQ(QueriesSeen[1], kQuerySampleRate);
   PlayToEnd();
   ExpectHeardInOrder(Heard(), source, "after a stop during a query");
+}
+
+// Libraries whose header, module or description lie in no memory are freed
+// again and list nothing; the player goes on and the next library loads.
+TEST_F(EngineUnderWine, LibrariesWithRecordsInNoMemoryAreRefused) {
+  for (const char* name : {"dsp_bad_header.dll", "dsp_bad_module.dll", "dsp_bad_text.dll"}) {
+    SCOPED_TRACE(name);
+    LoadDSP(ProgramFolder() + name, parent_);
+    EXPECT_TRUE(DspHostState.DspLibFaulted);
+    EXPECT_FALSE(DspHostState.DspLibLoaded.load());
+    EXPECT_EQ(GetDSPDescription(), "");
+    EXPECT_EQ(GetDSPModuleCount(), 0);
+    EXPECT_EQ(GetModuleHandleA(name), nullptr) << "freed again";
+  }
+  LoadTestModules();
+  EXPECT_FALSE(DspHostState.DspLibFaulted);
+  EXPECT_EQ(GetDSPModuleCount(), kTestModuleCount);
+  EXPECT_EQ(GetDSPDescription(), "Tavolen engine test modules");
+  UnloadDSP();
+}
+
+// The formats' names and patterns come in the system code page, as device
+// names do; the filter is UTF-8.
+TEST(AddOnFormatsUnderWine, NamesAreConvertedFromTheSystemCodePage) {
+  const char name[] = "Caf\xE9 \xC4udio";
+  const char exts[] = "*.caf\xE9";
+  auto utf8 = [](const char* text) {
+    wchar_t wide[64];
+    const int n = MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 64);
+    char out[128];
+    WideCharToMultiByte(CP_UTF8, 0, wide, n, out, sizeof out, nullptr, nullptr);
+    return std::string(out);
+  };
+  ASSERT_NE(utf8(name), name) << "the system code page is UTF-8 here";
+  const std::string filter = BuildOpenFilter({BASS_PLUGINFORM{0x10000, name, exts}});
+  EXPECT_NE(filter.find("|" + utf8(name) + "(" + utf8(exts) + ")|" + utf8(exts) + "|"), std::string::npos) << filter;
+  EXPECT_EQ(filter.find(name), std::string::npos);
+}
+
+// Real-world files and look-alikes through the player's OpenStream: a stream decoder
+// first, a tracker module when that fails; the decoder under the reverse and tempo
+// stages is the right one, or nothing opens.
+TEST_F(EngineUnderWine, OpenStreamGivesEachFileToTheRightDecoder) {
+  struct Case {
+    const char* file;
+    DWORD ctype;  // 0: refused
+  };
+  const Case cases[] = {
+      {"sync_samples.mod", BASS_CTYPE_MUSIC_MOD}, {"untitled.mod", BASS_CTYPE_MUSIC_MOD},
+      {"plain.mod", BASS_CTYPE_MUSIC_MOD},        {"big_id3.mp3", BASS_CTYPE_STREAM_MP3},
+      {"padded.mp3", BASS_CTYPE_STREAM_MP3},      {"joined.mp3", BASS_CTYPE_STREAM_MP3},
+      {"elf.bin", 0},                             {"image.png", 0},
+      {"image.jpg", 0},                           {"random.bin", 0},
+      {"empty.bin", 0},                           {"info_only.mp3", 0},
+      {"one_frame.mp3", 0},
+  };
+  for (const Case& c : cases) {
+    const std::string path = tav::test::MediaPath(std::string("detect\\") + c.file);
+    const bool opened = OpenStream(path, false);
+    EXPECT_EQ(opened, c.ctype != 0) << c.file;
+    if (!opened || !c.ctype) continue;
+    const DWORD reverse = BASS_FX_TempoGetSource(StreamState.DecodeStream);
+    const DWORD decoder = BASS_FX_ReverseGetSource(reverse);
+    BASS_CHANNELINFO info{};
+    ASSERT_TRUE(BASS_ChannelGetInfo(decoder, &info)) << c.file;
+    EXPECT_EQ(info.ctype, c.ctype) << c.file;
+  }
 }
 
 }  // namespace

@@ -382,7 +382,7 @@ class RenderPasses : public enginetest::EngineTest {
  protected:
   void StartModule(const std::string& kind) {
     fake::TFakeLibrary lib{"render test", {fake::MakeModule(kind)}};
-    static_cast<fake::TFakeLoader*>(engine::GetDspLibraryLoader())->libraries["dsp_render.dll"] = lib;
+    static_cast<fake::TFakeLoader&>(engine::DspLibraryLoader()).libraries["dsp_render.dll"] = lib;
     engine::LoadDSP("dsp_render.dll", nullptr);
     engine::PassState.DspModuleIndex = 0;
     engine::InitDSPModule(0);

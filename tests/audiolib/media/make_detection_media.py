@@ -14,7 +14,9 @@ Needs MEDIA_DIR/tone44k_stereo.wav; runs lame. The files, in DIR/detect:
   big_id3.mp3        an MP3 behind a 600 kB ID3v2 tag full of frame-sync-like bytes
   padded.mp3         an MP3 behind an ID3v2 tag and 3000 zero bytes
   joined.mp3         44.1 kHz stereo joined with 22.05 kHz mono (no Info frames)
+  joined_up.mp3      the other way round
   stereo_part.mp3    the first part of joined.mp3 alone
+  mono_part.mp3      the first part of joined_up.mp3 alone
   tone192.mp3        12 s at 192 kbit/s without an Info frame (network stalls and endless streams)
 """
 import os
@@ -71,6 +73,7 @@ lame(["-b", "128"], wav, os.path.join(tmp, "tagged.mp3"))
 lame(["-b", "128", "-t"], wav, os.path.join(tmp, "bare.mp3"))
 subprocess.run(["sox", "-q", wav, "-r", "22050", "-c", "1", os.path.join(tmp, "mono22.wav")], check=True)
 lame(["-b", "64", "-t"], os.path.join(tmp, "mono22.wav"), os.path.join(tmp, "mono22.mp3"))
+lame(["-b", "64", "-t"], os.path.join(tmp, "mono22.wav"), os.path.join(out, "mono_part.mp3"))
 tagged = open(os.path.join(tmp, "tagged.mp3"), "rb").read()
 bare = open(os.path.join(tmp, "bare.mp3"), "rb").read()
 mono22 = open(os.path.join(tmp, "mono22.mp3"), "rb").read()
@@ -109,4 +112,5 @@ for at in range(0, len(noise) - 4, 417):
 write("big_id3.mp3", id3v2(b"PRIV" + struct.pack(">I", len(noise) + 5) + b"\0\0" + b"test\0" + bytes(noise)) + tagged)
 write("padded.mp3", id3v2(b"TIT2" + struct.pack(">I", 6) + b"\0\0\0title") + bytes(3000) + tagged)
 write("joined.mp3", bare + mono22)
+write("joined_up.mp3", mono22 + bare)  # a later format needs more output than the first
 write("stereo_part.mp3", bare)

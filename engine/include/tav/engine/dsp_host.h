@@ -7,24 +7,16 @@
 #include <cstdint>
 #include <string>
 
+#include "tav/library_loader.h"
 #include "tav/winamp_dsp.h"
 
 namespace tav::engine {
 
-// Opens libraries and finds their entries; the Win32 loader in the program,
-// fakes in tests.
-class TDspLibraryLoader {
- public:
-  virtual ~TDspLibraryLoader() = default;
-  virtual void* Load(const std::string& path) = 0;  // null when it cannot be loaded
-  virtual void* Entry(void* library, const char* name) = 0;
-  virtual void Free(void* library) = 0;
-};
-
-// The loader the host uses. In the Windows build it starts as the Win32
-// loader; elsewhere as none (nothing loads) until a test sets one.
-void SetDspLibraryLoader(TDspLibraryLoader* loader);
-TDspLibraryLoader* GetDspLibraryLoader();
+// The loader the host opens libraries with (never null): the Win32 loader in
+// the Windows build, elsewhere one that loads nothing. A test installs its
+// own; passing null restores the default.
+tav::TLibraryLoader& DspLibraryLoader();
+void SetDspLibraryLoader(tav::TLibraryLoader* loader);
 
 inline constexpr int32_t kDspModuleTableSize = 32768;
 
@@ -38,6 +30,9 @@ struct TDspHostState {
   std::array<winampDSPModule*, kDspModuleTableSize> DspModuleTable{};
   int32_t DspLibModuleCount = 0;
   std::atomic<bool> DspLibLoaded{false};
+  // The last LoadDSP met a fault inside the library (its header or a module
+  // lies in no memory, or getModule faulted): it was freed again.
+  bool DspLibFaulted = false;
   std::atomic<int32_t> DspLastResult{0};
   // Sample-path calls (DspPassBlock) between their start and their end.
   // Stopping a module waits for it to reach 0 before Quit and freeing the
@@ -54,7 +49,8 @@ struct TDspHostState {
 extern TDspHostState DspHostState;
 
 // Loads the library and lists its modules. An earlier library is stopped (if
-// started) or freed first.
+// started) or freed first. A library that faults while it is listed is freed
+// and leaves the host unloaded, with DspLibFaulted set.
 void LoadDSP(const std::string& path, HWND parent);
 std::string GetDSPDescription();
 std::string GetDSPModuleDescription(int32_t index);
@@ -69,7 +65,8 @@ void UnloadDSP();
 void StopDSP();
 
 // Calls the module's ModifySamples when a library is loaded and the index is
-// valid; otherwise passes the block (returns numsamples).
+// valid; otherwise passes the block (returns numsamples). Unguarded: the
+// caller guards it (DspPassBlock does).
 int32_t DSPModifySamples(int32_t index, int16_t* samples, int32_t numsamples, int32_t bps, int32_t nch,
                          int32_t srate);
 
