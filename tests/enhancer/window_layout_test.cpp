@@ -178,6 +178,20 @@ TEST(EnhancerScope, ReadIndexWrapsAndStaysEven) {
   }
 }
 
+TEST(EnhancerScope, FramesSpendCreditAndNoteTheBlock) {
+  std::atomic<int32_t> credit{0};
+  int32_t last = 0;
+  EXPECT_EQ(NextScopeFrame(credit, 4000, last, 100, 44100, kScopeWidth, kScopeRingValues), std::nullopt);
+  EXPECT_EQ(last, 0) << "no frame, nothing noted";
+  credit = 2;
+  EXPECT_EQ(NextScopeFrame(credit, 4000, last, 100, 44100, kScopeWidth, kScopeRingValues), 4000);
+  EXPECT_EQ(last, 4000);
+  // no new block since: the stretch 2 x W values later
+  EXPECT_EQ(NextScopeFrame(credit, 4000, last, 100, 44100, kScopeWidth, kScopeRingValues), 4530);
+  EXPECT_EQ(credit.load(), 0);
+  EXPECT_EQ(NextScopeFrame(credit, 6000, last, 100, 44100, kScopeWidth, kScopeRingValues), std::nullopt);
+}
+
 TEST(EnhancerScope, RasterOfAKnownRingPixelForPixel) {
   const auto layout = MakeScopeLayout(kScopeWidth, kScopeHeight);
   EXPECT_EQ(layout.midLeft, 24);

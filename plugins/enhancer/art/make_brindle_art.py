@@ -230,14 +230,25 @@ def about():
     return pic
 
 
-BUTTONS = [  # file, width, height, label
-    ("button_bass.bmp", 49, 18, "BASS"),
-    ("button_music.bmp", 49, 18, "MUSIC"),
-    ("button_settings.bmp", 61, 18, "SETTINGS"),
-    ("button_save.bmp", 50, 18, "SAVE"),
-    ("button_delete.bmp", 50, 18, "DELETE"),
-    ("button_about.bmp", 82, 31, "ABOUT"),
+BUTTONS = [  # file, width, height, label, place on the header (None: on a panel)
+    ("button_bass.bmp", 49, 18, "BASS", (4, 44)),
+    ("button_music.bmp", 49, 18, "MUSIC", (55, 44)),
+    ("button_settings.bmp", 61, 18, "SETTINGS", (106, 44)),
+    ("button_save.bmp", 50, 18, "SAVE", (169, 44)),
+    ("button_delete.bmp", 50, 18, "DELETE", (221, 44)),
+    ("button_about.bmp", 82, 31, "ABOUT", None),
 ]
+
+
+def assembled(pictures):
+    """The header as the window shows it: the buttons' normal frames in place."""
+    pic = [row[:] for row in pictures["header.bmp"]]
+    for name, w, h, _, place in BUTTONS:
+        if place:
+            strip = pictures[name]
+            for y in range(h):
+                pic[place[1] + y][place[0]:place[0] + w] = strip[y][:w]
+    return pic
 
 
 def main():
@@ -249,7 +260,7 @@ def main():
         "slider_ruler.bmp": slider_ruler(),
         "about.bmp": about(),
     }
-    for name, w, h, label in BUTTONS:
+    for name, w, h, label, _ in BUTTONS:
         pictures[name] = button_strip(w, h, label)
     for name, pic in pictures.items():
         write_bmp(out / name, pic)
@@ -260,6 +271,7 @@ def main():
         preview.mkdir(parents=True, exist_ok=True)
         for name, pic in pictures.items():
             write_png(preview / (name[:-4] + ".png"), pic, 3 if len(pic) < 40 else 2)
+        write_png(preview / "header_assembled.png", assembled(pictures), 2)
         for pic in icons:
             write_png(preview / ("icon%d.png" % len(pic)), pic, 8)
 

@@ -39,6 +39,16 @@ int32_t ScopeReadIndex(int32_t blockStart, int32_t lastBlockStart, int32_t delay
   return static_cast<int32_t>(index);
 }
 
+std::optional<int32_t> NextScopeFrame(std::atomic<int32_t>& credit, int32_t blockStart,
+                                      int32_t& lastBlockStart, int32_t delayMs, int32_t sampleRate,
+                                      int32_t width, int32_t ringSize) {
+  if (credit.load(std::memory_order_relaxed) < 1) return std::nullopt;
+  credit.fetch_sub(1, std::memory_order_relaxed);
+  const int32_t index = ScopeReadIndex(blockStart, lastBlockStart, delayMs, sampleRate, width, ringSize);
+  lastBlockStart = blockStart;
+  return index;
+}
+
 void DrawScopeFrame(const ScopeLayout& l, const Raster& grid, std::span<const int16_t> ring,
                     int32_t readIndex, Raster& out) {
   out = grid;

@@ -3,6 +3,7 @@
 // from the host's settings, the frame rate and the clip display's text.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -53,6 +54,13 @@ Raster MakeScopeGrid(const ScopeLayout& layout);
 // delay and rate stay inside the ring.
 int32_t ScopeReadIndex(int32_t blockStart, int32_t lastBlockStart, int32_t delayMs,
                        int32_t sampleRate, int32_t width, int32_t ringSize);
+
+// One tick of the scope's frame timer: nothing without frame credit, else one
+// credit is spent and the frame's read index comes back; `lastBlockStart`
+// remembers the block the frame started from.
+std::optional<int32_t> NextScopeFrame(std::atomic<int32_t>& credit, int32_t blockStart,
+                                      int32_t& lastBlockStart, int32_t delayMs, int32_t sampleRate,
+                                      int32_t width, int32_t ringSize);
 
 // One scope frame: the grid, then width + 1 columns of two frames each from
 // `ring` (interleaved left/right, positions taken modulo the ring's size).
