@@ -145,7 +145,7 @@ TEST_F(TrayFixture, TipIsCutTo127BytesAndANul) {
 
 TEST_F(TrayFixture, SmallIdsAndUnknownIdsIgnored) {
   EXPECT_GE(tray.Id(), 1u);
-  EXPECT_LT(tray.Id(), 64u);
+  EXPECT_LT(tray.Id(), 65536u) << "a small number, not an address";
   EXPECT_FALSE(TrayIconLogic::Dispatch(0, kLUp, {}, 0));
   EXPECT_FALSE(TrayIconLogic::Dispatch(uint64_t{0x7ff612345678}, kLUp, {}, 0));
   uint32_t goneId;
@@ -156,6 +156,9 @@ TEST_F(TrayFixture, SmallIdsAndUnknownIdsIgnored) {
     EXPECT_TRUE(TrayIconLogic::Dispatch(goneId, kLUp, {}, 0));
   }
   EXPECT_FALSE(TrayIconLogic::Dispatch(goneId, kLDown, {}, 0)) << "a late message for a freed icon";
+  TrayIconLogic newer(shell, timers);
+  EXPECT_NE(newer.Id(), goneId) << "a freed icon's id is not handed to the next one";
+  EXPECT_FALSE(TrayIconLogic::Dispatch(goneId, kLDown, {}, 0));
 }
 
 TEST_F(TrayFixture, TaskbarRestartPutsVisibleIconsBack) {
