@@ -8,6 +8,11 @@
 
 #include "tav/seh_guard.h"
 #include "tav/vst/vst_plugin.h"
+#include "tav/vst/vst_text.h"
+
+#ifdef _WIN32
+#include "toolkit/win32/streams.h"
+#endif
 
 namespace tav::vst {
 
@@ -44,8 +49,40 @@ void CopyName(const std::string& name, char (&field)[28]) {
   std::memcpy(field, name.data(), std::min(name.size(), kNameLimit));
 }
 
-std::filesystem::path PathOf(const std::string& utf8) {
+std::filesystem::path PathOf(const std::wstring& name) {
+#ifdef _WIN32
+  return std::filesystem::path(name);
+#else
+  const std::string utf8 = WideToUtf8(name);
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+#endif
+}
+
+// The whole file through the toolkit's file stream, whose errors pass; other
+// builds use the standard streams.
+void WriteWholeFile(const std::wstring& fileName, const std::vector<std::uint8_t>& bytes) {
+#ifdef _WIN32
+  tav::TFileStream file(fileName, tav::fmCreate);
+  file.WriteBuffer(bytes.data(), bytes.size());
+#else
+  std::ofstream file(PathOf(fileName), std::ios::binary | std::ios::trunc);
+  if (!file) throw TVstError("cannot create " + WideToUtf8(fileName));
+  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!file.flush()) throw TVstError("cannot write " + WideToUtf8(fileName));
+#endif
+}
+
+std::vector<std::uint8_t> ReadWholeFile(const std::wstring& fileName) {
+#ifdef _WIN32
+  tav::TFileStream file(fileName, tav::fmOpenRead);
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.Size()));
+  file.ReadBuffer(bytes.data(), bytes.size());
+  return bytes;
+#else
+  std::ifstream file(PathOf(fileName), std::ios::binary);
+  if (!file) throw TVstError("cannot open " + WideToUtf8(fileName));
+  return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+#endif
 }
 
 }  // namespace
@@ -100,23 +137,16 @@ std::vector<std::uint8_t> TVstPlugIn::SavePresetToBytes() {
   return out;
 }
 
-void TVstPlugIn::SavePresetToFile(const std::string& fileName) {
+void TVstPlugIn::SavePresetToFile(const std::wstring& fileName) {
   // The whole file is built first: a plug-in that fails while it is asked
   // leaves the previous file as it was.
-  const std::vector<std::uint8_t> bytes = SavePresetToBytes();
-  std::ofstream file(PathOf(fileName), std::ios::binary | std::ios::trunc);
-  if (!file) throw TVstError("cannot create " + fileName);
-  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!file.flush()) throw TVstError("cannot write " + fileName);
+  WriteWholeFile(fileName, SavePresetToBytes());
 }
 
-void TVstPlugIn::LoadPresetFromFile(const std::string& fileName) {
+void TVstPlugIn::LoadPresetFromFile(const std::wstring& fileName) {
   std::error_code error;
   if (!std::filesystem::is_regular_file(PathOf(fileName), error)) throw TVstError(kNoSuchFile);
-  std::ifstream file(PathOf(fileName), std::ios::binary);
-  if (!file) throw TVstError("cannot open " + fileName);
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  LoadPresetFromBytes(bytes);
+  LoadPresetFromBytes(ReadWholeFile(fileName));
 }
 
 void TVstPlugIn::LoadPresetFromBytes(const std::vector<std::uint8_t>& bytes) {
@@ -131,8 +161,9 @@ void TVstPlugIn::LoadPresetFromBytes(const std::vector<std::uint8_t>& bytes) {
   if (ReadBig(&bytes[16]) != static_cast<std::uint32_t>(effect_->uniqueID)) throw TVstError(kOtherPlugIn);
   const std::string name = BoundedText(reinterpret_cast<const char*>(&bytes[28]), 28);
 
+  // An empty name renames nothing: the program keeps its own.
   if (opaque) {
-    SetProgramName(name);
+    if (!name.empty()) SetProgramName(name);
     const std::size_t size = bytes.size() - kChunkHeaderSize;
     std::vector<std::uint8_t> chunk(size + 1);
     std::memcpy(chunk.data(), bytes.data() + kChunkHeaderSize, size);
@@ -145,7 +176,7 @@ void TVstPlugIn::LoadPresetFromBytes(const std::vector<std::uint8_t>& bytes) {
   info.pluginVersion = effect_->version;
   info.numElements = numParams();
   BeginLoadProgram(info);
-  SetProgramName(name);
+  if (!name.empty()) SetProgramName(name);
   const auto fileCount = static_cast<std::int64_t>(static_cast<std::int32_t>(ReadBig(&bytes[24])));
   const auto held = static_cast<std::int64_t>((bytes.size() - kParamHeaderSize) / 4);
   const std::int64_t count = std::min({fileCount, static_cast<std::int64_t>(numParams()), held});

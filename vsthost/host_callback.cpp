@@ -6,6 +6,7 @@
 #include "tav/seh_guard.h"
 #include "tav/vst/vst_host.h"
 #include "tav/vst/vst_platform.h"
+#include "tav/vst/vst_text.h"
 
 namespace tav::vst {
 
@@ -33,7 +34,7 @@ VstIntPtr CanDoAnswer(const void* ptr) {
 
 void OpenWindow(TVstHost& host, const VstWindow& request) {
   TPlugInWindowRequest window;
-  window.title = BoundedText(request.title, sizeof request.title);
+  window.title = PlugInTextToWide(BoundedText(request.title, sizeof request.title));
   window.left = request.xPos;
   window.top = request.yPos;
   window.width = request.width;
@@ -44,30 +45,55 @@ void OpenWindow(TVstHost& host, const VstWindow& request) {
   VstHostUi().ShowMessage(kContactMessage);
 }
 
-// Answers 1 only when the user chose a file.
+// Answers 1 only when the user chose a file. A plug-in that brings its own
+// buffer (returnPath) gets the path copied into it, cut to its size, and the
+// selector is closed at once; without one it gets the host's, which lives
+// until the plug-in closes the selector.
 VstIntPtr OpenFileSelector(TVstHost& host, VstFileSelect& select) {
   if (host.HostFileDialog()) return 0;
   if (select.command != kVstFileLoad && select.command != kVstFileSave &&
       select.command != kVstMultipleFilesLoad)
     return 0;
+  const bool multiple = select.command == kVstMultipleFilesLoad;
+  char* const ownBuffer = multiple ? nullptr : select.returnPath;
+  if (ownBuffer && select.sizeReturnPath <= 0) return 0;  // a buffer of no size holds no path
   TFileDialogRequest request;
   request.save = select.command == kVstFileSave;
-  request.title = BoundedText(select.title, sizeof select.title);
-  request.initialFolder = BoundedText(select.initialPath, kPathLimit);
+  request.multiple = multiple;
+  const std::string title = BoundedText(select.title, sizeof select.title);
+  request.title = PlugInTextToWide(title);
+  request.initialFolder = PlugInTextToWide(BoundedText(select.initialPath, kPathLimit));
   const std::int32_t types = std::clamp(select.nbFileTypes, 0, kMaxFileTypes);
+  std::string filter;
   for (std::int32_t i = 0; select.fileTypes && i < types; ++i) {
     const VstFileType& type = select.fileTypes[i];
     const std::string name = BoundedText(type.name, sizeof type.name);
     const std::string ext = BoundedText(type.dosType, sizeof type.dosType);
-    request.filter += name + " (*." + ext + ")|*." + ext + "|";
+    filter += name + " (*." + ext + ")|*." + ext + "|";
   }
-  TVstHost::TFileDialog& dialog = host.MakeFileDialog(request.title);
-  std::string chosen;
+  request.filter = PlugInTextToWide(filter);
+  TVstHost::TFileDialog& dialog = host.MakeFileDialog(title);
+  std::vector<std::wstring> chosen;
   if (!VstHostUi().RunFileDialog(request, chosen) || chosen.empty()) {
     host.FreeFileDialog();
     return 0;
   }
-  dialog.fileName = std::move(chosen);
+  if (multiple) {
+    for (const std::wstring& file : chosen) dialog.files.push_back(PathToPlugInText(file));
+    for (std::string& file : dialog.files) dialog.paths.push_back(file.data());
+    select.returnMultiplePaths = dialog.paths.data();
+    select.nbReturnPath = static_cast<VstInt32>(dialog.paths.size());
+    return 1;
+  }
+  dialog.fileName = PathToPlugInText(chosen.front());
+  if (ownBuffer) {
+    const std::size_t n = std::min(dialog.fileName.size(), static_cast<std::size_t>(select.sizeReturnPath) - 1);
+    std::memcpy(ownBuffer, dialog.fileName.data(), n);
+    ownBuffer[n] = '\0';
+    // Nothing of ours is left with the plug-in, and it need not close.
+    host.FreeFileDialog();
+    return 1;
+  }
   select.returnPath = dialog.fileName.data();
   select.sizeReturnPath = static_cast<VstInt32>(dialog.fileName.size());
   return 1;
@@ -133,6 +159,11 @@ VstIntPtr Answer(TVstHost& host, TVstPlugIn* item, AEffect* effect, VstInt32 opc
       item->SetWantsIdle();
       if (item->OnAudioMasterNeedIdle) item->OnAudioMasterNeedIdle(*item);
       if (host.ManageIdleAutomaticly) item->Idle();
+      return 0;
+    case audioMasterSizeWindow:
+      // The window that holds the editor resizes its client to the size asked for.
+      if (item && item->OnAudioMasterSizeWindow)
+        return item->OnAudioMasterSizeWindow(*item, index, SaturateToInt32(static_cast<std::int64_t>(value))) ? 1 : 0;
       return 0;
     case audioMasterGetSampleRate:
       return RoundHalfEvenToInt32(HostSampleRate);

@@ -27,7 +27,7 @@ class TNoHostUi final : public TVstHostUi {
   void* CreatePlugInWindow(const TPlugInWindowRequest&) override { return nullptr; }
   void DestroyPlugInWindow(void*) override {}
   void ShowMessage(const std::string&) override {}
-  bool RunFileDialog(const TFileDialogRequest&, std::string&) override { return false; }
+  bool RunFileDialog(const TFileDialogRequest&, std::vector<std::wstring>&) override { return false; }
 };
 
 }  // namespace

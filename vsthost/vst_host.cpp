@@ -72,6 +72,20 @@ void TVstTimeInformation::AssignTo(TVstTimeInformation& target) const {
   target.Changed();
 }
 
+bool TVstHost::ChangeSampleRate(float rate) {
+  if (!std::isfinite(rate) || !(rate > 0.0f) || rate == HostSampleRate) return false;
+  HostSampleRate = rate;
+  timeInfo_->SetSampleRate(rate);
+  for (int i = 0; i < plugIns_->Count(); ++i) {
+    TVstPlugIn& item = plugIns_->Items(i);
+    if (!item.Active() || !item.VstEffect()) continue;
+    item.MainsChanged(false);
+    item.SetSampleRate(rate);
+    item.MainsChanged(true);
+  }
+  return true;
+}
+
 // --- TVstPlugIns ---
 
 TVstPlugIns::~TVstPlugIns() {

@@ -1,12 +1,13 @@
 // TVstPlugIn: loading the library, opening with the start-up requests,
 // closing, unloading, and the editor's close.
 #include <algorithm>
-#include <cctype>
+#include <cwctype>
 
 #include "tav/seh_guard.h"
 #include "tav/vst/vst_host.h"
 #include "tav/vst/vst_platform.h"
 #include "tav/vst/vst_plugin.h"
+#include "tav/vst/vst_text.h"
 
 namespace tav::vst {
 
@@ -14,12 +15,12 @@ namespace {
 // A shell plug-in that never answers "no more" is asked at most this often.
 constexpr int kMaxShellPlugIns = 1024;
 
-bool HasVst3Extension(const std::string& path) {
+bool HasVst3Extension(const std::wstring& path) {
   if (path.size() < 5) return false;
-  std::string ext = path.substr(path.size() - 5);
+  std::wstring ext = path.substr(path.size() - 5);
   std::transform(ext.begin(), ext.end(), ext.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return ext == ".vst3";
+                 [](wchar_t c) { return c < 0x80 ? static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c))) : c; });
+  return ext == L".vst3";
 }
 }  // namespace
 
@@ -98,11 +99,11 @@ void TVstPlugIn::Close() {
   ForgetCounts(0);
 }
 
-bool TVstPlugIn::LoadPlugInFile(const std::string& path) {
+bool TVstPlugIn::LoadPlugInFile(const std::wstring& path) {
   UnloadModule();
   entryPoint_ = nullptr;
   try {
-    if (!VstLibraryLoader().FileExists(path) || LoadModule(path)) {
+    if (!VstLibraryLoader().FileExists(WideToUtf8(path)) || LoadModule(path)) {
       UnloadModule();
       return false;
     }
@@ -124,9 +125,9 @@ bool TVstPlugIn::LoadPlugInFile(const std::string& path) {
   return true;
 }
 
-bool TVstPlugIn::LoadModule(const std::string& path) {
+bool TVstPlugIn::LoadModule(const std::wstring& path) {
   std::string error;
-  void* module = VstLibraryLoader().Load(path, error);
+  void* module = VstLibraryLoader().Load(WideToUtf8(path), error);
   if (!module) throw TVstError(error);
   moduleHandle_ = module;
   const char* const names[2][2] = {{"main", "VSTPluginMain"}, {"GetPluginFactory", "VSTPluginMain"}};

@@ -51,24 +51,25 @@ void TVstPlugIn::SetGUIStyle(TGUIStyle style) {
 }
 
 VstIntPtr TVstPlugIn::CallDispatcher(std::uint8_t opcode, std::int32_t index, VstIntPtr value,
-                                     void* ptr, double opt) {
+                                     void* ptr, double opt, unsigned* faultCode) {
+  if (faultCode) *faultCode = 0;
   ResetFpu();
   AEffect* effect = effect_;
   if (!effect) return 0;
   VstIntPtr answer = 0;
   const float opt32 = static_cast<float>(opt);
-  if (!tav::Guarded([&] { answer = effect->dispatcher(effect, opcode, index, value, ptr, opt32); }))
+  if (!tav::Guarded([&] { answer = effect->dispatcher(effect, opcode, index, value, ptr, opt32); }, faultCode))
     return 0;
   return answer;
 }
 
-std::string TVstPlugIn::TextRequest(std::uint8_t opcode, bool takeWhenZero, VstIntPtr* answerOut) {
+std::string TVstPlugIn::TextRequest(std::uint8_t opcode, bool whateverTheAnswer, VstIntPtr* answerOut) {
   // Zero-filled before every request: a plug-in that answers without
   // writing leaves an empty text.
   std::array<char, kTextBufferSize> buffer{};
   VstIntPtr answer = CallDispatcher(opcode, 0, 0, buffer.data());
   if (answerOut) *answerOut = answer;
-  if ((answer == 0) != takeWhenZero) return {};
+  if (answer == 0 && !whateverTheAnswer) return {};
   return BoundedText(buffer.data(), kTextLimit);
 }
 
@@ -83,7 +84,8 @@ void TVstPlugIn::SetProgramNr(std::int32_t program) {
 
 std::string TVstPlugIn::ProgramName() {
   if (!active_) return {};
-  return TextRequest(effGetProgramName, /*takeWhenZero=*/true);
+  // Plug-ins answer this request 0 or 1 alike; the text is what counts.
+  return TextRequest(effGetProgramName, /*whateverTheAnswer=*/true);
 }
 
 void TVstPlugIn::SetProgramName(const std::string& name) {
@@ -106,7 +108,7 @@ void TVstPlugIn::EditGetRect(ERect& rect) {
 }
 
 VstIntPtr TVstPlugIn::EditOpen(void* parentWindow) {
-  VstIntPtr answer = CallDispatcher(effEditOpen, 0, 0, parentWindow);
+  VstIntPtr answer = CallDispatcher(effEditOpen, 0, 0, parentWindow, 0.0, &editOpenFault_);
   editVisible_ = answer > 0 && effect_ != nullptr;
   return answer;
 }
@@ -144,7 +146,7 @@ VstIntPtr TVstPlugIn::SetBlockSizeAndSampleRate(std::int32_t size, float rate) {
 VstIntPtr TVstPlugIn::SetBypass(bool on) { return CallDispatcher(effSetBypass, 0, on ? 1 : 0); }
 
 std::string TVstPlugIn::GetEffectName() {
-  return active_ ? TextRequest(effGetEffectName, /*takeWhenZero=*/false) : std::string();
+  return active_ ? TextRequest(effGetEffectName, /*whateverTheAnswer=*/false) : std::string();
 }
 std::string TVstPlugIn::VendorString() {
   return active_ ? TextRequest(effGetVendorString, false) : std::string();
@@ -243,6 +245,7 @@ void TVstPlugIn::AssignTo(TVstPlugIn& target) {
   target.OnCloseEdit = OnCloseEdit;
   target.OnAfterLoad = OnAfterLoad;
   target.OnProcessEvents = OnProcessEvents;
+  target.OnAudioMasterSizeWindow = OnAudioMasterSizeWindow;
   target.dllFileName_ = dllFileName_;
   target.SetActive(active_);
   void* bank = nullptr;

@@ -102,13 +102,30 @@ void RegisterFormClass() {
 }
 
 // "Name (*.ext)|*.ext|" pairs as the dialog wants them: NUL-separated, two NULs at the end.
-std::wstring DialogFilter(const std::string& filter) {
-  std::wstring out = Wide(filter);
+std::wstring DialogFilter(const std::wstring& filter) {
+  std::wstring out = filter;
   for (wchar_t& c : out)
     if (c == L'|') c = L'\0';
   out.push_back(L'\0');
   out.push_back(L'\0');
   return out;
+}
+
+// The files an open dialog returned: one full path, or with several chosen
+// the folder and then each name, NUL-separated.
+std::vector<std::wstring> ChosenFiles(const std::vector<wchar_t>& buffer) {
+  std::vector<std::wstring> parts;
+  for (std::size_t at = 0; at < buffer.size() && buffer[at] != L'\0';) {
+    std::wstring part(buffer.data() + at);
+    at += part.size() + 1;
+    parts.push_back(std::move(part));
+  }
+  if (parts.size() <= 1) return parts;
+  std::wstring folder = parts.front();
+  if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
+  std::vector<std::wstring> files;
+  for (std::size_t i = 1; i < parts.size(); ++i) files.push_back(folder + parts[i]);
+  return files;
 }
 
 class TWin32HostUi final : public TVstHostUi {
@@ -125,11 +142,11 @@ class TWin32HostUi final : public TVstHostUi {
     HWND parent = static_cast<HWND>(request.parent);
     HWND window = nullptr;
     if (parent && IsWindow(parent))
-      window = CreateWindowExW(0, kWindowClass, Wide(request.title).c_str(), WS_CHILD, request.left,
+      window = CreateWindowExW(0, kWindowClass, request.title.c_str(), WS_CHILD, request.left,
                                request.top, request.width, request.height, parent, nullptr,
                                GetModuleHandleW(nullptr), nullptr);
     if (!window)
-      window = CreateWindowExW(exStyle, kWindowClass, Wide(request.title).c_str(), style, request.left,
+      window = CreateWindowExW(exStyle, kWindowClass, request.title.c_str(), style, request.left,
                                request.top, request.width, request.height, nullptr, nullptr,
                                GetModuleHandleW(nullptr), nullptr);
     return window;
@@ -143,10 +160,8 @@ class TWin32HostUi final : public TVstHostUi {
     MessageBoxW(nullptr, Wide(text).c_str(), L"Tavolen", MB_OK);
   }
 
-  bool RunFileDialog(const TFileDialogRequest& request, std::string& fileName) override {
+  bool RunFileDialog(const TFileDialogRequest& request, std::vector<std::wstring>& files) override {
     std::vector<wchar_t> buffer(32768, L'\0');
-    const std::wstring title = Wide(request.title);
-    const std::wstring folder = Wide(request.initialFolder);
     const std::wstring filter = DialogFilter(request.filter);
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
@@ -154,15 +169,16 @@ class TWin32HostUi final : public TVstHostUi {
     ofn.lpstrFilter = request.filter.empty() ? nullptr : filter.c_str();
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = buffer.data();
-    ofn.nMaxFile = static_cast<DWORD>(buffer.size());
-    ofn.lpstrTitle = title.empty() ? nullptr : title.c_str();
-    ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+    ofn.nMaxFile = static_cast<DWORD>(buffer.size() - 1);
+    ofn.lpstrTitle = request.title.empty() ? nullptr : request.title.c_str();
+    ofn.lpstrInitialDir = request.initialFolder.empty() ? nullptr : request.initialFolder.c_str();
     ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST |
-                (request.save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+                (request.save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST) |
+                (request.multiple && !request.save ? OFN_ALLOWMULTISELECT : 0);
     BOOL chosen = request.save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
     if (!chosen || buffer[0] == L'\0') return false;
-    fileName = Utf8(buffer.data());
-    return true;
+    files = ChosenFiles(buffer);
+    return !files.empty();
   }
 };
 

@@ -1,4 +1,7 @@
 // A bank of peaking-equaliser bands (second-order sections), keyed by band number.
+// The bands run as one cascade over SSE2, four lanes a vector: two bands of a
+// pair of channels, each band one sample behind the band before it, so that the
+// vectors of one step do not wait for one another.
 #pragma once
 
 #include <cstddef>
@@ -21,13 +24,15 @@ class PeakingEqBank {
 
   // Adds the band or changes it; false (and no change) when the settings are
   // refused: centre not inside (0, rate/2), no positive bandwidth or Q, or a
-  // value that is not finite.
+  // value that is not finite. The band's coefficients are computed here, and
+  // only here.
   bool set_band(int band, const PeakingEqSettings& settings);
   // Fills `settings` for a band that exists.
   bool get_band(int band, PeakingEqSettings& settings) const;
   bool accepts(const PeakingEqSettings& settings) const;
 
-  // Interleaved samples, in place.
+  // Interleaved samples, in place. Allocates nothing; denormals are flushed
+  // while it runs and the caller's floating-point state restored after it.
   void process(float* samples, size_t frames);
   void reset();
 
@@ -39,14 +44,24 @@ class PeakingEqBank {
   struct Band {
     int number;
     PeakingEqSettings settings;
-    double b0, b1, b2, a1, a2;  // normalised by a0
-    std::vector<double> z1, z2;  // per channel, transposed direct form II
   };
-  void design(Band& band) const;
+  // Lane l of vector v of channel pair p: band 2v + l/2, channel 2p + l%2.
+  static constexpr int kLanes = 4;
+  enum Row { kA1, kA2, kA3, kMix, kRows };  // the state-variable form's coefficients
+  size_t lane_index(size_t pair, size_t vector, int lane) const { return (pair * vectors_ + vector) * kLanes + size_t(lane); }
+  void relayout(size_t old_vectors);  // after a band was added
+  void design(size_t band);
+  void process_pair(float* samples, size_t frames, size_t pair);
 
   double rate_;
   unsigned channels_;
   std::vector<Band> bands_;
+  size_t pairs_;         // channel pairs, the last one half empty for an odd count
+  size_t vectors_ = 0;   // per pair: the bands two by two
+  bool flat_ = true;     // every band at 0 dB: the samples pass untouched
+  std::vector<float> coefficients_;  // [row][pair][vector][lane]
+  std::vector<float> state_;         // [2][pair][vector][lane]: the two integrators
+  std::vector<float> given_;         // [vector][lane]: each vector's output at the last step
 };
 
 }  // namespace tav::bfxs

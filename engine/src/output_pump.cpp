@@ -139,11 +139,9 @@ void ProcessVstBlock(int32_t channels, int16_t* samples, int32_t bytes) {
     if (VstEnabled.load(std::memory_order_relaxed) != 0) plugin->ProcessReplacing(VstBuffers, VstBuffers, frames);
     PlanesToSamples(VstBuffers, channels, frames, samples);
   });
-  if (r != TForeignCallResult::Ok) {
-    bool active = false;
-    CallForeign([&] { active = plugin->Active(); });
-    VstActive.store(active ? -1 : 0, std::memory_order_relaxed);
-  }
+  // Off at the first fault, whether or not the plug-in still counts as
+  // active: code that just faulted, with whatever it held, is not called again.
+  if (r != TForeignCallResult::Ok) VstActive.store(0, std::memory_order_relaxed);
 }
 
 void ProcessLevelTap(int32_t channels, int16_t* samples, int32_t bytes) {

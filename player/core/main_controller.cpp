@@ -5,6 +5,7 @@
 
 #include "player/core/display_texts.h"
 #include "player/core/track_change.h"
+#include "player/core/wav_segment.h"
 
 namespace tav::player {
 
@@ -61,6 +62,8 @@ void TMainController::StartStream() {
   view_.SetText(MainText::Speed, "Speed:100%");
   view_.SetText(MainText::Channels, ChannelsText(audio_.StreamChannels()));
   audio_.SetDecodeLoop(view_.Checked(MainCheck::SingleLoop));
+  // A new stream plays forwards.
+  view_.SetChecked(MainCheck::Reverse, false);
   view_.ReapplyEffects();
   playing_ = false;
   PlayButtonClick();
@@ -184,6 +187,7 @@ void TMainController::CloseMedia() {
   ShowPlayCaption(false);
   UpTimerBars(0);
   audio_.FreeStreams();
+  view_.SetChecked(MainCheck::Reverse, false);
   view_.SetText(MainText::Title, kIdleTitle);
   view_.SetText(MainText::MaxTime, "MaxTime:");
   view_.SetText(MainText::Rate, "采样率: Hz");
@@ -193,7 +197,7 @@ void TMainController::CloseMedia() {
 bool TMainController::MayRenderWave() {
   // The render decodes a local file afresh; an address has none to render.
   if (!audio_.HasDecodeStream() || audio_.StreamIsAddress()) {
-    view_.Warn("请打开一个文件!");
+    view_.Warn(kOpenAFileFirst);
     return false;
   }
   return true;

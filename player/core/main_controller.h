@@ -107,11 +107,6 @@ inline constexpr int kMinPositionMax = 10;  // tenths
 // with it (letter case counts).
 std::string WaveTargetName(const std::string& chosen);
 
-struct WindowPlace {
-  int Left;
-  int Top;
-};
-
 class TMainController {
  public:
   TMainController(IMainAudio& audio, IMainView& view, TPlayListModel& list, int32_t& playIndex);

@@ -27,4 +27,27 @@ void WritePlayListFile(const std::filesystem::path& file, const std::vector<std:
 // The replacing write itself, for any text.
 void ReplaceFileContents(const std::filesystem::path& file, std::string_view bytes);
 
+// Where the play list is kept between runs.
+class IPlayListStore {
+ public:
+  virtual ~IPlayListStore() = default;
+  // The entries kept; none when nothing is kept. Throws when what is kept
+  // cannot be read.
+  virtual std::vector<std::string> Read() = 0;
+  // Replaces what is kept. Throws when it cannot be written.
+  virtual void Write(const std::vector<std::string>& paths) = 0;
+};
+
+// The play list kept in a play-list file.
+class TPlayListFileStore : public IPlayListStore {
+ public:
+  explicit TPlayListFileStore(std::filesystem::path file) : file_(std::move(file)) {}
+  std::vector<std::string> Read() override { return ReadPlayListFile(file_); }
+  void Write(const std::vector<std::string>& paths) override { WritePlayListFile(file_, paths); }
+  const std::filesystem::path& File() const { return file_; }
+
+ private:
+  std::filesystem::path file_;
+};
+
 }  // namespace tav::player

@@ -16,13 +16,14 @@ void TPlayListModel::Add(const std::string& path) {
   if (OnAdded) OnAdded(LastIndex());
 }
 
-void TPlayListModel::DeleteSelected() {
-  if (!InRange(selected_)) return;
+int TPlayListModel::DeleteSelected() {
+  if (!InRange(selected_)) return -1;
   const int i = selected_;
   paths_.erase(paths_.begin() + i);
   names_.erase(names_.begin() + i);
   selected_ = -1;
   if (OnDeleted) OnDeleted(i);
+  return i;
 }
 
 void TPlayListModel::Clear() {
@@ -48,6 +49,11 @@ void TPlayListModel::SettleAfterDrop(int32_t& playIndex) {
     playIndex = 0;
     Select(0);
   }
+}
+
+void TPlayListModel::SettleAfterDelete(int deleted, int32_t& playIndex) {
+  if (deleted >= 0 && deleted < playIndex) --playIndex;
+  SettleAfterDrop(playIndex);
 }
 
 void TPlayListModel::SettleAfterAdd(int32_t& playIndex) {

@@ -29,8 +29,8 @@ class TPlayListModel {
   // Appends a path; its number is the count of entries before it plus one.
   // Entries are never renumbered.
   void Add(const std::string& path);
-  // Deletes the selected entry, if any.
-  void DeleteSelected();
+  // Deletes the selected entry, if any; answers its index, or -1.
+  int DeleteSelected();
   void Clear();
   // Replaces the whole list, numbering it afresh.
   void Load(const std::vector<std::string>& paths);
@@ -42,8 +42,10 @@ class TPlayListModel {
   void SettleAfterDrop(int32_t& playIndex);
   // After the add dialog or loading the file: one entry -> index 0, selected.
   void SettleAfterAdd(int32_t& playIndex);
-  // After a deletion: as after a drop.
-  void SettleAfterDelete(int32_t& playIndex) { SettleAfterDrop(playIndex); }
+  // After entry `deleted` went (-1: none did): an entry before the one
+  // playing moves playIndex down with it, so it still names the entry
+  // playing; then as after a drop.
+  void SettleAfterDelete(int deleted, int32_t& playIndex);
   // The main window appended a file it opened: it is the one playing.
   void AddPlaying(const std::string& path, int32_t& playIndex);
 

@@ -7,6 +7,12 @@
 
 namespace tav::player {
 
+// A window's place on the screen, as its section keeps it ("Left", "Top").
+struct WindowPlace {
+  int Left;
+  int Top;
+};
+
 class ISettingsStore {
  public:
   virtual ~ISettingsStore() = default;

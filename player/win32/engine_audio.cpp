@@ -108,6 +108,8 @@ void TEngineAudio::SetVstTime(double samplePosition, double quarterNotes) {
 int32_t TEngineAudio::VuLevel(std::string_view side) { return eng::GetVuLevel(side, kMeterOffset, kMeterScale); }
 std::string TEngineAudio::VuDbText(std::string_view side) { return eng::GetVuDbText(side); }
 
+std::string TEngineAudio::CurrentFile() const { return eng::CurrentFile; }
+
 void TEngineAudio::SetRenderRange(int64_t start, int64_t end) {
   eng::RenderStart = start;
   eng::RenderEnd = end;

@@ -39,6 +39,9 @@ class TEngineAudio : public IMainAudio {
   int32_t VuLevel(std::string_view side) override;
   std::string VuDbText(std::string_view side) override;
   void SetRenderRange(int64_t start, int64_t end) override;
+
+  // The last local file opened (8-bit path): what a WAV render reads.
+  std::string CurrentFile() const;
 };
 
 }  // namespace tav::player

@@ -2,7 +2,6 @@
 
 #include "bass.h"
 #include "player/win32/look.h"
-#include "player/win32/window_links.h"
 
 namespace tav::player {
 
@@ -12,18 +11,18 @@ namespace {
 // memo, the credits, and the library version with the two buttons at the
 // bottom.
 constexpr int kClientWidth = 444, kClientHeight = 374;
-constexpr TRect kImage1{12, 12, 67, 66};
-constexpr TPoint kLabel1{80, 12};
-constexpr TPoint kLabel2{80, 42};
-constexpr TPoint kLabel4{80, 58};
-constexpr TPoint kLabel3{12, 76};
-constexpr TRect kMemo1{12, 92, 432, 282};
-constexpr TPoint kLabel9{12, 290};
-constexpr TPoint kLabel10{12, 306};
-constexpr TPoint kLabel11{12, 322};
-constexpr TPoint kLblBassVer{12, 348};
-constexpr TRect kButton2{288, 342, 356, 366};
-constexpr TRect kButton1{364, 342, 432, 366};
+constexpr Place kImage1{12, 12, 55, 54};
+constexpr Place kLabel1{80, 12, 0, 0};
+constexpr Place kLabel2{80, 42, 0, 0};
+constexpr Place kLabel4{80, 58, 0, 0};
+constexpr Place kLabel3{12, 76, 0, 0};
+constexpr Place kMemo1{12, 92, 420, 190};
+constexpr Place kLabel9{12, 290, 0, 0};
+constexpr Place kLabel10{12, 306, 0, 0};
+constexpr Place kLabel11{12, 322, 0, 0};
+constexpr Place kLblBassVer{12, 348, 0, 0};
+constexpr Place kButton2{288, 342, 68, 24};
+constexpr Place kButton1{364, 342, 68, 24};
 
 const wchar_t* const kDescription[] = {
     L"欢迎使用 Tavolen 小型可调速音乐播放器 V1.5!",
@@ -46,7 +45,7 @@ const wchar_t* const kDescription[] = {
     L"",
     L"调速范围:",
     L"  播放速度(采样率)0% 到 226%;",
-    L"  节拍 -50% 到 +70%;音调以半音和音分调节。",
+    L"  节拍 -45% 到 +45%;音调 -30 到 +30 个半音。",
 };
 
 const wchar_t kCreditsName[] = L"Tavolen 开发组";
@@ -69,47 +68,33 @@ TFormAbout::TFormAbout() {
   SetFont(MakeFont(L"Tahoma", 8, clWhite));
   SetClientSize(kClientWidth, kClientHeight);
 
-  Image1 = Make<TImage>();
-  Image1->SetBounds(kImage1.Left, kImage1.Top, kImage1.Width(), kImage1.Height());
+  Image1 = Placed<TImage>(this, kImage1);
   DrawEmblem();
-  auto label = [this](const wchar_t* text, TPoint at) {
-    auto* l = Make<TLabel>(text);
-    l->SetBounds(at.X, at.Y, l->Width(), l->Height());
-    return l;
-  };
-  Label1 = Make<TLabel>(L"Morvik小型可调速音乐播放器");
+  Label1 = Placed<TLabel>(this, kLabel1, L"Morvik小型可调速音乐播放器");
   Label1->SetFont(MakeFont(L"黑体", 16, clWhite));  // 21 pixels at 96 dots per inch
-  Label1->SetBounds(kLabel1.X, kLabel1.Y, Label1->Width(), Label1->Height());
-  Label2 = label(L"(基于BASS多媒体函数库构建)", kLabel2);
-  Label4 = label(L"版本:1.5", kLabel4);
-  Label3 = label(L"简介和说明:", kLabel3);
-  Memo1 = Make<TMemo>();
-  Memo1->SetBounds(kMemo1.Left, kMemo1.Top, kMemo1.Width(), kMemo1.Height());
+  Label2 = Placed<TLabel>(this, kLabel2, L"(基于BASS多媒体函数库构建)");
+  Label4 = Placed<TLabel>(this, kLabel4, L"版本:1.5");
+  Label3 = Placed<TLabel>(this, kLabel3, L"简介和说明:");
+  Memo1 = Placed<TMemo>(this, kMemo1);
   Memo1->SetReadOnly(true);
   SetWindowLongW(Memo1->Handle(), GWL_STYLE, GetWindowLongW(Memo1->Handle(), GWL_STYLE) | WS_VSCROLL);
   SetWindowPos(Memo1->Handle(), nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
   Memo1->SetFont(MakeFont(L"Tahoma", 8, clBlack));
   Memo1->SetColor(clWindow);
-  std::vector<std::wstring> lines(std::begin(kDescription), std::end(kDescription));
-  Memo1->SetLines(lines);
-  Label9 = label(kCreditsName, kLabel9);
-  Label10 = label(kCreditsDate, kLabel10);
-  Label11 = label(kCreditsContact, kLabel11);
-  lblBassVer = label(L"Bass函数库版本:", kLblBassVer);
-  Button1 = Make<TButton>(L"关闭");
-  Button1->SetBounds(kButton1.Left, kButton1.Top, kButton1.Width(), kButton1.Height());
+  Memo1->SetLines(std::vector<std::wstring>(std::begin(kDescription), std::end(kDescription)));
+  Label9 = Placed<TLabel>(this, kLabel9, kCreditsName);
+  Label10 = Placed<TLabel>(this, kLabel10, kCreditsDate);
+  Label11 = Placed<TLabel>(this, kLabel11, kCreditsContact);
+  lblBassVer = Placed<TLabel>(this, kLblBassVer, L"Bass函数库版本:");
+  Button1 = Placed<TButton>(this, kButton1, L"关闭");
   Button1->OnClick = [this](TObject*) { Close(); };
-  Button2 = Make<TButton>(L"信息");
-  Button2->SetBounds(kButton2.Left, kButton2.Top, kButton2.Width(), kButton2.Height());
+  Button2 = Placed<TButton>(this, kButton2, L"信息");
   Button2->OnClick = [this](TObject*) { Button2Click(); };
 
-  PlayerWindows().About = this;
   OnCreate = [this](TObject*) { FormCreate(); };
 }
 
-TFormAbout::~TFormAbout() {
-  if (PlayerWindows().About == this) PlayerWindows().About = nullptr;
-}
+TFormAbout::~TFormAbout() = default;
 
 void TFormAbout::FormCreate() { lblBassVer->SetCaption(BassVersionText(BASS_GetVersion())); }
 

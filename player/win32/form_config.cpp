@@ -2,7 +2,6 @@
 
 #include "player/win32/ansi_text.h"
 #include "player/win32/look.h"
-#include "player/win32/window_links.h"
 #include "toolkit/win32/dialogs.h"
 
 namespace tav::player {
@@ -77,15 +76,12 @@ TFormConfig::TFormConfig(ISettingsStore* settings) : settings_(settings) {
   SetFont(MakeFont(L"Tahoma", 8, clWhite));
   SetClientSize(kClientWidth, kClientHeight);
   CreateControls();
-  PlayerWindows().Config = this;
 
   OnCreate = [this](TObject*) { controller_.FormCreate(Settings()); };
   OnDestroy = [this](TObject*) { controller_.FormDestroy(Settings()); };
 }
 
-TFormConfig::~TFormConfig() {
-  if (PlayerWindows().Config == this) PlayerWindows().Config = nullptr;
-}
+TFormConfig::~TFormConfig() = default;
 
 ISettingsStore& TFormConfig::Settings() {
   static TNoSettings none;

@@ -2,21 +2,15 @@
 
 #include <windows.h>
 
-#include "bass.h"
 #include "player/win32/ansi_text.h"
 #include "player/win32/form_main.h"
 #include "player/win32/look.h"
-#include "player/win32/window_links.h"
-#include "tav/engine/dsp_host.h"
-#include "tav/engine/globals.h"
 #include "tav/engine/own_effects.h"
 #include "toolkit/win32/dialogs.h"
 
 namespace tav::player {
 
 namespace {
-
-using tav::engine::DecodeStream;
 
 // Layout of the effects window (client 398 x 283): the page control fills
 // the window below a 10-pixel strip; places inside a page are relative to
@@ -82,7 +76,7 @@ TSlider* MakeSlider(TWinControl* parent, const TRect& r, int min, int max, int v
 
 }  // namespace
 
-TFormEffect::TFormEffect(ISettingsStore* settings) : settings_(settings) {
+TFormEffect::TFormEffect(ISettingsStore* settings, IEffectsLinks& links) : settings_(settings), links_(links) {
   using namespace layout;
   SetCaption(L"效果管理器");
   SetBorderStyle(bsSingle);
@@ -105,8 +99,6 @@ TFormEffect::TFormEffect(ISettingsStore* settings) : settings_(settings) {
 
   // The engine's equaliser reads its gains from this window's sliders.
   tav::engine::EqSliderPosition = [this](int band) { return sldEq.at(size_t(band))->Value(); };
-  PlayerWindows().Effects = this;
-  PlayerWindows().ReapplyEffects = [this] { ReapplyEffects(); };
 
   OnCreate = [this](TObject*) { FormCreate(); };
   OnDestroy = [this](TObject*) { FormDestroy(); };
@@ -115,13 +107,7 @@ TFormEffect::TFormEffect(ISettingsStore* settings) : settings_(settings) {
   SetMessageHandler(WM_USER, [this](TMessage& m) { return DWindProc(m); });
 }
 
-TFormEffect::~TFormEffect() {
-  if (PlayerWindows().Effects == this) {
-    PlayerWindows().Effects = nullptr;
-    PlayerWindows().ReapplyEffects = nullptr;
-    tav::engine::EqSliderPosition = nullptr;
-  }
-}
+TFormEffect::~TFormEffect() { tav::engine::EqSliderPosition = nullptr; }
 
 void TFormEffect::CreateEqualiserPage(TTabSheet* page) {
   using namespace layout;
@@ -299,16 +285,8 @@ void TFormEffect::WriteVisible(bool visible) {
 
 // --- equaliser -------------------------------------------------------------------
 
-void TFormEffect::CheckBox2Click(TObject*) {
-  if (CheckBox2->Checked()) {
-    tav::engine::CreateEq();
-  } else {
-    BASS_ChannelRemoveFX(DecodeStream, tav::engine::EqFx);
-    tav::engine::EqFx = 0;
-  }
-}
-
-void TFormEffect::sldEq0Change(TObject*) { tav::engine::ApplyEqGains(); }
+void TFormEffect::CheckBox2Click(TObject*) { controller_.EqualiserClick(); }
+void TFormEffect::sldEq0Change(TObject*) { controller_.EqBandChanged(); }
 
 void TFormEffect::Button5Click(TObject*) {
   for (TSlider* s : sldEq) s->SetValue(kEqFlat);
@@ -316,116 +294,31 @@ void TFormEffect::Button5Click(TObject*) {
 
 // --- own effects, DirectX 8 effects, tempo and pitch --------------------------
 
-namespace {
-
-// Sets one of the own procedures on the decoding stream with its state fresh,
-// or removes it.
-void SwitchOwnDsp(bool on, void (*reset)(), DSPPROC* proc, int priority, HDSP& handle) {
-  if (on) {
-    reset();
-    handle = BASS_ChannelSetDSP(DecodeStream, proc, nullptr, priority);
-  } else {
-    BASS_ChannelRemoveDSP(DecodeStream, handle);
-  }
-}
-
-// Sets a DirectX 8 effect with the library's defaults, or removes it and
-// forgets its handle.
-void SwitchDx8Effect(bool on, DWORD type, HFX& handle) {
-  if (on) {
-    handle = BASS_ChannelSetFX(DecodeStream, type, 0);
-  } else {
-    BASS_ChannelRemoveFX(DecodeStream, handle);
-    handle = 0;
-  }
-}
-
-}  // namespace
-
-void TFormEffect::ckrotateClick(TObject*) {
-  using namespace tav::engine;
-  SwitchOwnDsp(ckrotate->Checked(), &ResetRotate, &RotateDSPProc, kRotatePriority, RotateDsp);
-}
-
-void TFormEffect::ckhyClick(TObject*) {
-  using namespace tav::engine;
-  SwitchOwnDsp(ckhy->Checked(), &ResetEcho, &EchoDSPProc, kEchoPriority, EchoDsp);
-}
-
-void TFormEffect::ckFlangesClick(TObject*) {
-  using namespace tav::engine;
-  SwitchOwnDsp(ckFlanges->Checked(), &ResetFlanger, &FlangerDSPProc, kFlangerPriority, FlangerDsp);
-}
-
-void TFormEffect::chHxClick(TObject*) { SwitchDx8Effect(chHx->Checked(), BASS_FX_DX8_REVERB, ReverbFx); }
-
-void TFormEffect::ckGjHyClick(TObject*) { SwitchDx8Effect(ckGjHy->Checked(), BASS_FX_DX8_ECHO, EchoFx); }
-
-void TFormEffect::sldspeedChange(TObject*) {
-  const int n = sldspeed->Value() - kSpeedCentre;
-  BASS_ChannelSetAttribute(DecodeStream, BASS_ATTRIB_TEMPO, float(n));
-  lblspeed->SetCaption(Widen(SignedPercentText(n)));
-}
-
-void TFormEffect::sldPitchChange(TObject*) {
-  const int n = sldPitch->Value() - kPitchCentre;
-  BASS_ChannelSetAttribute(DecodeStream, BASS_ATTRIB_TEMPO_PITCH, float(n));
-  lblpitch->SetCaption(Widen(SignedPercentText(n)));
-}
-
+void TFormEffect::ckrotateClick(TObject*) { controller_.OwnEffectClick(OwnEffect::Rotate); }
+void TFormEffect::ckhyClick(TObject*) { controller_.OwnEffectClick(OwnEffect::Echo); }
+void TFormEffect::ckFlangesClick(TObject*) { controller_.OwnEffectClick(OwnEffect::Flanger); }
+void TFormEffect::chHxClick(TObject*) { controller_.ReverbClick(); }
+void TFormEffect::ckGjHyClick(TObject*) { controller_.Dx8EchoClick(); }
+void TFormEffect::sldspeedChange(TObject*) { controller_.TempoChanged(); }
+void TFormEffect::sldPitchChange(TObject*) { controller_.PitchChanged(); }
 void TFormEffect::Button6Click(TObject*) { sldspeed->SetValue(kSpeedCentre); }
 void TFormEffect::Button7Click(TObject*) { sldPitch->SetValue(kPitchCentre); }
-
-void TFormEffect::Button8Click(TObject*) { ToggleWindow(PlayerWindows().Vst); }
+void TFormEffect::Button8Click(TObject*) { links_.ToggleVstWindow(); }
 
 // --- phaser ------------------------------------------------------------------------
 
-void TFormEffect::chkPhsClick(TObject*) {
-  if (chkPhs->Checked()) {
-    PhaserFx = BASS_ChannelSetFX(DecodeStream, BASS_FX_BFX_PHASER, 1);
-    // Each slider's handler once: the whole record goes out six times.
-    for (TSlider* s : slPh) slPh1Change(s);
-  } else {
-    BASS_ChannelRemoveFX(DecodeStream, PhaserFx);
-    PhaserFx = 0;
-  }
-}
-
-void TFormEffect::slPh1Change(TObject*) {
-  std::array<int, kPhaserSliderCount> values{};
-  for (int p = 0; p < kPhaserSliderCount; ++p) values[size_t(p)] = slPh[size_t(p)]->Value();
-  BASS_FXGetParameters(PhaserFx, &PhaserParams);
-  const TPhaserFields f = PhaserFieldsFromSliders(values);
-  PhaserParams.fDryMix = f.DryMix;
-  PhaserParams.fWetMix = f.WetMix;
-  PhaserParams.fFeedback = f.Feedback;
-  PhaserParams.fRate = f.Rate;
-  PhaserParams.fRange = f.Range;
-  PhaserParams.fFreq = f.Freq;
-  BASS_FXSetParameters(PhaserFx, &PhaserParams);
-  for (int p = 0; p < kPhaserSliderCount; ++p) lblPh[size_t(p)]->SetCaption(std::to_wstring(values[size_t(p)]));
-}
+void TFormEffect::chkPhsClick(TObject*) { controller_.PhaserClick(); }
+void TFormEffect::slPh1Change(TObject*) { controller_.PhaserChanged(); }
 
 void TFormEffect::btnRePhsClick(TObject*) {
   for (int p = 0; p < kPhaserSliderCount; ++p) slPh[size_t(p)]->SetValue(kPhaserDefaults[size_t(p)]);
 }
 
-void TFormEffect::ReapplyEffects() {
-  ckrotateClick(nullptr);
-  ckhyClick(nullptr);
-  ckFlangesClick(nullptr);
-  CheckBox2Click(nullptr);
-  chHxClick(nullptr);
-  ckGjHyClick(nullptr);
-  sldspeedChange(nullptr);
-  sldPitchChange(nullptr);
-  chkPhsClick(nullptr);
-}
+void TFormEffect::ReapplyEffects() { controller_.ReapplyEffects(); }
 
 // --- Winamp DSP plug-ins ------------------------------------------------------------
 
 void TFormEffect::ScanDspFolder(const std::wstring& folder) {
-  using namespace tav::engine;
   Edit1->SetText(folder);
   // The folder is used as it is: one that already ends in a backslash gives
   // doubled separators, which the file system accepts.
@@ -435,10 +328,9 @@ void TFormEffect::ScanDspFolder(const std::wstring& folder) {
   do {
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
     const std::wstring path = folder + L"\\" + found.cFileName;
-    LoadDSP(WideToAnsi(path), nullptr);
+    const std::string description = controller_.DescribeLibrary(WideToAnsi(path));
     ListBox1->Add(path);
-    ListView1->AddItem(AnsiToWide(GetDSPDescription()), {found.cFileName});
-    UnloadDSP();
+    ListView1->AddItem(AnsiToWide(description), {found.cFileName});
   } while (FindNextFileW(search, &found));
   FindClose(search);
 }
@@ -455,22 +347,80 @@ void TFormEffect::Button1Click(TObject*) {
   ScanDspFolder(folder);  // shows the folder in the edit too
 }
 
-void TFormEffect::ListView1Change(TObject*) {
-  using namespace tav::engine;
-  // The host holds one library: while a module runs, the list is not read
-  // and the module box keeps the running library's modules.
-  if (DspRunning) return;
+void TFormEffect::ListView1Change(TObject*) { controller_.LibrarySelected(); }
+void TFormEffect::Button3Click(TObject*) { controller_.StartClick(); }
+void TFormEffect::Button2Click(TObject*) { controller_.ConfigureClick(); }
+void TFormEffect::CheckBox1Click(TObject*) { controller_.DspOnClick(); }
+void TFormEffect::Button4Click(TObject*) { controller_.StopClick(); }
+
+void TFormEffect::clrClick(TObject*) {
+  ListView1->Clear();
+  ListBox1->Clear();
   ComboBox1->Clear();
-  const int row = ListView1->ItemIndex();
-  if (row < 0 || row >= ListBox1->Count()) return;
-  LoadDSP(WideToAnsi(ListBox1->Item(row)), nullptr);
-  const int32_t count = GetDSPModuleCount();
-  for (int32_t i = 0; i < count; ++i) ComboBox1->Add(AnsiToWide(GetDSPModuleDescription(i)));
-  if (count > 0) ComboBox1->SetItemIndex(0);
-  UnloadDSP();
 }
 
-int TFormEffect::SelectedModule() const {
+bool TFormEffect::DWindProc(TMessage& message) {
+  message.Result = LRESULT(controller_.QueryAnswer(intptr_t(message.LParam), uintptr_t(message.WParam)));
+  return true;
+}
+
+// --- what the controller shows --------------------------------------------------
+
+bool TFormEffect::Checked(EffectSwitch which) {
+  switch (which) {
+    case EffectSwitch::Equaliser:
+      return CheckBox2->Checked();
+    case EffectSwitch::Rotate:
+      return ckrotate->Checked();
+    case EffectSwitch::Echo:
+      return ckhy->Checked();
+    case EffectSwitch::Flanger:
+      return ckFlanges->Checked();
+    case EffectSwitch::Reverb:
+      return chHx->Checked();
+    case EffectSwitch::Dx8Echo:
+      return ckGjHy->Checked();
+    case EffectSwitch::Phaser:
+      return chkPhs->Checked();
+    case EffectSwitch::DspOn:
+      return CheckBox1->Checked();
+  }
+  return false;
+}
+
+int TFormEffect::SliderValue(EffectSlider which) {
+  return which == EffectSlider::Tempo ? sldspeed->Value() : sldPitch->Value();
+}
+
+void TFormEffect::SetText(EffectText which, const std::string& utf8) {
+  (which == EffectText::Tempo ? lblspeed : lblpitch)->SetCaption(Widen(utf8));
+}
+
+std::array<int, kPhaserSliderCount> TFormEffect::PhaserValues() {
+  std::array<int, kPhaserSliderCount> values{};
+  for (int p = 0; p < kPhaserSliderCount; ++p) values[size_t(p)] = slPh[size_t(p)]->Value();
+  return values;
+}
+
+void TFormEffect::SetPhaserTexts(const std::array<int, kPhaserSliderCount>& values) {
+  for (int p = 0; p < kPhaserSliderCount; ++p) lblPh[size_t(p)]->SetCaption(std::to_wstring(values[size_t(p)]));
+}
+
+int TFormEffect::SelectedLibrary() { return ListView1->ItemIndex(); }
+
+std::string TFormEffect::LibraryPath(int row) {
+  return row >= 0 && row < ListBox1->Count() ? WideToAnsi(ListBox1->Item(row)) : std::string();
+}
+
+void TFormEffect::SetModules(const std::vector<std::string>& descriptions) {
+  ComboBox1->Clear();
+  for (const auto& d : descriptions) ComboBox1->Add(AnsiToWide(d));
+  if (!descriptions.empty()) ComboBox1->SetItemIndex(0);
+}
+
+int TFormEffect::ModuleCount() { return ComboBox1->Count(); }
+
+int TFormEffect::SelectedModule() {
   const int i = ComboBox1->ItemIndex();
   return i >= 0 && i < ComboBox1->Count() ? i : -1;
 }
@@ -481,64 +431,8 @@ void TFormEffect::SetDspPageIdle(bool idle) {
   Button1->SetEnabled(idle);
 }
 
-void TFormEffect::Button3Click(TObject*) {
-  using namespace tav::engine;
-  if (ComboBox1->Count() == 0 || DspRunning) return;
-  const int row = ListView1->ItemIndex();
-  const int module = SelectedModule();
-  if (row < 0 || row >= ListBox1->Count() || module < 0) return;
-  LoadDSP(WideToAnsi(ListBox1->Item(row)), Handle());
-  DspModuleIndex = module;
-  InitDSPModule(module);
-  SetDspPageIdle(false);
-  DspActive = CheckBox1->Checked();
-  DspRunning = true;
-}
-
-void TFormEffect::Button2Click(TObject*) {
-  using namespace tav::engine;
-  if (ComboBox1->Count() == 0 || !DspRunning) return;
-  const int module = SelectedModule();
-  if (module < 0) return;
-  DspModuleIndex = module;
-  ConfigDSPModule(module);
-}
-
-void TFormEffect::CheckBox1Click(TObject*) {
-  if (DspRunning) tav::engine::DspActive = CheckBox1->Checked();
-}
-
-void TFormEffect::Button4Click(TObject*) {
-  using namespace tav::engine;
-  if (!DspRunning) return;
-  DspActive = false;
-  // The module box may have been emptied meanwhile: the running module is
-  // then the one stopped.
-  const int selected = SelectedModule();
-  if (selected >= 0) DspModuleIndex = selected;
-  // Waits (bounded, answering the module's queries) for a block in progress
-  // before the module's Quit and the freeing of its library.
-  QuitDSPModule(DspModuleIndex.load());
-  UnloadDSP();
-  SetDspPageIdle(true);
-  DspRunning = false;
-}
-
-void TFormEffect::clrClick(TObject*) {
-  ListView1->Clear();
-  ListBox1->Clear();
-  ComboBox1->Clear();
-}
-
-bool TFormEffect::DWindProc(TMessage& message) {
-  using namespace tav::engine;
-  TWinampHostFacts facts;
-  facts.HasStream = DecodeStream != 0;
-  facts.StreamRate = ChannelInfo.freq;
-  facts.PathAddress = reinterpret_cast<intptr_t>(CurrentPath.c_str());
-  facts.TitleAddress = reinterpret_cast<intptr_t>(CurrentTitle.c_str());
-  message.Result = LRESULT(WinampQueryAnswer(intptr_t(message.LParam), uintptr_t(message.WParam), facts));
-  return true;
+void TFormEffect::Warn(const std::string& text) {
+  MessageBoxW(Handle(), Widen(text).c_str(), L"出错啦!", MB_OK | MB_ICONWARNING);
 }
 
 }  // namespace tav::player

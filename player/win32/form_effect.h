@@ -3,16 +3,20 @@
 // Every control acts at once on the decoding stream; the main window calls
 // the switch handlers again (ReapplyEffects) for every new stream. While a
 // plug-in module runs this window is its parent and answers its WM_USER
-// queries.
+// queries. Its behaviour is TEffectsController's; this class lays out the
+// controls, keeps its settings section, routes the events and shows what it
+// is told.
 #pragma once
 
 #include <array>
 #include <string>
 
-#include "bass_fx.h"
 #include "controls/win32/slider.h"
 #include "player/core/effect_settings.h"
+#include "player/core/effects_controller.h"
 #include "player/core/settings_store.h"
+#include "player/core/window_links.h"
+#include "player/win32/engine_effects.h"
 #include "toolkit/win32/comctrls.h"
 #include "toolkit/win32/forms.h"
 #include "toolkit/win32/menus.h"
@@ -20,10 +24,11 @@
 
 namespace tav::player {
 
-class TFormEffect : public TForm {
+class TFormEffect : public TForm, private IEffectsView {
  public:
-  // settings: the settings file's store (none: nothing is read or written).
-  explicit TFormEffect(ISettingsStore* settings);
+  // settings: the settings file's store (none: nothing is read or written);
+  // links: the other windows.
+  TFormEffect(ISettingsStore* settings, IEffectsLinks& links);
   ~TFormEffect() override;
 
   TPageControl* PageControl1;
@@ -61,11 +66,7 @@ class TFormEffect : public TForm {
   TCheckBox* chkPhs;
   TButton* btnRePhs;
 
-  // Effect handles the window keeps (0 = none) and the phaser record last sent.
-  HFX ReverbFx = 0, EchoFx = 0, PhaserFx = 0;
-  BASS_BFX_PHASER PhaserParams{};
-  // A module has been started and not stopped.
-  bool DspRunning = false;
+  TEffectsController& Controller() { return controller_; }
 
   // Handlers; those the main window calls to re-apply take no sender.
   void CheckBox2Click(TObject* sender);
@@ -108,12 +109,26 @@ class TFormEffect : public TForm {
   void FormDestroy();
   void WriteVisible(bool visible);
   bool DWindProc(TMessage& message);
-  void SetDspPageIdle(bool idle);
-  // The module box's selection, or -1 when it has none.
-  int SelectedModule() const;
   TEffectSettings CurrentSettings() const;
 
+  // IEffectsView
+  bool Checked(EffectSwitch which) override;
+  int SliderValue(EffectSlider which) override;
+  void SetText(EffectText which, const std::string& utf8) override;
+  std::array<int, kPhaserSliderCount> PhaserValues() override;
+  void SetPhaserTexts(const std::array<int, kPhaserSliderCount>& values) override;
+  int SelectedLibrary() override;
+  std::string LibraryPath(int row) override;
+  void SetModules(const std::vector<std::string>& descriptions) override;
+  int ModuleCount() override;
+  int SelectedModule() override;
+  void SetDspPageIdle(bool idle) override;
+  void Warn(const std::string& text) override;
+
   ISettingsStore* settings_;
+  IEffectsLinks& links_;
+  TEngineEffects audio_{*this};
+  TEffectsController controller_{audio_, *this};
 };
 
 }  // namespace tav::player

@@ -2,12 +2,10 @@
 
 #include <shellapi.h>
 
-#include "player/core/playlist_file.h"
 #include "player/win32/ansi_text.h"
 #include "player/win32/drop_files.h"
 #include "player/win32/form_main.h"
 #include "player/win32/look.h"
-#include "player/win32/window_links.h"
 #include "tav/engine/globals.h"
 #include "tav/engine/stream_chain.h"
 
@@ -21,36 +19,37 @@ constexpr int kClientWidth = 240, kClientHeight = 259;
 constexpr TRect kListBox{4, 4, 236, 229};
 constexpr TRect kBtnInc{4, 233, 28, 255};
 constexpr TRect kBtnDec{34, 233, 58, 255};
-constexpr int kDesignLeft = 192, kDesignTop = 107;
-constexpr const char* kSection = "FormList";
+
+TButton* MakeButton(TWinControl* parent, const TRect& where, const wchar_t* caption, const wchar_t* hint) {
+  auto* b = Placed<TButton>(parent, where, caption);
+  b->SetHint(hint);
+  b->SetShowHint(true);
+  return b;
+}
 
 }  // namespace
 
-TFormList::TFormList(TPlayListModel& list, ISettingsStore* settings) : list_(list), settings_(settings) {
+TFormList::TFormList(TPlayListModel& list, ISettingsStore* settings, IStreamOpened& main, int32_t& playIndex)
+    : list_(list),
+      store_(std::filesystem::path(ProgramFolder()) / L"PlayList.m3u"),
+      controller_(list, *this, store_, *this, main, settings, playIndex) {
   SetCaption(L"播放列表");
   SetBorderStyle(bsSingle);
   SetBorderIcons(biSystemMenu);
   SetColor(cl3DDkShadow);
   SetFont(MakeFont(L"Tahoma", 8, clWhite));
   SetClientSize(kClientWidth, kClientHeight);
-  SetBounds(kDesignLeft, kDesignTop, Width(), Height());
+  SetBounds(kListDesignPlace.Left, kListDesignPlace.Top, Width(), Height());
 
-  ListBox1 = Make<TListBox>();
-  ListBox1->SetBounds(kListBox.Left, kListBox.Top, kListBox.Width(), kListBox.Height());
+  ListBox1 = Placed<TListBox>(this, kListBox);
   ListBox1->PopupMenu = &PopupMenu1;
   ListBox1->SetColor(cl3DDkShadow);
   ListBox1->OnDblClick = [this](TObject*) { PlayEntry(ListBox1->ItemIndex()); };
   ListBox1->OnClick = [this](TObject*) { list_.Select(ListBox1->ItemIndex()); };
-  btninc = Make<TButton>(L"+");
-  btninc->SetBounds(kBtnInc.Left, kBtnInc.Top, kBtnInc.Width(), kBtnInc.Height());
-  btninc->SetHint(L"添加音频文件");
-  btninc->SetShowHint(true);
+  btninc = MakeButton(this, kBtnInc, L"+", L"添加音频文件");
   btninc->OnClick = [this](TObject*) { muAddFileClick(); };
-  btndec = Make<TButton>(L"-");
-  btndec->SetBounds(kBtnDec.Left, kBtnDec.Top, kBtnDec.Width(), kBtnDec.Height());
-  btndec->SetHint(L"删除列表里的一个条目");
-  btndec->SetShowHint(true);
-  btndec->OnClick = [this](TObject*) { mudelsClick(); };
+  btndec = MakeButton(this, kBtnDec, L"-", L"删除列表里的一个条目");
+  btndec->OnClick = [this](TObject*) { controller_.DeleteSelectedClick(); };
 
   auto& root = PopupMenu1.Items;
   muAddFile = root.Add(L"添加文件....", [this](TObject*) { muAddFileClick(); });
@@ -59,7 +58,7 @@ TFormList::TFormList(TPlayListModel& list, ISettingsStore* settings) : list_(lis
   });
   root.Add(L"-");
   TMenuItem* mudel0 = root.Add(L"删除");
-  mudels = mudel0->Add(L"删除选中", [this](TObject*) { mudelsClick(); });
+  mudels = mudel0->Add(L"删除选中", [this](TObject*) { controller_.DeleteSelectedClick(); });
   mudeladd = mudel0->Add(L"删除全部", [this](TObject*) { list_.Clear(); });
   mumsave = root.Add(L"立即保存当前播放列表状态", [this](TObject*) { SavePlayList(); });
 
@@ -69,11 +68,11 @@ TFormList::TFormList(TPlayListModel& list, ISettingsStore* settings) : list_(lis
   list_.OnCleared = [this] { ListBox1->Clear(); };
   list_.OnSelected = [this](int i) { ListBox1->SetItemIndex(i); };
 
-  PlayerWindows().List = this;
-  OnCreate = [this](TObject*) { FormCreate(); };
-  OnDestroy = [this](TObject*) { FormDestroy(); };
-  OnShow = [this](TObject*) { WriteVisible(Visible()); };
-  OnClose = [this](TObject*, TCloseAction&) { WriteVisible(false); };
+  // A list file that cannot be read reaches the toolkit's exception box.
+  OnCreate = [this](TObject*) { controller_.FormCreate(); };
+  OnDestroy = [this](TObject*) { controller_.FormDestroy(); };
+  OnShow = [this](TObject*) { controller_.WriteVisible(Visible()); };
+  OnClose = [this](TObject*, TCloseAction&) { controller_.WriteVisible(false); };
   SetMessageHandler(WM_DROPFILES, [this](TMessage& m) { return MyDrags(m); });
 }
 
@@ -82,57 +81,28 @@ TFormList::~TFormList() {
   list_.OnDeleted = nullptr;
   list_.OnCleared = nullptr;
   list_.OnSelected = nullptr;
-  if (PlayerWindows().List == this) PlayerWindows().List = nullptr;
 }
 
-std::filesystem::path TFormList::PlayListFile() const {
-  return std::filesystem::path(ProgramFolder()) / L"PlayList.m3u";
-}
+void TFormList::SetPlace(WindowPlace place) { SetBounds(place.Left, place.Top, Width(), Height()); }
 
-void TFormList::FormCreate() {
-  bool visible = false;
-  if (settings_) {
-    SetBounds(settings_->ReadInteger(kSection, "Left", kDesignLeft), settings_->ReadInteger(kSection, "Top", kDesignTop),
-              Width(), Height());
-    visible = settings_->ReadBool(kSection, "Visible", false);
-  }
+WindowPlace TFormList::Place() { return {Left(), Top()}; }
+
+void TFormList::ShowWindow() { Show(); }
+
+void TFormList::PrepareList() {
   SendMessageW(ListBox1->Handle(), LB_SETHORIZONTALEXTENT, WPARAM(ListBox1->Width() * 2), 0);
   DragAcceptFiles(Handle(), TRUE);
-  list_.Load(ReadPlayListFile(PlayListFile()));
-  list_.SettleAfterAdd(tav::engine::PlayIndex);
-  if (visible) Show();
 }
 
-void TFormList::FormDestroy() {
-  // Each step on its own: a failed settings write still saves the list.
-  try {
-    if (settings_) {
-      settings_->WriteInteger(kSection, "Left", Left());
-      settings_->WriteInteger(kSection, "Top", Top());
-    }
-  } catch (...) {
-  }
-  try {
-    SavePlayList();
-  } catch (...) {
-  }
-}
-
-void TFormList::SavePlayList() { WritePlayListFile(PlayListFile(), list_.Paths()); }
-
-void TFormList::WriteVisible(bool visible) {
-  try {
-    if (settings_) settings_->WriteBool(kSection, "Visible", visible);
-  } catch (...) {
-  }
-}
+bool TFormList::OpenFile(const std::string& path) { return tav::engine::OpenStream(path, false); }
 
 bool TFormList::MyDrags(TMessage& message) {
   const auto drop = reinterpret_cast<HDROP>(message.WParam);
+  std::vector<std::string> files;
   const int n = GetDropFileCount(drop);
-  for (int k = 1; k <= n; ++k) list_.Add(GetDropFileName(drop, k));
-  list_.SettleAfterDrop(tav::engine::PlayIndex);
+  for (int k = 1; k <= n; ++k) files.push_back(GetDropFileName(drop, k));
   DragFinish(drop);
+  controller_.FilesDropped(files);
   message.Result = 0;
   return true;
 }
@@ -144,22 +114,9 @@ void TFormList::muAddFileClick() {
   dgAddF.Options = ofAllowMultiSelect | ofHideReadOnly | ofPathMustExist | ofFileMustExist;
   dgAddF.Owner = Handle();
   if (!dgAddF.Execute()) return;
-  for (const auto& f : dgAddF.Files) list_.Add(WideToAnsi(f));
-  list_.SettleAfterAdd(tav::engine::PlayIndex);
-}
-
-void TFormList::mudelsClick() {
-  if (list_.Empty()) return;
-  list_.DeleteSelected();
-  list_.SettleAfterDelete(tav::engine::PlayIndex);
-}
-
-void TFormList::PlayEntry(int i) {
-  if (!list_.InRange(i)) return;
-  const std::string path = list_.Path(i);
-  if (!tav::engine::OpenStream(path, false)) return;
-  if (PlayerWindows().Main) PlayerWindows().Main->SendPlays(path);
-  tav::engine::PlayIndex = i;
+  std::vector<std::string> files;
+  for (const auto& f : dgAddF.Files) files.push_back(WideToAnsi(f));
+  controller_.FilesAdded(files);
 }
 
 }  // namespace tav::player

@@ -5,12 +5,8 @@
 #include "player/core/display_texts.h"
 #include "player/win32/ansi_text.h"
 #include "player/win32/drop_files.h"
-#include "player/win32/form_about.h"
-#include "player/win32/form_list.h"
-#include "player/win32/form_url.h"
 #include "player/win32/ini_settings.h"
 #include "player/win32/look.h"
-#include "player/win32/window_links.h"
 #include "tav/engine/addons.h"
 #include "tav/engine/globals.h"
 #include "tav/vst/vst_host.h"
@@ -86,8 +82,8 @@ std::wstring ProgramFolder() {
   return cut == std::wstring::npos ? std::wstring() : p.substr(0, cut + 1);
 }
 
-TFormMain::TFormMain(TPlayListModel& list)
-    : controller_(audio_, *this, list, tav::engine::PlayIndex) {
+TFormMain::TFormMain(TPlayListModel& list, IMainLinks& links, int32_t& playIndex)
+    : links_(links), controller_(audio_, *this, list, playIndex) {
   SetCaption(L"Tavolen V1.5");
   SetBorderStyle(bsSingle);
   SetBorderIcons(biSystemMenu | biMinimize);
@@ -99,7 +95,6 @@ TFormMain::TFormMain(TPlayListModel& list)
   CreateControls();
   CreateMenu();
   PopupMenu = &PopupMenu1;
-  PlayerWindows().Main = this;
 
   OnCreate = [this](TObject*) { FormCreate(); };
   OnDestroy = [this](TObject*) { FormDestroy(); };
@@ -107,9 +102,7 @@ TFormMain::TFormMain(TPlayListModel& list)
   SetMessageHandler(WM_DROPFILES, [this](TMessage& m) { return MyDrags(m); });
 }
 
-TFormMain::~TFormMain() {
-  if (PlayerWindows().Main == this) PlayerWindows().Main = nullptr;
-}
+TFormMain::~TFormMain() = default;
 
 void TFormMain::CreateControls() {
   TitFrame = Placed<TPanel>(this, kTitFrame);
@@ -131,13 +124,13 @@ void TFormMain::CreateControls() {
   btnStopPlay->OnClick = [this](TObject*) { controller_.StopClick(); };
   btnEx->OnClick = [this](TObject*) { controller_.PreviousClick(); };
   btnNext->OnClick = [this](TObject*) { controller_.NextClick(); };
-  btnFrmEq->OnClick = [](TObject*) { ToggleWindow(PlayerWindows().Effects); };
+  btnFrmEq->OnClick = [this](TObject*) { links_.ToggleEffectsWindow(); };
   BtnMenu->OnClick = [this](TObject*) {
     POINT p;
     GetCursorPos(&p);
     PopupMenu1.Popup(p.x, p.y);
   };
-  btnList->OnClick = [](TObject*) { ToggleWindow(PlayerWindows().List); };
+  btnList->OnClick = [this](TObject*) { links_.TogglePlayList(); };
   btnReSpeed->OnClick = [this](TObject*) { controller_.RestoreSpeed(); };
 
   sldSetSpeed = MakeSlider(this, kSldSpeed, 10, 10000, 4410);
@@ -189,9 +182,7 @@ void TFormMain::CreateMenu() {
   auto& root = PopupMenu1.Items;
   auto& c = controller_;
   muopens = root.Add(L"快速打开音频文件...", [this](TObject*) { muopensClick(); });
-  mushurl = root.Add(L"打开网络文件", [](TObject*) {
-    if (PlayerWindows().Url) PlayerWindows().Url->Show();
-  });
+  mushurl = root.Add(L"打开网络文件", [this](TObject*) { links_.ShowUrlWindow(); });
   TMenuItem* m0 = root.Add(L"播放控制");
   muPLay = m0->Add(L"播放", [&c](TObject*) { c.PlayMenuClick(); });
   muPause = m0->Add(L"暂停", [&c](TObject*) { c.PauseMenuClick(); });
@@ -207,19 +198,15 @@ void TFormMain::CreateMenu() {
   muloopplay = m2->Add(L"单曲循环播放", [&c](TObject*) { c.SingleLoopClick(); });
   muListLoop = m2->Add(L"播放列表循环播放", [&c](TObject*) { c.ListLoopClick(); });
   murespeed = root.Add(L"恢复正常的播放速度", [&c](TObject*) { c.RestoreSpeed(); });
-  mushPlist = root.Add(L"播放列表", [](TObject*) {
-    if (auto* list = PlayerWindows().List) list->SetVisible(!list->Visible());
-  });
+  // The same as "L": a list hidden here is closed too, so it stays hidden at
+  // the next start.
+  mushPlist = root.Add(L"播放列表", [this](TObject*) { links_.TogglePlayList(); });
   TMenuItem* m3 = root.Add(L"效果");
-  musheffect = m3->Add(L"效果管理器", [](TObject*) { ToggleWindow(PlayerWindows().Effects); });
-  mushfrmvst = m3->Add(L"VST音效插件宿主", [](TObject*) { ToggleWindow(PlayerWindows().Vst); });
-  mushmisc = root.Add(L"配置选项...", [](TObject*) {
-    if (PlayerWindows().Config) PlayerWindows().Config->ShowModal();
-  });
+  musheffect = m3->Add(L"效果管理器", [this](TObject*) { links_.ToggleEffectsWindow(); });
+  mushfrmvst = m3->Add(L"VST音效插件宿主", [this](TObject*) { links_.ToggleVstWindow(); });
+  mushmisc = root.Add(L"配置选项...", [this](TObject*) { links_.ShowConfigWindowModal(); });
   musettop = root.Add(L"总在最前面", [this](TObject*) { musettopClick(); });
-  muAbout = root.Add(L"关于...", [](TObject*) {
-    if (auto* about = PlayerWindows().About) about->ShowModal();
-  });
+  muAbout = root.Add(L"关于...", [this](TObject*) { links_.ShowAboutWindowModal(); });
   muClosem = root.Add(L"关闭媒体", [&c](TObject*) { c.CloseMedia(); });
   muSavew = root.Add(L"另存为WAVE文件...", [this](TObject*) { muSavewClick(); });
   muexits = root.Add(L"退出", [this](TObject*) { Close(); });
@@ -325,9 +312,7 @@ void TFormMain::muSavewClick() {
   dgSaveWave.Filter = L"Wave音频文件(*.wav)|*.wav";
   dgSaveWave.Owner = Handle();
   if (!dgSaveWave.Execute()) return;
-  if (PlayerWindows().Segment) PlayerWindows().Segment->Show();
-  PlayerWindows().RenderSource = tav::engine::CurrentFile;
-  PlayerWindows().RenderTarget = WaveTargetName(WideToAnsi(dgSaveWave.FileName));
+  links_.StartWaveRender(audio_.CurrentFile(), WaveTargetName(WideToAnsi(dgSaveWave.FileName)));
 }
 
 void TFormMain::musettopClick() {
@@ -440,8 +425,6 @@ void TFormMain::Warn(const std::string& text) {
   MessageBoxW(Handle(), Widen(text).c_str(), kWarnCaption, MB_OK | MB_ICONWARNING);
 }
 
-void TFormMain::ReapplyEffects() {
-  if (PlayerWindows().ReapplyEffects) PlayerWindows().ReapplyEffects();
-}
+void TFormMain::ReapplyEffects() { links_.ReapplyEffects(); }
 
 }  // namespace tav::player

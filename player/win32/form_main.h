@@ -10,6 +10,7 @@
 #include "controls/win32/slider.h"
 #include "player/core/main_controller.h"
 #include "player/core/playlist_model.h"
+#include "player/core/window_links.h"
 #include "player/win32/engine_audio.h"
 #include "player/win32/ini_settings.h"
 #include "player/win32/painters.h"
@@ -28,9 +29,10 @@ namespace tav::player {
 
 class TFormMain : public TForm, private IMainView {
  public:
-  // list: the play list the main window walks (held by the play-list window's
-  // model, made before either window).
-  explicit TFormMain(TPlayListModel& list);
+  // list: the play list the main window walks (shown by the play-list
+  // window); links: the other windows; playIndex: the index of the entry
+  // playing, shared with the play list.
+  TFormMain(TPlayListModel& list, IMainLinks& links, int32_t& playIndex);
   ~TFormMain() override;
 
   // After a successful OpenStream: a local file's 8-bit path, or an address.
@@ -88,6 +90,7 @@ class TFormMain : public TForm, private IMainView {
   void musettopClick();
   TSlider* SliderOf(MainSlider which);
 
+  IMainLinks& links_;
   TEngineAudio audio_;
   TMainController controller_;
   std::unique_ptr<TIniFile> iniFile_;

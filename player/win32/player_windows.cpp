@@ -1,39 +1,105 @@
 #include "player/win32/player_windows.h"
 
-#include "player/core/playlist_model.h"
+#include <utility>
+
 #include "player/win32/form_about.h"
 #include "player/win32/form_config.h"
 #include "player/win32/form_effect.h"
 #include "player/win32/form_list.h"
 #include "player/win32/form_main.h"
 #include "player/win32/form_url.h"
-#include "player/win32/window_links.h"
+#include "tav/engine/globals.h"
 
 namespace tav::player {
 
 namespace {
-// The play list's entries: held by the play-list window, walked by the main
-// window, so made before both, and kept until the process ends (the windows
-// may be freed as late as the application object).
-TPlayListModel& PlayList() {
-  static auto* list = new TPlayListModel;
-  return *list;
+
+// A window as the registry makes it: it takes its slot when it is made, so
+// the others reach it from its creation handler on, and leaves the slot when
+// it is freed.
+template <class T>
+class TRegistered final : public T {
+ public:
+  template <class... Args>
+  explicit TRegistered(T*& slot, Args&&... args) : T(std::forward<Args>(args)...), slot_(slot) {
+    slot_ = this;
+  }
+  ~TRegistered() override {
+    if (slot_ == this) slot_ = nullptr;
+  }
+
+ private:
+  T*& slot_;
+};
+
+// Shows a hidden window; hides a shown one and then closes it, so its close
+// handler runs. Nothing for a window that does not exist.
+void Toggle(TCustomForm* form) {
+  if (!form) return;
+  form->SetVisible(!form->Visible());
+  if (!form->Visible()) form->Close();
 }
+
 }  // namespace
 
+TPlayerWindows& PlayerWindows() {
+  static auto* windows = new TPlayerWindows;
+  return *windows;
+}
+
+template <class T, class... Args>
+void TPlayerWindows::Make(T*& slot, Args&&... args) {
+  TRegistered<T>* form = nullptr;
+  Application().CreateForm(form, slot, std::forward<Args>(args)...);
+}
+
+void TPlayerWindows::ReapplyEffects() {
+  if (effects_) effects_->ReapplyEffects();
+}
+
+void TPlayerWindows::ToggleEffectsWindow() { Toggle(effects_); }
+
+// The VST window is not built yet: until it is, nothing to show.
+void TPlayerWindows::ToggleVstWindow() {}
+
+void TPlayerWindows::TogglePlayList() { Toggle(list_); }
+
+void TPlayerWindows::ShowUrlWindow() {
+  if (url_) url_->Show();
+}
+
+void TPlayerWindows::ShowConfigWindowModal() {
+  if (config_) config_->ShowModal();
+}
+
+void TPlayerWindows::ShowAboutWindowModal() {
+  if (about_) about_->ShowModal();
+}
+
+// The WAV segment window is not built yet: the request waits here for it.
+void TPlayerWindows::StartWaveRender(const std::string& source, const std::string& target) {
+  render_ = {source, target};
+}
+
+void TPlayerWindows::SendPlays(const std::string& path) {
+  if (main_) main_->SendPlays(path);
+}
+
+void TPlayerWindows::SendPlaysAddress() {
+  if (main_) main_->SendPlaysAddress();
+}
+
 void CreatePlayerWindows() {
-  TFormMain* main = nullptr;
-  TFormEffect* effects = nullptr;
-  TFormAbout* about = nullptr;
-  TFormList* list = nullptr;
-  TFormConfig* config = nullptr;
-  TFormURL* url = nullptr;
-  Application().CreateForm(main, PlayList());
-  Application().CreateForm(effects, main->Settings());
-  Application().CreateForm(about);
-  Application().CreateForm(list, PlayList(), main->Settings());
-  Application().CreateForm(config, main->Settings());
-  Application().CreateForm(url);
+  TPlayerWindows& w = PlayerWindows();
+  // The index of the entry playing, shared by the main window and the play list.
+  int32_t& playIndex = tav::engine::PlayIndex;
+  w.Make(w.main_, w.playList_, static_cast<IMainLinks&>(w), playIndex);
+  ISettingsStore* settings = w.main_->Settings();
+  w.Make(w.effects_, settings, static_cast<IEffectsLinks&>(w));
+  w.Make(w.about_);
+  w.Make(w.list_, w.playList_, settings, static_cast<IStreamOpened&>(w), playIndex);
+  w.Make(w.config_, settings);
+  w.Make(w.url_, static_cast<IStreamOpened&>(w));
 }
 
 int RunPlayer() {

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "sse_kernels.h"
+
 namespace lentaro {
 namespace {
 
@@ -46,6 +48,27 @@ PitchResampler::PitchResampler() {
     set(half - f, window * sinc);
     set(half + f, window * sinc);
   }
+  for (int phase = 0; phase < kPhases; ++phase)
+    for (int t = 0; t < kTaps; ++t) reversedRows_[phase][kRowLength - 1 - t] = rows_[phase][t];
+}
+
+int PitchResampler::process(const float* in, int count, float* out) {
+  constexpr int kBack = kRowLength - 1;  // linear_[kBack - t] is the input t samples back
+  int made = 0;
+  while (count > 0) {
+    const int chunk = count < kBlock ? count : kBlock;
+    for (int t = 1; t < kTaps; ++t) linear_[kBack - t] = recent_[head_ + t];
+    for (int x = 0; x < kBack - kTaps + 1; ++x) linear_[x] = 0.0f;  // meets the zero taps
+    for (int m = 0; m < chunk; ++m) linear_[kBack + m] = in[m];
+    made += sse::resample(reversedRows_[0].data(), linear_.data(), chunk, position_, step_, out + made);
+    // the window as nextOutput leaves it once the last input is consumed
+    head_ = 0;
+    for (int t = 1; t < kTaps; ++t) recent_[t] = recent_[t + kTaps] = linear_[kBack + chunk - t];
+    recent_[0] = recent_[kTaps] = linear_[kBack + chunk - kTaps];  // the dropped one, as nextOutput leaves it
+    in += chunk;
+    count -= chunk;
+  }
+  return made;
 }
 
 float PitchResampler::stepForPitch(float semitones) {
@@ -59,10 +82,7 @@ void PitchResampler::setPitch(float semitones) {
 
 float PitchResampler::nextOutput(bool& more) {
   if (position_ < float(kPhases)) {
-    const auto& row = rows_[int(position_)];
-    const float* window = recent_.data() + head_;
-    float y = 0.0f;
-    for (int t = 0; t < kTaps; ++t) y += row[t] * window[t];
+    const float y = sse::dot16(rows_[int(position_)].data(), recent_.data() + head_);
     position_ += step_;
     more = true;
     return y;

@@ -4,16 +4,13 @@
 #include <cmath>
 #include <cstring>
 
-#include "fast_trig.h"
-#include "real_fft.h"
 #include "sample_codec.h"
+#include "sse_kernels.h"
 
 namespace lentaro {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr float kPiF = 3.14159265f;
-constexpr float kTwoPiF = 6.28318531f;
 
 int positiveMod(int64_t value, int length) {
   const int64_t m = value % length;
@@ -40,7 +37,7 @@ float clampOr(float v, float lo, float hi, float fallback) {
 
 }  // namespace
 
-TimeStretcher::TimeStretcher() = default;
+TimeStretcher::TimeStretcher() { sse::prepareFft(); }
 
 void TimeStretcher::setFrameParams(float overlap, int frameSize) {
   if (frameSize % 2 != 0) frameSize += 1;
@@ -136,10 +133,7 @@ void TimeStretcher::analyseAndResynthesise() {
   int wi = 0;
   while (remaining > 0) {
     const int chunk = std::min({remaining, inRingLen_ - j, n_ - k});
-    const float* ring = inRing_.data() + j;
-    float* dst = bins + k;
-    const float* win = w + wi;
-    for (int x = 0; x < chunk; ++x) dst[x] += win[x] * ring[x];
+    sse::multiplyAdd(bins + k, w + wi, inRing_.data() + j, chunk);
     remaining -= chunk;
     wi += chunk;
     j += chunk;
@@ -148,34 +142,11 @@ void TimeStretcher::analyseAndResynthesise() {
     if (k == n_) k = 0;
   }
 
-  realForward(bins, n2_);
-
+  sse::realForward(bins, n2_, fftScratch_);
   // Each bin's phase advance over the analysis hop, scaled to the synthesis hop.
-  // Branch-free, so that several bins go at once.
-  const float hopRatio = float(hopOut_) / float(hopIn_);
-  float* previous = previousPhase_.data();
-  float* accumulated = outputPhase_.data();
-  for (int i = 0; i <= n2_; ++i) {
-    const float re = bins[2 * i], im = bins[2 * i + 1];
-    const float mag = std::sqrt(re * re + im * im);
-    const float phi = fastAtan2(im, re);
-    // a silent bin keeps its previous phase and does not advance
-    const bool silent = mag == 0.0f;
-    float d = selectIf(silent, 0.0f, phi - previous[i]);
-    previous[i] = selectIf(silent, previous[i], phi);
-    d = selectIf(d > kPiF, d - kTwoPiF, d);
-    d = selectIf(d < -kPiF, d + kTwoPiF, d);
-    float theta = accumulated[i] + d * hopRatio;  // within 5 pi
-    const float turns = theta * (1.0f / kTwoPiF);
-    theta -= kTwoPiF * float(int(turns + selectIf(turns >= 0.0f, 0.5f, -0.5f)));
-    accumulated[i] = theta;
-    float sine, cosine;
-    fastSinCos(theta, sine, cosine);
-    bins[2 * i] = mag * cosine;
-    bins[2 * i + 1] = mag * sine;
-  }
-
-  realInverse(bins, n2_);
+  sse::phaseVocoderBins(bins, n2_ + 1, previousPhase_.data(), outputPhase_.data(),
+                        float(hopOut_) / float(hopIn_));
+  sse::realInverse(bins, n2_, fftScratch_);
 }
 
 void TimeStretcher::overlapAdd() {
@@ -196,10 +167,7 @@ void TimeStretcher::overlapAdd() {
   const float* h = synthesisWindow_.data();
   while (remaining > 0) {
     const int chunk = std::min({remaining, outRingLen_ - j, n_ - k});
-    float* dst = outRing_.data() + j;
-    const float* src = bins + k;
-    const float* win = h + wi;
-    for (int x = 0; x < chunk; ++x) dst[x] += src[x] * win[x];
+    sse::multiplyAdd(outRing_.data() + j, bins + k, h + wi, chunk);
     remaining -= chunk;
     wi += chunk;
     j += chunk;
@@ -209,39 +177,42 @@ void TimeStretcher::overlapAdd() {
   }
 }
 
-void TimeStretcher::writeSample(float v, uint8_t* out, int outCapacity, int& written) {
-  if (written + bytesPerSample_ > outCapacity) return;
+void TimeStretcher::writeSamples(const float* v, int count, uint8_t* out, int outCapacity, int& written) {
+  const int room = (outCapacity - written) / bytesPerSample_;
+  if (count > room) count = std::max(room, 0);  // what does not fit is dropped
+  uint8_t* dst = out + written;
   if (bytesPerSample_ == 2) {
-    const int16_t s16 = sampleTo16(v);
-    std::memcpy(out + written, &s16, 2);
+    for (int i = 0; i < count; ++i) {
+      const int16_t s16 = sampleTo16(v[i]);
+      std::memcpy(dst + 2 * i, &s16, 2);
+    }
   } else {
-    out[written] = sampleTo8(v);
+    for (int i = 0; i < count; ++i) dst[i] = sampleTo8(v[i]);
   }
-  written += bytesPerSample_;
+  written += count * bytesPerSample_;
 }
 
 void TimeStretcher::shiftOut(uint8_t* out, int outCapacity, int& written) {
-  for (int i = 0; i < dueOut_; ++i) {
-    const float v = outRing_[nextOut_];
+  for (int left = dueOut_; left > 0;) {
+    const int piece = std::min({left, kShiftPiece, outRingLen_ - nextOut_});
+    float* ring = outRing_.data() + nextOut_;
     if (pitchActive_) {
-      setInput(v);
-      bool more = true;
-      for (;;) {
-        const float y = nextOutput(more);
-        if (!more) break;
-        writeSample(y, out, outCapacity, written);
-      }
+      const int made = PitchResampler::process(ring, piece, resampled_.data());
+      writeSamples(resampled_.data(), made, out, outCapacity, written);
     } else {
-      writeSample(v, out, outCapacity, written);
+      writeSamples(ring, piece, out, outCapacity, written);
     }
-    outRing_[nextOut_] = 0.0f;
-    if (++nextOut_ == outRingLen_) nextOut_ = 0;
+    std::fill(ring, ring + piece, 0.0f);
+    nextOut_ += piece;
+    if (nextOut_ == outRingLen_) nextOut_ = 0;
+    left -= piece;
   }
 }
 
 int TimeStretcher::process(uint8_t* out, int outCapacity, const uint8_t* in, int inLen, int* carried,
                            uint8_t* carryDest) {
   if (busy_.exchange(true)) return -1;
+  const sse::DenormalsOff denormalsOff;
   int written = 0;
   int pos = 0;
   *carried = 0;

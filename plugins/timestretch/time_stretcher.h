@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "pitch_resampler.h"
+#include "sse_kernels.h"
 
 namespace lentaro {
 
@@ -50,7 +51,7 @@ class TimeStretcher : public PitchResampler {
   void analyseAndResynthesise();
   void overlapAdd();
   void shiftOut(uint8_t* out, int outCapacity, int& written);
-  void writeSample(float v, uint8_t* out, int outCapacity, int& written);
+  void writeSamples(const float* v, int count, uint8_t* out, int outCapacity, int& written);
 
   // parameters
   float overlap_ = kOverlap;
@@ -82,6 +83,10 @@ class TimeStretcher : public PitchResampler {
   std::array<float, kMaxFrame + 2> spectrum_{};
   std::array<float, kMaxFrame / 2 + 1> previousPhase_{};
   std::array<float, kMaxFrame / 2 + 1> outputPhase_{};
+  sse::FftScratch fftScratch_{};
+  // the output ring goes through the resampler in pieces of at most this many samples
+  static constexpr int kShiftPiece = 512;
+  std::array<float, PitchResampler::maxOutputs(kShiftPiece)> resampled_{};
 };
 
 }  // namespace lentaro

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
@@ -41,6 +42,14 @@ std::vector<int16_t> read_bytes(DWORD h, QWORD bytes) {
   return out;
 }
 
+// Samples decoded twice from the same place. A lossy decoder restarted by a seek may
+// round its float output differently by one step (mpg123's 32-bit synthesis does);
+// a position off by even one frame of these tones differs by hundreds.
+bool same_samples(std::vector<int16_t>::const_iterator a, std::vector<int16_t>::const_iterator a_end,
+                  std::vector<int16_t>::const_iterator b, int tolerance) {
+  return std::equal(a, a_end, b, [tolerance](int16_t x, int16_t y) { return std::abs(x - y) <= tolerance; });
+}
+
 struct MediaCase {
   const char* file;
   DWORD rate;
@@ -53,6 +62,7 @@ class BassFileStream : public ::testing::TestWithParam<MediaCase> {};
 
 TEST_P(BassFileStream, LengthPositionSeekAndEnd) {
   const MediaCase& m = GetParam();
+  const int tolerance = m.ctype == BASS_CTYPE_STREAM_WAV ? 0 : 1;
   const HSTREAM h = open_media(m.file);
   ASSERT_NE(h, 0u) << m.file << " error " << BASS_ErrorGetCode();
   BASS_CHANNELINFO info{};
@@ -89,7 +99,7 @@ TEST_P(BassFileStream, LengthPositionSeekAndEnd) {
   EXPECT_EQ(BASS_ChannelGetPosition(h, BASS_POS_BYTE), mid);
   const auto part = read_bytes(h, 4000 * frame);
   ASSERT_EQ(part.size(), 4000u * m.chans);
-  EXPECT_TRUE(std::equal(part.begin(), part.end(), all.begin() + mid / 2)) << "sample-exact seek";
+  EXPECT_TRUE(same_samples(part.begin(), part.end(), all.begin() + mid / 2, tolerance)) << "sample-exact seek";
   const QWORD here = BASS_ChannelGetPosition(h, BASS_POS_BYTE);
   EXPECT_FALSE(BASS_ChannelSetPosition(h, length + frame, BASS_POS_BYTE));
   EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_POSITION);
@@ -104,8 +114,8 @@ TEST_P(BassFileStream, LengthPositionSeekAndEnd) {
   ASSERT_TRUE(BASS_ChannelSetPosition(h, length - 100 * frame, BASS_POS_BYTE));
   const auto wrapped = read_bytes(h, 300 * frame);
   ASSERT_EQ(wrapped.size(), 300u * m.chans);
-  EXPECT_TRUE(std::equal(wrapped.begin(), wrapped.begin() + 100 * m.chans, all.end() - 100 * m.chans));
-  EXPECT_TRUE(std::equal(wrapped.begin() + 100 * m.chans, wrapped.end(), all.begin()));
+  EXPECT_TRUE(same_samples(wrapped.begin(), wrapped.begin() + 100 * m.chans, all.end() - 100 * m.chans, tolerance));
+  EXPECT_TRUE(same_samples(wrapped.begin() + 100 * m.chans, wrapped.end(), all.begin(), tolerance));
   EXPECT_EQ(BASS_ChannelGetPosition(h, BASS_POS_BYTE), 200u * frame);
   EXPECT_EQ(BASS_ChannelFlags(h, 0, BASS_SAMPLE_LOOP) & BASS_SAMPLE_LOOP, 0u);
   EXPECT_TRUE(BASS_StreamFree(h));

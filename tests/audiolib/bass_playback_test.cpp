@@ -10,14 +10,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "bass.h"
+#include "tav/test/files.h"
 
 namespace {
 
@@ -97,8 +96,7 @@ void set_capture(const std::string& path) {
 
 // The frame numbers in a capture file, in the order they were heard.
 std::vector<int64_t> read_capture(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+  const std::string bytes = tav::test::ReadFileBytes(path);
   std::vector<int64_t> frames;
   for (size_t at = 44; at + 4 <= bytes.size(); at += 4) {
     int16_t l, r;

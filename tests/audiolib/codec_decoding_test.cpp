@@ -7,11 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "channel.h"
 #include "library_config.h"
+#include "tav/test/files.h"
 #include "tav/test/media.h"
 
 namespace tav::audio {
@@ -45,8 +44,7 @@ std::vector<int16_t> sox_decode(const std::string& name) {
   const std::string raw = ::testing::TempDir() + "sox_" + name + ".raw";
   const std::string cmd = "sox -q -D '" + test::MediaPath(name) + "' -t raw -e signed -b 16 -c 2 '" + raw + "'";
   if (std::system(cmd.c_str()) != 0) return {};
-  std::ifstream in(raw, std::ios::binary);
-  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+  const std::string bytes = test::ReadFileBytes(raw);
   std::vector<int16_t> s(bytes.size() / 2);
   std::memcpy(s.data(), bytes.data(), s.size() * 2);
   return s;

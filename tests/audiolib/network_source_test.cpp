@@ -8,22 +8,16 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "bass.h"
 #include "decoder.h"
 #include "network_source.h"
+#include "tav/test/files.h"
 #include "tav/test/media.h"
 
 namespace tav::audio {
 namespace {
-
-std::vector<uint8_t> file_bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // Hands out the bytes in uneven pieces, as a network does; stops early when told to.
 class ScriptedReader : public NetReader {
@@ -67,7 +61,7 @@ class NetworkStream : public ::testing::TestWithParam<Format> {};
 
 TEST_P(NetworkStream, DecodesExactlyWhatTheFileGivesWithOrWithoutALength) {
   const std::string path = test::MediaPath(GetParam().file);
-  const auto bytes = file_bytes(path);
+  const auto bytes = test::ReadFileBytes<std::vector<uint8_t>>(path);
   ASSERT_FALSE(bytes.empty()) << path;
   int error = 0;
   auto from_disk = open_decoder(open_file_source(path, 0, 0), {}, error);
@@ -92,7 +86,7 @@ TEST_P(NetworkStream, DecodesExactlyWhatTheFileGivesWithOrWithoutALength) {
 }
 
 TEST_P(NetworkStream, ATransferThatBreaksOffEndsTheStream) {
-  const auto bytes = file_bytes(test::MediaPath(GetParam().file));
+  const auto bytes = test::ReadFileBytes<std::vector<uint8_t>>(test::MediaPath(GetParam().file));
   int error = 0;
   bool closed = false;
   auto d = open_decoder(

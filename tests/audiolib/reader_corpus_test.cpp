@@ -5,27 +5,21 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "reader_check.h"
+#include "tav/test/files.h"
 
 namespace tav::audio {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<uint8_t> read_file(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 TEST(ReaderCorpus, EveryFileIsOpenedSoundlyOrRefusedWithACode) {
   size_t files = 0, opened = 0;
   for (const auto& entry : fs::recursive_directory_iterator(TAV_READER_CORPUS)) {
     if (!entry.is_regular_file()) continue;
     ++files;
-    const std::vector<uint8_t> bytes = read_file(entry.path());
+    const std::vector<uint8_t> bytes = test::ReadFileBytes<std::vector<uint8_t>>(entry.path());
     using Open = std::unique_ptr<Decoder> (*)(std::unique_ptr<ByteSource>&, int&);
     for (Open open : {Open{open_wav}, Open{open_aiff}}) {
       auto source = memory_source(bytes.data(), bytes.size());

@@ -38,22 +38,6 @@ inline double rms(const std::vector<float>& v, unsigned chans, unsigned ch, size
 
 inline double db(double ratio) { return 20.0 * std::log10(ratio); }
 
-// Frequency of a steady tone from its rising zero crossings (interpolated) in [begin, end).
-inline double tone_frequency(const std::vector<float>& v, unsigned chans, double rate, size_t begin, size_t end) {
-  double first = -1, last = -1;
-  int cycles = -1;
-  for (size_t i = begin + 1; i < end; ++i) {
-    const double a = v[(i - 1) * chans], b = v[i * chans];
-    if (a < 0 && b >= 0) {
-      const double t = double(i - 1) + a / (a - b);
-      if (first < 0) first = t;
-      last = t;
-      ++cycles;
-    }
-  }
-  return cycles > 0 ? cycles * rate / (last - first) : 0.0;
-}
-
 // An in-memory source that hands out at most `max_chunk` frames per pull.
 class VectorSource : public SeekableSource {
  public:

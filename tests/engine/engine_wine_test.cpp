@@ -20,6 +20,7 @@
 #include "tav/engine/dsp_host.h"
 #include "tav/engine/globals.h"
 #include "tav/engine/stream_chain.h"
+#include "tav/test/files.h"
 
 namespace {
 
@@ -85,8 +86,7 @@ void WriteWav(const std::string& path, const std::vector<int16_t>& samples) {
 }
 
 std::vector<int16_t> ReadCapture(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string bytes = tav::test::ReadFileBytes(path);
   if (bytes.size() < 44) return {};
   std::vector<int16_t> samples((bytes.size() - 44) / 2);
   std::memcpy(samples.data(), bytes.data() + 44, samples.size() * 2);

@@ -240,7 +240,7 @@ TEST_F(Pump, VstBypassStillRescales) {
   EXPECT_EQ(block, (std::vector<int16_t>{32766, -32767, 16384, 1, -1, 0, 12345, -16384}));
 }
 
-TEST_F(Pump, VstExceptionSwitchesThePassOffUnlessStillActive) {
+TEST_F(Pump, VstExceptionSwitchesThePassOffAtTheFirstFault) {
   for (bool stillActive : {false, true}) {
     TTestVst vst;
     vst.raise = true;
@@ -253,7 +253,10 @@ TEST_F(Pump, VstExceptionSwitchesThePassOffUnlessStillActive) {
     ResetPump();
     std::vector<uint8_t> buffer(4096);
     EXPECT_EQ(OutputStreamProc(2, buffer.data(), 4096, nullptr), 4096u);
-    EXPECT_EQ(VstActive, stillActive ? -1 : 0);
+    EXPECT_EQ(VstActive, 0);
+    EXPECT_EQ(vst.calls, 1);
+    // The next request runs no block through it.
+    EXPECT_EQ(OutputStreamProc(2, buffer.data(), 4096, nullptr), 4096u);
     EXPECT_EQ(vst.calls, 1);
   }
 }

@@ -4,7 +4,7 @@
 // through the window's own key handling, and "应用" makes the main window
 // seek with them at once; closing without "应用" keeps the old keys, which are
 // also what is stored. The window is shown modally from the main window's
-// menu. Every message box is found and closed here. Each case stands on its
+// menu. Every message box is found and answered by a watcher. Each case stands on its
 // own (ctest runs each in a process of its own). The test runs from a folder
 // of its own (its settings file is its alone); a screenshot of the window is
 // saved for review.
@@ -14,17 +14,16 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <set>
 
 #include "bass.h"
 #include "player/win32/ansi_text.h"
 #include "player/win32/form_config.h"
 #include "player/win32/form_main.h"
 #include "player/win32/player_windows.h"
-#include "player/win32/window_links.h"
 #include "tav/engine/globals.h"
 #include "tav/engine/stream_chain.h"
 #include "tav/player/startup.h"
+#include "tav/test/box_watcher.h"
 #include "tav/test/screenshot.h"
 #include "tav/test/win32_process.h"
 #include "window_test_support.h"
@@ -36,40 +35,6 @@ using Clock = std::chrono::steady_clock;
 using tav::test::Pump;
 
 namespace {
-
-// Closes every message box of this thread with OK and keeps what it said. It
-// runs as a thread timer, so it works inside the box's own message loop.
-class BoxCloser {
- public:
-  BoxCloser() {
-    closed_.clear();
-    boxes_ = &seen_;
-    timer_ = SetTimer(nullptr, 0, 40, &Tick);
-  }
-  ~BoxCloser() {
-    KillTimer(nullptr, timer_);
-    boxes_ = nullptr;
-  }
-  const std::vector<tav::test::BoxText>& Seen() const { return seen_; }
-
- private:
-  static BOOL CALLBACK Visit(HWND h, LPARAM) {
-    wchar_t cls[16] = {};
-    GetClassNameW(h, cls, 16);
-    if (IsWindowVisible(h) && std::wstring(cls) == L"#32770" && closed_.insert(h).second) {
-      boxes_->push_back(tav::test::ReadBox(h));
-      tav::test::PressOk(h);
-    }
-    return TRUE;
-  }
-  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-    if (boxes_) EnumThreadWindows(GetCurrentThreadId(), &Visit, 0);
-  }
-  static inline std::vector<tav::test::BoxText>* boxes_ = nullptr;
-  static inline std::set<HWND> closed_;
-  std::vector<tav::test::BoxText> seen_;
-  UINT_PTR timer_ = 0;
-};
 
 // A silent stereo 44.1 kHz WAV file of the given length.
 std::string MakeSilentWav(int seconds) {
@@ -107,8 +72,8 @@ class ConfigWindow : public ::testing::Test {
   }
   static void TearDownTestSuite() { Application().DestroyForms(); }
 
-  static TFormMain& Main() { return *tav::player::PlayerWindows().Main; }
-  static TFormConfig& Config() { return static_cast<TFormConfig&>(*tav::player::PlayerWindows().Config); }
+  static TFormMain& Main() { return *tav::player::PlayerWindows().Main(); }
+  static TFormConfig& Config() { return static_cast<TFormConfig&>(*tav::player::PlayerWindows().Config()); }
 
   // Shows the window modally from the main window's menu and runs `script`
   // inside its message loop; the script ends by closing the window. After
@@ -159,7 +124,7 @@ class ConfigWindow : public ::testing::Test {
   // (a key without a name changes nothing) and presses "应用"; answers the
   // message boxes that appeared.
   static std::vector<tav::test::BoxText> CaptureTabAltAndF10AndApply() {
-    BoxCloser closer;
+    tav::test::BoxWatcher boxes;
     const uint32_t before = tav::engine::SeekKeyLeft50;
     ShowModalWith([&] {
       TFormConfig& c = Config();
@@ -177,7 +142,7 @@ class ConfigWindow : public ::testing::Test {
       c.btnOK->Click();
       c.btnClose->Click();
     });
-    return closer.Seen();
+    return boxes.Take();
   }
 
  private:
@@ -238,15 +203,16 @@ TEST_F(ConfigWindow, ListsDeviceZeroAndTheDirectSoundDeviceAndAppliesADevice) {
   RecordProperty("device1", WideToAnsi(c.comDevBox->Item(1)));
 
   c.Show();
-  BoxCloser closer;
+  tav::test::BoxWatcher boxes;
   c.comDevBox->SetItemIndex(0);
   c.Button1->Click();
   EXPECT_EQ(BASS_GetDevice(), 0u);
   c.comDevBox->SetItemIndex(1);
   c.Button1->Click();
   EXPECT_EQ(BASS_GetDevice(), 1u);
-  ASSERT_EQ(closer.Seen().size(), 2u) << "one box per device applied";
-  for (const auto& box : closer.Seen()) {
+  const auto seen = boxes.Take();
+  ASSERT_EQ(seen.size(), 2u) << "one box per device applied";
+  for (const auto& box : seen) {
     EXPECT_EQ(box.caption, L"成功!");
     EXPECT_EQ(box.text, L"应用设备成功，在下一次加载文件时生效");
   }
@@ -324,7 +290,7 @@ TEST_F(ConfigWindow, CapturesTabAltAndF10AndApplyMakesTheMainWindowSeekWithThem)
 TEST_F(ConfigWindow, ClosingWithoutApplyKeepsTheOldKeysWhichAreAlsoStored) {
   OpenPausedFile();
   CaptureTabAltAndF10AndApply();
-  BoxCloser closer;
+  tav::test::BoxWatcher boxes;
   ShowModalWith([&] {
     TFormConfig& c = Config();
     PressKey(c.edL50->Handle(), VK_F9);
@@ -333,7 +299,7 @@ TEST_F(ConfigWindow, ClosingWithoutApplyKeepsTheOldKeysWhichAreAlsoStored) {
     EXPECT_EQ(c.edR5->Text(), L"A");
     c.btnClose->Click();
   });
-  EXPECT_TRUE(closer.Seen().empty());
+  EXPECT_TRUE(boxes.Take().empty());
   EXPECT_EQ(SeekBy(VK_F9), 0.0);
   EXPECT_NEAR(SeekBy(VK_TAB), -5.0, 0.01) << "the applied key still seeks";
 

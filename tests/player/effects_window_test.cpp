@@ -16,7 +16,6 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
 #include "bass.h"
@@ -25,10 +24,12 @@
 #include "player/win32/form_effect.h"
 #include "player/win32/form_main.h"
 #include "player/win32/player_windows.h"
-#include "player/win32/window_links.h"
 #include "tav/engine/dsp_host.h"
 #include "tav/engine/globals.h"
 #include "tav/engine/stream_chain.h"
+#include "tav/test/box_watcher.h"
+#include "tav/test/files.h"
+#include "tav/test/frequency.h"
 #include "tav/test/media.h"
 #include "tav/test/screenshot.h"
 #include "tav/test/win32_process.h"
@@ -59,8 +60,7 @@ std::string MakeTone(const std::string& name, double seconds, double hz, int amp
 
 // The left channel of a capture.
 std::vector<float> ReadCaptureLeft(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string bytes = tav::test::ReadFileBytes(path);
   std::vector<float> left;
   if (bytes.size() < 44) return left;
   const auto* s = reinterpret_cast<const int16_t*>(bytes.data() + 44);
@@ -70,21 +70,9 @@ std::vector<float> ReadCaptureLeft(const std::string& path) {
   return left;
 }
 
-// Frequency from the rising zero crossings between two times (seconds),
-// interpolated between samples.
+// Frequency from the rising zero crossings between two times (seconds).
 double MeasureHz(const std::vector<float>& x, double from, double to) {
-  const size_t a = size_t(from * kRate), b = std::min(x.size(), size_t(to * kRate));
-  double first = -1, last = -1;
-  int crossings = 0;
-  for (size_t i = a + 1; i < b; ++i) {
-    if (x[i - 1] < 0 && x[i] >= 0) {
-      const double t = double(i - 1) + x[i - 1] / (x[i - 1] - x[i]);
-      if (first < 0) first = t;
-      else ++crossings;
-      last = t;
-    }
-  }
-  return crossings > 0 ? crossings * kRate / (last - first) : 0.0;
+  return tav::test::ZeroCrossingFrequency(x, 1, size_t(from * kRate), size_t(to * kRate)) * kRate;
 }
 
 double Rms(const std::vector<float>& x, double from, double to) {
@@ -184,7 +172,7 @@ class EffectsWindow : public ::testing::Test {
   }
 
   void TearDown() override {
-    if (tav::player::PlayerWindows().Effects) {
+    if (tav::player::PlayerWindows().Effects()) {
       Fx().Button4Click(nullptr);
       Fx().sldspeed->SetValue(45);
       Fx().sldPitch->SetValue(30);
@@ -193,8 +181,8 @@ class EffectsWindow : public ::testing::Test {
     EndDevice();
   }
 
-  static TFormMain& Main() { return *tav::player::PlayerWindows().Main; }
-  static TCustomForm& Effects() { return *tav::player::PlayerWindows().Effects; }
+  static TFormMain& Main() { return *tav::player::PlayerWindows().Main(); }
+  static TCustomForm& Effects() { return *tav::player::PlayerWindows().Effects(); }
   static TFormEffect& Fx() { return static_cast<TFormEffect&>(Effects()); }
 
   // Device 0 up, its output captured into a file of this name ("" for none).
@@ -336,9 +324,9 @@ TEST_F(EffectsWindow, SwitchesWithoutAFileAreSetOnTheNextStream) {
     s->SetChecked(false);
   }
   for (TCheckBox* s : switches) s->SetChecked(true);
-  EXPECT_EQ(fx.ReverbFx, 0u);
-  EXPECT_EQ(fx.EchoFx, 0u);
-  EXPECT_EQ(fx.PhaserFx, 0u);
+  EXPECT_EQ(fx.Controller().ReverbFx(), 0u);
+  EXPECT_EQ(fx.Controller().EchoFx(), 0u);
+  EXPECT_EQ(fx.Controller().PhaserFx(), 0u);
   EXPECT_EQ(EqFx, 0u);
 
   const std::vector<int> phaser = {500, -1500, 250, 37, 80, 4410};
@@ -349,17 +337,17 @@ TEST_F(EffectsWindow, SwitchesWithoutAFileAreSetOnTheNextStream) {
   Open(MakeTone("tone_switches.wav", 1.0, 440.0, 8000));
   // Every effect exists on the new stream: its parameters can be read, and
   // the own procedures can be removed from it.
-  EXPECT_NE(fx.ReverbFx, 0u);
-  EXPECT_NE(fx.EchoFx, 0u);
-  ASSERT_NE(fx.PhaserFx, 0u);
+  EXPECT_NE(fx.Controller().ReverbFx(), 0u);
+  EXPECT_NE(fx.Controller().EchoFx(), 0u);
+  ASSERT_NE(fx.Controller().PhaserFx(), 0u);
   ASSERT_NE(EqFx, 0u);
   BASS_DX8_REVERB reverb{};
-  EXPECT_TRUE(BASS_FXGetParameters(fx.ReverbFx, &reverb));
+  EXPECT_TRUE(BASS_FXGetParameters(fx.Controller().ReverbFx(), &reverb));
   EXPECT_FLOAT_EQ(reverb.fReverbTime, 1000.0f) << "library defaults";
   BASS_DX8_ECHO echo{};
-  EXPECT_TRUE(BASS_FXGetParameters(fx.EchoFx, &echo));
+  EXPECT_TRUE(BASS_FXGetParameters(fx.Controller().EchoFx(), &echo));
   BASS_BFX_PHASER ph{};
-  ASSERT_TRUE(BASS_FXGetParameters(fx.PhaserFx, &ph));
+  ASSERT_TRUE(BASS_FXGetParameters(fx.Controller().PhaserFx(), &ph));
   EXPECT_FLOAT_EQ(ph.fDryMix, 0.5f);
   EXPECT_FLOAT_EQ(ph.fWetMix, -1.5f);
   EXPECT_FLOAT_EQ(ph.fFeedback, 0.25f);
@@ -379,18 +367,18 @@ TEST_F(EffectsWindow, SwitchesWithoutAFileAreSetOnTheNextStream) {
   EXPECT_TRUE(BASS_ChannelRemoveDSP(DecodeStream, FlangerDsp));
 
   // Unchecking and checking the reverb makes a new effect.
-  const HFX firstReverb = fx.ReverbFx;
+  const HFX firstReverb = fx.Controller().ReverbFx();
   fx.chHx->SetChecked(false);
   EXPECT_FALSE(BASS_FXGetParameters(firstReverb, &reverb));
   fx.chHx->SetChecked(true);
-  EXPECT_NE(fx.ReverbFx, 0u);
-  EXPECT_NE(fx.ReverbFx, firstReverb);
+  EXPECT_NE(fx.Controller().ReverbFx(), 0u);
+  EXPECT_NE(fx.Controller().ReverbFx(), firstReverb);
 
   // Switched off, no handle is kept.
   for (TCheckBox* s : switches) s->SetChecked(false);
-  EXPECT_EQ(fx.ReverbFx, 0u);
-  EXPECT_EQ(fx.EchoFx, 0u);
-  EXPECT_EQ(fx.PhaserFx, 0u);
+  EXPECT_EQ(fx.Controller().ReverbFx(), 0u);
+  EXPECT_EQ(fx.Controller().EchoFx(), 0u);
+  EXPECT_EQ(fx.Controller().PhaserFx(), 0u);
   EXPECT_EQ(EqFx, 0u);
   fx.btnRePhsClick(nullptr);
   EXPECT_EQ(fx.slPh[5]->Value(), 1000);
@@ -482,10 +470,37 @@ TEST_F(EffectsWindow, ALibraryWithoutTheEntryGetsAnEmptyRowAndCannotStart) {
   EXPECT_EQ(fx.ListView1->Cell(fx.ListView1->ItemIndex(), 0), L"");
   EXPECT_EQ(fx.ComboBox1->Count(), 0);
   fx.Button3Click(nullptr);
-  EXPECT_FALSE(fx.DspRunning);
+  EXPECT_FALSE(fx.Controller().DspRunning());
   EXPECT_EQ(tav::engine::DspLibHandle, nullptr);
   SelectLibrary(L"DSP_Upper.DLL");
   EXPECT_EQ(fx.ComboBox1->Count(), kTestModuleCount);
+}
+
+// A library deleted after it was listed: "启动插件" says why in a box owned
+// by the window and the page stays stopped, its list and module box usable.
+TEST_F(EffectsWindow, StartingALibraryDeletedSinceItWasListedSaysWhyAndStaysStopped) {
+  TFormEffect& fx = Fx();
+  tav::test::TempFolder folder(L"effects");
+  const fs::path gone = folder.path() / "dsp_gone.dll";
+  fs::copy_file(PluginFolder() / "dsp_engine_test2.dll", gone);
+  fx.clrClick(nullptr);
+  fx.ScanDspFolder(folder.path().wstring());
+  SelectLibrary(L"dsp_gone.dll");
+  ASSERT_EQ(fx.ComboBox1->Count(), kTestModuleCount);
+  fs::remove(gone);
+  tav::test::BoxWatcher boxes;
+  fx.Button3Click(nullptr);
+  const auto shown = boxes.Take();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].caption, L"出错啦!");
+  EXPECT_NE(shown[0].text.find(L"无法载入这个插件"), std::wstring::npos);
+  EXPECT_NE(shown[0].text.find(L"dsp_gone.dll"), std::wstring::npos);
+  EXPECT_FALSE(fx.Controller().DspRunning());
+  EXPECT_FALSE(tav::engine::DspActive.load());
+  EXPECT_EQ(tav::engine::DspLibHandle, nullptr);
+  EXPECT_TRUE(fx.ComboBox1->Enabled());
+  EXPECT_TRUE(fx.ListView1->Enabled());
+  EXPECT_TRUE(fx.Button1->Enabled());
 }
 
 TEST_F(EffectsWindow, CancelledFolderBrowserListsNothing) {
@@ -513,7 +528,7 @@ TEST_F(EffectsWindow, StartsConfiguresSwitchesAndStopsAModule) {
   fx.ComboBox1->SetItemIndex(1);  // "Halve"
   fx.CheckBox1->SetChecked(false);
   fx.Button3Click(nullptr);
-  ASSERT_TRUE(fx.DspRunning);
+  ASSERT_TRUE(fx.Controller().DspRunning());
   EXPECT_EQ(report_.initCalls.load(), 1);
   EXPECT_EQ(report_.parentSeen.load(), static_cast<void*>(fx.Handle()));
   // Started with "开关" off: no block reaches the module until it is on.
@@ -562,7 +577,7 @@ TEST_F(EffectsWindow, StartsConfiguresSwitchesAndStopsAModule) {
   EXPECT_LE(PumpUntil([&] { return report_.modifyCalls.load() > whileOff; }, 1000), 1000);
 
   fx.Button4Click(nullptr);
-  EXPECT_FALSE(fx.DspRunning);
+  EXPECT_FALSE(fx.Controller().DspRunning());
   EXPECT_FALSE(DspActive);
   EXPECT_EQ(report_.quitCalls.load(), 1);
   EXPECT_EQ(report_.quitWhileInside.load(), 0);
@@ -583,7 +598,7 @@ TEST_F(EffectsWindow, StopDuringASlowCallThatAsksTheWindowNeitherHangsNorCrashes
   fx.ComboBox1->SetItemIndex(5);  // "Ask host"
   fx.CheckBox1->SetChecked(true);
   fx.Button3Click(nullptr);
-  ASSERT_TRUE(fx.DspRunning);
+  ASSERT_TRUE(fx.Controller().DspRunning());
   EXPECT_EQ(report_.reinitAnswer.load(), 0) << "query 105 answers 0";
   report_.sleepMs = 300;
   StartDevice();
@@ -656,7 +671,7 @@ TEST_F(EffectsWindow, ClosingTheProgramStopsARunningModule) {
   SelectLibrary(L"dsp_engine_test.dll");
   fx.ComboBox1->SetItemIndex(0);
   fx.Button3Click(nullptr);
-  ASSERT_TRUE(fx.DspRunning);
+  ASSERT_TRUE(fx.Controller().DspRunning());
   fx.sldspeed->SetValue(20);
   StartDevice();
   Open(MakeTone("tone_close.wav", 3.0, 440.0, 8000));

@@ -30,6 +30,7 @@ struct FakeAudio : IMainAudio {
   bool OpenFile(const std::string& path) override {
     log.push_back("open " + path);
     decode = out = opens[path];
+    if (decode) direction = 1;  // a new stream plays forwards
     return decode;
   }
   int64_t DecodeLengthBytes() override { return lengthBytes; }
@@ -295,6 +296,20 @@ TEST_F(Main, ReversePlay) {
   audio.compat = true;
   main.ReverseClick();
   EXPECT_EQ(view.warnings, (Log{"无法在兼容模式缓冲区的情况下使用此功能"}));
+}
+
+// A new stream starts forwards and closing the media ends the reverse play:
+// either way the check mark goes.
+TEST_F(Main, TheReverseMarkGoesWithANewStreamAndWithClosingTheMedia) {
+  Open();
+  main.ReverseClick();
+  ASSERT_TRUE(view.checks[MainCheck::Reverse]);
+  Open("C:\\m\\next.wav");
+  EXPECT_FALSE(view.checks[MainCheck::Reverse]) << "a new file";
+  main.ReverseClick();
+  ASSERT_TRUE(view.checks[MainCheck::Reverse]);
+  main.CloseMedia();
+  EXPECT_FALSE(view.checks[MainCheck::Reverse]) << "关闭媒体";
 }
 
 TEST_F(Main, LoopModesExcludeEachOther) {

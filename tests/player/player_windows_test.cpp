@@ -22,9 +22,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
-#include <mutex>
 #include <thread>
 
 #include "bass.h"
@@ -33,10 +31,11 @@
 #include "player/win32/form_main.h"
 #include "player/win32/form_url.h"
 #include "player/win32/player_windows.h"
-#include "player/win32/window_links.h"
 #include "tav/engine/globals.h"
 #include "tav/engine/stream_chain.h"
 #include "tav/player/startup.h"
+#include "tav/test/box_watcher.h"
+#include "tav/test/files.h"
 #include "tav/test/media.h"
 #include "tav/test/screenshot.h"
 #include "tav/test/win32_process.h"
@@ -47,6 +46,7 @@ using namespace tav;
 using namespace tav::player;
 using Clock = std::chrono::steady_clock;
 using tav::test::MediaPath;
+using tav::test::ReadFileBytes;
 using tav::test::Pump;
 using tav::test::PumpUntil;
 
@@ -87,46 +87,6 @@ std::string MakeToneWav(const std::string& name, int seconds) {
   tav::test::WriteToneWav(file, seconds, 440.0, 12000);
   return file;
 }
-
-std::string ReadBytes(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-// Finds every message box of this process, records its texts and answers it
-// with OK, so no test waits on one.
-class BoxWatcher {
- public:
-  BoxWatcher() : thread_([this] { Run(); }) {}
-  ~BoxWatcher() {
-    stop_ = true;
-    thread_.join();
-  }
-  std::vector<tav::test::BoxText> Take() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return std::exchange(boxes_, {});
-  }
-
- private:
-  void Run() {
-    while (!stop_) {
-      for (HWND h : tav::test::TopWindowsOf(GetCurrentProcessId(), L"#32770")) {
-        if (!IsWindowVisible(h)) continue;
-        {
-          std::lock_guard<std::mutex> lock(mutex_);
-          boxes_.push_back(tav::test::ReadBox(h));
-        }
-        tav::test::PressOk(h);
-        for (int t = 0; t < 100 && IsWindow(h) && IsWindowVisible(h); ++t) Sleep(20);
-      }
-      Sleep(20);
-    }
-  }
-  std::atomic<bool> stop_{false};
-  std::mutex mutex_;
-  std::vector<tav::test::BoxText> boxes_;
-  std::thread thread_;
-};
 
 // A loopback HTTP server on a thread of its own that serves the given files
 // by path; below "/unknown/" without a length (the connection's end ends the
@@ -226,7 +186,7 @@ class PlayerWindows : public ::testing::Test {
     created = true;
     fs::remove(Bin() / "PlayList.m3u");
     fs::remove(Bin() / "Tavolen.ini");
-    boxes_ = new BoxWatcher;
+    boxes_ = new tav::test::BoxWatcher;
     // Device 0 captures what it plays; the library reads the variable
     // through the same C runtime when the device starts.
     capture_ = (fs::temp_directory_path() / ("tav_player_capture_" + std::to_string(GetCurrentProcessId()) + ".wav"))
@@ -247,8 +207,7 @@ class PlayerWindows : public ::testing::Test {
     boxes_->Take();
   }
   void TearDown() override {
-    for (const auto& b : boxes_->Take())
-      ADD_FAILURE() << "a message box nobody expected: " << Narrow(b.caption) << ": " << Narrow(b.text);
+    boxes_->ExpectNoOthers();
   }
 
   // What the program does at its start: every device, then the windows; the
@@ -263,8 +222,8 @@ class PlayerWindows : public ::testing::Test {
   }
 
   static fs::path Bin() { return tav::test::ExeDir(); }
-  static TFormMain& Main() { return *tav::player::PlayerWindows().Main; }
-  static TFormList& List() { return *tav::player::PlayerWindows().List; }
+  static TFormMain& Main() { return *tav::player::PlayerWindows().Main(); }
+  static TFormList& List() { return *tav::player::PlayerWindows().List(); }
   static TPlayListModel& Model() { return List().Model(); }
 
   // Frames device 0 has played so far (the capture's header stays valid).
@@ -295,7 +254,7 @@ class PlayerWindows : public ::testing::Test {
   // The boxes shown since the test began (each one answered already).
   static std::vector<tav::test::BoxText> Boxes() { return boxes_->Take(); }
 
-  static inline BoxWatcher* boxes_ = nullptr;
+  static inline tav::test::BoxWatcher* boxes_ = nullptr;
   static inline std::string capture_;
   static inline std::string startError_;
 };
@@ -534,7 +493,7 @@ TEST_F(PlayerWindows, VolumeAndPlayListSurviveARestart) {
   Application().DestroyForms();
 
   const fs::path m3u = Bin() / "PlayList.m3u";
-  EXPECT_EQ(ReadBytes(m3u), paths[0] + "\r\n" + paths[1] + "\r\n" + paths[2] + "\r\n");
+  EXPECT_EQ(ReadFileBytes(m3u), paths[0] + "\r\n" + paths[1] + "\r\n" + paths[2] + "\r\n");
   EXPECT_EQ(GetPrivateProfileIntW(L"FormMain", L"Volume", -1, (Bin() / "Tavolen.ini").c_str()), 40);
   // Another program may end a line with LF alone.
   std::ofstream(m3u, std::ios::binary | std::ios::app) << "Z:\\elsewhere\\four.wav\n";
@@ -563,7 +522,7 @@ TEST_F(PlayerWindows, AFailedSettingsWriteStillSavesThePlayList) {
   fs::remove(m3u);
   fs::create_directory(ini);
   Application().DestroyForms();
-  EXPECT_EQ(ReadBytes(m3u), paths[0] + "\r\n" + paths[1] + "\r\n");
+  EXPECT_EQ(ReadFileBytes(m3u), paths[0] + "\r\n" + paths[1] + "\r\n");
   fs::remove(ini);
   StartPlayer();
   EXPECT_EQ(Model().Count(), 2);
@@ -584,9 +543,9 @@ TEST_F(PlayerWindows, ThePlayListTakesEveryDroppedFileWhole) {
 
 TEST_F(PlayerWindows, TheUrlWindowPlaysAnAddressAndStaysOpenOnAnUnreachableOne) {
   Reset();
-  LoopbackHttp server({{"/music/tone.wav", ReadBytes(MakeToneWav("tav_tone10s.wav", 10))},
-                       {"/unknown/tone.ogg", ReadBytes(MediaPath(kOgg))}});
-  TFormURL& url = *tav::player::PlayerWindows().Url;
+  LoopbackHttp server({{"/music/tone.wav", ReadFileBytes(MakeToneWav("tav_tone10s.wav", 10))},
+                       {"/unknown/tone.ogg", ReadFileBytes(MediaPath(kOgg))}});
+  TFormURL& url = *tav::player::PlayerWindows().Url();
   EXPECT_EQ(url.Caption(), L"打开URL地址");
   EXPECT_EQ(url.ClientWidth(), 357);
   EXPECT_EQ(url.ClientHeight(), 96);
@@ -640,12 +599,19 @@ TEST_F(PlayerWindows, TheUrlWindowPlaysAnAddressAndStaysOpenOnAnUnreachableOne) 
 }
 
 TEST_F(PlayerWindows, AboutWindowShowsTheLibraryVersion) {
-  TFormAbout& about = *tav::player::PlayerWindows().About;
+  TFormAbout& about = *tav::player::PlayerWindows().About();
   EXPECT_EQ(about.Caption(), L"关于...");
   EXPECT_EQ(about.ClientWidth(), 444);
   EXPECT_EQ(about.ClientHeight(), 374);
   EXPECT_EQ(about.lblBassVer->Caption(), L"Bass函数库版本:2.4");
   EXPECT_EQ(BassVersionText(0x02050000), L"Bass函数库版本:");
+  // The ranges given are the player's own tempo and pitch controls.
+  std::wstring text;
+  for (const auto& line : about.Memo1->Lines()) text += line + L"\n";
+  EXPECT_NE(text.find(L"节拍 -45% 到 +45%"), std::wstring::npos) << Narrow(text);
+  EXPECT_NE(text.find(L"音调 -30 到 +30 个半音"), std::wstring::npos);
+  EXPECT_EQ(text.find(L"+70%"), std::wstring::npos);
+  EXPECT_EQ(text.find(L"音分"), std::wstring::npos);
   about.Show();
   Pump(100);
   Screenshot(about.Handle(), L"about_window");
@@ -656,6 +622,76 @@ TEST_F(PlayerWindows, AboutWindowShowsTheLibraryVersion) {
   EXPECT_NE(boxes[0].caption.find(L"Tavolen"), std::wstring::npos) << Narrow(boxes[0].caption);
   about.Button1->Click();
   EXPECT_FALSE(about.Visible());
+}
+
+// "正/反播放进程" is checked only while a stream plays backwards: a new file
+// starts forwards and "关闭媒体" ends it.
+TEST_F(PlayerWindows, TheReverseMarkGoesWithANewFileAndWithClosingTheMedia) {
+  Reset();
+  Drop(Main().Handle(), {MediaPath(kWav)});
+  Main().MuFR->Click();
+  ASSERT_TRUE(Main().MuFR->Checked());
+  Drop(Main().Handle(), {MediaPath(kOgg)});
+  EXPECT_FALSE(Main().MuFR->Checked()) << "a new file";
+  Main().MuFR->Click();
+  ASSERT_TRUE(Main().MuFR->Checked()) << "the new file plays backwards";
+  Main().muClosem->Click();
+  EXPECT_FALSE(Main().MuFR->Checked()) << "关闭媒体";
+  Reset();
+}
+
+void CALLBACK EndMenuTimer(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  EndMenu();
+}
+
+// A right click anywhere on the main window opens its menu: over its
+// buttons, sliders and title frame too, which pass the click up.
+TEST_F(PlayerWindows, ARightClickOnAnyControlOpensTheMainWindowsMenu) {
+  int popups = 0;
+  Main().PopupMenu1.OnPopup = [&](TObject*) {
+    ++popups;
+    // The menu's own loop runs the timer, which closes the menu again.
+    SetTimer(nullptr, 0, 50, &EndMenuTimer);
+  };
+  struct Case {
+    const char* name;
+    TWinControl* control;
+  };
+  const Case cases[] = {{"play button", Main().btnPlay}, {"speed slider", Main().sldSetSpeed},
+                        {"position slider", Main().SldPos}, {"title frame", Main().TitFrame}};
+  for (const Case& c : cases) {
+    const int before = popups;
+    RECT r;
+    GetWindowRect(c.control->Handle(), &r);
+    SendMessageW(c.control->Handle(), WM_CONTEXTMENU, WPARAM(c.control->Handle()),
+                 MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+    Pump(50);
+    EXPECT_EQ(popups, before + 1) << c.name;
+  }
+  Main().PopupMenu1.OnPopup = nullptr;
+}
+
+// "播放列表" hides the list as "L" does, closing it: the list stays hidden
+// at the next start.
+TEST_F(PlayerWindows, ThePlayListHiddenFromTheMenuStaysHiddenAfterARestart) {
+  Reset();
+  Main().mushPlist->Click();
+  ASSERT_TRUE(List().Visible()) << "shown from the menu";
+  Main().mushPlist->Click();
+  EXPECT_FALSE(List().Visible());
+  Application().DestroyForms();
+  EXPECT_EQ(GetPrivateProfileIntW(L"FormList", L"Visible", -1, (Bin() / "Tavolen.ini").c_str()), 0);
+  StartPlayer();
+  EXPECT_FALSE(List().Visible());
+  // Shown again from the menu, it comes back shown.
+  Main().mushPlist->Click();
+  Application().DestroyForms();
+  StartPlayer();
+  EXPECT_TRUE(List().Visible());
+  List().Close();
+  List().Hide();
+  Reset();
 }
 
 // The two warnings of the main window come as boxes owned by it; a reverse

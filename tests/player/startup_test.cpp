@@ -6,10 +6,10 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "bass.h"
 #include "tav/player/startup.h"
+#include "tav/test/files.h"
 #include "tav/test/win32_process.h"
 
 namespace fs = std::filesystem;
@@ -151,11 +151,6 @@ HWND AnyWindowCaptioned(DWORD pid, const std::wstring& caption) {
   return nullptr;
 }
 
-std::string ReadFileBytes(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 // Entries the play list window shows (its one list box).
 int PlayListEntries(HWND playList) {
   HWND box = FindWindowExW(playList, nullptr, L"LISTBOX", nullptr);
@@ -182,7 +177,7 @@ TEST(Startup, ThePlayListAndTheVolumeLastFromOneRunToTheNext) {
     EXPECT_EQ(PlayListEntries(list), 3) << "run " << run;
     PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(child.WaitExit(15s), 0u) << "run " << run;
-    EXPECT_EQ(ReadFileBytes(m3u), written) << "run " << run;
+    EXPECT_EQ(tav::test::ReadFileBytes(m3u), written) << "run " << run;
     EXPECT_EQ(GetPrivateProfileIntW(L"FormMain", L"Volume", -1, ini.c_str()), 40) << "run " << run;
   }
 }

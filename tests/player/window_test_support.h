@@ -1,43 +1,20 @@
-// What the in-process window tests share: running this thread's messages for
-// a while or until something holds, and writing tone files to play.
+// What the in-process window tests share: running this thread's messages
+// (tests/common) and writing tone files to play.
 #pragma once
 
 #include <windows.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <numbers>
 #include <string>
 #include <vector>
 
-#include "toolkit/win32/forms.h"
+#include "tav/test/message_pump.h"
 #include "wav_writer.h"
 
 namespace tav::test {
-
-// Runs the thread's messages for `ms` milliseconds.
-inline void Pump(int ms) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (std::chrono::steady_clock::now() < end) {
-    tav::Application().ProcessMessages();
-    Sleep(2);
-  }
-}
-
-// Runs the thread's messages until `done` holds or `maxMs` have passed;
-// answers the milliseconds taken (more than maxMs when it never held).
-template <class F>
-long PumpUntil(F done, int maxMs) {
-  const auto start = std::chrono::steady_clock::now();
-  for (;;) {
-    const auto ms = long(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
-    if (done() || ms > maxMs) return ms;
-    tav::Application().ProcessMessages();
-    Sleep(2);
-  }
-}
 
 // Writes a stereo 16-bit sine tone (the same on both channels).
 inline void WriteToneWav(const std::string& path, double seconds, double hz, int amplitude, unsigned rate = 44100) {

@@ -53,7 +53,7 @@ TEST(PitchResampler, OutputCountsAndFrequencyShift) {
     const std::vector<double> out = resample(*r, in);
     EXPECT_NEAR(double(out.size()), double(c.expectedCount), 3.0) << c.pitch;
     // Played at the unchanged rate, the sine is transposed by the pitch.
-    const double freq = test::zeroCrossingFrequency(out, 1000, out.size()) * rate;
+    const double freq = tav::test::ZeroCrossingFrequency(out, 1, 1000, out.size()) * rate;
     const double expected = 1000.0 * std::exp2(c.pitch / 12.0);
     EXPECT_NEAR(freq / expected, 1.0, 0.0002) << c.pitch;
     EXPECT_NEAR(test::fittedAmplitude(out, 2000, 4000, freq / rate), 10000, 50) << c.pitch;

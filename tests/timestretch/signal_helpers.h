@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "tav/test/frequency.h"  // ZeroCrossingFrequency
+
 namespace lentaro::test {
 
 constexpr double kPi = 3.14159265358979323846;
@@ -13,21 +15,6 @@ inline std::vector<int16_t> sine16(double freq, double rate, double amplitude, s
   std::vector<int16_t> v(count);
   for (size_t i = 0; i < count; ++i) v[i] = int16_t(std::lround(amplitude * std::sin(2 * kPi * freq * i / rate)));
   return v;
-}
-
-// Frequency in cycles per sample from the interpolated upward zero crossings of x[from, to).
-inline double zeroCrossingFrequency(const std::vector<double>& x, size_t from, size_t to) {
-  double first = -1, last = -1;
-  int crossings = 0;
-  for (size_t i = from + 1; i < to; ++i) {
-    if (x[i - 1] < 0 && x[i] >= 0) {
-      const double t = double(i - 1) + (-x[i - 1]) / (x[i] - x[i - 1]);
-      if (first < 0) first = t;
-      last = t;
-      ++crossings;
-    }
-  }
-  return crossings > 1 ? (crossings - 1) / (last - first) : 0.0;
 }
 
 // Amplitude of a sine of known frequency (cycles per sample) over x[from, from+len)

@@ -233,7 +233,7 @@ void BM_SineAtHalfSpeed(benchmark::State& state) {
     state.SkipWithError("too little output");
     return;
   }
-  const double freq = lentaro::test::zeroCrossingFrequency(out, from, to) * kRate;
+  const double freq = tav::test::ZeroCrossingFrequency(out, 1, from, to) * kRate;
   const Envelope fine = envelope(out, from, to, 64, freq / kRate);
   const Envelope coarse = envelope(out, from, to, 441, freq / kRate);
   state.counters["freq_err_%"] = std::abs(freq / 1000.0 - 1.0) * 100.0;

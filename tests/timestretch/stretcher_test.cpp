@@ -133,7 +133,7 @@ TEST(TimeStretcher, SineKeepsFrequencyAndAmplitude) {
     const size_t from = size_t(4 * c.frame * c.stretch) + 4 * size_t(c.frame);
     ASSERT_GT(out.size(), from + size_t(c.rate) / 2);
     const double expected = 1000.0 * std::exp2(c.pitch / 12.0);
-    const double freq = test::zeroCrossingFrequency(out, from, out.size()) * c.rate;
+    const double freq = tav::test::ZeroCrossingFrequency(out, 1, from, out.size()) * c.rate;
     EXPECT_NEAR(freq / expected, 1.0, 0.0005) << c.rate << " " << c.stretch << " " << c.pitch;
     double lo = 1e9, hi = 0;
     for (size_t at = from; at + 64 < out.size(); at += 32) {

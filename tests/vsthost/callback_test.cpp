@@ -20,12 +20,12 @@ class TScriptedUi final : public TVstHostUi {
   }
   void DestroyPlugInWindow(void*) override { ++destroyed; }
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  bool RunFileDialog(const TFileDialogRequest& request, std::string& fileName) override {
+  bool RunFileDialog(const TFileDialogRequest& request, std::vector<std::wstring>& files) override {
     dialogs.push_back(request);
-    if (!choose.empty()) fileName = choose;
+    files = choose;
     return !choose.empty();
   }
-  std::string choose;  // empty: the user cancels
+  std::vector<std::wstring> choose;  // empty: the user cancels
   std::vector<TPlugInWindowRequest> windows;
   std::vector<TFileDialogRequest> dialogs;
   std::vector<std::string> messages;
@@ -221,7 +221,7 @@ TEST_F(CallbackTest, WindowRequestMakesAHiddenFormAndShowsTheMessage) {
   EXPECT_EQ(Ask(nullptr, audioMasterOpenWindow, 0, 0, &request), 0);
   EXPECT_EQ(Ask(nullptr, audioMasterOpenWindow), 0);
   ASSERT_EQ(ui.windows.size(), 1u);
-  EXPECT_EQ(ui.windows[0].title, "Plug-in form");
+  EXPECT_EQ(ui.windows[0].title, L"Plug-in form");
   EXPECT_EQ(ui.windows[0].width, 300);
   EXPECT_EQ(ui.windows[0].style, 1);
   ASSERT_EQ(ui.messages.size(), 1u);
@@ -236,12 +236,12 @@ TEST_F(CallbackTest, FileSelectorReportsAFileOnlyWhenOneWasChosen) {
   EXPECT_EQ(Plug().fileSelectorReturnPathSet, 0);
   EXPECT_EQ(host.HostFileDialog(), nullptr);
   ASSERT_EQ(ui.dialogs.size(), 1u);
-  EXPECT_EQ(ui.dialogs[0].title, "Test plug-in file");
-  EXPECT_EQ(ui.dialogs[0].filter, "Wave (*.wav)|*.wav|");
+  EXPECT_EQ(ui.dialogs[0].title, L"Test plug-in file");
+  EXPECT_EQ(ui.dialogs[0].filter, L"Wave (*.wav)|*.wav|");
   EXPECT_FALSE(ui.dialogs[0].save);
 
   // Chosen: the path and its length, and the plug-in's close frees the dialog.
-  ui.choose = "C:\\music\\take.wav";
+  ui.choose = {L"C:\\music\\take.wav"};
   item.CallDispatcher(kVendorSpecific, kHookFileSelector, kVstFileSave);
   EXPECT_EQ(Plug().fileSelectorAnswer, 1);
   EXPECT_STREQ(Plug().fileSelectorPath, "C:\\music\\take.wav");
@@ -256,7 +256,7 @@ TEST_F(CallbackTest, FileSelectorReportsAFileOnlyWhenOneWasChosen) {
 }
 
 TEST_F(CallbackTest, OneFileSelectorAtATimeAndCloseMatchesTheTitle) {
-  ui.choose = "a.wav";
+  ui.choose = {L"a.wav"};
   VstFileSelect first{};
   std::strcpy(first.title, "First");
   EXPECT_EQ(Ask(nullptr, audioMasterOpenFileSelector, 0, 0, &first), 1);
@@ -275,7 +275,7 @@ TEST_F(CallbackTest, OneFileSelectorAtATimeAndCloseMatchesTheTitle) {
 }
 
 TEST_F(CallbackTest, WindowAndDialogRequestsFromAnotherThreadGetNothing) {
-  ui.choose = "a.wav";
+  ui.choose = {L"a.wav"};
   VstFileSelect select{};
   VstWindow window{};
   VstIntPtr answers[2] = {-1, -1};
@@ -293,7 +293,7 @@ TEST_F(CallbackTest, WindowAndDialogRequestsFromAnotherThreadGetNothing) {
 }
 
 TEST_F(CallbackTest, FileTypeTextsAndCountsAreBounded) {
-  ui.choose = "";
+  ui.choose = {};
   std::vector<VstFileType> types(2);
   std::memset(types.data(), 'z', types.size() * sizeof(VstFileType));  // no NUL anywhere
   VstFileSelect select{};
@@ -303,12 +303,12 @@ TEST_F(CallbackTest, FileTypeTextsAndCountsAreBounded) {
   EXPECT_EQ(Ask(nullptr, audioMasterOpenFileSelector, 0, 0, &select), 0);
   ASSERT_EQ(ui.dialogs.size(), 1u);
   EXPECT_EQ(ui.dialogs[0].title.size(), 1024u);
-  EXPECT_EQ(ui.dialogs[0].filter, std::string(128, 'z') + " (*." + std::string(8, 'z') + ")|*." + std::string(8, 'z') +
-                                      "|" + std::string(128, 'z') + " (*." + std::string(8, 'z') + ")|*." +
-                                      std::string(8, 'z') + "|");
+  const std::wstring z128(128, L'z'), z8(8, L'z');
+  EXPECT_EQ(ui.dialogs[0].filter,
+            z128 + L" (*." + z8 + L")|*." + z8 + L"|" + z128 + L" (*." + z8 + L")|*." + z8 + L"|");
   select.nbFileTypes = -5;
   Ask(nullptr, audioMasterOpenFileSelector, 0, 0, &select);
-  EXPECT_EQ(ui.dialogs[1].filter, "");
+  EXPECT_EQ(ui.dialogs[1].filter, L"");
 }
 
 }  // namespace

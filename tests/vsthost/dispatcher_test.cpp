@@ -87,13 +87,6 @@ TEST_F(DispatcherTest, RequestsOnAnItemThatIsNotActiveSendNothing) {
   EXPECT_EQ(Plug().callCount, mark);
 }
 
-TEST_F(DispatcherTest, ProgramNameIsTakenOnlyWhenThePlugInAnswersZero) {
-  TVstPlugIn& item = OpenItem();
-  EXPECT_EQ(item.ProgramName(), "Program 0");
-  Plug().programNameAnswer = 1;
-  EXPECT_EQ(item.ProgramName(), "");
-}
-
 TEST_F(DispatcherTest, ATextAnsweredWithoutWritingIsEmpty) {
   TVstPlugIn& item = OpenItem();
   EXPECT_EQ(item.VendorString(), "Tavolen Tests");

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "vst_fixture.h"
+#include "tav/test/files.h"
 
 namespace tav::vst::testing {
 namespace {
@@ -55,20 +55,15 @@ Bytes GoldenChunkFile() {
   return b;
 }
 
-Bytes ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 class FxpTest : public VstFixture {
  protected:
   void TearDown() override {
     std::error_code e;
     std::filesystem::remove_all(folder, e);
   }
-  std::string File(const char* name) {
+  std::wstring File(const char* name) {
     std::filesystem::create_directories(folder);
-    return (folder / name).string();
+    return (folder / name).wstring();
   }
   std::filesystem::path folder = std::filesystem::temp_directory_path() /
                                  ("tavolen-fxp-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
@@ -115,7 +110,7 @@ TEST_F(FxpTest, ParameterFormRoundTrip) {
   item.SetParameter(0, 0.9f);
   item.SetParameter(2, 0.1f);
   item.SetProgramName("Bright");
-  const std::string path = File("bright.fxp");
+  const std::wstring path = File("bright.fxp");
   item.SavePresetToFile(path);
   item.SetParameter(0, 0.0f);
   item.SetParameter(2, 0.0f);
@@ -234,25 +229,25 @@ TEST_F(FxpTest, MissingFileIsReportedAndAnEmptyFileRefused) {
   } catch (const TVstError& e) {
     EXPECT_STREQ(e.what(), "参数文件不存在!!!!");
   }
-  const std::string empty = File("empty.fxp");
-  std::ofstream(empty).close();
+  const std::wstring empty = File("empty.fxp");
+  std::ofstream(std::filesystem::path(empty)).close();
   EXPECT_THROW(item.LoadPresetFromFile(empty), TVstError);
   EXPECT_EQ(Plug().callCount, mark);
 }
 
 TEST_F(FxpTest, AFaultDuringASaveLeavesThePreviousFile) {
   TVstPlugIn& item = OpenItem();
-  const std::string path = File("kept.fxp");
+  const std::wstring path = File("kept.fxp");
   item.SavePresetToFile(path);
-  const Bytes before = ReadFile(path);
+  const Bytes before = tav::test::ReadFileBytes<Bytes>(path);
   Plug().faultInParameters = 1;
   EXPECT_THROW(item.SavePresetToFile(path), TVstPlugInFault);
-  EXPECT_EQ(ReadFile(path), before);
+  EXPECT_EQ(tav::test::ReadFileBytes<Bytes>(path), before);
 }
 
 TEST_F(FxpTest, WithoutAPlugInSavesAreEmptyAndLoadsDoNothing) {
   TVstPlugIn& item = host.VstPlugIns().Add();
-  const std::string path = File("none.fxp");
+  const std::wstring path = File("none.fxp");
   item.SavePresetToFile(path);
   EXPECT_TRUE(std::filesystem::exists(path));
   EXPECT_EQ(std::filesystem::file_size(path), 0u);

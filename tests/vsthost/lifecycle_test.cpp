@@ -1,4 +1,5 @@
 // Loading, opening, closing and unloading plug-ins; every library variant.
+#include "tav/vst/vst_text.h"
 #include "vst_fixture.h"
 
 namespace tav::vst::testing {
@@ -24,7 +25,7 @@ TEST_F(LifecycleTest, OpeningSendsTheStartUpRequestsInOrder) {
   EXPECT_EQ(item.Version(), kTestVersion);
   EXPECT_EQ(item.PluginVstVersion(), 2400);
   EXPECT_EQ(item.PlugCategory(), vpcEffect);
-  EXPECT_EQ(item.DLLFileName(), "halver.dll");
+  EXPECT_EQ(item.DLLFileName(), L"halver.dll");
   EXPECT_EQ(Plug().versionAskedInEntry, 2300);  // answered before the item knows its record
 }
 
@@ -34,51 +35,51 @@ TEST_F(LifecycleTest, TheIdIsReadMostSignificantByteFirst) {
 }
 
 TEST_F(LifecycleTest, ALibraryWithOnlyTheSecondNameIsEnteredThroughIt) {
-  OpenItem("mainonly.dll");
+  OpenItem(L"mainonly.dll");
   EXPECT_EQ(CallsSince(0).at(0).opcode, kEntryVstPluginMain);
 }
 
 TEST_F(LifecycleTest, FailuresGiveTheirMessagesAndLeaveTheItemEmpty) {
   struct Case {
-    const char* path;
+    const wchar_t* path;
     const char* message;
     int entryCalls;
   } cases[] = {
-      {"missing.dll", "不是一个有效的VST插件!", 0},
-      {"text.dll", "不是一个有效的VST插件!", 0},
-      {"noentry.dll", "不是一个有效的VST插件!", 0},
-      {"badmagic.dll", "There is no magic in it... failed!", 1},
-      {"factory.VST3", "There is no magic in it... failed!", 1},  // upper case is still ".vst3"
+      {L"missing.dll", "不是一个有效的VST插件!", 0},
+      {L"text.dll", "不是一个有效的VST插件!", 0},
+      {L"noentry.dll", "不是一个有效的VST插件!", 0},
+      {L"badmagic.dll", "There is no magic in it... failed!", 1},
+      {L"factory.VST3", "There is no magic in it... failed!", 1},  // upper case is still ".vst3"
   };
   for (const Case& c : cases) {
     TestPlugInReset();
     TVstPlugIn& item = host.VstPlugIns().Add();
-    EXPECT_EQ(OpenError(item, c.path), c.message) << c.path;
-    EXPECT_FALSE(item.Active()) << c.path;
-    EXPECT_EQ(item.VstEffect(), nullptr) << c.path;
-    EXPECT_EQ(item.ModuleHandle(), nullptr) << c.path;
+    EXPECT_EQ(OpenError(item, c.path), c.message) << WideToUtf8(c.path);
+    EXPECT_FALSE(item.Active()) << WideToUtf8(c.path);
+    EXPECT_EQ(item.VstEffect(), nullptr) << WideToUtf8(c.path);
+    EXPECT_EQ(item.ModuleHandle(), nullptr) << WideToUtf8(c.path);
     // Nothing at all is sent to a record that is not a plug-in's.
-    EXPECT_EQ(Plug().callCount, c.entryCalls) << c.path;
+    EXPECT_EQ(Plug().callCount, c.entryCalls) << WideToUtf8(c.path);
   }
   EXPECT_EQ(loader.loads, loader.frees);
 }
 
 TEST_F(LifecycleTest, TheFactoryNameIsTriedFirstOnlyForVst3Names) {
-  OpenItem("factory.dll");  // not ".vst3": "main" is missing, "VSTPluginMain" is used
+  OpenItem(L"factory.dll");  // not ".vst3": "main" is missing, "VSTPluginMain" is used
   EXPECT_EQ(CallsSince(0).at(0).opcode, kEntryVstPluginMain);
   const int mark = Mark();
   TVstPlugIn& other = host.VstPlugIns().Add();
-  OpenError(other, "factory.VST3");
+  OpenError(other, L"factory.VST3");
   EXPECT_EQ(CallsSince(mark).at(0).opcode, kEntryFactory);
 }
 
 TEST_F(LifecycleTest, AnEntryThatFailsIsNotAPlugIn) {
   Plug().entryReturnsNull = 1;
   TVstPlugIn& item = host.VstPlugIns().Add();
-  EXPECT_EQ(OpenError(item, "halver.dll"), "不是一个有效的VST插件!");
+  EXPECT_EQ(OpenError(item, L"halver.dll"), "不是一个有效的VST插件!");
   Plug().entryReturnsNull = 0;
   Plug().faultInEntry = 1;
-  EXPECT_EQ(OpenError(item, "halver.dll"), "不是一个有效的VST插件!");
+  EXPECT_EQ(OpenError(item, L"halver.dll"), "不是一个有效的VST插件!");
   EXPECT_EQ(loader.loads, loader.frees);
 }
 
@@ -155,7 +156,7 @@ TEST_F(LifecycleTest, DestroyingTheHostClosesAndUnloadsItsPlugIns) {
   {
     TVstHost other;
     TVstPlugIn& item = other.VstPlugIns().Add();
-    item.SetDLLFileName("halver.dll");
+    item.SetDLLFileName(L"halver.dll");
     item.SetActive(true);
     EXPECT_EQ(CurrentVstHost, &other);
   }
@@ -169,13 +170,13 @@ TEST_F(LifecycleTest, LoadPlugInFileAloneSendsNoOpeningRequests) {
   TVstPlugIn& item = host.VstPlugIns().Add();
   int loaded = 0;
   item.OnAfterLoad = [&](TVstPlugIn&) { ++loaded; };
-  EXPECT_TRUE(item.LoadPlugInFile("halver.dll"));
+  EXPECT_TRUE(item.LoadPlugInFile(L"halver.dll"));
   EXPECT_EQ(loaded, 1);
   EXPECT_TRUE(item.Active());
   EXPECT_TRUE(OpcodesSince(0).empty());
   item.SetActive(true);
   EXPECT_TRUE(OpcodesSince(0).empty());
-  EXPECT_FALSE(item.LoadPlugInFile("missing.dll"));
+  EXPECT_FALSE(item.LoadPlugInFile(L"missing.dll"));
   EXPECT_FALSE(item.Active());
 }
 

@@ -48,7 +48,7 @@ inline void* EditorParent() {
 }
 
 // Opens the item on `path`; the message it raised, or empty when it opened.
-inline std::string OpenError(TVstPlugIn& item, const std::string& path) {
+inline std::string OpenError(TVstPlugIn& item, const std::wstring& path) {
   item.SetDLLFileName(path);
   try {
     item.SetActive(true);
@@ -72,7 +72,7 @@ class VstFixture : public ::testing::Test {
   }
 
   // Item 0, opened on the given library.
-  TVstPlugIn& OpenItem(const std::string& path = "halver.dll") {
+  TVstPlugIn& OpenItem(const std::wstring& path = L"halver.dll") {
     TVstPlugIn& item = host.VstPlugIns().Count() ? host.Items(0) : host.VstPlugIns().Add();
     item.SetDLLFileName(path);
     item.SetActive(true);

@@ -4,15 +4,19 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <thread>
 
 #include "tav/test/win32_process.h"
 #include "tav/vst/vst_host.h"
 #include "tav/vst/vst_platform.h"
+#include "tav/vst/vst_text.h"
 #include "test_plugin.h"
+#include "toolkit/win32/streams.h"
 #include "vst_fixture.h"
 
 namespace tav::vst::testing {
@@ -20,16 +24,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string Utf8(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
-
-std::string PlugInPath(const wchar_t* file) { return Utf8(tav::test::ExeDir() / file); }
+std::wstring PlugInPath(const wchar_t* file) { return (tav::test::ExeDir() / file).wstring(); }
 
 // The state record of a loaded variant (nullptr when the library is not loaded).
-TTestPlugInState* StateOf(const std::string& path) {
-  HMODULE module = GetModuleHandleW(std::filesystem::u8path(path).c_str());
+TTestPlugInState* StateOf(const std::wstring& path) {
+  HMODULE module = GetModuleHandleW(path.c_str());
   if (!module) return nullptr;
   auto get = reinterpret_cast<TTestPlugInState* (*)()>(reinterpret_cast<void*>(GetProcAddress(module, "TestPlugInState")));
   return get ? get() : nullptr;
@@ -72,16 +71,16 @@ class Win32PlugInTest : public ::testing::Test {
     if (!OpenError(*item, halver).empty()) return nullptr;
     return StateOf(halver);
   }
-  const std::string halver = PlugInPath(L"TestHalver.dll");
+  const std::wstring halver = PlugInPath(L"TestHalver.dll");
   TVstHost host;
 };
 
 TEST_F(Win32PlugInTest, EveryVariantLoadsOrFailsAsItShould) {
   tav::test::TempFolder temp(L"vst");
-  const std::string text = Utf8(temp.path() / L"NotAPlugIn.dll");
-  std::ofstream(std::filesystem::u8path(text)) << "this is a text file, not a library\r\n";
+  const std::wstring text = (temp.path() / L"NotAPlugIn.dll").wstring();
+  std::ofstream(std::filesystem::path(text)) << "this is a text file, not a library\r\n";
   struct Case {
-    std::string path;
+    std::wstring path;
     const char* message;  // empty: opens
     int entry;            // the entry the plug-in saw; -1: none
   } cases[] = {
@@ -91,12 +90,12 @@ TEST_F(Win32PlugInTest, EveryVariantLoadsOrFailsAsItShould) {
       {PlugInPath(L"TestHalverNoEntry.dll"), "不是一个有效的VST插件!", -1},
       {PlugInPath(L"TestHalverFactory.vst3"), "There is no magic in it... failed!", kEntryFactory},
       {text, "不是一个有效的VST插件!", -1},
-      {Utf8(temp.path() / L"Missing.dll"), "不是一个有效的VST插件!", -1},
+      {(temp.path() / L"Missing.dll").wstring(), "不是一个有效的VST插件!", -1},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.path);
+    SCOPED_TRACE(WideToUtf8(c.path));
     // Our own reference keeps the library's log readable after the host let it go.
-    HMODULE keep = LoadLibraryW(std::filesystem::u8path(c.path).c_str());
+    HMODULE keep = LoadLibraryW(c.path.c_str());
     TTestPlugInState* state = StateOf(c.path);
 
     TVstPlugIn& item = host.VstPlugIns().Add();
@@ -280,6 +279,135 @@ TEST_F(Win32PlugInTest, ACancelledFileSelectorReportsNoFile) {
   EXPECT_EQ(state->fileSelectorAnswer, 0);
   EXPECT_EQ(state->fileSelectorReturnPathSet, 0);
   EXPECT_EQ(host.HostFileDialog(), nullptr);
+}
+
+// The user of a file dialog: types `name` into the first visible dialog's
+// file name box and presses OK; the dialog's caption is kept.
+class TDialogUser {
+ public:
+  explicit TDialogUser(std::wstring name) : name_(std::move(name)) {
+    thread_ = std::thread([this] {
+      const auto end = std::chrono::steady_clock::now() + 60s;
+      while (!done && std::chrono::steady_clock::now() < end) {
+        for (HWND h : tav::test::TopWindowsOf(GetCurrentProcessId(), L"#32770")) {
+          if (!IsWindowVisible(h) || seen) continue;
+          std::this_thread::sleep_for(200ms);  // let the dialog fill its controls
+          caption = tav::test::WindowText(h);
+          for (int id : {0x47C, 0x480}) SetDlgItemTextW(h, id, name_.c_str());
+          seen = true;
+          PostMessageW(h, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        }
+        std::this_thread::sleep_for(50ms);
+      }
+    });
+  }
+  ~TDialogUser() { Finish(); }
+  void Finish() {
+    done = true;
+    if (thread_.joinable()) thread_.join();
+  }
+  std::atomic<bool> done{false}, seen{false};
+  std::wstring caption;
+
+ private:
+  std::wstring name_;
+  std::thread thread_;
+};
+
+std::string Ansi(const std::wstring& text) {
+  const int n = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(n > 0 ? n - 1 : 0), '\0');
+  if (n > 1) WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+TEST_F(Win32PlugInTest, FileSelectorTextsAreInTheSystemCodePage) {
+  TVstPlugIn* opened = nullptr;
+  TTestPlugInState* state = OpenHalver(opened);
+  ASSERT_NE(state, nullptr);
+  TVstPlugIn& item = *opened;
+  tav::test::TempFolder temp(L"vst-texts");
+  // A name the code page spells with a byte above 127 (é is in the Western
+  // and in the Chinese code pages).
+  const std::wstring file = (temp.path() / L"caf\u00e9.wav").wstring();
+  std::ofstream(std::filesystem::path(file)) << "RIFF";
+  const std::wstring title = L"Choose caf\u00e9";
+  std::snprintf(state->fileSelectorTitle, sizeof state->fileSelectorTitle, "%s", Ansi(title).c_str());
+  std::snprintf(state->fileSelectorFolder, sizeof state->fileSelectorFolder, "%s", Ansi(temp.path().wstring()).c_str());
+  for (std::int32_t ownBuffer : {0, 260}) {
+    SCOPED_TRACE(ownBuffer);
+    state->fileSelectorOwnBuffer = ownBuffer;
+    TDialogUser user(L"caf\u00e9.wav");
+    item.CallDispatcher(kVendorSpecific, kHookFileSelector, kVstFileLoad);
+    user.Finish();
+    EXPECT_TRUE(user.seen);
+    EXPECT_EQ(user.caption, title);
+    EXPECT_EQ(state->fileSelectorAnswer, 1);
+    EXPECT_EQ(state->fileSelectorBufferKept, ownBuffer ? 1 : 0);
+    // The plug-in can open what it was handed.
+    EXPECT_EQ(state->fileSelectorPath, Ansi(file));
+    EXPECT_NE(GetFileAttributesA(state->fileSelectorPath), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(host.HostFileDialog(), nullptr);
+  }
+
+  // A name no code page spells whole (Hebrew and Chinese): the plug-in gets
+  // the file's short name, which it can open.
+  const std::wstring foreign = (temp.path() / L"\u05d0\u4f60.wav").wstring();
+  std::ofstream(std::filesystem::path(foreign)) << "RIFF";
+  {
+    state->fileSelectorOwnBuffer = 0;
+    TDialogUser user(L"\u05d0\u4f60.wav");
+    item.CallDispatcher(kVendorSpecific, kHookFileSelector, kVstFileLoad);
+    user.Finish();
+    std::printf("code page %u: the plug-in got \"%s\"\n", GetACP(), state->fileSelectorPath);
+    EXPECT_EQ(state->fileSelectorAnswer, 1);
+    EXPECT_NE(GetFileAttributesA(state->fileSelectorPath), INVALID_FILE_ATTRIBUTES);
+  }
+  std::filesystem::remove(foreign);
+
+  // Several files at once.
+  std::ofstream(std::filesystem::path(temp.path() / L"two.wav")) << "RIFF";
+  state->fileSelectorOwnBuffer = 0;
+  TDialogUser user(L"\"caf\u00e9.wav\" \"two.wav\"");
+  item.CallDispatcher(kVendorSpecific, kHookFileSelector, kVstMultipleFilesLoad);
+  user.Finish();
+  EXPECT_EQ(state->fileSelectorAnswer, 1);
+  ASSERT_EQ(state->fileSelectorCount, 2);
+  std::vector<std::string> paths = {state->fileSelectorPaths[0], state->fileSelectorPaths[1]};
+  std::sort(paths.begin(), paths.end());
+  std::vector<std::string> expected = {Ansi(file), Ansi((temp.path() / L"two.wav").wstring())};
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(paths, expected);
+}
+
+TEST_F(Win32PlugInTest, PresetFileErrorsAreTheFileStreamsOwn) {
+  TVstPlugIn* opened = nullptr;
+  ASSERT_NE(OpenHalver(opened), nullptr);
+  TVstPlugIn& item = *opened;
+  tav::test::TempFolder temp(L"vst-fxp");
+  EXPECT_THROW(item.SavePresetToFile((temp.path() / L"no folder" / L"x.fxp").wstring()), tav::EFCreateError);
+  const std::wstring locked = (temp.path() / L"\u4f60\u597d.fxp").wstring();  // a name in UTF-16 only
+  item.SavePresetToFile(locked);
+  EXPECT_GT(std::filesystem::file_size(locked), 56u);
+  HANDLE hold = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(hold, INVALID_HANDLE_VALUE);
+  EXPECT_THROW(item.LoadPresetFromFile(locked), tav::EFOpenError);
+  CloseHandle(hold);
+  item.LoadPresetFromFile(locked);
+}
+
+TEST_F(Win32PlugInTest, AnEditorThatFaultsWhileOpeningIsReported) {
+  TVstPlugIn* opened = nullptr;
+  TTestPlugInState* state = OpenHalver(opened);
+  ASSERT_NE(state, nullptr);
+  HWND window = MakeTestWindow();
+  state->faultOpcode = effEditOpen;
+  EXPECT_EQ(opened->EditOpen(window), 0);
+  EXPECT_FALSE(opened->EditVisible());
+  EXPECT_EQ(opened->EditOpenFault(), 0xC0000005u);
+  state->faultOpcode = -1;
+  host.VstPlugIns().Delete(0);
+  DestroyWindow(window);
 }
 
 }  // namespace

@@ -696,7 +696,21 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_CONTEXTMENU: {
-      if (reinterpret_cast<HWND>(wParam) != hwnd_) break;
+      const auto from = reinterpret_cast<HWND>(wParam);
+      if (from != hwnd_) {
+        // A windowed child without a menu of its own passes its right click
+        // up: this control's menu serves it, else the click goes on up to
+        // the form.
+        if (!PopupMenu || !IsChild(hwnd_, from)) break;
+        POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        if (p.x == -1 && p.y == -1) {
+          RECT r;
+          GetWindowRect(from, &r);
+          p = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        }
+        PopupMenu->Popup(p.x, p.y);
+        return 0;
+      }
       POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
       if (p.x == -1 && p.y == -1) {
         const TPoint c = ClientToScreen({Width() / 2, Height() / 2});

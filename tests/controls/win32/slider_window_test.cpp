@@ -12,7 +12,7 @@
 namespace tav {
 namespace {
 
-using test::PumpFor;
+using test::Pump;
 using test::PumpUntil;
 
 class SliderForm : public TForm {
@@ -35,7 +35,7 @@ class SliderWindow : public ::testing::Test {
   void SetUp() override {
     Application().OnException = [](const std::wstring& m) { ADD_FAILURE() << Narrow(m); };
     f.Show();
-    PumpFor(50);
+    Pump(50);
   }
   void TearDown() override { Application().OnException = nullptr; }
   SliderForm f;
@@ -47,22 +47,22 @@ TEST_F(SliderWindow, KeysStepTheValue) {
   int changes = 0;
   f.h.OnChange = [&](TObject*) { ++changes; };
   f.h.SetFocus();
-  PumpFor(20);
+  Pump(20);
   PostMessageW(f.h.Handle(), WM_KEYDOWN, VK_RIGHT, 1);
-  PumpFor(50);
+  Pump(50);
   EXPECT_EQ(f.h.Value(), 10);
   EXPECT_EQ(changes, 1);
   PostMessageW(f.h.Handle(), WM_KEYDOWN, VK_END, 1);
   PostMessageW(f.h.Handle(), WM_KEYDOWN, VK_LEFT, 1);
-  PumpFor(50);
+  Pump(50);
   EXPECT_EQ(f.h.Value(), 90);
   // Up and Down belong to the vertical slider; Left does nothing there.
   PostMessageW(f.h.Handle(), WM_KEYDOWN, VK_UP, 1);
   f.v.SetFocus();
-  PumpFor(20);
+  Pump(20);
   PostMessageW(f.v.Handle(), WM_KEYDOWN, VK_UP, 1);
   PostMessageW(f.v.Handle(), WM_KEYDOWN, VK_LEFT, 1);
-  PumpFor(50);
+  Pump(50);
   EXPECT_EQ(f.h.Value(), 90);
   EXPECT_EQ(f.v.Value(), 10);
   EXPECT_TRUE(f.v.SliderFocused());
@@ -78,10 +78,10 @@ TEST_F(SliderWindow, RulerPressRepeatsEvery400msUntilTheThumbPassesThePoint) {
   // up agrees with it.
   const TPoint at = f.h.ClientToScreen({60, 5});
   SetCursorPos(at.X, at.Y);
-  PumpFor(30);
+  Pump(30);
   const DWORD pressed = GetTickCount();
   PostMouse(f.h.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, 60, 5);
-  PumpFor(1700);
+  Pump(1700);
   ASSERT_EQ(steps.size(), 3u);
   EXPECT_EQ(steps[0].first, 10);
   EXPECT_EQ(steps[1].first, 20);
@@ -100,7 +100,7 @@ TEST_F(SliderWindow, RulerPressRepeatsEvery400msUntilTheThumbPassesThePoint) {
   EXPECT_TRUE(f.h.Model().RepeatRunning());
   EXPECT_EQ(GetCapture(), f.h.Handle());
   PostMouse(f.h.Handle(), WM_LBUTTONUP, 0, 60, 5);
-  PumpFor(500);
+  Pump(500);
   EXPECT_FALSE(f.h.Model().RulerPressed());
   EXPECT_FALSE(f.h.Model().RepeatRunning());
   EXPECT_EQ(f.h.Value(), 30);
@@ -111,14 +111,14 @@ TEST_F(SliderWindow, LostCaptureEndsThePressAndTheDrag) {
   TForm thief;
   thief.Show();
   PostMouse(f.h.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, 190, 5);
-  PumpFor(50);
+  Pump(50);
   ASSERT_TRUE(f.h.Model().RepeatRunning());
   SetCapture(thief.Handle());
-  PumpFor(20);
+  Pump(20);
   EXPECT_FALSE(f.h.Model().RulerPressed());
   EXPECT_FALSE(f.h.Model().RepeatRunning());
   const int32_t after = f.h.Value();
-  PumpFor(900);
+  Pump(900);
   EXPECT_EQ(f.h.Value(), after);  // no more steps
   ReleaseCapture();
 
@@ -126,10 +126,10 @@ TEST_F(SliderWindow, LostCaptureEndsThePressAndTheDrag) {
   f.h.OnStartTracking = [&](TObject*) { log.push_back("start"); };
   f.h.OnStopTracking = [&](TObject*) { log.push_back("stop"); };
   PostMouse(f.h.Thumb().Handle(), WM_LBUTTONDOWN, MK_LBUTTON, 3, 3);
-  PumpFor(30);
+  Pump(30);
   EXPECT_TRUE(f.h.Model().Tracking());
   SetCapture(thief.Handle());
-  PumpFor(20);
+  Pump(20);
   EXPECT_FALSE(f.h.Model().Tracking());
   EXPECT_FALSE(f.h.Model().ThumbPressed());
   EXPECT_EQ(log, (std::vector<std::string>{"start", "stop"}));
@@ -147,7 +147,7 @@ TEST_F(SliderWindow, DraggingTheThumbAndRightClicks) {
   PostMouse(thumb, WM_RBUTTONDOWN, MK_RBUTTON, 3, 3);
   PostMouse(thumb, WM_MOUSEMOVE, MK_RBUTTON, 60, 3);
   PostMouse(thumb, WM_RBUTTONUP, 0, 60, 3);
-  PumpFor(50);
+  Pump(50);
   EXPECT_TRUE(log.empty());
   EXPECT_EQ(f.h.Value(), 20);
   // Left drag by 38 pixels: from 38 (value 20) to 76 -> value round(76 * 100 / 189) = 40.
@@ -156,7 +156,7 @@ TEST_F(SliderWindow, DraggingTheThumbAndRightClicks) {
   PostMouse(thumb, WM_LBUTTONDOWN, MK_LBUTTON, 3, 3);
   PostMouse(thumb, WM_MOUSEMOVE, MK_LBUTTON, 41, 3);
   PostMouse(thumb, WM_LBUTTONUP, 0, 41, 3);
-  PumpFor(80);
+  Pump(80);
   EXPECT_EQ(f.h.Value(), 40);
   EXPECT_EQ(log, (std::vector<std::string>{"start", "change 40", "stop"}));
   RECT r;
@@ -199,7 +199,7 @@ TEST_F(SliderWindow, PixelsMatchTheModel) {
   f.h.SetOptions(soShowPoints | soSmooth);  // no focus rectangle to compare
   f.v.SetOptions(soShowPoints | soSmooth);
   f.Repaint();
-  PumpFor(100);
+  Pump(100);
   TBitmap shot;
   test::GrabClient(f.Handle(), shot);
   for (TSlider* s : {&f.h, &f.v}) {
@@ -236,7 +236,7 @@ TEST_F(SliderWindow, HiddenThumbOwnTicksAndUserPictures) {
     f.h.DrawPoints(50, 6, 6);
   };
   f.h.Repaint();
-  PumpFor(50);
+  Pump(50);
   EXPECT_GE(drawn, 1);
   // A picture of the user's: a 30 x 8 thumb of two states.
   TBitmap thumb(30, 8);
@@ -265,7 +265,7 @@ TEST(EnhancerSliderWindow, ChangesOnEveryAssignmentAndPassesThumbMoves) {
   s.SetPosition(50);
   EXPECT_EQ(changes, 2);
   PostMouse(s.Thumb().Handle(), WM_MOUSEMOVE, 0, 4, 6);
-  PumpFor(50);
+  Pump(50);
   ASSERT_FALSE(moves.empty());
   EXPECT_EQ(moves.back(), std::make_pair(4, 6));  // thumb coordinates, unconverted
   EXPECT_EQ(s.Position(), 50);

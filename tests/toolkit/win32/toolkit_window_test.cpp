@@ -29,7 +29,7 @@
 namespace tav {
 namespace {
 
-using test::PumpFor;
+using test::Pump;
 using test::PumpUntil;
 
 std::vector<std::string> Log;
@@ -161,7 +161,7 @@ TEST_F(ToolkitWindows, KeyAndClickEventsFireInOrder) {
   f.label.OnMouseUp = [](TObject*, TMouseButton, TShiftState, int, int) { Note("label.MouseUp"); };
   f.label.OnClick = Logs("label.Click");
   f.edit.SetFocus();
-  PumpFor(50);
+  Pump(50);
 
   struct Case {
     const char* what;
@@ -208,7 +208,7 @@ TEST_F(ToolkitWindows, KeyAndClickEventsFireInOrder) {
   for (auto& c : cases) {
     Log.clear();
     c.act();
-    PumpFor(60);
+    Pump(60);
     EXPECT_EQ(Log, c.expected) << c.what;
   }
   EXPECT_TRUE(f.loop.Checked() == false);
@@ -227,9 +227,9 @@ TEST_F(ToolkitWindows, FormShowCloseAndDestroyEvents) {
          (IsWindow(edit) && f->edit.Text() == L"http://例子.cn/流" ? "alive" : "gone"));
   };
   f->Show();
-  PumpFor(30);
+  Pump(30);
   f->Close();
-  PumpFor(30);
+  Pump(30);
   EXPECT_FALSE(IsWindowVisible(f->Handle()));
   f->DoDestroy();
   f.reset();
@@ -264,15 +264,18 @@ TEST_F(ToolkitWindows, HandlerExceptionShowsTheBoxAndTheProgramGoesOn) {
   f.play.OnClick = [](TObject*) { throw std::runtime_error("文件打不开"); };
   f.stop.OnClick = Logs("stop.Click");
   {
-    test::BoxWatcher box(L"Tavolen");
+    test::BoxWatcher boxes;
     PostMessageW(f.play.Handle(), BM_CLICK, 0, 0);
-    ASSERT_TRUE(PumpUntil([&] { return box.Seen(); }, 8000));
-    PumpFor(50);
-    EXPECT_EQ(box.Text(), L"文件打不开");
-    EXPECT_TRUE(box.HasStopIcon());
+    ASSERT_LE(PumpUntil([&] { return boxes.Waiting() > 0; }, 8000), 8000);
+    Pump(50);
+    const auto seen = boxes.Take();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].caption, L"Tavolen");
+    EXPECT_EQ(seen[0].text, L"文件打不开");
+    EXPECT_TRUE(seen[0].stopIcon);
   }
   PostMessageW(f.stop.Handle(), BM_CLICK, 0, 0);
-  PumpFor(50);
+  Pump(50);
   EXPECT_EQ(Log, std::vector<std::string>{"stop.Click"});
   // Exceptions from timers and paint handlers take the same way.
   Application().OnException = [](const std::wstring& m) { Note("exception " + Narrow(m)); };
@@ -284,7 +287,7 @@ TEST_F(ToolkitWindows, HandlerExceptionShowsTheBoxAndTheProgramGoesOn) {
   };
   f.paint.OnPaint = [](TObject*) { throw std::runtime_error("paint"); };
   f.paint.Invalidate();
-  PumpFor(100);
+  Pump(100);
   EXPECT_NE(std::find(Log.begin(), Log.end(), "exception timer"), Log.end());
   EXPECT_NE(std::find(Log.begin(), Log.end(), "exception paint"), Log.end());
 }
@@ -420,7 +423,7 @@ TEST_F(ToolkitWindows, ControlPropertiesAndMessageHandlers) {
   recent->SetChecked(true);
   EXPECT_EQ(GetMenuState(file->SubMenuHandle(), recent->Command(), MF_BYCOMMAND) & MF_CHECKED, UINT(MF_CHECKED));
   PostMessageW(f.Handle(), WM_COMMAND, recent->Command(), 0);
-  PumpFor(30);
+  Pump(30);
   EXPECT_EQ(opened, 1);
   // Dropped files reach OnDropFiles, in order.
   std::vector<std::wstring> dropped;
@@ -434,7 +437,7 @@ TEST_F(ToolkitWindows, ControlPropertiesAndMessageHandlers) {
   std::copy(names.begin(), names.end(), reinterpret_cast<wchar_t*>(drop + 1));
   GlobalUnlock(mem);
   PostMessageW(f.Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(mem), 0);
-  PumpFor(30);
+  Pump(30);
   EXPECT_EQ(dropped, (std::vector<std::wstring>{L"C:\\音乐\\一.mp3", L"D:\\二.ogg"}));
   // Snapping to the screen edges.
   f.ScreenSnap = true;
@@ -716,7 +719,7 @@ TEST_F(ToolkitWindows, KeyedDrawingOnDibAndWindowCanvas) {
   f.OnPaint = [&](TObject*) { f.Canvas().DrawTransparent(src, {}, 2, 3, key); };
   f.Show();
   f.Repaint();
-  PumpFor(50);
+  Pump(50);
   TBitmap shot;
   test::GrabClient(f.Handle(), shot);
   EXPECT_EQ(shot.Pixels().ColorAt(2, 3), clRed);
@@ -732,7 +735,7 @@ TEST_F(ToolkitWindows, KeyedDrawingOnDibAndWindowCanvas) {
     box.Canvas().Brush.SetColor(clNavy);
     box.Canvas().FillRect({0, 0, 3, 3});
   };
-  PumpFor(80);
+  Pump(80);
   test::GrabClient(f.Handle(), shot);
   EXPECT_EQ(shot.Pixels().ColorAt(10, 10), clNavy);
   EXPECT_EQ(shot.Pixels().ColorAt(13, 13), clLime);
@@ -768,9 +771,9 @@ TEST_F(ToolkitWindows, ScreenshotWithChineseCaptions) {
   f.hslider.SetValue(40);
   f.vslider.SetValue(70);
   f.Show();
-  PumpFor(200);
+  Pump(200);
   f.Repaint();
-  PumpFor(100);
+  Pump(100);
   EXPECT_TRUE(RendersGlyph(f.Font(), L'播')) << "no CJK glyphs for the form's font";
   TBitmap shot;
   test::GrabClient(f.Handle(), shot);

@@ -150,11 +150,23 @@ void AskForFile(Instance& in, std::int32_t command) {
   select.command = command;
   select.nbFileTypes = 1;
   select.fileTypes = &wave;
-  std::snprintf(select.title, sizeof select.title, "Test plug-in file");
+  std::snprintf(select.title, sizeof select.title, "%s", state.fileSelectorTitle);
+  if (state.fileSelectorFolder[0]) select.initialPath = state.fileSelectorFolder;
+  static char own[1024];
+  std::memset(own, 0, sizeof own);
+  if (state.fileSelectorOwnBuffer > 0) {
+    select.returnPath = own;
+    select.sizeReturnPath = state.fileSelectorOwnBuffer;
+  }
   state.fileSelectorAnswer = in.audioMaster(&in.effect, audioMasterOpenFileSelector, 0, 0, &select, 0);
-  state.fileSelectorReturnPathSet = select.returnPath != nullptr;
+  state.fileSelectorReturnPathSet = select.returnPath != nullptr && select.returnPath != own;
+  state.fileSelectorBufferKept = select.returnPath == own;
   state.fileSelectorSize = select.sizeReturnPath;
+  state.fileSelectorPath[0] = '\0';
   if (select.returnPath) std::snprintf(state.fileSelectorPath, sizeof state.fileSelectorPath, "%s", select.returnPath);
+  state.fileSelectorCount = select.returnMultiplePaths ? select.nbReturnPath : 0;
+  for (int i = 0; i < state.fileSelectorCount && i < 4; ++i)
+    std::snprintf(state.fileSelectorPaths[i], sizeof state.fileSelectorPaths[i], "%s", select.returnMultiplePaths[i]);
   if (state.fileSelectorAnswer) in.audioMaster(&in.effect, audioMasterCloseFileSelector, 0, 0, &select, 0);
 }
 
@@ -191,6 +203,14 @@ VstIntPtr Dispatcher(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr
       return state.programNameAnswer;
     case effSetSampleRate:
       in.sampleRate = opt;
+      state.lastSampleRate = opt;
+      return 0;
+    case effMainsChanged:
+      if (value == 1) {
+        ++state.resumes;
+        if (state.askRateAtResume)
+          state.rateAtResume = in.audioMaster(effect, audioMasterGetSampleRate, 0, 0, nullptr, 0);
+      }
       return 0;
     case effSetBlockSize:
       in.blockSize = static_cast<float>(value);
@@ -232,6 +252,9 @@ VstIntPtr Dispatcher(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr
       return 1000;
     case kVendorSpecific:
       if (index == kHookFileSelector) AskForFile(in, static_cast<std::int32_t>(value));
+      if (index == kHookSizeWindow)
+        state.sizeWindowAnswer =
+            in.audioMaster(effect, audioMasterSizeWindow, state.resizeWidth, state.resizeHeight, nullptr, 0);
       if (index == kHookCallbackFpu) {
         LoadFpuControlWord(static_cast<std::uint16_t>(value));
         in.audioMaster(effect, audioMasterGetSampleRate, 0, 0, nullptr, 0);
@@ -356,6 +379,7 @@ extern "C" void TestPlugInReset() {
   state.editorHeight = kTestEditorHeight;
   state.faultOpcode = -1;
   state.chunkAnswerSize = -1;
+  std::snprintf(state.fileSelectorTitle, sizeof state.fileSelectorTitle, "Test plug-in file");
 #ifdef TAV_TEST_PLUGIN_BAD_MAGIC
   state.badMagic = 1;
 #endif

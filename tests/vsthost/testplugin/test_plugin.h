@@ -46,6 +46,7 @@ inline constexpr int kMaxPrograms = 4;
 inline constexpr std::int32_t kVendorSpecific = 50;
 inline constexpr std::int32_t kHookFileSelector = 1;  // value = command
 inline constexpr std::int32_t kHookCallbackFpu = 2;   // value = control word to set first
+inline constexpr std::int32_t kHookSizeWindow = 3;    // asks for resizeWidth x resizeHeight
 
 struct TTestPlugInState {
   // --- settings, read when an entry creates a plug-in ---
@@ -70,6 +71,13 @@ struct TTestPlugInState {
   std::int32_t chunkAnswerSize;   // other than -1: effGetChunk answers this size, not the real one
   std::int32_t chunkNullPointer;  // effGetChunk leaves the data pointer empty
   std::int32_t textsUnwritten;    // text requests answer as done without writing
+  // --- behaviours of third-party plug-ins, read on every call ---
+  std::int32_t askRateAtResume;   // effMainsChanged 1 asks audioMasterGetSampleRate
+  std::int16_t resizeWidth;       // the size kHookSizeWindow asks for
+  std::int16_t resizeHeight;
+  std::int32_t fileSelectorOwnBuffer;  // the selector brings a buffer of this size (0: none)
+  char fileSelectorTitle[64];          // 8-bit texts of the selector request
+  char fileSelectorFolder[64];
 
   // --- what the plug-in saw ---
   std::int32_t callCount;
@@ -83,6 +91,13 @@ struct TTestPlugInState {
   char fileSelectorPath[260];
   std::int32_t fileSelectorSize;
   std::int32_t fileSelectorReturnPathSet;
+  std::int32_t fileSelectorBufferKept;  // returnPath still pointed at the plug-in's buffer
+  std::int32_t fileSelectorCount;       // kVstMultipleFilesLoad: paths returned
+  char fileSelectorPaths[4][260];
+  float lastSampleRate;                 // of effSetSampleRate
+  std::int32_t resumes;                 // effMainsChanged 1
+  std::int64_t rateAtResume;            // what the host answered then
+  std::int64_t sizeWindowAnswer;
   void* editorParent;
   void* editorWindow;                // the editor's own window (Windows)
   std::int32_t editIdleCount;

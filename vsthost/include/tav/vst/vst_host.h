@@ -166,6 +166,12 @@ class TVstHost {
   std::int32_t BlockSize() const { return HostBlockSize; }
   // Stores the size and sends it to every item whose plug-in record is present.
   void SetBlockSize(std::int32_t size);
+  // A stream of another rate starts: the host's rate query answers it, the
+  // time record carries it, and every open plug-in is suspended, told the
+  // rate and resumed (plug-ins take their rate there, not from the block
+  // requests). GUI thread, while the VST pass does not run. False, and
+  // nothing sent, for the rate already set or a rate that is no positive number.
+  bool ChangeSampleRate(float rate);
   float Tempo() const { return HostTempo; }
   void SetTempo(float tempo);
   THostCanDos CanDos() const { return HostCanDoSet; }
@@ -178,9 +184,13 @@ class TVstHost {
   bool OnGuiThread() const { return std::this_thread::get_id() == guiThread_; }
   void AddPlugInWindow(void* window) { windows_.push_back(window); }
   std::size_t PlugInWindowCount() const { return windows_.size(); }
+  // What a file selector handed the plug-in lives here until the plug-in
+  // closes the selector.
   struct TFileDialog {
-    std::string title;
+    std::string title;  // the plug-in's own text, to match its close
     std::string fileName;
+    std::vector<std::string> files;
+    std::vector<char*> paths;  // returnMultiplePaths
   };
   TFileDialog* HostFileDialog() { return fileDialog_.get(); }
   TFileDialog& MakeFileDialog(std::string title);

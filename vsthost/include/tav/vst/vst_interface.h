@@ -118,8 +118,12 @@ struct VstFileSelect {
   VstFileType* fileTypes;
   char title[1024];
   char* initialPath;
-  char* returnPath;
-  VstInt32 sizeReturnPath;
+  char* returnPath;        // the plug-in's buffer, or none: the host's
+  VstInt32 sizeReturnPath; // the plug-in's buffer size; the path's length for the host's
+  char** returnMultiplePaths;  // kVstMultipleFilesLoad: the host's list of paths
+  VstInt32 nbReturnPath;
+  VstIntPtr reserved;
+  char future[116];
 };
 
 // Sent with effBeginLoadProgram before a preset's parameters.
@@ -277,6 +281,8 @@ static_assert(offsetof(VstFileSelect, nbFileTypes) == 12 && offsetof(VstFileSele
 static_assert(offsetof(VstFileSelect, title) == 20 && offsetof(VstFileSelect, initialPath) == 1044);
 static_assert(offsetof(VstFileSelect, returnPath) == 1048);
 static_assert(offsetof(VstFileSelect, sizeReturnPath) == 1052);
+static_assert(offsetof(VstFileSelect, returnMultiplePaths) == 1056 && offsetof(VstFileSelect, nbReturnPath) == 1060);
+static_assert(sizeof(VstFileSelect) == 1184);
 static_assert(sizeof(VstIntPtr) == 4);
 #endif
 // Layouts without pointers are the same in every build.

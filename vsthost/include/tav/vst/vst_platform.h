@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tav::vst {
 
@@ -20,8 +21,9 @@ class TVstLibraryLoader {
   virtual void Free(void* module) = 0;
 };
 
+// Texts are UTF-16 here; the host callback converts the plug-in's 8-bit texts.
 struct TPlugInWindowRequest {
-  std::string title;
+  std::wstring title;
   int left = 0, top = 0, width = 0, height = 0;
   std::int32_t style = 0;  // 0: resizable tool window with title bar, 1: no border, else default
   void* parent = nullptr;  // the plug-in's parent window, when given
@@ -29,9 +31,10 @@ struct TPlugInWindowRequest {
 
 struct TFileDialogRequest {
   bool save = false;
-  std::string title;
-  std::string initialFolder;
-  std::string filter;  // "Name (*.ext)|*.ext|..." pairs
+  bool multiple = false;  // an open dialog that may return several files
+  std::wstring title;
+  std::wstring initialFolder;
+  std::wstring filter;  // "Name (*.ext)|*.ext|..." pairs
 };
 
 class TVstHostUi {
@@ -42,8 +45,8 @@ class TVstHostUi {
   virtual void DestroyPlugInWindow(void* window) = 0;
   virtual void ShowMessage(const std::string& text) = 0;
   // Runs an open or save dialog modally on the calling thread.  True, with the
-  // chosen file, only when the user chose one.
-  virtual bool RunFileDialog(const TFileDialogRequest& request, std::string& fileName) = 0;
+  // chosen files' full paths, only when the user chose at least one.
+  virtual bool RunFileDialog(const TFileDialogRequest& request, std::vector<std::wstring>& files) = 0;
 };
 
 // The program-wide services (never null).  Passing null restores the default:

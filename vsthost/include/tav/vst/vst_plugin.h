@@ -62,6 +62,9 @@ class TVstPlugIn {
                              float opt)>
       OnVendorSpecific;
   std::function<void(TVstPlugIn& sender, void* events)> OnProcessEvents;
+  // audioMasterSizeWindow: the editor asks for a client of this size. True
+  // when the window that holds the editor took it (the plug-in is answered 1).
+  std::function<bool(TVstPlugIn& sender, std::int32_t width, std::int32_t height)> OnAudioMasterSizeWindow;
 
   // --- state ---
   const std::string& DisplayName() const { return displayName_; }
@@ -86,8 +89,8 @@ class TVstPlugIn {
   std::int32_t PluginVstVersion() const { return pluginVstVersion_; }
   TVstPluginCategory PlugCategory() const { return plugCategory_; }
   TEffFlags EffectOptions() const;
-  const std::string& DLLFileName() const { return dllFileName_; }
-  void SetDLLFileName(std::string path) { dllFileName_ = std::move(path); }
+  const std::wstring& DLLFileName() const { return dllFileName_; }
+  void SetDLLFileName(std::wstring path) { dllFileName_ = std::move(path); }
   TReplaceOrAccumulate ReplaceOrAccumulate = roa0NotSupported;
   TCurrentProcessLevel CurrentProcessLevel = cpl0NotSupported;
   TAutomationState AutomationState = as0NotSupported;
@@ -97,9 +100,10 @@ class TVstPlugIn {
 
   // --- dispatcher ---
   VstIntPtr CallDispatcher(std::uint8_t opcode, std::int32_t index = 0, VstIntPtr value = 0,
-                           void* ptr = nullptr, double opt = 0.0);
+                           void* ptr = nullptr, double opt = 0.0, unsigned* faultCode = nullptr);
   std::int32_t ProgramNr();
   void SetProgramNr(std::int32_t program);
+  // The name the plug-in wrote, whatever it answered.
   std::string ProgramName();
   void SetProgramName(const std::string& name);
   VstIntPtr SetSampleRate(double rate);
@@ -108,6 +112,9 @@ class TVstPlugIn {
   // Copies the plug-in's rectangle into `rect` when it supplies one.
   void EditGetRect(ERect& rect);
   VstIntPtr EditOpen(void* parentWindow);
+  // The exception code of a fault inside the last effEditOpen; 0 when it
+  // returned. The editor then counts as not open.
+  unsigned EditOpenFault() const { return editOpenFault_; }
   void EditClose();
   VstIntPtr EditIdle();
   VstIntPtr Identify();
@@ -137,9 +144,9 @@ class TVstPlugIn {
   // --- lifecycle ---
   void Open();
   void Close();
-  bool LoadPlugInFile(const std::string& path);
+  bool LoadPlugInFile(const std::wstring& path);
   // True means failure.
-  bool LoadModule(const std::string& path);
+  bool LoadModule(const std::wstring& path);
   void UnloadModule();
   // Copies this item into `target` (names, answers, events, library, state, bank).
   void AssignTo(TVstPlugIn& target);
@@ -148,15 +155,16 @@ class TVstPlugIn {
   void CloseEditor();
 
   // --- fxp presets ---
-  void SavePresetToFile(const std::string& fileName);
-  void LoadPresetFromFile(const std::string& fileName);
+  // The toolkit's file stream errors pass to the caller (in the Windows build).
+  void SavePresetToFile(const std::wstring& fileName);
+  void LoadPresetFromFile(const std::wstring& fileName);
   // The whole file as it would be written; empty without an open plug-in.
   std::vector<std::uint8_t> SavePresetToBytes();
   void LoadPresetFromBytes(const std::vector<std::uint8_t>& bytes);
   void BuildProgramRecord(std::int32_t program, TFxProgramRecord& record);
 
  private:
-  std::string TextRequest(std::uint8_t opcode, bool takeWhenZero, VstIntPtr* answer = nullptr);
+  std::string TextRequest(std::uint8_t opcode, bool whateverTheAnswer, VstIntPtr* answer = nullptr);
   void ForgetCounts(std::int32_t value);
   void FreeLibrary();
 
@@ -173,7 +181,8 @@ class TVstPlugIn {
   std::string uID_;
   std::int32_t pluginVstVersion_ = -1;
   TVstPluginCategory plugCategory_ = vpcUnknown;
-  std::string dllFileName_;
+  std::wstring dllFileName_;
+  unsigned editOpenFault_ = 0;
   TGUIStyle guiStyle_ = gsDefault;
 };
 

@@ -44,6 +44,8 @@ struct BoxText {
   HWND hwnd = nullptr;
   std::wstring caption;
   std::wstring text;
+  bool stopIcon = false;  // shows the stop (error) icon
+  int answer = 0;         // the button a BoxWatcher pressed
 };
 
 inline std::wstring WindowText(HWND h) {
@@ -89,6 +91,9 @@ inline BoxText ReadBox(HWND box) {
   b.caption = WindowText(box);
   HWND text = GetDlgItem(box, 0xFFFF);  // the message box's text control
   if (text) b.text = WindowText(text);
+  HWND icon = GetDlgItem(box, 0x14);  // the icon control (its id differs between systems)
+  if (!icon) icon = GetDlgItem(box, 0x440);
+  b.stopIcon = icon && reinterpret_cast<HICON>(SendMessageW(icon, STM_GETICON, 0, 0)) == LoadIconW(nullptr, IDI_HAND);
   return b;
 }
 

@@ -9,6 +9,7 @@
 
 #include "bass_fx.h"
 #include "pcm_stream.h"
+#include "tav/test/frequency.h"
 
 using tav::bfxs::test::make_pcm_stream;
 
@@ -45,20 +46,10 @@ std::vector<int16_t> drain(DWORD chan, size_t limit = SIZE_MAX) {
   return out;
 }
 
+// Frequency of the tone over the middle three fifths of an interleaved block.
 double zero_crossing_frequency(const std::vector<int16_t>& v, DWORD chans, double rate) {
   const size_t frames = v.size() / chans;
-  double first = -1, last = -1;
-  int cycles = -1;
-  for (size_t i = frames / 5 + 1; i < frames * 4 / 5; ++i) {
-    const double a = v[(i - 1) * chans], b = v[i * chans];
-    if (a < 0 && b >= 0) {
-      const double t = double(i - 1) + a / (a - b);
-      if (first < 0) first = t;
-      last = t;
-      ++cycles;
-    }
-  }
-  return cycles * rate / (last - first);
+  return tav::test::ZeroCrossingFrequency(v, chans, frames / 5, frames * 4 / 5) * rate;
 }
 
 double rms(const std::vector<int16_t>& v, size_t begin, size_t end) {

@@ -1,0 +1,50 @@
+// How the player's windows reach each other. Each window is handed, when it
+// is made, the one interface below that names what it needs of the others;
+// the player's window registry (player/win32/player_windows.cpp) implements
+// them all and forwards each call to the window that serves it. A call to a
+// window that does not exist (yet, or any more) does nothing.
+#pragma once
+
+#include <string>
+
+namespace tav::player {
+
+// The main window, as the windows that open a stream tell it one opened
+// (after a successful OpenStream).
+class IStreamOpened {
+ public:
+  virtual ~IStreamOpened() = default;
+  // A local file (8-bit path): the title shows its file name.
+  virtual void SendPlays(const std::string& path) = 0;
+  // An address: the title reads "网络在线".
+  virtual void SendPlaysAddress() = 0;
+};
+
+// What the main window asks of the other windows.
+class IMainLinks {
+ public:
+  virtual ~IMainLinks() = default;
+  // The effects window's switch handlers, in their fixed order, for a new
+  // stream.
+  virtual void ReapplyEffects() = 0;
+  // Show a hidden window; hide a shown one and close it, so its close
+  // handler runs.
+  virtual void ToggleEffectsWindow() = 0;
+  virtual void ToggleVstWindow() = 0;
+  virtual void TogglePlayList() = 0;
+  virtual void ShowUrlWindow() = 0;
+  virtual void ShowConfigWindowModal() = 0;
+  virtual void ShowAboutWindowModal() = 0;
+  // "另存为WAVE文件...": the WAV segment window shows, and the render will
+  // read `source` (8-bit path) and write `target`.
+  virtual void StartWaveRender(const std::string& source, const std::string& target) = 0;
+};
+
+// What the effects window asks of the other windows.
+class IEffectsLinks {
+ public:
+  virtual ~IEffectsLinks() = default;
+  virtual void ToggleVstWindow() = 0;
+};
+
+}  // namespace tav::player
