@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "tav/test/files.h"
 #include "tav/test/icon_image.h"
 #include "toolkit/core/file_filter.h"
 #include "toolkit/core/icon_file.h"
@@ -127,9 +125,8 @@ TEST(IconFile, RealIconsOfTheSystem) {
   for (const char* path : {"/usr/share/clang/scan-view-14/share/bugcatcher.ico",
                            "/usr/lib/python3/dist-packages/idlelib/Icons/idle.ico",
                            "/usr/lib/python3.11/idlelib/Icons/idle.ico"}) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) continue;
-    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+    const auto bytes = test::ReadFileBytes<std::vector<uint8_t>>(path);
+    if (bytes.empty()) continue;
     const auto images = ReadIconDirectory(bytes.data(), bytes.size());
     ASSERT_TRUE(images) << path;
     for (const auto& im : *images) EXPECT_GT(im.BitCount, 0) << path;
