@@ -3,10 +3,13 @@
 #   TAV_WIN32                      true in the cross builds (Windows)
 #   TAV_WIN64                      true in the x86_64 test build of the Windows code (see below)
 #   tav::codecs                    mpg123, vorbisfile, libopenmpt, SoundTouch (both builds)
-#   tav_add_test(T SOURCES .. [LIBS ..] [GUI] [NO_MAIN] [TIMEOUT s])
-#                                  a GoogleTest executable; its cases become ctest tests.
-#                                  In the cross build it runs under Wine (GUI: with the X server;
-#                                  GUI tests take turns, since focus, capture and pointer are shared).
+#   tav_add_test(T SOURCES .. [LIBS ..] [GUI] [REAL_TIME] [TIMEOUT s])
+#                                  a GoogleTest executable with tests/common's main; its cases
+#                                  become ctest tests. In the cross build it runs under Wine
+#                                  (GUI: with the X server; GUI tests take turns, since focus,
+#                                  capture and pointer are shared). REAL_TIME: it measures
+#                                  playback against the wall clock, runs alone and its label
+#                                  ends in _real_time (the one kind run-tests.sh runs again).
 #   tav_add_benchmark(T SOURCES .. [LIBS ..])   a Google Benchmark executable (native only)
 #   tav_output_folder(T SUB)      puts T's DLL in bin/SUB and its import library in lib/SUB
 #                                  (the test builds of a library, beside the real one)
@@ -105,17 +108,24 @@ function(tav_add_test target)
   list(APPEND _props SKIP_RETURN_CODE 77 SKIP_REGULAR_EXPRESSION "TAV-NEVER-PRINTED")
   # Tests that measure playback against the wall clock run alone: under Wine the
   # DirectSound mixer falls behind real time when other tests load the machine.
+  # Their label lets scripts/run-tests.sh give them, and only them, a second run.
+  if(TAV_WIN32)
+    set(_labels wine)
+  else()
+    set(_labels native)
+  endif()
   if(A_REAL_TIME)
     list(APPEND _props RUN_SERIAL TRUE)
+    set(_labels ${_labels}_real_time)  # one label: a list would not pass gtest_discover_tests
   endif()
   if(TAV_WIN32)
     gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-      PROPERTIES FIXTURES_REQUIRED WINE LABELS wine TIMEOUT ${A_TIMEOUT} ${_props}
+      PROPERTIES FIXTURES_REQUIRED WINE LABELS ${_labels} TIMEOUT ${A_TIMEOUT} ${_props}
       ENVIRONMENT TAV_TEST_MEDIA=${TAV_TEST_MEDIA}
       WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
   else()
     gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-      PROPERTIES FIXTURES_REQUIRED MEDIA LABELS native TIMEOUT ${A_TIMEOUT} ${_props}
+      PROPERTIES FIXTURES_REQUIRED MEDIA LABELS ${_labels} TIMEOUT ${A_TIMEOUT} ${_props}
       ENVIRONMENT TAV_TEST_MEDIA=${TAV_TEST_MEDIA}
       WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
   endif()

@@ -31,14 +31,18 @@ tav_configure_cross() {  # arch build-dir [cmake args...]
     -DCMAKE_TOOLCHAIN_FILE="$TAV_ROOT/cmake/mingw-$arch-posix.cmake" -DTAV_XDEPS="$xdeps" "$@" >/dev/null
 }
 
-# The folder layout the player runs in: the program with its two libraries,
-# and the folders it looks in beside it.
+# The folder layout the player runs in: the program with its two libraries
+# beside it, the Winamp DSP plug-ins (dsp_*.dll) in "Plugins", and the other
+# folders it looks in. Stages every deliverable the build lists.
 tav_stage_player() {  # build-dir stage-dir
-  local bin=$1/bin st=$2
+  local list=$1/deliverables.txt st=$2 f
+  [ -s "$list" ] || { echo "no $list: the build is not configured for Windows" >&2; return 1; }
   mkdir -p "$st/AddIns" "$st/Plugins" "$st/PluginCfg"
-  cp "$bin/Tavolen.exe" "$bin/bass.dll" "$bin/bfxs.dll" "$st/"
-  for p in dsp_lentaro.dll dsp_brindle.dll; do
-    [ -f "$bin/$p" ] && cp "$bin/$p" "$st/Plugins/"
-  done
-  return 0
+  while IFS= read -r f; do
+    [ -f "$f" ] || { echo "not built: $f" >&2; return 1; }
+    case $(basename "$f") in
+      dsp_*.dll) cp "$f" "$st/Plugins/" ;;
+      *) cp "$f" "$st/" ;;
+    esac || return 1
+  done < "$list"
 }

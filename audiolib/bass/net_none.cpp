@@ -4,7 +4,7 @@
 
 namespace tav::audio {
 
-std::unique_ptr<NetReader> open_net_reader(const std::string&, uint64_t, int& error) {
+std::unique_ptr<NetReader> open_net_reader(const std::string&, uint64_t, unsigned, int& error) {
   error = BASS_ERROR_NOTAVAIL;
   return nullptr;
 }

@@ -1,12 +1,13 @@
 // The network client of bass.dll: WinINet (the system's own http and ftp client).
 //
 // Connecting runs on a helper thread so the caller (the player's window thread) waits at
-// most kConnectTimeoutMs: WinINet's own connect timeout is not honoured everywhere. When
+// most the network timeout: WinINet's own connect timeout is not honoured everywhere. When
 // the time is up the session handle is closed, which makes a pending WinINet call give up;
 // the helper closes whatever it still gets back.
 #include <windows.h>
 #include <wininet.h>
 
+#include <atomic>
 #include <cctype>
 #include <chrono>
 #include <condition_variable>
@@ -23,7 +24,6 @@ namespace tav::audio {
 
 namespace {
 
-constexpr DWORD kConnectTimeoutMs = 5000;
 constexpr DWORD kReceiveTimeoutMs = 10000;
 
 class WinInetReader : public NetReader {
@@ -31,19 +31,24 @@ class WinInetReader : public NetReader {
   WinInetReader(HINTERNET session, HINTERNET request, uint64_t length)
       : session_(session), request_(request), length_(length) {}
   ~WinInetReader() override {
-    InternetCloseHandle(request_);
+    abort();
     InternetCloseHandle(session_);
   }
   size_t read(void* dst, size_t n) override {
+    HINTERNET request = request_.load();
     DWORD got = 0;
-    if (!InternetReadFile(request_, dst, static_cast<DWORD>(n), &got)) return 0;  // lost: the end
+    if (!request || !InternetReadFile(request, dst, static_cast<DWORD>(n), &got)) return 0;  // lost: the end
     return got;
   }
   uint64_t content_length() const override { return length_; }
+  // Closing the request handle makes a pending InternetReadFile give up.
+  void abort() override {
+    if (HINTERNET request = request_.exchange(nullptr)) InternetCloseHandle(request);
+  }
 
  private:
   HINTERNET session_;
-  HINTERNET request_;
+  std::atomic<HINTERNET> request_;
   uint64_t length_;
 };
 
@@ -63,8 +68,8 @@ bool starts_with_nocase(const std::string& s, const char* prefix) {
   return true;
 }
 
-void set_timeouts(HINTERNET h) {
-  DWORD connect = kConnectTimeoutMs, receive = kReceiveTimeoutMs;
+void set_timeouts(HINTERNET h, DWORD connect) {
+  DWORD receive = kReceiveTimeoutMs;
   InternetSetOptionW(h, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
   InternetSetOptionW(h, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof receive);
   InternetSetOptionW(h, INTERNET_OPTION_SEND_TIMEOUT, &receive, sizeof receive);
@@ -73,11 +78,15 @@ void set_timeouts(HINTERNET h) {
 
 }  // namespace
 
-std::unique_ptr<NetReader> open_net_reader(const std::string& url, uint64_t offset, int& error) {
+std::unique_ptr<NetReader> open_net_reader(const std::string& url, uint64_t offset, unsigned timeout_ms, int& error) {
   const bool http = starts_with_nocase(url, "http://") || starts_with_nocase(url, "https://");
   const bool ftp = starts_with_nocase(url, "ftp://");
   if (!http && !ftp) {
     error = BASS_ERROR_FILEOPEN;
+    return nullptr;
+  }
+  if (ftp && offset) {  // an address opened whole gives no way to a restart offset here
+    error = BASS_ERROR_NOTAVAIL;
     return nullptr;
   }
   HINTERNET session = InternetOpenA("Tavolen", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
@@ -85,7 +94,7 @@ std::unique_ptr<NetReader> open_net_reader(const std::string& url, uint64_t offs
     error = BASS_ERROR_NONET;
     return nullptr;
   }
-  set_timeouts(session);
+  set_timeouts(session, timeout_ms);
 
   std::string headers;
   if (offset && http) headers = "Range: bytes=" + std::to_string(offset) + "-\r\n";
@@ -112,7 +121,7 @@ std::unique_ptr<NetReader> open_net_reader(const std::string& url, uint64_t offs
   DWORD last_error = 0;
   {
     std::unique_lock lock(shared->mutex);
-    if (!shared->done_cv.wait_for(lock, std::chrono::milliseconds(kConnectTimeoutMs), [&] { return shared->done; })) {
+    if (!shared->done_cv.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return shared->done; })) {
       shared->abandoned = true;  // the helper closes the session when WinINet gives up
       error = BASS_ERROR_TIMEOUT;
       return nullptr;
@@ -125,16 +134,17 @@ std::unique_ptr<NetReader> open_net_reader(const std::string& url, uint64_t offs
     error = last_error == ERROR_INTERNET_TIMEOUT ? BASS_ERROR_TIMEOUT : BASS_ERROR_FILEOPEN;
     return nullptr;
   }
-  set_timeouts(request);
+  set_timeouts(request, timeout_ms);
 
   uint64_t length = NetReader::kUnknownLength;
   if (http) {
     DWORD status = 0, size = sizeof status;
     if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) ||
-        status >= 400) {
+        status >= 400 || (offset && status != 206)) {
       InternetCloseHandle(request);
       InternetCloseHandle(session);
-      error = BASS_ERROR_FILEOPEN;
+      // a server that answers a range request with the whole file cannot seek
+      error = status < 400 ? BASS_ERROR_NOTAVAIL : BASS_ERROR_FILEOPEN;
       return nullptr;
     }
     char text[32] = {};

@@ -9,6 +9,7 @@
 
 #include "bass_channel_source.h"
 #include "bass_ext.h"
+#include "c_boundary.h"
 #include "bass_fx.h"
 #include "fx_effects.h"
 #include "reverse_reader.h"
@@ -228,54 +229,63 @@ HSTREAM create_stage(std::unique_ptr<Stream> state, const SourceInfo& info, DWOR
 }  // namespace tav::bfxs
 
 using namespace tav::bfxs;
+using tav::audio::guarded;
 
 extern "C" {
 
 HSTREAM BASSAPI BASS_FX_TempoCreate(DWORD chan, DWORD flags) {
-  SourceInfo info;
-  if (!take_source(chan, info)) return 0;
-  try {
-    return create_stage(std::make_unique<TempoStream>(chan, info, flags), info, flags, BASS_CTYPE_STREAM_TEMPO,
-                        kTempoFuncs);
-  } catch (const std::bad_alloc&) {
-    BASS_TAV_SetError(BASS_ERROR_MEM);
-    return 0;
-  }
+  return guarded(BASS_TAV_SetError, HSTREAM{0}, [&]() -> HSTREAM {
+    SourceInfo info;
+    if (!take_source(chan, info)) return 0;
+    try {
+      return create_stage(std::make_unique<TempoStream>(chan, info, flags), info, flags, BASS_CTYPE_STREAM_TEMPO,
+                          kTempoFuncs);
+    } catch (const std::bad_alloc&) {
+      BASS_TAV_SetError(BASS_ERROR_MEM);
+      return 0;
+    }
+  });
 }
 
 DWORD BASSAPI BASS_FX_TempoGetSource(HSTREAM chan) {
-  auto* s = static_cast<TempoStream*>(BASS_TAV_StreamGetState(chan, &kTempoFuncs));
-  if (!s) {
-    BASS_TAV_SetError(BASS_ERROR_HANDLE);
-    return 0;
-  }
-  return s->source.channel();
+  return guarded(BASS_TAV_SetError, DWORD{0}, [&]() -> DWORD {
+    auto* s = static_cast<TempoStream*>(BASS_TAV_StreamGetState(chan, &kTempoFuncs));
+    if (!s) {
+      BASS_TAV_SetError(BASS_ERROR_HANDLE);
+      return 0;
+    }
+    return s->source.channel();
+  });
 }
 
 HSTREAM BASSAPI BASS_FX_ReverseCreate(DWORD chan, float dec_block, DWORD flags) {
-  if (!std::isfinite(dec_block) || dec_block <= 0.0f || dec_block > kMaxBlockSeconds) {
-    BASS_TAV_SetError(BASS_ERROR_ILLPARAM);
-    return 0;
-  }
-  SourceInfo info;
-  if (!take_source(chan, info)) return 0;
-  const size_t block_frames = static_cast<size_t>(std::lround(double(dec_block) * info.freq));
-  try {
-    return create_stage(std::make_unique<ReverseStream>(chan, info, block_frames, flags), info, flags,
-                        BASS_CTYPE_STREAM_REVERSE, kReverseFuncs);
-  } catch (const std::bad_alloc&) {
-    BASS_TAV_SetError(BASS_ERROR_MEM);
-    return 0;
-  }
+  return guarded(BASS_TAV_SetError, HSTREAM{0}, [&]() -> HSTREAM {
+    if (!std::isfinite(dec_block) || dec_block <= 0.0f || dec_block > kMaxBlockSeconds) {
+      BASS_TAV_SetError(BASS_ERROR_ILLPARAM);
+      return 0;
+    }
+    SourceInfo info;
+    if (!take_source(chan, info)) return 0;
+    const size_t block_frames = static_cast<size_t>(std::lround(double(dec_block) * info.freq));
+    try {
+      return create_stage(std::make_unique<ReverseStream>(chan, info, block_frames, flags), info, flags,
+                          BASS_CTYPE_STREAM_REVERSE, kReverseFuncs);
+    } catch (const std::bad_alloc&) {
+      BASS_TAV_SetError(BASS_ERROR_MEM);
+      return 0;
+    }
+  });
 }
 
 DWORD BASSAPI BASS_FX_ReverseGetSource(HSTREAM chan) {
-  auto* s = static_cast<ReverseStream*>(BASS_TAV_StreamGetState(chan, &kReverseFuncs));
-  if (!s) {
-    BASS_TAV_SetError(BASS_ERROR_HANDLE);
-    return 0;
-  }
-  return s->source.channel();
+  return guarded(BASS_TAV_SetError, DWORD{0}, [&]() -> DWORD {
+    auto* s = static_cast<ReverseStream*>(BASS_TAV_StreamGetState(chan, &kReverseFuncs));
+    if (!s) {
+      BASS_TAV_SetError(BASS_ERROR_HANDLE);
+      return 0;
+    }
+    return s->source.channel();
+  });
 }
 
 }  // extern "C"

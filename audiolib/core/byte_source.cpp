@@ -4,18 +4,11 @@
 #include <cstring>
 
 #include "bass.h"
+#include "file_io.h"
 
 namespace tav::audio {
 
 namespace {
-
-bool file_seek(std::FILE* f, uint64_t pos) {
-#ifdef _WIN32
-  return _fseeki64(f, static_cast<int64_t>(pos), SEEK_SET) == 0;
-#else
-  return fseeko(f, static_cast<off_t>(pos), SEEK_SET) == 0;
-#endif
-}
 
 class FileSource : public ByteSource {
  public:
@@ -72,18 +65,36 @@ class MemorySource : public ByteSource {
   uint64_t pos_ = 0;
 };
 
+// The first `size` bytes of another source.
+class WindowSource : public ByteSource {
+ public:
+  WindowSource(std::unique_ptr<ByteSource> inner, uint64_t size) : inner_(std::move(inner)), size_(size) {}
+  size_t read(void* dst, size_t n) override {
+    const uint64_t at = inner_->tell();
+    if (at >= size_) return 0;
+    return inner_->read(dst, static_cast<size_t>(std::min<uint64_t>(n, size_ - at)));
+  }
+  bool seek(uint64_t pos) override { return pos <= size_ && inner_->seek(pos); }
+  uint64_t tell() const override { return inner_->tell(); }
+  uint64_t size() const override { return size_; }
+  bool seekable() const override { return inner_->seekable(); }
+
+ private:
+  std::unique_ptr<ByteSource> inner_;
+  uint64_t size_;
+};
+
 }  // namespace
+
+std::unique_ptr<ByteSource> window_source(std::unique_ptr<ByteSource> inner, uint64_t size) {
+  const uint64_t kept = std::min(size, inner->size());
+  return std::make_unique<WindowSource>(std::move(inner), kept);
+}
 
 std::unique_ptr<ByteSource> open_file_source(const std::string& path, uint64_t offset, uint64_t length) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) return nullptr;
-#ifdef _WIN32
-  const bool end_ok = _fseeki64(f, 0, SEEK_END) == 0;
-  const int64_t file_size = end_ok ? _ftelli64(f) : -1;
-#else
-  const bool end_ok = fseeko(f, 0, SEEK_END) == 0;
-  const int64_t file_size = end_ok ? static_cast<int64_t>(ftello(f)) : -1;
-#endif
+  const int64_t file_size = file_length(f);
   if (file_size < 0 || offset > static_cast<uint64_t>(file_size)) {
     std::fclose(f);
     return nullptr;

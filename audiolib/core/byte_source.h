@@ -21,6 +21,11 @@ class ByteSource {
   // bytes already received, and decoders must not look for the end.
   virtual bool seekable() const { return true; }
 
+  // Told once the decoder is open (a network stream's reads stop waiting then).
+  virtual void opened() {}
+  // True while too little has arrived to decode on (a network stream that ran dry).
+  virtual bool stalled() { return false; }
+
   // Reads exactly n bytes or fails.
   bool read_exact(void* dst, size_t n) { return read(dst, n) == n; }
 };
@@ -28,6 +33,8 @@ class ByteSource {
 // Opens `path` (8-bit, the platform's code page); `length` 0 = to the end of the file.
 // Null when the file cannot be opened or the window lies outside it.
 std::unique_ptr<ByteSource> open_file_source(const std::string& path, uint64_t offset, uint64_t length);
+// The first `size` bytes of `inner`, as a source of that size.
+std::unique_ptr<ByteSource> window_source(std::unique_ptr<ByteSource> inner, uint64_t size);
 // The block must stay valid while the source is used.
 std::unique_ptr<ByteSource> memory_source(const void* data, uint64_t size);
 // What a file-opening call of the C interface names: a memory block (`in_memory`, from

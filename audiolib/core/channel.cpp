@@ -13,6 +13,9 @@ namespace {
 thread_local bool t_in_stage_read = false;
 constexpr float kMinFreq = 100.0f;
 constexpr float kMaxFreq = 100000.0f;
+// One step of a network stream's decoding, in frames: what fits well inside the 16 kB a
+// network source keeps ahead of its reader before it counts as stalled, even as PCM.
+size_t network_step_frames(unsigned channels) { return std::clamp<size_t>(16384 / (8 * channels), 64, 1152); }
 }  // namespace
 
 StageReadScope::StageReadScope() : previous_(t_in_stage_read) { t_in_stage_read = true; }
@@ -29,6 +32,10 @@ uint32_t Channel::get_data(void* buffer, uint32_t bytes, const LibraryConfig& co
   if (frames == 0) return fail(BASS_ERROR_ILLPARAM, static_cast<uint32_t>(-1));
   work_.resize(frames * channels_);
   const size_t got = produce(work_.data(), frames);
+  if (got == 0 && stalled()) {  // nothing has arrived: not the end
+    set_error(BASS_OK);
+    return 0;
+  }
   if (got == 0) return fail(BASS_ERROR_ENDED, static_cast<uint32_t>(-1));
   chain.run(work_.data(), got, channels_, handle, config.float_dsp);
   if (flags_ & BASS_SAMPLE_FLOAT)
@@ -97,9 +104,10 @@ bool Channel::is_sliding(uint32_t attrib) {
 bool Channel::set_extra_attribute(uint32_t, float) { return fail(BASS_ERROR_ILLTYPE, false); }
 bool Channel::get_extra_attribute(uint32_t, float&) { return fail(BASS_ERROR_ILLTYPE, false); }
 
-FileStream::FileStream(std::unique_ptr<Decoder> decoder, uint32_t flags)
+FileStream::FileStream(std::unique_ptr<Decoder> decoder, uint32_t flags, ByteSource* source)
     : Channel(decoder->format().rate, decoder->format().channels, flags, decoder->format().ctype),
-      decoder_(std::move(decoder)) {
+      decoder_(std::move(decoder)),
+      source_(source) {
   original_bits = decoder_->format().original_bits;
 }
 
@@ -124,10 +132,13 @@ size_t FileStream::produce(float* out, size_t frames) {
   const bool loop = (flags_ & BASS_SAMPLE_LOOP) && !source_of_stage_;
   size_t done = 0;
   while (done < frames) {
-    const size_t got = decoder_->read(out + done * channels_, frames - done);
+    // a network stream decodes in small steps while enough has arrived for each
+    if (source_ && source_->stalled()) break;
+    const size_t want = source_ ? std::min(frames - done, network_step_frames(channels_)) : frames - done;
+    const size_t got = decoder_->read(out + done * channels_, want);
     done += got;
     position_ += got;
-    if (done == frames) break;
+    if (got == want) continue;
     if (!loop || (got == 0 && position_ == 0) || !decoder_->seek(0)) break;  // end (an empty loop never spins)
     position_ = 0;
   }

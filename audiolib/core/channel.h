@@ -41,6 +41,8 @@ class Channel {
   // BASS_ChannelGetData on a decoding channel: bytes written or (DWORD)-1 (error code set).
   virtual uint32_t get_data(void* buffer, uint32_t bytes, const LibraryConfig& config);
   virtual uint64_t length_bytes() { return kNoValue; }
+  // A decoding channel waiting for data (a network stream whose buffer ran dry).
+  virtual bool stalled() { return false; }
   virtual uint64_t position_bytes() { return kNoValue; }
   // False (error code set) and no change when refused.
   virtual bool set_position_bytes(uint64_t pos);
@@ -73,8 +75,11 @@ class Channel {
 // A decoding stream over a file decoder.
 class FileStream : public Channel {
  public:
-  FileStream(std::unique_ptr<Decoder> decoder, uint32_t flags);
+  // `source`, when given, is the decoder's own source, asked before each step whether
+  // enough has arrived to decode on.
+  FileStream(std::unique_ptr<Decoder> decoder, uint32_t flags, ByteSource* source = nullptr);
   bool is_decoding() const override { return true; }
+  bool stalled() override { return source_ && source_->stalled(); }
   uint64_t length_bytes() override;
   uint64_t position_bytes() override { return position_ * frame_bytes(); }
   bool set_position_bytes(uint64_t pos) override;
@@ -84,6 +89,7 @@ class FileStream : public Channel {
 
  private:
   std::unique_ptr<Decoder> decoder_;
+  ByteSource* source_;
   uint64_t position_ = 0;  // frames
   bool source_of_stage_ = false;
 };

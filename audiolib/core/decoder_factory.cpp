@@ -15,7 +15,9 @@ std::unique_ptr<Decoder> open_decoder(std::unique_ptr<ByteSource> source, const 
     error = BASS_ERROR_EMPTY;
     return nullptr;
   }
-  // Formats with a signature first; a damaged file of one of them keeps that format's error.
+  // Formats with a signature first. One that names its container but is damaged, or holds
+  // a codec not built in, keeps that container's error unless an add-on takes the file.
+  int container_error = BASS_ERROR_FILEFORM;
   using Probe = std::unique_ptr<Decoder> (*)(std::unique_ptr<ByteSource>&, int&);
   for (Probe probe : {Probe{open_wav}, Probe{open_aiff}, Probe{open_ogg}}) {
     int e = BASS_ERROR_FILEFORM;
@@ -23,15 +25,23 @@ std::unique_ptr<Decoder> open_decoder(std::unique_ptr<ByteSource> source, const 
       error = BASS_OK;
       return d;
     }
-    if (e != BASS_ERROR_FILEFORM || !source) {
+    if (!source) {
       error = e;
       return nullptr;
     }
+    if (e != BASS_ERROR_FILEFORM) {
+      container_error = e;
+      break;
+    }
   }
-  // then the add-ons' formats, before MPEG audio, which takes any bytes that look like frames
+  // then the add-ons' formats, before MPEG audio, which has no signature of its own
   if (auto d = addon_registry().open(source)) {
     error = BASS_OK;
     return d;
+  }
+  if (container_error != BASS_ERROR_FILEFORM) {
+    error = container_error;
+    return nullptr;
   }
   char head[12] = {};
   source->seek(0);

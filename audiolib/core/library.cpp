@@ -67,7 +67,12 @@ bool Library::init_device(int number, unsigned freq, void* window) {
     if (!backend) return fail(error, false);
   }
   slot.device = std::make_unique<Device>(std::move(backend), config);
-  slot.device->start_thread();
+  try {
+    slot.device->start_thread();
+  } catch (...) {  // no update thread: the device stays closed
+    slot.device.reset();
+    throw;
+  }
   current_ = static_cast<uint32_t>(number);
   return true;
 }

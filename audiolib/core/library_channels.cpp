@@ -46,9 +46,14 @@ uint32_t Library::create_file_stream(std::unique_ptr<ByteSource> source, uint32_
   int error = BASS_OK;
   DecoderOptions options;
   options.prescan = (flags & BASS_STREAM_PRESCAN) != 0;
+  if (!source) return fail(BASS_ERROR_FILEOPEN, 0u);
+  ByteSource* raw = source.get();  // the decoder owns it from here
+  const bool arriving = !raw->seekable();
   auto decoder = open_decoder(std::move(source), options, error);
   if (!decoder) return fail(error, 0u);
-  return register_channel(std::make_shared<FileStream>(std::move(decoder), flags & ~BASS_SAMPLE_8BITS));
+  raw->opened();
+  return register_channel(
+      std::make_shared<FileStream>(std::move(decoder), flags & ~BASS_SAMPLE_8BITS, arriving ? raw : nullptr));
 }
 
 uint32_t Library::create_custom_stream(unsigned freq, unsigned channels, uint32_t flags, uint32_t ctype,

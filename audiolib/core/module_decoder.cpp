@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -124,22 +125,34 @@ std::unique_ptr<Decoder> open_module(ByteSource& source, const ModuleOptions& op
     error = BASS_ERROR_EMPTY;
     return nullptr;
   }
-  if (size > kMaxModuleBytes) {
-    error = BASS_ERROR_FILEFORM;
-    return nullptr;
-  }
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  // The header first: most files that are not modules end here, without being read whole.
+  std::vector<uint8_t> bytes(static_cast<size_t>(
+      std::min<uint64_t>(size, openmpt_probe_file_header_get_recommended_size())));
   if (!source.seek(0) || !source.read_exact(bytes.data(), bytes.size())) {
     error = BASS_ERROR_FILEOPEN;
     return nullptr;
   }
-  // A quick look at the header first: most files that are not modules end here.
   int probe_error = 0;
   const int probe = openmpt_probe_file_header(OPENMPT_PROBE_FILE_HEADER_FLAGS_DEFAULT, bytes.data(), bytes.size(), size,
                                               openmpt_log_func_silent, nullptr, openmpt_error_func_ignore, nullptr,
                                               &probe_error, nullptr);
   if (probe == OPENMPT_PROBE_FILE_HEADER_RESULT_FAILURE) {
     error = BASS_ERROR_FILEFORM;
+    return nullptr;
+  }
+  if (size > kMaxModuleBytes) {  // looks like a module, but more than this library holds in memory
+    error = BASS_ERROR_MEM;
+    return nullptr;
+  }
+  const size_t head = bytes.size();
+  try {
+    bytes.resize(static_cast<size_t>(size));
+  } catch (const std::bad_alloc&) {
+    error = BASS_ERROR_MEM;
+    return nullptr;
+  }
+  if (!source.read_exact(bytes.data() + head, bytes.size() - head)) {
+    error = BASS_ERROR_FILEOPEN;
     return nullptr;
   }
   int openmpt_error = 0;

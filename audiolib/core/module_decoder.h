@@ -22,8 +22,9 @@ struct ModuleOptions {
 
 inline constexpr unsigned kMinModuleRate = 8000;
 inline constexpr unsigned kMaxModuleRate = 192000;
-// Larger files are refused (BASS_ERROR_FILEFORM) before they are read into memory.
-inline constexpr uint64_t kMaxModuleBytes = 256ull << 20;
+// A module is held in memory whole: a larger file whose header says it is one is refused
+// with BASS_ERROR_MEM before it is read; a large file that is none is refused from its header.
+inline constexpr uint64_t kMaxModuleBytes = 128ull << 20;
 
 // Null with `error` set when the bytes are not a module of the formats above
 // (BASS_ERROR_FILEFORM), are too damaged to load, or the rate is refused (BASS_ERROR_FREQ).

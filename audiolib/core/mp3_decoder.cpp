@@ -2,12 +2,14 @@
 // length and sample-exact seeking from mpg123's frame index.
 #include <mpg123.h>
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <vector>
 
 #include "bass.h"
 #include "decoder.h"
+#include "mpeg_probe.h"
 
 namespace tav::audio {
 
@@ -33,7 +35,7 @@ class Mp3Decoder : public Decoder {
       : mh_(mh), source_(std::move(source)), exact_(exact) {
     format_ = format;
     const off_t len = mpg123_length(mh_);
-    length_ = len < 0 ? kUnknownLength : static_cast<uint64_t>(len);
+    length_ = len <= 0 ? kUnknownLength : static_cast<uint64_t>(len);  // 0: a stream mpg123 cannot measure
   }
   ~Mp3Decoder() override {
     mpg123_close(mh_);
@@ -42,7 +44,12 @@ class Mp3Decoder : public Decoder {
 
   uint64_t length_frames() const override { return length_; }
 
+  // With a prescan the stream is exactly its scanned length: a damaged file whose frames
+  // decode to fewer samples than the scan counted is padded with silence, one that gives
+  // more is cut, so the position reaches the length exactly at the end.
   size_t read(float* out, size_t frames) override {
+    const bool fixed = exact_ && length_ != kUnknownLength;
+    if (fixed) frames = static_cast<size_t>(std::min<uint64_t>(frames, length_ > position_ ? length_ - position_ : 0));
     size_t done = 0;
     const size_t frame_bytes = sizeof(float) * format_.channels;
     while (done < frames && !ended_) {
@@ -51,16 +58,28 @@ class Mp3Decoder : public Decoder {
                                  (frames - done) * frame_bytes, &got);
       done += got / frame_bytes;
       position_ += got / frame_bytes;
+      if (rc == MPG123_NEW_FORMAT && !same_format()) ended_ = true;  // joined files: this stream ends here
       if (rc == MPG123_DONE || (rc != MPG123_OK && rc != MPG123_NEW_FORMAT) || (rc == MPG123_OK && got == 0))
         ended_ = true;
     }
-    if (ended_ && exact_) length_ = position_;  // the decoded count is the truth at the end
+    if (fixed && done < frames) {
+      std::fill(out + done * format_.channels, out + frames * format_.channels, 0.0f);
+      position_ += frames - done;
+      done = frames;
+    } else if (ended_ && exact_) {
+      length_ = position_;  // no scanned length: the decoded count is the truth at the end
+    }
     return done;
   }
 
   bool seek(uint64_t frame) override {
     if (length_ != kUnknownLength && frame > length_) return false;
     const off_t at = mpg123_seek(mh_, static_cast<off_t>(frame), SEEK_SET);
+    if (at < 0 && exact_ && length_ != kUnknownLength) {  // into the padding of a damaged file
+      position_ = frame;
+      ended_ = true;
+      return true;
+    }
     if (at < 0) return false;
     position_ = static_cast<uint64_t>(at);
     ended_ = false;
@@ -68,6 +87,13 @@ class Mp3Decoder : public Decoder {
   }
 
  private:
+  bool same_format() {
+    long rate = 0;
+    int channels = 0, encoding = 0;
+    return mpg123_getformat(mh_, &rate, &channels, &encoding) == MPG123_OK && rate == static_cast<long>(format_.rate) &&
+           channels == static_cast<int>(format_.channels) && encoding == MPG123_ENC_FLOAT_32;
+  }
+
   mpg123_handle* mh_;
   std::unique_ptr<ByteSource> source_;
   bool exact_;
@@ -82,6 +108,14 @@ std::unique_ptr<Decoder> open_mp3(std::unique_ptr<ByteSource>& source, const Dec
   static std::once_flag init_once;
   std::call_once(init_once, [] { mpg123_init(); });
   error = BASS_ERROR_FILEFORM;
+  const auto start = probe_mpeg_audio(*source);
+  if (!start) return nullptr;
+  // With a prescan the stream ends where the format first changes (files joined from
+  // different encodings), so its length is what decoding delivers.
+  if (options.prescan && source->seekable()) {
+    const uint64_t end = mpeg_uniform_end(*source, *start);
+    if (end < source->size()) source = window_source(std::move(source), end);
+  }
   source->seek(0);
   int rc = 0;
   mpg123_handle* mh = mpg123_new(nullptr, &rc);
@@ -112,8 +146,8 @@ std::unique_ptr<Decoder> open_mp3(std::unique_ptr<ByteSource>& source, const Dec
     mpg123_delete(mh);
     return nullptr;
   }
-  mpg123_format_none(mh);  // keep this format for the whole file
-  mpg123_format(mh, rate, channels, MPG123_ENC_FLOAT_32);
+  // Every rate and channel count stays allowed: mpg123 then sizes its output for whatever a
+  // later frame holds and reports the change, where the stream ends.
   if (options.prescan && mpg123_scan(mh) != MPG123_OK) {
     mpg123_close(mh);
     mpg123_delete(mh);

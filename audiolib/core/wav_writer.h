@@ -15,6 +15,7 @@ class WavWriter {
   WavWriter& operator=(const WavWriter&) = delete;
 
   bool ok() const { return file_ != nullptr; }
+  unsigned channels() const { return channels_; }
   void write(const int16_t* frames, size_t count);
 
  private:

@@ -84,6 +84,9 @@ typedef DWORD HPLUGIN;  /* loaded add-on */
 #define BASS_CONFIG_BUFFER       0  /* playback buffer length, ms (80..5000) */
 #define BASS_CONFIG_UPDATEPERIOD 1  /* update period, ms */
 #define BASS_CONFIG_FLOATDSP     9  /* DSP procedures and effects get 32-bit floats */
+#define BASS_CONFIG_NET_TIMEOUT  11 /* network connect timeout, ms */
+#define BASS_CONFIG_NET_BUFFER   12 /* network stream buffer length, ms of audio */
+#define BASS_CONFIG_NET_PREBUF   15 /* % of the network buffer filled before a stream plays or resumes */
 
 /* channel and stream flags */
 #define BASS_SAMPLE_8BITS     0x1

@@ -3,13 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "engine_platform.h"
 #include "tav/engine/globals.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <filesystem>
-#endif
 
 namespace tav::engine {
 
@@ -27,29 +22,8 @@ bool MatchesAddOnName(const std::string& name) {
 
 std::vector<std::string> FindAddOnFiles(const std::string& folder) {
   std::vector<std::string> names;
-#if defined(_WIN32)
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((folder + "bass*.dll").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
-  do {
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && MatchesAddOnName(found.cFileName))
-      names.emplace_back(found.cFileName);
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
-#else
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-    if (!entry.is_regular_file(error)) continue;
-    std::string name = entry.path().filename().string();
+  for (std::string& name : ListAddOnCandidates(folder))
     if (MatchesAddOnName(name)) names.push_back(std::move(name));
-  }
-#endif
-  // Name order, letter case ignored, whatever order the file system lists.
-  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](unsigned char x, unsigned char y) {
-      return std::tolower(x) < std::tolower(y);
-    });
-  });
   return names;
 }
 
@@ -57,8 +31,9 @@ std::string BuildOpenFilter(const std::vector<BASS_PLUGINFORM>& formats) {
   std::string names;
   std::string patterns;
   for (const BASS_PLUGINFORM& format : formats) {
-    const std::string exts = format.exts ? format.exts : "";
-    const std::string name = format.name ? format.name : "";
+    // The library's 8-bit texts are in the system code page, the filter is UTF-8.
+    const std::string exts = CodePageToUtf8(format.exts ? format.exts : "");
+    const std::string name = CodePageToUtf8(format.name ? format.name : "");
     patterns += exts + ";";
     names += "|" + name + "(" + exts + ")" + "|" + exts;
   }
@@ -78,7 +53,7 @@ void LoadBassPlugins(const std::string& folder) {
     if (info == nullptr || info->formats == nullptr) continue;
     for (DWORD i = 0; i < info->formatc; ++i) formats.push_back(info->formats[i]);
   }
-  OpenFilter = BuildOpenFilter(formats);
+  PlayerSettings.OpenFilter = BuildOpenFilter(formats);
 }
 
 }  // namespace tav::engine

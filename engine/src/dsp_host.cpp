@@ -1,37 +1,27 @@
 #include "tav/engine/dsp_host.h"
 
 #include <chrono>
+#include <cstring>
 #include <thread>
 
+#include "engine_platform.h"
 #include "tav/engine/foreign_call.h"
 #include "tav/engine/globals.h"
 #include "tav/engine/sent_messages.h"
 
 namespace tav::engine {
 
-TDspLibraryLoader* DefaultDspLibraryLoader();  // dsp_loader_win32.cpp, or none
-
-void* DspLibHandle = nullptr;
-void* DspGetHeaderProc = nullptr;
-winampDSPHeader* DspLibHeader = nullptr;
-std::array<winampDSPModule*, kDspModuleTableSize> DspModuleTable{};
-int32_t DspLibModuleCount = 0;
-std::atomic<bool> DspLibLoaded{false};
-std::atomic<int32_t> DspLastResult{0};
-std::atomic<int32_t> DspCallsInFlight{0};
-int32_t DspStopWaitMs = 5000;
+TDspHostState DspHostState;
 
 namespace {
 
-TDspLibraryLoader* Loader = DefaultDspLibraryLoader();
-// A module of the loaded library has been started (Init called) and not quit.
-bool DspStarted = false;
-// The last stop could not see a running call end: the library is left mapped.
-bool DspAbandoned = false;
+tav::TLibraryLoader* InstalledLoader = nullptr;
+// Where a text's length is put when it is only read to see that it can be.
+volatile size_t TextLength = 0;
 
 winampDSPModule* ModuleAt(int32_t index) {
-  if (!DspLibLoaded.load() || index < 0 || index >= DspLibModuleCount) return nullptr;
-  return DspModuleTable[index];
+  if (!DspHostState.DspLibLoaded.load() || index < 0 || index >= DspHostState.DspLibModuleCount) return nullptr;
+  return DspHostState.DspModuleTable[index];
 }
 
 // Waits, bounded, until no sample-path call is inside the module. DspActive
@@ -39,8 +29,8 @@ winampDSPModule* ModuleAt(int32_t index) {
 // this (the window) thread to answer a message it sent to its parent: such
 // messages are delivered while waiting.
 bool WaitForCallsToEnd() {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(DspStopWaitMs);
-  while (DspCallsInFlight.load() != 0) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(DspHostState.DspStopWaitMs);
+  while (DspHostState.DspCallsInFlight.load() != 0) {
     if (std::chrono::steady_clock::now() >= deadline) return false;
     DeliverSentMessages();
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -49,110 +39,152 @@ bool WaitForCallsToEnd() {
 }
 
 void ForgetLibrary() {
-  DspLibHandle = nullptr;
-  DspGetHeaderProc = nullptr;
-  DspLibHeader = nullptr;
-  DspLibLoaded.store(false);
-  DspLibModuleCount = 0;
-  DspStarted = false;
+  DspHostState.DspLibHandle = nullptr;
+  DspHostState.DspGetHeaderProc = nullptr;
+  DspHostState.DspLibHeader = nullptr;
+  DspHostState.DspLibLoaded.store(false);
+  DspHostState.DspLibModuleCount = 0;
+  DspHostState.DspStarted = false;
 }
 
 }  // namespace
 
-void SetDspLibraryLoader(TDspLibraryLoader* loader) { Loader = loader; }
-TDspLibraryLoader* GetDspLibraryLoader() { return Loader; }
+tav::TLibraryLoader& DspLibraryLoader() {
+  return InstalledLoader != nullptr ? *InstalledLoader : DefaultDspLibraryLoader();
+}
+void SetDspLibraryLoader(tav::TLibraryLoader* loader) { InstalledLoader = loader; }
 
 void LoadDSP(const std::string& path, HWND parent) {
-  if (DspLibHandle != nullptr) {
-    if (DspStarted) StopDSP();
-    else UnloadDSP();
+  if (DspHostState.DspLibHandle != nullptr) {
+    if (DspHostState.DspStarted)
+      StopDSP();
+    else
+      UnloadDSP();
   }
-  DspLibModuleCount = 0;
-  DspLibLoaded.store(false);
-  if (Loader == nullptr) return;
+  DspHostState.DspLibModuleCount = 0;
+  DspHostState.DspLibLoaded.store(false);
+  DspHostState.DspLibFaulted = false;
+  tav::TLibraryLoader& loader = DspLibraryLoader();
 
-  DspLibHandle = Loader->Load(path);
-  if (DspLibHandle == nullptr) return;
-  DspGetHeaderProc = Loader->Entry(DspLibHandle, "winampDSPGetHeader2");
-  if (DspGetHeaderProc == nullptr) {
-    Loader->Free(DspLibHandle);
+  std::string error;
+  DspHostState.DspLibHandle = loader.Load(path, error);
+  if (DspHostState.DspLibHandle == nullptr) return;
+  DspHostState.DspGetHeaderProc = loader.FindEntry(DspHostState.DspLibHandle, "winampDSPGetHeader2");
+  if (DspHostState.DspGetHeaderProc == nullptr) {
+    loader.Free(DspHostState.DspLibHandle);
     ForgetLibrary();
     return;
   }
-  auto getHeader = reinterpret_cast<winampDSPGetHeaderType>(DspGetHeaderProc);
-  winampDSPHeader* header = nullptr;
-  if (CallForeign([&] { header = getHeader(); }) != TForeignCallResult::Ok) header = nullptr;
-  DspLibHeader = header;
 
-  if (header != nullptr && header->getModule != nullptr) {
+  // The header, the modules and their texts are the library's memory: every
+  // read and write of them is guarded, and a library that faults is refused
+  // whole. The texts are read once here so that a broken one shows now.
+  auto getHeader = reinterpret_cast<winampDSPGetHeaderType>(DspHostState.DspGetHeaderProc);
+  const auto instance = static_cast<HINSTANCE>(DspHostState.DspLibHandle);
+  const TForeignCallResult r = CallForeign([&] {
+    winampDSPHeader* header = getHeader();
+    DspHostState.DspLibHeader = header;
+    if (header == nullptr) return;
+    if (header->description != nullptr) TextLength = std::strlen(header->description);
+    const auto getModule = header->getModule;
+    if (getModule == nullptr) return;
     for (int32_t i = 0; i < kDspModuleTableSize; ++i) {
-      winampDSPModule* module = nullptr;
-      if (CallForeign([&] { module = header->getModule(i); }) != TForeignCallResult::Ok || module == nullptr) break;
-      DspModuleTable[i] = module;
+      winampDSPModule* module = getModule(i);
+      if (module == nullptr) break;
+      if (module->description != nullptr) TextLength = std::strlen(module->description);
       module->hwndParent = parent;
-      module->hDllInstance = static_cast<HINSTANCE>(DspLibHandle);
-      ++DspLibModuleCount;
+      module->hDllInstance = instance;
+      DspHostState.DspModuleTable[i] = module;
+      ++DspHostState.DspLibModuleCount;
     }
+  });
+  if (r != TForeignCallResult::Ok) {
+    DspHostState.DspLibFaulted = true;
+    loader.Free(DspHostState.DspLibHandle);
+    ForgetLibrary();
+    return;
   }
-  DspLibLoaded.store(true);
-  DspLastResult.store(0);
+  DspHostState.DspLibLoaded.store(true);
+  DspHostState.DspLastResult.store(0);
 }
 
+namespace {
+
+// A copy of a string of the library's, or empty when it faults.
+std::string CopyForeignText(const char* const* field) {
+  std::string text;
+  if (CallForeign([&] {
+        if (const char* s = *field) text = s;
+      }) != TForeignCallResult::Ok)
+    text.clear();
+  return text;
+}
+
+}  // namespace
+
 std::string GetDSPDescription() {
-  if (!DspLibLoaded.load() || DspLibHeader == nullptr || DspLibHeader->description == nullptr) return {};
-  return DspLibHeader->description;
+  if (!DspHostState.DspLibLoaded.load() || DspHostState.DspLibHeader == nullptr) return {};
+  return CopyForeignText(&DspHostState.DspLibHeader->description);
 }
 
 std::string GetDSPModuleDescription(int32_t index) {
   winampDSPModule* module = ModuleAt(index);
-  if (module == nullptr || module->description == nullptr) return {};
-  return module->description;
+  if (module == nullptr) return {};
+  return CopyForeignText(&module->description);
 }
 
-int32_t GetDSPModuleCount() { return DspLibLoaded.load() ? DspLibModuleCount : 0; }
+int32_t GetDSPModuleCount() { return DspHostState.DspLibLoaded.load() ? DspHostState.DspLibModuleCount : 0; }
 
 void InitDSPModule(int32_t index) {
   winampDSPModule* module = ModuleAt(index);
-  if (module == nullptr || module->Init == nullptr) return;
-  DspStarted = true;
-  CallForeign([&] { module->Init(module); });  // its result is not acted upon
+  if (module == nullptr) return;
+  CallForeign([&] {
+    const auto init = module->Init;
+    if (init == nullptr) return;
+    DspHostState.DspStarted = true;
+    init(module);  // its result is not acted upon
+  });
 }
 
 void ConfigDSPModule(int32_t index) {
   winampDSPModule* module = ModuleAt(index);
-  if (module == nullptr || module->Config == nullptr) return;
-  CallForeign([&] { module->Config(module); });
+  if (module == nullptr) return;
+  CallForeign([&] {
+    if (const auto config = module->Config) config(module);
+  });
 }
 
 void QuitDSPModule(int32_t index) {
-  DspActive.store(false);
+  PassState.DspActive.store(false);
   winampDSPModule* module = ModuleAt(index);
   if (module == nullptr) return;
   if (!WaitForCallsToEnd()) {
     // A call is still inside the module: neither quit it nor free it under it.
-    DspAbandoned = true;
+    DspHostState.DspAbandoned = true;
     ForgetLibrary();
     return;
   }
-  if (module->Quit != nullptr) CallForeign([&] { module->Quit(module); });
-  DspStarted = false;
-  DspLibLoaded.store(false);
+  CallForeign([&] {
+    if (const auto quit = module->Quit) quit(module);
+  });
+  DspHostState.DspStarted = false;
+  DspHostState.DspLibLoaded.store(false);
 }
 
 void UnloadDSP() {
-  DspActive.store(false);
-  if (DspLibHandle != nullptr && !DspAbandoned) {
+  PassState.DspActive.store(false);
+  if (DspHostState.DspLibHandle != nullptr && !DspHostState.DspAbandoned) {
     if (WaitForCallsToEnd()) {
-      if (Loader != nullptr) Loader->Free(DspLibHandle);
+      DspLibraryLoader().Free(DspHostState.DspLibHandle);
     }
   }
-  DspAbandoned = false;
+  DspHostState.DspAbandoned = false;
   ForgetLibrary();
 }
 
 void StopDSP() {
-  DspActive.store(false);
-  QuitDSPModule(DspModuleIndex.load());
+  PassState.DspActive.store(false);
+  QuitDSPModule(PassState.DspModuleIndex.load());
   UnloadDSP();
 }
 
@@ -162,7 +194,7 @@ int32_t DSPModifySamples(int32_t index, int16_t* samples, int32_t numsamples, in
   int32_t result = numsamples;
   if (module != nullptr && module->ModifySamples != nullptr)
     result = module->ModifySamples(module, samples, numsamples, bps, nch, srate);
-  DspLastResult.store(result);
+  DspHostState.DspLastResult.store(result);
   return result;
 }
 
@@ -174,18 +206,18 @@ int32_t ClampModuleFrames(int32_t frames, int32_t roomFrames) {
 int32_t DspPassBlock(int16_t* samples, int32_t frames, int32_t nch, int32_t srate, int32_t roomFrames) {
   // Counted before the flag is read: a stop that clears the flag and then sees
   // no call in flight knows that none will enter the module.
-  DspCallsInFlight.fetch_add(1);
+  DspHostState.DspCallsInFlight.fetch_add(1);
   int32_t result = frames;
-  if (DspActive.load()) {
+  if (PassState.DspActive.load()) {
     int32_t got = frames;
     const TForeignCallResult r =
-        CallForeign([&] { got = DSPModifySamples(DspModuleIndex.load(), samples, frames, 16, nch, srate); });
+        CallForeign([&] { got = DSPModifySamples(PassState.DspModuleIndex.load(), samples, frames, 16, nch, srate); });
     if (r == TForeignCallResult::Ok)
       result = ClampModuleFrames(got, roomFrames);
     else
-      DspActive.store(false);
+      PassState.DspActive.store(false);
   }
-  DspCallsInFlight.fetch_sub(1);
+  DspHostState.DspCallsInFlight.fetch_sub(1);
   return result;
 }
 

@@ -12,9 +12,19 @@
 
 namespace tav::engine {
 
+TPumpState PumpState;
+
 namespace {
 
-int32_t SampleChannels() { return ProcChannels > 0 ? ProcChannels : 2; }
+// Working variables of one fill: the place in the library's buffer, the bytes
+// still wanted, the bytes taken from the carry-over, the block's byte count
+// before the DSP pass. Audio thread only.
+uint8_t* PumpOut = nullptr;
+int32_t PumpWanted = 0;
+int32_t PumpCarryTaken = 0;
+int32_t PumpRawBytes = 0;
+
+int32_t SampleChannels() { return StreamState.ProcChannels > 0 ? StreamState.ProcChannels : 2; }
 
 // Nearest integer, ties to even, whatever rounding mode a plug-in left set.
 int32_t RoundHalfEven(double x) {
@@ -45,11 +55,11 @@ float Peak(std::string_view side, bool& found) {
   found = false;
   if (side == "L") {
     found = true;
-    return PeakL.load(std::memory_order_relaxed);
+    return PumpState.PeakL.load(std::memory_order_relaxed);
   }
   if (side == "R") {
     found = true;
-    return PeakR.load(std::memory_order_relaxed);
+    return PumpState.PeakR.load(std::memory_order_relaxed);
   }
   return 0.0f;
 }
@@ -63,8 +73,8 @@ int16_t FloatToSample(float value) {
 }
 
 void ResetPump() {
-  CarryLen = 0;
-  LastBlockBytes = 0;
+  PumpState.CarryLen = 0;
+  PumpState.LastBlockBytes = 0;
 }
 
 DWORD BASSCALLBACK OutputStreamProc(HSTREAM, void* buffer, DWORD length, void*) {
@@ -72,11 +82,12 @@ DWORD BASSCALLBACK OutputStreamProc(HSTREAM, void* buffer, DWORD length, void*) 
   PumpWanted = static_cast<int32_t>(std::min<DWORD>(length, 0x7FFFFFFF));
 
   // What the last block left over comes first.
-  if (CarryLen > 0) {
-    PumpCarryTaken = std::min(PumpWanted, CarryLen);
-    std::memcpy(PumpOut, CarryBuf, static_cast<size_t>(PumpCarryTaken));
-    CarryLen -= PumpCarryTaken;
-    if (CarryLen > 0) std::memmove(CarryBuf, CarryBuf + PumpCarryTaken, static_cast<size_t>(CarryLen));
+  if (PumpState.CarryLen > 0) {
+    PumpCarryTaken = std::min(PumpWanted, PumpState.CarryLen);
+    std::memcpy(PumpOut, PumpState.CarryBuf, static_cast<size_t>(PumpCarryTaken));
+    PumpState.CarryLen -= PumpCarryTaken;
+    if (PumpState.CarryLen > 0)
+      std::memmove(PumpState.CarryBuf, PumpState.CarryBuf + PumpCarryTaken, static_cast<size_t>(PumpState.CarryLen));
     PumpOut += PumpCarryTaken;
     PumpWanted -= PumpCarryTaken;
   }
@@ -86,34 +97,35 @@ DWORD BASSCALLBACK OutputStreamProc(HSTREAM, void* buffer, DWORD length, void*) 
   const int32_t roomFrames = kPumpBufferBytes / frameBytes;
   bool endOfData = false;
   while (PumpWanted > 0) {
-    int32_t bytes = static_cast<int32_t>(BASS_ChannelGetData(DecodeStream, WorkBuf, kPumpBlockBytes));
-    LastBlockBytes = bytes;
+    int32_t bytes =
+        static_cast<int32_t>(BASS_ChannelGetData(StreamState.DecodeStream, PumpState.WorkBuf, kPumpBlockBytes));
+    PumpState.LastBlockBytes = bytes;
     if (bytes <= 0) {
       endOfData = true;
       break;
     }
-    int16_t* samples = reinterpret_cast<int16_t*>(WorkBuf);
-    if (VstActive.load(std::memory_order_relaxed) != 0) ProcessVstBlock(nch, samples, bytes);
+    int16_t* samples = reinterpret_cast<int16_t*>(PumpState.WorkBuf);
+    if (PassState.VstActive.load(std::memory_order_relaxed) != 0) ProcessVstBlock(nch, samples, bytes);
     PumpRawBytes = bytes;
 
     const int32_t frames = bytes / frameBytes;
     const int32_t result =
-        DspPassBlock(samples, frames, nch, static_cast<int32_t>(ChannelInfo.freq), roomFrames);
+        DspPassBlock(samples, frames, nch, static_cast<int32_t>(StreamState.ChannelInfo.freq), roomFrames);
     if (result != frames) {
       bytes = result * frameBytes;
-      LastBlockBytes = bytes;
+      PumpState.LastBlockBytes = bytes;
     }
 
     ProcessLevelTap(nch, samples, PumpRawBytes);
 
     if (bytes > PumpWanted) {
-      std::memcpy(PumpOut, WorkBuf, static_cast<size_t>(PumpWanted));
-      CarryLen = bytes - PumpWanted;
-      std::memcpy(CarryBuf, WorkBuf + PumpWanted, static_cast<size_t>(CarryLen));
+      std::memcpy(PumpOut, PumpState.WorkBuf, static_cast<size_t>(PumpWanted));
+      PumpState.CarryLen = bytes - PumpWanted;
+      std::memcpy(PumpState.CarryBuf, PumpState.WorkBuf + PumpWanted, static_cast<size_t>(PumpState.CarryLen));
       PumpOut += PumpWanted;
       PumpWanted = 0;
     } else {
-      std::memcpy(PumpOut, WorkBuf, static_cast<size_t>(bytes));
+      std::memcpy(PumpOut, PumpState.WorkBuf, static_cast<size_t>(bytes));
       PumpOut += bytes;
       PumpWanted -= bytes;
     }
@@ -125,42 +137,43 @@ DWORD BASSCALLBACK OutputStreamProc(HSTREAM, void* buffer, DWORD length, void*) 
 }
 
 void ProcessVstBlock(int32_t channels, int16_t* samples, int32_t bytes) {
-  TVstPassItem* plugin = VstPassItem.load();
+  TVstPassItem* plugin = PassState.VstPassItem.load();
   if (plugin == nullptr || channels <= 0) {
-    VstActive.store(0, std::memory_order_relaxed);
+    PassState.VstActive.store(0, std::memory_order_relaxed);
     return;
   }
   const TForeignCallResult r = CallForeign([&] {
     const int32_t frames = bytes / (2 * channels);
-    plugin->SetBlockSizeAndSampleRate(frames, static_cast<float>(ChannelInfo.freq));
+    plugin->SetBlockSizeAndSampleRate(frames, static_cast<float>(StreamState.ChannelInfo.freq));
     const int32_t planes = std::max({channels, plugin->numInputs(), plugin->numOutputs()});
-    VstBuffers.Resize(static_cast<size_t>(planes), static_cast<size_t>(frames));
-    SamplesToPlanes(samples, channels, frames, kVstToFloat, VstBuffers);
-    if (VstEnabled.load(std::memory_order_relaxed) != 0) plugin->ProcessReplacing(VstBuffers, VstBuffers, frames);
-    PlanesToSamples(VstBuffers, channels, frames, samples);
+    PumpState.VstBuffers.Resize(static_cast<size_t>(planes), static_cast<size_t>(frames));
+    SamplesToPlanes(samples, channels, frames, kVstToFloat, PumpState.VstBuffers);
+    if (PassState.VstEnabled.load(std::memory_order_relaxed) != 0)
+      plugin->ProcessReplacing(PumpState.VstBuffers, PumpState.VstBuffers, frames);
+    PlanesToSamples(PumpState.VstBuffers, channels, frames, samples);
   });
   // Off at the first fault, whether or not the plug-in still counts as
   // active: code that just faulted, with whatever it held, is not called again.
-  if (r != TForeignCallResult::Ok) VstActive.store(0, std::memory_order_relaxed);
+  if (r != TForeignCallResult::Ok) PassState.VstActive.store(0, std::memory_order_relaxed);
 }
 
 void ProcessLevelTap(int32_t channels, int16_t* samples, int32_t bytes) {
   if (channels <= 0 || bytes <= 0) return;
   try {
     const int32_t frames = bytes / (2 * channels);
-    LevelBuffers.Resize(static_cast<size_t>(std::max<int32_t>({SampleChannels(), channels, 2})),
-                        static_cast<size_t>(frames));
-    SamplesToPlanes(samples, channels, frames, kLevelToFloat, LevelBuffers);
-    TrackPeaks(LevelBuffers, frames);
-    PlanesToSamples(LevelBuffers, channels, frames, samples);
+    PumpState.LevelBuffers.Resize(static_cast<size_t>(std::max<int32_t>({SampleChannels(), channels, 2})),
+                                  static_cast<size_t>(frames));
+    SamplesToPlanes(samples, channels, frames, kLevelToFloat, PumpState.LevelBuffers);
+    TrackPeaks(PumpState.LevelBuffers, frames);
+    PlanesToSamples(PumpState.LevelBuffers, channels, frames, samples);
   } catch (...) {
   }
 }
 
 void TrackPeaks(const TAVDArrayOfSingleDynArray& planes, int32_t frames) {
   if (planes.size() < 2) return;
-  float peakL = PeakL.load(std::memory_order_relaxed);
-  float peakR = PeakR.load(std::memory_order_relaxed);
+  float peakL = PumpState.PeakL.load(std::memory_order_relaxed);
+  float peakR = PumpState.PeakR.load(std::memory_order_relaxed);
   const float* left = planes[0].data();
   const float* right = planes[1].data();
   for (int32_t j = 0; j < frames - 1; j += 2) {
@@ -169,8 +182,8 @@ void TrackPeaks(const TAVDArrayOfSingleDynArray& planes, int32_t frames) {
     if (std::fabs(left[j]) > peakL) peakL = std::fabs(left[j]);
     if (std::fabs(right[j]) > peakR) peakR = std::fabs(right[j]);
   }
-  PeakL.store(peakL, std::memory_order_relaxed);
-  PeakR.store(peakR, std::memory_order_relaxed);
+  PumpState.PeakL.store(peakL, std::memory_order_relaxed);
+  PumpState.PeakR.store(peakR, std::memory_order_relaxed);
 }
 
 int32_t GetVuLevel(std::string_view side, int32_t offset, int32_t scale) {

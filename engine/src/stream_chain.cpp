@@ -27,12 +27,12 @@ void FreeDecoder(DWORD decoder, bool isTracker) {
 
 bool OpenStream(const std::string& name, bool isURL) {
   // The output first: once it is freed the fill procedure no longer runs.
-  BASS_StreamFree(OutStream);
-  BASS_StreamFree(DecodeStream);
-  OutStream = 0;
-  DecodeStream = 0;
+  BASS_StreamFree(StreamState.OutStream);
+  BASS_StreamFree(StreamState.DecodeStream);
+  StreamState.OutStream = 0;
+  StreamState.DecodeStream = 0;
   ResetPump();
-  CompatActive = CompatBuffer;
+  StreamState.CompatActive = StreamState.CompatBuffer;
 
   bool isTracker = false;
   DWORD decoder = isURL ? BASS_StreamCreateURL(name.c_str(), 0, kDecoderFlags, nullptr, nullptr)
@@ -44,15 +44,15 @@ bool OpenStream(const std::string& name, bool isURL) {
   if (decoder == 0) return false;
 
   DWORD source = decoder;
-  if (!CompatActive) {
+  if (!StreamState.CompatActive) {
     source = BASS_FX_ReverseCreate(decoder, kReverseBlockSeconds, kFxStageFlags);
     if (source == 0) {
       FreeDecoder(decoder, isTracker);
       return false;
     }
   }
-  DecodeStream = BASS_FX_TempoCreate(source, kFxStageFlags);
-  if (DecodeStream == 0) {
+  StreamState.DecodeStream = BASS_FX_TempoCreate(source, kFxStageFlags);
+  if (StreamState.DecodeStream == 0) {
     if (source == decoder)
       FreeDecoder(decoder, isTracker);
     else
@@ -61,48 +61,50 @@ bool OpenStream(const std::string& name, bool isURL) {
   }
 
   if (isURL) {
-    CurrentPath = kUrlName;
-    CurrentTitle = kUrlName;
+    StreamState.CurrentPath = kUrlName;
+    StreamState.CurrentTitle = kUrlName;
   } else {
-    CurrentPath = name;
-    CurrentTitle = FileNamePart(name);
-    CurrentFile = name;
+    StreamState.CurrentPath = name;
+    StreamState.CurrentTitle = FileNamePart(name);
+    StreamState.CurrentFile = name;
   }
 
-  ChannelInfo = BASS_CHANNELINFO{};
-  BASS_ChannelGetInfo(DecodeStream, &ChannelInfo);
-  ProcChannels = static_cast<int8_t>(ChannelInfo.chans >= 2 ? (ChannelInfo.chans > 127 ? 127 : ChannelInfo.chans) : 2);
+  StreamState.ChannelInfo = BASS_CHANNELINFO{};
+  BASS_ChannelGetInfo(StreamState.DecodeStream, &StreamState.ChannelInfo);
+  const DWORD chans = StreamState.ChannelInfo.chans;
+  StreamState.ProcChannels = static_cast<int8_t>(chans >= 2 ? (chans > 127 ? 127 : chans) : 2);
 
-  if ((ChannelInfo.flags & BASS_SAMPLE_8BITS) != 0)
-    OutStream = 0;
+  if ((StreamState.ChannelInfo.flags & BASS_SAMPLE_8BITS) != 0)
+    StreamState.OutStream = 0;
   else
-    OutStream = BASS_StreamCreate(ChannelInfo.freq, ChannelInfo.chans, 0, &OutputStreamProc, nullptr);
+    StreamState.OutStream =
+        BASS_StreamCreate(StreamState.ChannelInfo.freq, StreamState.ChannelInfo.chans, 0, &OutputStreamProc, nullptr);
 
-  if (!CompatActive)
-    BASS_ChannelSetAttribute(BASS_FX_TempoGetSource(DecodeStream), BASS_ATTRIB_REVERSE_DIR,
+  if (!StreamState.CompatActive)
+    BASS_ChannelSetAttribute(BASS_FX_TempoGetSource(StreamState.DecodeStream), BASS_ATTRIB_REVERSE_DIR,
                              static_cast<float>(BASS_FX_RVS_FORWARD));
   return true;
 }
 
 void PlayCommand(std::string_view command, bool restart) {
   if (command == "PLAY")
-    BASS_ChannelPlay(OutStream, restart ? TRUE : FALSE);
+    BASS_ChannelPlay(StreamState.OutStream, restart ? TRUE : FALSE);
   else if (command == "PAUSE")
-    BASS_ChannelPause(OutStream);
+    BASS_ChannelPause(StreamState.OutStream);
   else if (command == "STOP")
-    BASS_ChannelStop(OutStream);
+    BASS_ChannelStop(StreamState.OutStream);
 }
 
 void SeekTenths(int32_t tenths) {
-  const bool wasPlaying = BASS_ChannelIsActive(OutStream) == BASS_ACTIVE_PLAYING;
-  if (wasPlaying) BASS_ChannelStop(OutStream);
-  const QWORD bytes = BASS_ChannelSeconds2Bytes(DecodeStream, tenths / 10.0);
-  BASS_ChannelSetPosition(DecodeStream, bytes, BASS_POS_BYTE);
+  const bool wasPlaying = BASS_ChannelIsActive(StreamState.OutStream) == BASS_ACTIVE_PLAYING;
+  if (wasPlaying) BASS_ChannelStop(StreamState.OutStream);
+  const QWORD bytes = BASS_ChannelSeconds2Bytes(StreamState.DecodeStream, tenths / 10.0);
+  BASS_ChannelSetPosition(StreamState.DecodeStream, bytes, BASS_POS_BYTE);
   if (wasPlaying) {
     // The stop has waited for a running fill: what it carried belongs to the
     // old position.
     ResetPump();
-    BASS_ChannelPlay(OutStream, TRUE);
+    BASS_ChannelPlay(StreamState.OutStream, TRUE);
   }
 }
 

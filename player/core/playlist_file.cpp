@@ -6,9 +6,7 @@
 #include <stdexcept>
 #include <system_error>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
+#include "player/core/replace_file.h"
 
 namespace tav::player {
 
@@ -46,21 +44,6 @@ std::vector<std::string> ReadPlayListFile(const std::filesystem::path& file) {
   if (in.bad()) throw std::runtime_error("Cannot read file \"" + file.string() + "\"");
   return ParsePlayList(text);
 }
-
-namespace {
-
-// Puts `from` in the place of `to`, replacing it.
-bool MoveOver(const std::filesystem::path& from, const std::filesystem::path& to) {
-#ifdef _WIN32
-  return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-#else
-  std::error_code ec;
-  std::filesystem::rename(from, to, ec);
-  return !ec;
-#endif
-}
-
-}  // namespace
 
 void ReplaceFileContents(const std::filesystem::path& file, std::string_view bytes) {
   std::filesystem::path temp = file;

@@ -9,7 +9,7 @@
 namespace tav::player {
 
 int32_t TVstRenderPass::Process(uint8_t* samples, int32_t bytes, int32_t, const TWavFormat& format) {
-  if (engine::VstActive.load(std::memory_order_relaxed) == 0) return bytes;
+  if (engine::PassState.VstActive.load(std::memory_order_relaxed) == 0) return bytes;
   const auto channels = static_cast<int32_t>(std::max<uint32_t>(format.channels, 2));
   engine::ProcessVstBlock(channels, reinterpret_cast<int16_t*>(samples), bytes);
   return bytes;

@@ -18,19 +18,20 @@ bool TConfigEngine::SetDevice(int32_t index) { return BASS_SetDevice(DWORD(index
 
 void TConfigEngine::SetBufferLength(int32_t ms) { BASS_SetConfig(BASS_CONFIG_BUFFER, DWORD(ms)); }
 
-void TConfigEngine::SetCompatBuffer(bool on) { eng::CompatBuffer = on; }
+void TConfigEngine::SetCompatBuffer(bool on) { eng::StreamState.CompatBuffer = on; }
 
-void TConfigEngine::ClearCompatActive() { eng::CompatActive = false; }
+void TConfigEngine::ClearCompatActive() { eng::StreamState.CompatActive = false; }
 
 SeekKeys TConfigEngine::ActiveSeekKeys() {
-  return {eng::SeekKeyLeft50, eng::SeekKeyLeft5, eng::SeekKeyRight50, eng::SeekKeyRight5};
+  return {eng::PlayerSettings.SeekKeyLeft50, eng::PlayerSettings.SeekKeyLeft5, eng::PlayerSettings.SeekKeyRight50,
+          eng::PlayerSettings.SeekKeyRight5};
 }
 
 void TConfigEngine::SetActiveSeekKeys(const SeekKeys& keys) {
-  eng::SeekKeyLeft50 = keys[size_t(SeekKey::Left50)];
-  eng::SeekKeyLeft5 = keys[size_t(SeekKey::Left5)];
-  eng::SeekKeyRight50 = keys[size_t(SeekKey::Right50)];
-  eng::SeekKeyRight5 = keys[size_t(SeekKey::Right5)];
+  eng::PlayerSettings.SeekKeyLeft50 = keys[size_t(SeekKey::Left50)];
+  eng::PlayerSettings.SeekKeyLeft5 = keys[size_t(SeekKey::Left5)];
+  eng::PlayerSettings.SeekKeyRight50 = keys[size_t(SeekKey::Right50)];
+  eng::PlayerSettings.SeekKeyRight5 = keys[size_t(SeekKey::Right5)];
 }
 
 }  // namespace tav::player

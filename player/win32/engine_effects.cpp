@@ -21,13 +21,13 @@ struct OwnProcedure {
 OwnProcedure ProcedureOf(OwnEffect which) {
   switch (which) {
     case OwnEffect::Rotate:
-      return {&eng::ResetRotate, &eng::RotateDSPProc, eng::kRotatePriority, &eng::RotateDsp};
+      return {&eng::ResetRotate, &eng::RotateDSPProc, eng::kRotatePriority, &eng::StreamState.RotateDsp};
     case OwnEffect::Echo:
-      return {&eng::ResetEcho, &eng::EchoDSPProc, eng::kEchoPriority, &eng::EchoDsp};
+      return {&eng::ResetEcho, &eng::EchoDSPProc, eng::kEchoPriority, &eng::StreamState.EchoDsp};
     case OwnEffect::Flanger:
-      return {&eng::ResetFlanger, &eng::FlangerDSPProc, eng::kFlangerPriority, &eng::FlangerDsp};
+      return {&eng::ResetFlanger, &eng::FlangerDSPProc, eng::kFlangerPriority, &eng::StreamState.FlangerDsp};
   }
-  return {&eng::ResetRotate, &eng::RotateDSPProc, eng::kRotatePriority, &eng::RotateDsp};
+  return {&eng::ResetRotate, &eng::RotateDSPProc, eng::kRotatePriority, &eng::StreamState.RotateDsp};
 }
 
 }  // namespace
@@ -35,8 +35,8 @@ OwnProcedure ProcedureOf(OwnEffect which) {
 void TEngineEffects::CreateEq() { eng::CreateEq(); }
 
 void TEngineEffects::RemoveEq() {
-  BASS_ChannelRemoveFX(eng::DecodeStream, eng::EqFx);
-  eng::EqFx = 0;
+  BASS_ChannelRemoveFX(eng::StreamState.DecodeStream, eng::StreamState.EqFx);
+  eng::StreamState.EqFx = 0;
 }
 
 void TEngineEffects::ApplyEqGains() { eng::ApplyEqGains(); }
@@ -44,26 +44,26 @@ void TEngineEffects::ApplyEqGains() { eng::ApplyEqGains(); }
 void TEngineEffects::SetOwnEffect(OwnEffect which) {
   const OwnProcedure p = ProcedureOf(which);
   p.reset();
-  *p.handle = BASS_ChannelSetDSP(eng::DecodeStream, p.proc, nullptr, p.priority);
+  *p.handle = BASS_ChannelSetDSP(eng::StreamState.DecodeStream, p.proc, nullptr, p.priority);
 }
 
 void TEngineEffects::RemoveOwnEffect(OwnEffect which) {
-  BASS_ChannelRemoveDSP(eng::DecodeStream, *ProcedureOf(which).handle);
+  BASS_ChannelRemoveDSP(eng::StreamState.DecodeStream, *ProcedureOf(which).handle);
 }
 
 uint32_t TEngineEffects::SetLibraryEffect(LibraryEffect which) {
   switch (which) {
     case LibraryEffect::Reverb:
-      return BASS_ChannelSetFX(eng::DecodeStream, BASS_FX_DX8_REVERB, 0);
+      return BASS_ChannelSetFX(eng::StreamState.DecodeStream, BASS_FX_DX8_REVERB, 0);
     case LibraryEffect::Dx8Echo:
-      return BASS_ChannelSetFX(eng::DecodeStream, BASS_FX_DX8_ECHO, 0);
+      return BASS_ChannelSetFX(eng::StreamState.DecodeStream, BASS_FX_DX8_ECHO, 0);
     case LibraryEffect::Phaser:
-      return BASS_ChannelSetFX(eng::DecodeStream, BASS_FX_BFX_PHASER, 1);
+      return BASS_ChannelSetFX(eng::StreamState.DecodeStream, BASS_FX_BFX_PHASER, 1);
   }
   return 0;
 }
 
-void TEngineEffects::RemoveLibraryEffect(uint32_t handle) { BASS_ChannelRemoveFX(eng::DecodeStream, handle); }
+void TEngineEffects::RemoveLibraryEffect(uint32_t handle) { BASS_ChannelRemoveFX(eng::StreamState.DecodeStream, handle); }
 
 void TEngineEffects::SetPhaserFields(uint32_t handle, const TPhaserFields& f) {
   BASS_FXGetParameters(handle, &phaserParams_);
@@ -77,16 +77,16 @@ void TEngineEffects::SetPhaserFields(uint32_t handle, const TPhaserFields& f) {
 }
 
 void TEngineEffects::SetTempo(float percent) {
-  BASS_ChannelSetAttribute(eng::DecodeStream, BASS_ATTRIB_TEMPO, percent);
+  BASS_ChannelSetAttribute(eng::StreamState.DecodeStream, BASS_ATTRIB_TEMPO, percent);
 }
 
 void TEngineEffects::SetPitch(float semitones) {
-  BASS_ChannelSetAttribute(eng::DecodeStream, BASS_ATTRIB_TEMPO_PITCH, semitones);
+  BASS_ChannelSetAttribute(eng::StreamState.DecodeStream, BASS_ATTRIB_TEMPO_PITCH, semitones);
 }
 
 bool TEngineEffects::LoadDsp(const std::string& path, bool asParent) {
   eng::LoadDSP(path, asParent ? window_.Handle() : nullptr);
-  return eng::DspLibLoaded.load();
+  return eng::DspHostState.DspLibLoaded.load();
 }
 
 std::string TEngineEffects::DspDescription() { return eng::GetDSPDescription(); }
@@ -96,16 +96,16 @@ void TEngineEffects::InitDspModule(int32_t index) { eng::InitDSPModule(index); }
 void TEngineEffects::ConfigDspModule(int32_t index) { eng::ConfigDSPModule(index); }
 void TEngineEffects::QuitDspModule(int32_t index) { eng::QuitDSPModule(index); }
 void TEngineEffects::UnloadDsp() { eng::UnloadDSP(); }
-void TEngineEffects::SetDspActive(bool on) { eng::DspActive = on; }
-void TEngineEffects::SetDspModuleIndex(int32_t index) { eng::DspModuleIndex = index; }
-int32_t TEngineEffects::DspModuleIndex() { return eng::DspModuleIndex.load(); }
+void TEngineEffects::SetDspActive(bool on) { eng::PassState.DspActive = on; }
+void TEngineEffects::SetDspModuleIndex(int32_t index) { eng::PassState.DspModuleIndex = index; }
+int32_t TEngineEffects::DspModuleIndex() { return eng::PassState.DspModuleIndex.load(); }
 
 TWinampHostFacts TEngineEffects::HostFacts() {
   TWinampHostFacts facts;
-  facts.HasStream = eng::DecodeStream != 0;
-  facts.StreamRate = eng::ChannelInfo.freq;
-  facts.PathAddress = reinterpret_cast<intptr_t>(eng::CurrentPath.c_str());
-  facts.TitleAddress = reinterpret_cast<intptr_t>(eng::CurrentTitle.c_str());
+  facts.HasStream = eng::StreamState.DecodeStream != 0;
+  facts.StreamRate = eng::StreamState.ChannelInfo.freq;
+  facts.PathAddress = reinterpret_cast<intptr_t>(eng::StreamState.CurrentPath.c_str());
+  facts.TitleAddress = reinterpret_cast<intptr_t>(eng::StreamState.CurrentTitle.c_str());
   return facts;
 }
 

@@ -110,7 +110,7 @@ bool TFormList::MyDrags(TMessage& message) {
 void TFormList::muAddFileClick() {
   dgAddF.Title = L"选择需要添加的文件,可多选";
   dgAddF.FileName.clear();
-  dgAddF.Filter = Widen(tav::engine::OpenFilter);
+  dgAddF.Filter = Widen(tav::engine::PlayerSettings.OpenFilter);
   dgAddF.Options = ofAllowMultiSelect | ofHideReadOnly | ofPathMustExist | ofFileMustExist;
   dgAddF.Owner = Handle();
   if (!dgAddF.Execute()) return;

@@ -222,7 +222,6 @@ void TFormMain::FormCreate() {
   timeDisplay_->FontSize = 21;
 
   iniFile_ = std::make_unique<TIniFile>(ProgramFolder() + L"Tavolen.ini");
-  tav::engine::IniFile = iniFile_.get();
   settings_ = std::make_unique<TIniSettings>(*iniFile_);
   const WindowPlace place = controller_.ReadSettings(*settings_, {kDesignLeft, kDesignTop});
   SetBounds(place.Left, place.Top, Width(), Height());
@@ -230,19 +229,19 @@ void TFormMain::FormCreate() {
   DragAcceptFiles(Handle(), TRUE);
   // The player's one VST host: the engine's global, owned by this window.
   vstHost_ = std::make_unique<tav::vst::TVstHost>();
-  tav::engine::VstHost = vstHost_.get();
+  tav::engine::PassState.VstHost = vstHost_.get();
   tav::engine::LoadBassPlugins(WideToAnsi(ProgramFolder() + L"AddIns\\"));
   BASS_SetConfig(BASS_CONFIG_UPDATEPERIOD, 24);
   BASS_SetConfig(BASS_CONFIG_FLOATDSP, TRUE);
-  tav::engine::RenderStart = 0;
-  tav::engine::RenderEnd = 0;
+  tav::engine::StreamState.RenderStart = 0;
+  tav::engine::StreamState.RenderEnd = 0;
   // The configuration window gives the seek keys; until it has, the defaults.
   using namespace tav::engine;
-  if (!SeekKeyRight50 && !SeekKeyLeft50 && !SeekKeyRight5 && !SeekKeyLeft5) {
-    SeekKeyRight50 = VK_F8;
-    SeekKeyLeft50 = VK_F7;
-    SeekKeyRight5 = VK_F6;
-    SeekKeyLeft5 = VK_F5;
+  if (!PlayerSettings.SeekKeyRight50 && !PlayerSettings.SeekKeyLeft50 && !PlayerSettings.SeekKeyRight5 && !PlayerSettings.SeekKeyLeft5) {
+    PlayerSettings.SeekKeyRight50 = VK_F8;
+    PlayerSettings.SeekKeyLeft50 = VK_F7;
+    PlayerSettings.SeekKeyRight5 = VK_F6;
+    PlayerSettings.SeekKeyLeft5 = VK_F5;
   }
 }
 
@@ -251,13 +250,12 @@ void TFormMain::FormDestroy() {
   tmrtitle.SetEnabled(false);
   tmrdB.SetEnabled(false);
   controller_.Shutdown();
-  tav::engine::VstHost = nullptr;
+  tav::engine::PassState.VstHost = nullptr;
   vstHost_.reset();
   vuLeft_.reset();
   vuRight_.reset();
   try {
     if (settings_) controller_.WriteSettings(*settings_, {Left(), Top()});
-    tav::engine::IniFile = nullptr;
     settings_.reset();
     iniFile_.reset();
   } catch (...) {
@@ -267,10 +265,10 @@ void TFormMain::FormDestroy() {
 
 void TFormMain::FormKeyDown(WORD& key) {
   using namespace tav::engine;
-  if (key == SeekKeyRight50) controller_.SeekStep(0);
-  if (key == SeekKeyLeft50) controller_.SeekStep(1);
-  if (key == SeekKeyRight5) controller_.SeekStep(2);
-  if (key == SeekKeyLeft5) controller_.SeekStep(3);
+  if (key == PlayerSettings.SeekKeyRight50) controller_.SeekStep(0);
+  if (key == PlayerSettings.SeekKeyLeft50) controller_.SeekStep(1);
+  if (key == PlayerSettings.SeekKeyRight5) controller_.SeekStep(2);
+  if (key == PlayerSettings.SeekKeyLeft5) controller_.SeekStep(3);
 }
 
 bool TFormMain::MyDrags(TMessage& message) {
@@ -299,7 +297,7 @@ void TFormMain::tmrtitleTimer() {
 
 void TFormMain::muopensClick() {
   OpenDialog1.Title = L"打开音频文件";
-  OpenDialog1.Filter = Widen(tav::engine::OpenFilter);
+  OpenDialog1.Filter = Widen(tav::engine::PlayerSettings.OpenFilter);
   OpenDialog1.FileName.clear();
   OpenDialog1.Owner = Handle();
   if (!OpenDialog1.Execute()) return;

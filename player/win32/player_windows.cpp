@@ -92,7 +92,7 @@ void TPlayerWindows::SendPlaysAddress() {
 void CreatePlayerWindows() {
   TPlayerWindows& w = PlayerWindows();
   // The index of the entry playing, shared by the main window and the play list.
-  int32_t& playIndex = tav::engine::PlayIndex;
+  int32_t& playIndex = tav::engine::StreamState.PlayIndex;
   w.Make(w.main_, w.playList_, static_cast<IMainLinks&>(w), playIndex);
   ISettingsStore* settings = w.main_->Settings();
   w.Make(w.effects_, settings, static_cast<IEffectsLinks&>(w));

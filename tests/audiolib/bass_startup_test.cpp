@@ -1,6 +1,8 @@
 // The start-up calls through the C interface, as the player makes them.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "bass.h"
 
 namespace {
@@ -36,8 +38,11 @@ TEST(BassStartup, VersionDevicesInitInfoAndFree) {
   EXPECT_EQ(BASS_GetDevice(), last_ok);
   EXPECT_FALSE(BASS_Init(0, 44100, 0, 0, nullptr));
   EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ALREADY);
-  EXPECT_FALSE(BASS_Init(static_cast<int>(count), 44100, 0, 0, nullptr));
-  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_DEVICE);
+  // every number that names no device (-1 is the default device), with no test hook among them
+  for (int bad : {static_cast<int>(count), static_cast<int>(count) + 1, -2, -3, -100, 1000, INT32_MIN, INT32_MAX}) {
+    EXPECT_FALSE(BASS_Init(bad, 44100, 0, 0, nullptr)) << bad;
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_DEVICE) << bad;
+  }
 
   ASSERT_TRUE(BASS_GetInfo(&bi));
   EXPECT_EQ(bi.dsver, 9u);

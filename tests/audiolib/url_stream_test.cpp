@@ -3,13 +3,18 @@
 // byte for byte as they do from disk, errors of the server or the network fail with a code
 // within the connect timeout, and a dropped connection ends the stream.
 #include <windows.h>
+#include <psapi.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <mutex>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -70,6 +75,10 @@ class UrlStream : public ::testing::Test {
     std::vector<char> out, block(4608);
     for (;;) {
       const DWORD got = BASS_ChannelGetData(h, block.data(), 4608);
+      if (got == 0 && BASS_ChannelIsActive(h) == BASS_ACTIVE_STALLED) {  // more is on its way
+        Sleep(2);
+        continue;
+      }
       if (got == static_cast<DWORD>(-1) || got == 0) break;
       out.insert(out.end(), block.begin(), block.begin() + got);
     }
@@ -180,6 +189,176 @@ TEST_F(UrlStream, ADroppedConnectionEndsTheStreamWithoutAHang) {
   EXPECT_EQ(BASS_ChannelGetData(h, std::vector<char>(64).data(), 64), static_cast<DWORD>(-1));
   EXPECT_TRUE(BASS_StreamFree(h));
   EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 15.0);
+}
+
+// The process's memory in MB (the larger of committed and resident).
+double private_mb() {
+  PROCESS_MEMORY_COUNTERS pmc{};
+  pmc.cb = sizeof pmc;
+  K32GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
+  return static_cast<double>(std::max(pmc.PagefileUsage, pmc.WorkingSetSize)) / (1 << 20);
+}
+
+void CALLBACK count_atomic(const void* buffer, DWORD length, void* user) {
+  if (buffer) *static_cast<std::atomic<uint64_t>*>(user) += length;
+}
+
+// An endless stream served as fast as it is taken (hours of audio in a minute): the
+// memory the process holds stays flat.
+TEST_F(UrlStream, AnEndlessStreamPlaysWithFlatMemory) {
+  std::atomic<uint64_t> served{0};
+  const HSTREAM h = BASS_StreamCreateURL(http("endless/detect/tone192.mp3").c_str(), 0, BASS_STREAM_DECODE,
+                                         count_atomic, &served);
+  ASSERT_NE(h, 0u) << BASS_ErrorGetCode();
+  std::vector<char> block(65536);
+  double first = 0, peak = 0;
+  uint64_t decoded = 0;
+  const auto start = std::chrono::steady_clock::now();
+  const uint64_t target = 300ull << 20;
+  while (served < target && std::chrono::steady_clock::now() - start < std::chrono::seconds(100)) {
+    const DWORD got = BASS_ChannelGetData(h, block.data(), static_cast<DWORD>(block.size()));
+    ASSERT_NE(got, static_cast<DWORD>(-1)) << "the endless stream ended after " << served << " bytes";
+    decoded += got;
+    if (got == 0) Sleep(1);
+    if (first == 0 && served > (16u << 20)) first = private_mb();
+    if (first != 0) peak = std::max(peak, private_mb());
+  }
+  const double last = private_mb();
+  const double hours = static_cast<double>(decoded) / (44100.0 * 4) / 3600;
+  std::printf("endless stream: %.0f MB served, %.1f h of audio decoded in %.0f s; private memory %.1f MB after 16 MB, "
+              "peak %.1f MB, %.1f MB at the end\n",
+              served / 1048576.0, hours, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+              first, peak, last);
+  RecordProperty("served_mb", std::to_string(served / 1048576));
+  RecordProperty("memory_growth_mb", std::to_string(peak - first));
+  EXPECT_GT(served, 100ull << 20);
+  EXPECT_LT(peak - first, 8.0);
+  EXPECT_TRUE(BASS_StreamFree(h));
+}
+
+// Pulls a decoding stream into an output stream on device 0; a stalled source gives silence.
+struct Pull {
+  HSTREAM source = 0;
+  std::mutex mutex;
+  std::vector<std::chrono::steady_clock::time_point> calls;
+};
+
+DWORD CALLBACK pull_proc(HSTREAM, void* buffer, DWORD length, void* user) {
+  auto* p = static_cast<Pull*>(user);
+  {
+    std::lock_guard lock(p->mutex);
+    p->calls.push_back(std::chrono::steady_clock::now());
+  }
+  const DWORD got = BASS_ChannelGetData(p->source, buffer, length);
+  if (got == static_cast<DWORD>(-1)) return BASS_STREAMPROC_END;
+  std::memset(static_cast<char*>(buffer) + got, 0, length - got);
+  return length;
+}
+
+double ms_of(const std::function<void()>& call) {
+  const auto t0 = std::chrono::steady_clock::now();
+  call();
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// A server that pauses 3 s: the stream stalls and plays on, while a second stream on the
+// same device plays without a gap and the GUI thread's calls return at once.
+TEST_F(UrlStream, AServerPauseStallsOnlyItsOwnStream) {
+  ASSERT_TRUE(BASS_SetConfig(BASS_CONFIG_UPDATEPERIOD, 24));
+  ASSERT_TRUE(BASS_SetConfig(BASS_CONFIG_NET_BUFFER, 1000));  // 2 s of this file: less than the pause
+  ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr)) << BASS_ErrorGetCode();
+  const std::string paused = http("pause/3/100000/detect/tone192.mp3");
+  Pull a, b, c;
+  a.source = BASS_StreamCreateURL(paused.c_str(), 0, BASS_STREAM_DECODE, nullptr, nullptr);
+  c.source = BASS_StreamCreateURL(paused.c_str(), 0, BASS_STREAM_DECODE, nullptr, nullptr);
+  b.source = BASS_StreamCreateFile(FALSE, tav::test::MediaPath("detect/tone192.mp3").c_str(), 0, 0, BASS_STREAM_DECODE);
+  ASSERT_TRUE(a.source && b.source && c.source) << BASS_ErrorGetCode();
+  const HSTREAM out_a = BASS_StreamCreate(44100, 2, 0, pull_proc, &a);
+  const HSTREAM out_b = BASS_StreamCreate(44100, 2, 0, pull_proc, &b);
+  const HSTREAM out_c = BASS_StreamCreate(44100, 2, 0, pull_proc, &c);
+  ASSERT_TRUE(out_a && out_b && out_c);
+  const auto start = std::chrono::steady_clock::now();
+  for (HSTREAM h : {out_a, out_b, out_c}) ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
+
+  auto wait_for = [&](HSTREAM h, DWORD state, double seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (BASS_ChannelIsActive(h) != state && std::chrono::steady_clock::now() < deadline) Sleep(5);
+    return BASS_ChannelIsActive(h) == state;
+  };
+  ASSERT_TRUE(wait_for(a.source, BASS_ACTIVE_STALLED, 15.0)) << "never stalled";
+  const auto stalled_at = std::chrono::steady_clock::now();
+  const QWORD stalled_pos = BASS_ChannelGetPosition(a.source, BASS_POS_BYTE);
+  // the GUI thread's calls during the pause
+  const double t_position = ms_of([&] { BASS_ChannelGetPosition(a.source, BASS_POS_BYTE); });
+  const double t_active = ms_of([&] { BASS_ChannelIsActive(a.source); });
+  const double t_stop = ms_of([&] { EXPECT_TRUE(BASS_ChannelStop(out_c)); });
+  const double t_free = ms_of([&] {
+    EXPECT_TRUE(BASS_StreamFree(out_c));
+    EXPECT_TRUE(BASS_StreamFree(c.source));
+  });
+  ASSERT_TRUE(wait_for(a.source, BASS_ACTIVE_PLAYING, 10.0))
+      << "never played on: state " << BASS_ChannelIsActive(a.source) << " at " << BASS_ChannelGetPosition(a.source, BASS_POS_BYTE)
+      << " of " << BASS_ChannelGetLength(a.source, BASS_POS_BYTE) << ", stalled at " << stalled_pos;
+  const auto resumed_at = std::chrono::steady_clock::now();
+  Sleep(500);
+  EXPECT_GT(BASS_ChannelGetPosition(a.source, BASS_POS_BYTE), stalled_pos + 44100);  // it plays on
+  for (HSTREAM h : {out_a, out_b}) BASS_ChannelStop(h);
+
+  double worst_gap = 0;
+  {
+    std::lock_guard lock(b.mutex);
+    for (size_t i = 1; i < b.calls.size(); ++i)
+      worst_gap = std::max(worst_gap, std::chrono::duration<double, std::milli>(b.calls[i] - b.calls[i - 1]).count());
+  }
+  const auto secs = [](auto d) { return std::chrono::duration<double>(d).count(); };
+  std::printf("stall after %.2f s, for %.2f s; during it GetPosition %.2f ms, IsActive %.2f ms, Stop %.2f ms, "
+              "Free %.2f ms; the other stream's longest wait for the update thread %.1f ms\n",
+              secs(stalled_at - start), secs(resumed_at - stalled_at), t_position, t_active, t_stop, t_free, worst_gap);
+  EXPECT_LT(t_position, 50.0);
+  EXPECT_LT(t_active, 50.0);
+  EXPECT_LT(t_stop, 50.0);
+  EXPECT_LT(t_free, 50.0);
+  EXPECT_LT(worst_gap, 250.0);
+  for (HSTREAM h : {out_a, out_b, a.source, b.source}) BASS_StreamFree(h);
+  BASS_Free();
+  BASS_SetConfig(BASS_CONFIG_NET_BUFFER, 5000);
+}
+
+// Reads `n` bytes, waiting out stalls.
+std::vector<char> read_n(DWORD h, size_t n) {
+  std::vector<char> out(n);
+  size_t done = 0;
+  while (done < n) {
+    const DWORD got = BASS_ChannelGetData(h, out.data() + done, static_cast<DWORD>(std::min<size_t>(4608, n - done)));
+    if (got == static_cast<DWORD>(-1)) break;
+    if (got == 0) Sleep(2);
+    done += got;
+  }
+  out.resize(done);
+  return out;
+}
+
+// A seek back beyond what the buffer holds reconnects with a range request and plays the
+// right bytes; a server without ranges refuses the seek and the stream goes on.
+TEST_F(UrlStream, ASeekBeyondTheBufferPlaysTheRightBytes) {
+  ASSERT_TRUE(BASS_SetConfig(BASS_CONFIG_NET_BUFFER, 1000));
+  const std::vector<char> whole = from_disk("tone44k_stereo.wav");
+  const HSTREAM h = BASS_StreamCreateURL(http("range/tone44k_stereo.wav").c_str(), 0, BASS_STREAM_DECODE, nullptr, nullptr);
+  ASSERT_NE(h, 0u) << BASS_ErrorGetCode();
+  EXPECT_TRUE(read_n(h, 300000) == std::vector<char>(whole.begin(), whole.begin() + 300000));
+  ASSERT_TRUE(BASS_ChannelSetPosition(h, 4000, BASS_POS_BYTE)) << BASS_ErrorGetCode();
+  EXPECT_EQ(BASS_ChannelGetPosition(h, BASS_POS_BYTE), 4000u);
+  EXPECT_TRUE(read_n(h, 20000) == std::vector<char>(whole.begin() + 4000, whole.begin() + 24000));
+  EXPECT_TRUE(BASS_StreamFree(h));
+
+  const HSTREAM plain = BASS_StreamCreateURL(http("tone44k_stereo.wav").c_str(), 0, BASS_STREAM_DECODE, nullptr, nullptr);
+  ASSERT_NE(plain, 0u);
+  read_n(plain, 300000);
+  EXPECT_FALSE(BASS_ChannelSetPosition(plain, 4000, BASS_POS_BYTE));
+  EXPECT_NE(BASS_ErrorGetCode(), BASS_OK);
+  EXPECT_TRUE(read_n(plain, 10000) == std::vector<char>(whole.begin() + 300000, whole.begin() + 310000));
+  EXPECT_TRUE(BASS_StreamFree(plain));
+  BASS_SetConfig(BASS_CONFIG_NET_BUFFER, 5000);
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ using enginetest::EngineTest;
 
 class DspHost : public EngineTest {
  protected:
-  fake::TFakeLoader& Loader() { return *static_cast<fake::TFakeLoader*>(GetDspLibraryLoader()); }
+  fake::TFakeLoader& Loader() { return static_cast<fake::TFakeLoader&>(DspLibraryLoader()); }
   void AddLibrary(const std::string& path, std::vector<std::string> kinds, bool hasExport = true) {
     fake::TFakeLibrary lib{"Test library " + path, {}, hasExport};
     for (const auto& k : kinds) lib.modules.push_back(fake::MakeModule(k));
@@ -32,19 +32,19 @@ TEST_F(DspHost, ListsModulesAndStartsTheChosenOne) {
   EXPECT_EQ(GetDSPModuleDescription(0), "keep");
   EXPECT_EQ(GetDSPModuleDescription(1), "invert");
   EXPECT_EQ(Module("dsp_two.dll", 1).hwndParent, Parent());
-  EXPECT_EQ(Module("dsp_two.dll", 1).hDllInstance, DspLibHandle);
+  EXPECT_EQ(Module("dsp_two.dll", 1).hDllInstance, DspHostState.DspLibHandle);
 
-  DspModuleIndex = 1;
+  PassState.DspModuleIndex = 1;
   InitDSPModule(1);  // its Init answers -1: it counts as started all the same
   ConfigDSPModule(1);
-  DspActive = true;
+  PassState.DspActive = true;
   int16_t block[8] = {1, 2, 3, 4, 5, 6, 7, 8};
   EXPECT_EQ(DspPassBlock(block, 4, 2, 44100, 100), 4);
   EXPECT_EQ(block[0], -1);
-  EXPECT_EQ(DspLastResult, 4);
+  EXPECT_EQ(DspHostState.DspLastResult, 4);
 
   StopDSP();
-  EXPECT_FALSE(DspActive);
+  EXPECT_FALSE(PassState.DspActive);
   EXPECT_EQ(fake::ModuleCalls(), (std::vector<std::string>{"Init invert", "Config invert", "Quit invert"}));
   EXPECT_EQ(Loader().log, (std::vector<std::string>{"Load dsp_two.dll", "Free dsp_two.dll"}));
   // Unloaded: the block passes unchanged.
@@ -65,6 +65,26 @@ TEST_F(DspHost, LibraryWithoutTheExportStaysUnloaded) {
   EXPECT_EQ(block[0], 1);
   LoadDSP("missing.dll", nullptr);  // not loadable at all
   EXPECT_EQ(GetDSPModuleCount(), 0);
+}
+
+// A library that faults while it is listed is freed and lists nothing, so
+// the effects window leaves it out; the next library loads as usual.
+TEST_F(DspHost, LibraryThatFaultsWhileListedIsRefusedWhole) {
+  AddLibrary("dsp_bad.dll", {"invert", "invert"});
+  Loader().libraries["dsp_bad.dll"].faultAt = 1;
+  AddLibrary("dsp_good.dll", {"halve"});
+  LoadDSP("dsp_bad.dll", Parent());
+  EXPECT_EQ(Loader().log, (std::vector<std::string>{"Load dsp_bad.dll", "Free dsp_bad.dll"}));
+  EXPECT_TRUE(DspHostState.DspLibFaulted);
+  EXPECT_FALSE(DspHostState.DspLibLoaded.load());
+  EXPECT_EQ(DspHostState.DspLibHandle, nullptr);
+  EXPECT_EQ(GetDSPDescription(), "");
+  EXPECT_EQ(GetDSPModuleCount(), 0);
+
+  LoadDSP("dsp_good.dll", Parent());
+  EXPECT_FALSE(DspHostState.DspLibFaulted);
+  EXPECT_EQ(GetDSPModuleCount(), 1);
+  EXPECT_EQ(GetDSPDescription(), "Test library dsp_good.dll");
 }
 
 TEST_F(DspHost, IndexesOutsideTheTableAreRefused) {
@@ -93,11 +113,11 @@ TEST_F(DspHost, LoadingAgainFreesTheEarlierLibraryOrStopsItsModule) {
   AddLibrary("dsp_b.dll", {"invert"});
   LoadDSP("dsp_a.dll", nullptr);
   LoadDSP("dsp_b.dll", nullptr);  // a was only listed: freed
-  DspModuleIndex = 0;
+  PassState.DspModuleIndex = 0;
   InitDSPModule(0);
-  DspActive = true;
+  PassState.DspActive = true;
   LoadDSP("dsp_a.dll", nullptr);  // b was started: stopped, then freed
-  EXPECT_FALSE(DspActive);
+  EXPECT_FALSE(PassState.DspActive);
   EXPECT_EQ(Loader().log, (std::vector<std::string>{"Load dsp_a.dll", "Free dsp_a.dll", "Load dsp_b.dll",
                                                     "Free dsp_b.dll", "Load dsp_a.dll"}));
   EXPECT_EQ(fake::ModuleCalls(), (std::vector<std::string>{"Init invert", "Quit invert"}));
@@ -106,9 +126,9 @@ TEST_F(DspHost, LoadingAgainFreesTheEarlierLibraryOrStopsItsModule) {
 TEST_F(DspHost, StopWaitsForACallInFlight) {
   AddLibrary("dsp_sleep.dll", {"sleep"});
   LoadDSP("dsp_sleep.dll", nullptr);
-  DspModuleIndex = 0;
+  PassState.DspModuleIndex = 0;
   InitDSPModule(0);
-  DspActive = true;
+  PassState.DspActive = true;
   fake::SleepMs = 300;
   std::thread audio([] {
     int16_t block[8] = {};
@@ -125,10 +145,10 @@ TEST_F(DspHost, StopWaitsForACallInFlight) {
 TEST_F(DspHost, StopThatCannotWaitLeavesTheLibraryLoaded) {
   AddLibrary("dsp_sleep.dll", {"sleep"});
   LoadDSP("dsp_sleep.dll", nullptr);
-  DspModuleIndex = 0;
+  PassState.DspModuleIndex = 0;
   InitDSPModule(0);
-  DspActive = true;
-  DspStopWaitMs = 20;
+  PassState.DspActive = true;
+  DspHostState.DspStopWaitMs = 20;
   fake::SleepMs = 300;
   std::thread audio([] {
     int16_t block[8] = {};

@@ -42,15 +42,15 @@ void BM_PumpEveryPassOn(benchmark::State& state) {
   enginetest::ResetEngine();
   fake::Bass.source = OneSecond();
   TGainVst vst;
-  VstPassItem = &vst;
-  VstActive = -1;
-  VstEnabled = -1;
+  PassState.VstPassItem = &vst;
+  PassState.VstActive = -1;
+  PassState.VstEnabled = -1;
   auto& loader = fake::InstallLoader();
   loader.libraries["dsp_keep.dll"] = fake::TFakeLibrary{"keep", {fake::MakeModule("keep")}};
   LoadDSP("dsp_keep.dll", nullptr);
-  DspModuleIndex = 0;
+  PassState.DspModuleIndex = 0;
   InitDSPModule(0);
-  DspActive = true;
+  PassState.DspActive = true;
 
   std::vector<uint8_t> buffer(kRequestBytes);
   for (auto _ : state) {

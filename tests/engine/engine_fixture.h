@@ -1,4 +1,4 @@
-// Engine state back to a known start for each test.
+// A fresh engine state for each test.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,25 +11,18 @@
 
 namespace enginetest {
 
+// A fresh engine state (the DSP library of the last test freed), the fake
+// loader installed, and a 44.1 kHz stereo stream 1 with output stream 2.
 inline void ResetEngine() {
   using namespace tav::engine;
   fake::Reset();
   fake::ClearModuleCalls();
-  UnloadDSP();
+  RenewEngineState();
   fake::InstallLoader();
-  DecodeStream = 1;
-  OutStream = 2;
-  ProcChannels = 2;
-  ChannelInfo = BASS_CHANNELINFO{44100, 2, 0, 0, 0, 0, 0, nullptr};
-  VstActive = 0;
-  VstEnabled = 0;
-  VstPassItem = nullptr;
-  DspActive = false;
-  DspModuleIndex = 0;
-  DspStopWaitMs = 5000;
-  ResetPump();
-  PeakL = 0.0f;
-  PeakR = 0.0f;
+  StreamState.DecodeStream = 1;
+  StreamState.OutStream = 2;
+  StreamState.ProcChannels = 2;
+  StreamState.ChannelInfo = BASS_CHANNELINFO{44100, 2, 0, 0, 0, 0, 0, nullptr};
 }
 
 class EngineTest : public ::testing::Test {

@@ -17,10 +17,13 @@
 #include "bass.h"
 #include "bass_fx.h"
 #include "dsp_test_modules.h"
+#include "tav/engine/addons.h"
 #include "tav/engine/dsp_host.h"
 #include "tav/engine/globals.h"
+#include "tav/engine/output_pump.h"
 #include "tav/engine/stream_chain.h"
 #include "tav/test/files.h"
+#include "tav/test/media.h"
 
 namespace {
 
@@ -141,7 +144,7 @@ std::vector<LPARAM> QueriesSeen;
 LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_USER) {
     QueriesSeen.push_back(lParam);
-    if (lParam == kQuerySampleRate) return static_cast<LRESULT>(ChannelInfo.freq);
+    if (lParam == kQuerySampleRate) return static_cast<LRESULT>(StreamState.ChannelInfo.freq);
     return 0;
   }
   return DefWindowProcW(window, message, wParam, lParam);
@@ -170,8 +173,8 @@ class EngineUnderWine : public ::testing::Test {
     _putenv_s("TAVOLEN_NOSOUND_CAPTURE", capture_.c_str());
     ASSERT_TRUE(BASS_Init(0, kRate, 0, nullptr, nullptr)) << BASS_ErrorGetCode();
     deviceUp_ = true;
-    DspActive = false;
-    CompatBuffer = false;
+    PassState.DspActive = false;
+    StreamState.CompatBuffer = false;
     parent_ = MakeParent();
     ASSERT_NE(parent_, nullptr);
     QueriesSeen.clear();
@@ -187,10 +190,10 @@ class EngineUnderWine : public ::testing::Test {
 
   void FreeDevice() {
     if (!deviceUp_) return;
-    BASS_StreamFree(OutStream);
-    BASS_StreamFree(DecodeStream);
-    OutStream = 0;
-    DecodeStream = 0;
+    BASS_StreamFree(StreamState.OutStream);
+    BASS_StreamFree(StreamState.DecodeStream);
+    StreamState.OutStream = 0;
+    StreamState.DecodeStream = 0;
     BASS_Free();  // ends the capture file
     deviceUp_ = false;
   }
@@ -205,8 +208,8 @@ class EngineUnderWine : public ::testing::Test {
   // meanwhile; returns the seconds it took.
   double PlayToEnd(double timeoutSeconds = 30.0) {
     const auto start = Clock::now();
-    BASS_ChannelPlay(OutStream, FALSE);
-    while (BASS_ChannelIsActive(OutStream) != BASS_ACTIVE_STOPPED) {
+    BASS_ChannelPlay(StreamState.OutStream, FALSE);
+    while (BASS_ChannelIsActive(StreamState.OutStream) != BASS_ACTIVE_STOPPED) {
       if (std::chrono::duration<double>(Clock::now() - start).count() > timeoutSeconds) {
         ADD_FAILURE() << "still playing after " << timeoutSeconds << " s";
         break;
@@ -227,25 +230,25 @@ class EngineUnderWine : public ::testing::Test {
   // host's only reference, so freeing it unmaps the library.
   void LoadTestModules() {
     LoadDSP(ProgramFolder() + "dsp_engine_test.dll", parent_);
-    ASSERT_NE(DspLibHandle, nullptr);
+    ASSERT_NE(DspHostState.DspLibHandle, nullptr);
     auto attach = reinterpret_cast<TTestDspAttach>(
-        reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(DspLibHandle), "TestDspAttach")));
+        reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(DspHostState.DspLibHandle), "TestDspAttach")));
     ASSERT_NE(attach, nullptr);
     attach(&report_);
   }
 
   void StartModule(int index) {
     LoadTestModules();
-    DspModuleIndex = index;
+    PassState.DspModuleIndex = index;
     InitDSPModule(index);
-    DspActive = true;
+    PassState.DspActive = true;
   }
 
   // Starts playing, waits (answering no window message) until the module
   // sets `flag`, then stops the module; returns the seconds the stop took, or
   // -1 when the flag was never set.
   double PlayAndStopOnceSet(const std::atomic<int>& flag) {
-    BASS_ChannelPlay(OutStream, FALSE);
+    BASS_ChannelPlay(StreamState.OutStream, FALSE);
     const auto deadline = Clock::now() + std::chrono::seconds(5);
     while (flag.load() == 0 && Clock::now() < deadline) Sleep(1);
     if (flag.load() == 0) return -1.0;
@@ -266,8 +269,8 @@ class EngineUnderWine : public ::testing::Test {
 TEST_F(EngineUnderWine, WavPlaysThroughDeviceZeroToItsLastSample) {
   const auto source = TestSignal(2 * kRate);
   ASSERT_TRUE(OpenStream(MakeWav(source), false));
-  EXPECT_EQ(ChannelInfo.freq, static_cast<DWORD>(kRate));
-  EXPECT_EQ(ProcChannels, 2);
+  EXPECT_EQ(StreamState.ChannelInfo.freq, static_cast<DWORD>(kRate));
+  EXPECT_EQ(StreamState.ProcChannels, 2);
   const double seconds = PlayToEnd();
   const auto heard = Heard();
   EXPECT_GE(Frames(heard), Frames(source));
@@ -280,7 +283,7 @@ TEST_F(EngineUnderWine, WavPlaysThroughDeviceZeroToItsLastSample) {
 TEST_F(EngineUnderWine, TempoPlus45PercentShortensThePlayTime) {
   const auto source = TestSignal(2 * kRate);
   ASSERT_TRUE(OpenStream(MakeWav(source), false));
-  ASSERT_TRUE(BASS_ChannelSetAttribute(DecodeStream, BASS_ATTRIB_TEMPO, 45.0f));
+  ASSERT_TRUE(BASS_ChannelSetAttribute(StreamState.DecodeStream, BASS_ATTRIB_TEMPO, 45.0f));
   const double seconds = PlayToEnd();
   const auto heard = Heard();
   const double expected = Frames(source) / 1.45;
@@ -293,7 +296,7 @@ TEST_F(EngineUnderWine, TempoPlus45PercentShortensThePlayTime) {
 TEST_F(EngineUnderWine, ReversePlaysBackwards) {
   const auto source = TestSignal(2 * kRate);
   ASSERT_TRUE(OpenStream(MakeWav(source), false));
-  const DWORD reverse = BASS_FX_TempoGetSource(DecodeStream);
+  const DWORD reverse = BASS_FX_TempoGetSource(StreamState.DecodeStream);
   ASSERT_TRUE(BASS_ChannelSetAttribute(reverse, BASS_ATTRIB_REVERSE_DIR, static_cast<float>(BASS_FX_RVS_REVERSE)));
   SeekTenths(15);  // backwards from 1.5 s to the start
   PlayToEnd();
@@ -322,9 +325,9 @@ TEST_F(EngineUnderWine, DspHostListsStartsAndFeedsModuleOne) {
   StartModule(1);
   EXPECT_EQ(report_.initCalls.load(), 1);
   EXPECT_EQ(report_.parentSeen.load(), static_cast<void*>(parent_));
-  EXPECT_EQ(report_.instanceSeen.load(), DspLibHandle);
+  EXPECT_EQ(report_.instanceSeen.load(), DspHostState.DspLibHandle);
   PlayToEnd();
-  EXPECT_TRUE(DspActive);
+  EXPECT_TRUE(PassState.DspActive);
   EXPECT_GE(report_.modifyCalls.load(), static_cast<int>(Frames(source) / 1152));
   EXPECT_EQ(report_.lastBps.load(), 16);
   EXPECT_EQ(report_.lastChannels.load(), 2);
@@ -344,7 +347,7 @@ TEST_F(EngineUnderWine, FaultingModuleLeavesDspActiveFalseAndPlaybackGoing) {
   ASSERT_TRUE(OpenStream(MakeWav(source), false));
   StartModule(3);
   PlayToEnd();
-  EXPECT_FALSE(DspActive);
+  EXPECT_FALSE(PassState.DspActive);
   EXPECT_EQ(report_.modifyCalls.load(), 1);
   const auto heard = Heard();
   ExpectHeardInOrder(heard, source, "the faulted block and all after it");
@@ -355,7 +358,7 @@ TEST_F(EngineUnderWine, BadModuleCountsAreKeptInsideTheBuffer) {
   ASSERT_TRUE(OpenStream(MakeWav(source), false));
   StartModule(2);
   PlayToEnd();
-  EXPECT_TRUE(DspActive);
+  EXPECT_TRUE(PassState.DspActive);
   const auto heard = Heard();
   // A negative count drops the block; a too large one yields the whole room.
   EXPECT_GT(report_.tooLargeAnswers.load(), 0);
@@ -397,6 +400,74 @@ TEST_F(EngineUnderWine, ModuleAskingItsParentFromTheAudioThreadCanBeStopped) {
   EXPECT_EQ(QueriesSeen[1], kQuerySampleRate);
   PlayToEnd();
   ExpectHeardInOrder(Heard(), source, "after a stop during a query");
+}
+
+<<<<<<< HEAD
+// Libraries whose header, module or description lie in no memory are freed
+// again and list nothing; the player goes on and the next library loads.
+TEST_F(EngineUnderWine, LibrariesWithRecordsInNoMemoryAreRefused) {
+  for (const char* name : {"dsp_bad_header.dll", "dsp_bad_module.dll", "dsp_bad_text.dll"}) {
+    SCOPED_TRACE(name);
+    LoadDSP(ProgramFolder() + name, parent_);
+    EXPECT_TRUE(DspHostState.DspLibFaulted);
+    EXPECT_FALSE(DspHostState.DspLibLoaded.load());
+    EXPECT_EQ(GetDSPDescription(), "");
+    EXPECT_EQ(GetDSPModuleCount(), 0);
+    EXPECT_EQ(GetModuleHandleA(name), nullptr) << "freed again";
+  }
+  LoadTestModules();
+  EXPECT_FALSE(DspHostState.DspLibFaulted);
+  EXPECT_EQ(GetDSPModuleCount(), kTestModuleCount);
+  EXPECT_EQ(GetDSPDescription(), "Tavolen engine test modules");
+  UnloadDSP();
+}
+
+// The formats' names and patterns come in the system code page, as device
+// names do; the filter is UTF-8.
+TEST(AddOnFormatsUnderWine, NamesAreConvertedFromTheSystemCodePage) {
+  const char name[] = "Caf\xE9 \xC4udio";
+  const char exts[] = "*.caf\xE9";
+  auto utf8 = [](const char* text) {
+    wchar_t wide[64];
+    const int n = MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 64);
+    char out[128];
+    WideCharToMultiByte(CP_UTF8, 0, wide, n, out, sizeof out, nullptr, nullptr);
+    return std::string(out);
+  };
+  ASSERT_NE(utf8(name), name) << "the system code page is UTF-8 here";
+  const std::string filter = BuildOpenFilter({BASS_PLUGINFORM{0x10000, name, exts}});
+  EXPECT_NE(filter.find("|" + utf8(name) + "(" + utf8(exts) + ")|" + utf8(exts) + "|"), std::string::npos) << filter;
+  EXPECT_EQ(filter.find(name), std::string::npos);
+=======
+// Real-world files and look-alikes through the player's OpenStream: a stream decoder
+// first, a tracker module when that fails; the decoder under the reverse and tempo
+// stages is the right one, or nothing opens.
+TEST_F(EngineUnderWine, OpenStreamGivesEachFileToTheRightDecoder) {
+  struct Case {
+    const char* file;
+    DWORD ctype;  // 0: refused
+  };
+  const Case cases[] = {
+      {"sync_samples.mod", BASS_CTYPE_MUSIC_MOD}, {"untitled.mod", BASS_CTYPE_MUSIC_MOD},
+      {"plain.mod", BASS_CTYPE_MUSIC_MOD},        {"big_id3.mp3", BASS_CTYPE_STREAM_MP3},
+      {"padded.mp3", BASS_CTYPE_STREAM_MP3},      {"joined.mp3", BASS_CTYPE_STREAM_MP3},
+      {"elf.bin", 0},                             {"image.png", 0},
+      {"image.jpg", 0},                           {"random.bin", 0},
+      {"empty.bin", 0},                           {"info_only.mp3", 0},
+      {"one_frame.mp3", 0},
+  };
+  for (const Case& c : cases) {
+    const std::string path = tav::test::MediaPath(std::string("detect\\") + c.file);
+    const bool opened = OpenStream(path, false);
+    EXPECT_EQ(opened, c.ctype != 0) << c.file;
+    if (!opened || !c.ctype) continue;
+    const DWORD reverse = BASS_FX_TempoGetSource(StreamState.DecodeStream);
+    const DWORD decoder = BASS_FX_ReverseGetSource(reverse);
+    BASS_CHANNELINFO info{};
+    ASSERT_TRUE(BASS_ChannelGetInfo(decoder, &info)) << c.file;
+    EXPECT_EQ(info.ctype, c.ctype) << c.file;
+  }
+>>>>>>> main
 }
 
 }  // namespace

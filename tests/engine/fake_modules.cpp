@@ -56,6 +56,7 @@ int WINAMP_DSP_CALL Modify(winampDSPModule* m, short* samples, int frames, int b
 TFakeLibrary* Current = nullptr;
 
 winampDSPModule* WINAMP_DSP_CALL GetModule(int index) {
+  if (index == Current->faultAt) throw std::runtime_error("getModule fault");
   if (Current->endless) return &Current->modules[0];
   if (index < 0 || index >= static_cast<int>(Current->modules.size())) return nullptr;
   return &Current->modules[index];
@@ -90,10 +91,13 @@ winampDSPModule MakeModule(const std::string& kind) {
   return m;
 }
 
-void* TFakeLoader::Load(const std::string& path) {
+void* TFakeLoader::Load(const std::string& path, std::string& error) {
   log.push_back("Load " + path);
   auto it = libraries.find(path);
-  if (it == libraries.end()) return nullptr;
+  if (it == libraries.end()) {
+    error = "not found";
+    return nullptr;
+  }
   TFakeLibrary& lib = it->second;
   lib.header.version = WINAMP_DSP_HEADER_VERSION;
   lib.header.description = lib.description.data();
@@ -101,7 +105,7 @@ void* TFakeLoader::Load(const std::string& path) {
   return &lib;
 }
 
-void* TFakeLoader::Entry(void* library, const char* name) {
+void* TFakeLoader::FindEntry(void* library, const char* name) {
   auto* lib = static_cast<TFakeLibrary*>(library);
   if (!lib->hasExport || std::strcmp(name, "winampDSPGetHeader2") != 0) return nullptr;
   Current = lib;

@@ -29,15 +29,16 @@ struct TFakeLibrary {
   std::vector<winampDSPModule> modules;
   bool hasExport = true;
   bool endless = false;  // getModule never says "no more"
+  int faultAt = -1;      // getModule raises at this index
   winampDSPHeader header{};
 };
 
-class TFakeLoader final : public tav::engine::TDspLibraryLoader {
+class TFakeLoader final : public tav::TLibraryLoader {
  public:
   std::map<std::string, TFakeLibrary> libraries;
   std::vector<std::string> log;  // "Load path", "Free path"
-  void* Load(const std::string& path) override;
-  void* Entry(void* library, const char* name) override;
+  void* Load(const std::string& path, std::string& error) override;
+  void* FindEntry(void* library, const char* name) override;
   void Free(void* library) override;
 };
 

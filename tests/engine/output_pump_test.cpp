@@ -78,9 +78,9 @@ void StartModule(const std::string& kind) {
   auto& loader = fake::InstallLoader();
   loader.libraries["dsp_test.dll"] = fake::TFakeLibrary{"test", {fake::MakeModule(kind)}};
   LoadDSP("dsp_test.dll", nullptr);
-  DspModuleIndex = 0;
+  PassState.DspModuleIndex = 0;
   InitDSPModule(0);
-  DspActive = true;
+  PassState.DspActive = true;
 }
 
 class Pump : public EngineTest {};
@@ -133,14 +133,14 @@ TEST_F(Pump, CarryOverKeepsTheRestOfABlock) {
   fake::Bass.source = Bytes(Ramp(5000));
   std::vector<uint8_t> buffer(4096);
   EXPECT_EQ(OutputStreamProc(2, buffer.data(), 1000, nullptr), 1000u);
-  EXPECT_EQ(CarryLen, 3608);
+  EXPECT_EQ(PumpState.CarryLen, 3608);
   EXPECT_EQ(fake::Bass.readPos, kPumpBlockBytes);
 
   StartModule("double");  // the next block becomes 9216 bytes
-  CarryLen = 0;
+  PumpState.CarryLen = 0;
   EXPECT_EQ(OutputStreamProc(2, buffer.data(), 4096, nullptr), 4096u);
-  EXPECT_EQ(CarryLen, 5120);
-  EXPECT_EQ(LastBlockBytes, 9216);
+  EXPECT_EQ(PumpState.CarryLen, 5120);
+  EXPECT_EQ(PumpState.LastBlockBytes, 9216);
 }
 
 TEST_F(Pump, ModuleCountsOutsideTheRoomAreClamped) {
@@ -155,7 +155,7 @@ TEST_F(Pump, ModuleCountsOutsideTheRoomAreClamped) {
   StartModule("huge");
   std::vector<uint8_t> big(200000);
   EXPECT_EQ(OutputStreamProc(2, big.data(), 100000, nullptr), 100000u);
-  EXPECT_EQ(LastBlockBytes, kPumpBufferBytes);  // the whole buffer, no further
+  EXPECT_EQ(PumpState.LastBlockBytes, kPumpBufferBytes);  // the whole buffer, no further
 }
 
 TEST_F(Pump, FaultingModuleIsSwitchedOffAndTheBlockGoesOn) {
@@ -163,7 +163,7 @@ TEST_F(Pump, FaultingModuleIsSwitchedOffAndTheBlockGoesOn) {
   fake::Bass.source = source;
   StartModule("throw");
   const auto out = Drain([](int) { return 4096u; });
-  EXPECT_FALSE(DspActive);
+  EXPECT_FALSE(PassState.DspActive);
   EXPECT_TRUE(out == source);
 }
 
@@ -214,10 +214,10 @@ TEST_F(Pump, VstConversionClampsAndRoundsHalfToEven) {
       planes[3][j] = 9.0f;  // planes past the channels are not written back
     }
   };
-  VstPassItem = &vst;
-  VstActive = -1;
-  VstEnabled = -1;
-  ChannelInfo.freq = 48000;
+  PassState.VstPassItem = &vst;
+  PassState.VstActive = -1;
+  PassState.VstEnabled = -1;
+  StreamState.ChannelInfo.freq = 48000;
   std::vector<int16_t> block(static_cast<size_t>(frames) * 2, 1000);
   ProcessVstBlock(2, block.data(), static_cast<int32_t>(block.size() * 2));
   EXPECT_EQ(vst.lastFrames, frames);
@@ -226,14 +226,14 @@ TEST_F(Pump, VstConversionClampsAndRoundsHalfToEven) {
     EXPECT_EQ(block[j * 2], table[j].sample) << "value " << table[j].value;
     EXPECT_EQ(block[j * 2 + 1], -1000);  // 1000/32768*32767 = 999.97 -> 1000
   }
-  EXPECT_EQ(VstActive, -1);
+  EXPECT_EQ(PassState.VstActive, -1);
 }
 
 TEST_F(Pump, VstBypassStillRescales) {
   TTestVst vst;
-  VstPassItem = &vst;
-  VstActive = -1;
-  VstEnabled = 0;
+  PassState.VstPassItem = &vst;
+  PassState.VstActive = -1;
+  PassState.VstEnabled = 0;
   std::vector<int16_t> block = {32767, -32768, 16384, 1, -1, 0, 12345, -16385};
   ProcessVstBlock(2, block.data(), static_cast<int32_t>(block.size() * 2));
   EXPECT_EQ(vst.calls, 0);
@@ -245,15 +245,15 @@ TEST_F(Pump, VstExceptionSwitchesThePassOffAtTheFirstFault) {
     TTestVst vst;
     vst.raise = true;
     vst.active = stillActive;
-    VstPassItem = &vst;
-    VstActive = -1;
-    VstEnabled = -1;
+    PassState.VstPassItem = &vst;
+    PassState.VstActive = -1;
+    PassState.VstEnabled = -1;
     fake::Bass.source = Bytes(Ramp(3000));
     fake::Bass.readPos = 0;
     ResetPump();
     std::vector<uint8_t> buffer(4096);
     EXPECT_EQ(OutputStreamProc(2, buffer.data(), 4096, nullptr), 4096u);
-    EXPECT_EQ(VstActive, 0);
+    EXPECT_EQ(PassState.VstActive, 0);
     EXPECT_EQ(vst.calls, 1);
     // The next request runs no block through it.
     EXPECT_EQ(OutputStreamProc(2, buffer.data(), 4096, nullptr), 4096u);
@@ -266,9 +266,9 @@ TEST_F(Pump, VstEffectReachesTheOutput) {
   vst.effect = [](TAVDArrayOfSingleDynArray& planes, int32_t n) {
     for (int32_t j = 0; j < n; ++j) planes[0][j] = 0.0f;  // silence the left
   };
-  VstPassItem = &vst;
-  VstActive = -1;
-  VstEnabled = -1;
+  PassState.VstPassItem = &vst;
+  PassState.VstActive = -1;
+  PassState.VstEnabled = -1;
   const auto ramp = Ramp(3000);
   fake::Bass.source = Bytes(ramp);
   const auto out = Drain([](int) { return 5000u; });
@@ -288,18 +288,18 @@ TEST_F(Pump, LevelTapTracksPeaksEverySecondFrame) {
   block[2 * 4 + 1] = -8192;  // right, frame 4
   ProcessLevelTap(2, block.data(), static_cast<int32_t>(block.size() * 2));
   // Frames 0, 2, 4 are examined (j < frames - 1 = 7: also 6).
-  EXPECT_FLOAT_EQ(PeakL, 0.5f * 0.9999f * 0.9999f);
-  EXPECT_FLOAT_EQ(PeakR, 0.25f * 0.9999f);
+  EXPECT_FLOAT_EQ(PumpState.PeakL, 0.5f * 0.9999f * 0.9999f);
+  EXPECT_FLOAT_EQ(PumpState.PeakR, 0.25f * 0.9999f);
   EXPECT_EQ(block[2 * 1], 32766);  // written back rescaled
 }
 
 TEST_F(Pump, PeaksDecayAbout19DbPerSecond) {
-  PeakL = 1.0f;
-  PeakR = 1.0f;
+  PumpState.PeakL = 1.0f;
+  PumpState.PeakR = 1.0f;
   TAVDArrayOfSingleDynArray silence;
   silence.Resize(2, 44100);
   TrackPeaks(silence, 44100);
-  EXPECT_NEAR(20.0 * std::log10(PeakL.load()), -19.15, 0.05);
+  EXPECT_NEAR(20.0 * std::log10(PumpState.PeakL.load()), -19.15, 0.05);
 }
 
 TEST_F(Pump, MeterLevelsAndDbTexts) {
@@ -311,8 +311,8 @@ TEST_F(Pump, MeterLevelsAndDbTexts) {
   const Case table[] = {{1.0f, 114, "00"}, {0.5f, 89, "-06"}, {0.1f, 30, "-20"},
                         {1e-5f, 0, "00"},  {0.0f, 0, "00"},   {0.001f, -138, "-60"}};
   for (const auto& c : table) {
-    PeakL = c.peak;
-    PeakR = 0.0f;
+    PumpState.PeakL = c.peak;
+    PumpState.PeakR = 0.0f;
     EXPECT_EQ(GetVuLevel("L", 114, 28), c.level) << c.peak;
     EXPECT_EQ(GetVuDbText("L"), c.db) << c.peak;
     EXPECT_EQ(GetVuLevel("R", 114, 28), 0);
@@ -322,8 +322,8 @@ TEST_F(Pump, MeterLevelsAndDbTexts) {
 }
 
 TEST_F(Pump, MonoIsProcessedAsPairs) {
-  ChannelInfo.chans = 1;
-  ProcChannels = 2;
+  StreamState.ChannelInfo.chans = 1;
+  StreamState.ProcChannels = 2;
   auto source = Bytes(Ramp(1001));
   source.insert(source.end(), {0x34, 0x12});  // an odd number of mono samples
   fake::Bass.source = source;

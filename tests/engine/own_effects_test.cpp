@@ -81,11 +81,11 @@ TEST(FlangerDSPProc, DelayedCopyNear175FramesAtFullLevel) {
 
 TEST(FlangerDSPProc, StepTurnsAtTheEndsOfTheSweep) {
   ResetFlanger();
-  FlangerDelay = 349.999f;
+  EffectState.FlangerDelay = 349.999f;
   std::vector<float> s(2 * 4, 0.0f);
   FlangerDSPProc(0, 0, s.data(), static_cast<DWORD>(s.size() * sizeof(float)), nullptr);
-  EXPECT_LT(FlangerStep, 0.0f);
-  EXPECT_GT(FlangerDelay, 349.99f);
+  EXPECT_LT(EffectState.FlangerStep, 0.0f);
+  EXPECT_GT(EffectState.FlangerDelay, 349.99f);
 }
 
 // Odd float counts: the trailing float is neither read nor written. The
@@ -114,7 +114,7 @@ class Equaliser : public ::testing::Test {
  protected:
   void SetUp() override {
     fake::Reset();
-    DecodeStream = 42;
+    StreamState.DecodeStream = 42;
     EqSliderPosition = nullptr;
   }
   void TearDown() override { EqSliderPosition = nullptr; }

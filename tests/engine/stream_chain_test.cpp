@@ -13,8 +13,8 @@ class Chain : public EngineTest {
  protected:
   void SetUp() override {
     EngineTest::SetUp();
-    CompatBuffer = false;
-    CurrentFile = "C:\\old.mp3";
+    StreamState.CompatBuffer = false;
+    StreamState.CurrentFile = "C:\\old.mp3";
     fake::Bass.nextHandle = 10;
   }
   // The log without the calls that only read.
@@ -28,22 +28,22 @@ class Chain : public EngineTest {
 
 TEST_F(Chain, FileBuildsDecoderReverseTempoAndOutput) {
   fake::Bass.streamNames = {"C:\\music\\a.mp3"};
-  DecodeStream = 5;
-  OutStream = 6;
-  CarryLen = 100;
+  StreamState.DecodeStream = 5;
+  StreamState.OutStream = 6;
+  PumpState.CarryLen = 100;
   ASSERT_TRUE(OpenStream("C:\\music\\a.mp3", false));
   EXPECT_EQ(Log(), (std::vector<std::string>{
                        "StreamFree 6", "StreamFree 5", "StreamCreateFile C:\\music\\a.mp3 0x220084",
                        "ReverseCreate 10 2 0x210000", "TempoCreate 11 0x210000", "StreamCreate 44100 2 0 1",
                        "SetAttribute 11 0x11000 1"}));
-  EXPECT_EQ(DecodeStream, 12u);
-  EXPECT_EQ(OutStream, 13u);
-  EXPECT_EQ(CarryLen, 0);
-  EXPECT_EQ(ProcChannels, 2);
-  EXPECT_FALSE(CompatActive);
-  EXPECT_EQ(CurrentPath, "C:\\music\\a.mp3");
-  EXPECT_EQ(CurrentTitle, "a.mp3");
-  EXPECT_EQ(CurrentFile, "C:\\music\\a.mp3");
+  EXPECT_EQ(StreamState.DecodeStream, 12u);
+  EXPECT_EQ(StreamState.OutStream, 13u);
+  EXPECT_EQ(PumpState.CarryLen, 0);
+  EXPECT_EQ(StreamState.ProcChannels, 2);
+  EXPECT_FALSE(StreamState.CompatActive);
+  EXPECT_EQ(StreamState.CurrentPath, "C:\\music\\a.mp3");
+  EXPECT_EQ(StreamState.CurrentTitle, "a.mp3");
+  EXPECT_EQ(StreamState.CurrentFile, "C:\\music\\a.mp3");
 }
 
 TEST_F(Chain, AddressFallsBackToTrackerAndKeepsTheLocalFile) {
@@ -53,18 +53,18 @@ TEST_F(Chain, AddressFallsBackToTrackerAndKeepsTheLocalFile) {
   const auto log = Log();
   EXPECT_EQ(log[2], "StreamCreateURL http://host/x.xm 0x220084");
   EXPECT_EQ(log[3], "MusicLoad http://host/x.xm 0x220280");
-  EXPECT_EQ(CurrentPath, "URL Files");
-  EXPECT_EQ(CurrentTitle, "URL Files");
-  EXPECT_EQ(CurrentFile, "C:\\old.mp3");
-  EXPECT_EQ(ProcChannels, 2);  // mono goes through the path as pairs
+  EXPECT_EQ(StreamState.CurrentPath, "URL Files");
+  EXPECT_EQ(StreamState.CurrentTitle, "URL Files");
+  EXPECT_EQ(StreamState.CurrentFile, "C:\\old.mp3");
+  EXPECT_EQ(StreamState.ProcChannels, 2);                                  // mono goes through the path as pairs
   EXPECT_EQ(fake::Calls("StreamCreate ")[0], "StreamCreate 44100 1 0 1");  // the output keeps 1 channel
 }
 
 TEST_F(Chain, CompatibilityModeLeavesOutTheReverseStage) {
   fake::Bass.streamNames = {"a.ogg"};
-  CompatBuffer = true;
+  StreamState.CompatBuffer = true;
   ASSERT_TRUE(OpenStream("a.ogg", false));
-  EXPECT_TRUE(CompatActive);
+  EXPECT_TRUE(StreamState.CompatActive);
   EXPECT_TRUE(fake::Calls("ReverseCreate").empty());
   EXPECT_EQ(fake::Calls("TempoCreate")[0], "TempoCreate 10 0x210000");
   EXPECT_TRUE(fake::Calls("SetAttribute").empty());
@@ -74,7 +74,7 @@ TEST_F(Chain, EightBitSourceGivesNoOutputStream) {
   fake::Bass.streamNames = {"a.wav"};
   fake::Bass.info.flags = BASS_SAMPLE_8BITS;
   ASSERT_TRUE(OpenStream("a.wav", false));
-  EXPECT_EQ(OutStream, 0u);
+  EXPECT_EQ(StreamState.OutStream, 0u);
   EXPECT_TRUE(fake::Calls("StreamCreate ").empty());
 }
 
@@ -96,15 +96,15 @@ TEST_F(Chain, FailuresFreeWhatWasMadeAndLeaveNoHandles) {
   for (const auto& c : cases) {
     enginetest::ResetEngine();
     fake::Bass.nextHandle = 10;
-    DecodeStream = 5;
-    OutStream = 6;
-    CompatBuffer = c.compat;
+    StreamState.DecodeStream = 5;
+    StreamState.OutStream = 6;
+    StreamState.CompatBuffer = c.compat;
     if (c.what != std::string("nothing decodes")) (c.music ? fake::Bass.musicNames : fake::Bass.streamNames) = {"x"};
     fake::Bass.failReverse = c.failReverse;
     fake::Bass.failTempo = c.failTempo;
     EXPECT_FALSE(OpenStream("x", false)) << c.what;
-    EXPECT_EQ(DecodeStream, 0u) << c.what;
-    EXPECT_EQ(OutStream, 0u) << c.what;
+    EXPECT_EQ(StreamState.DecodeStream, 0u) << c.what;
+    EXPECT_EQ(StreamState.OutStream, 0u) << c.what;
     std::vector<std::string> frees = {"StreamFree 6", "StreamFree 5"};
     frees.insert(frees.end(), c.frees.begin(), c.frees.end());
     auto got = fake::Calls("StreamFree");
@@ -115,7 +115,7 @@ TEST_F(Chain, FailuresFreeWhatWasMadeAndLeaveNoHandles) {
 }
 
 TEST_F(Chain, PlayPauseStopExactly) {
-  OutStream = 7;
+  StreamState.OutStream = 7;
   PlayCommand("PLAY", false);
   PlayCommand("PAUSE", true);
   PlayCommand("STOP", false);
@@ -126,19 +126,19 @@ TEST_F(Chain, PlayPauseStopExactly) {
 }
 
 TEST_F(Chain, SeekWhilePlayingRestartsAndDropsTheCarry) {
-  DecodeStream = 3;
-  OutStream = 4;
+  StreamState.DecodeStream = 3;
+  StreamState.OutStream = 4;
   fake::Bass.activeState = BASS_ACTIVE_PLAYING;
-  CarryLen = 1234;
+  PumpState.CarryLen = 1234;
   SeekTenths(25);
   EXPECT_EQ(fake::Bass.log, (std::vector<std::string>{"Stop 4", "Seconds2Bytes 3 2.5", "SetPosition 3 441000 0",
                                                       "Play 4 1"}));
-  EXPECT_EQ(CarryLen, 0);
+  EXPECT_EQ(PumpState.CarryLen, 0);
 }
 
 TEST_F(Chain, SeekWhilePausedOnlyMoves) {
-  DecodeStream = 3;
-  OutStream = 4;
+  StreamState.DecodeStream = 3;
+  StreamState.OutStream = 4;
   fake::Bass.activeState = BASS_ACTIVE_PAUSED;
   SeekTenths(5);
   EXPECT_EQ(fake::Bass.log, (std::vector<std::string>{"Seconds2Bytes 3 0.5", "SetPosition 3 88200 0"}));

@@ -98,8 +98,8 @@ class ConfigWindow : public ::testing::Test {
 
   // Position of the decoding stream in seconds.
   static double Position() {
-    using tav::engine::DecodeStream;
-    return BASS_ChannelBytes2Seconds(DecodeStream, BASS_ChannelGetPosition(DecodeStream, BASS_POS_BYTE));
+    using tav::engine::StreamState;
+    return BASS_ChannelBytes2Seconds(StreamState.DecodeStream, BASS_ChannelGetPosition(StreamState.DecodeStream, BASS_POS_BYTE));
   }
 
   // How far a key pressed in the main window moves the position, from 10 s.
@@ -112,11 +112,11 @@ class ConfigWindow : public ::testing::Test {
 
   // A 20-second file opened and paused, so only the seek keys move it.
   static void OpenPausedFile() {
-    if (tav::engine::DecodeStream) return;
+    if (tav::engine::StreamState.DecodeStream) return;
     const std::string file = MakeSilentWav(20);
     ASSERT_TRUE(tav::engine::OpenStream(file, false));
     Main().SendPlays(file);
-    BASS_ChannelPause(tav::engine::OutStream);
+    BASS_ChannelPause(tav::engine::StreamState.OutStream);
     ASSERT_EQ(Main().SldPos->MaxValue(), 200);
   }
 
@@ -125,7 +125,7 @@ class ConfigWindow : public ::testing::Test {
   // message boxes that appeared.
   static std::vector<tav::test::BoxText> CaptureTabAltAndF10AndApply() {
     tav::test::BoxWatcher boxes;
-    const uint32_t before = tav::engine::SeekKeyLeft50;
+    const uint32_t before = tav::engine::PlayerSettings.SeekKeyLeft50;
     ShowModalWith([&] {
       TFormConfig& c = Config();
       c.edL50->SetFocus();
@@ -138,7 +138,7 @@ class ConfigWindow : public ::testing::Test {
       EXPECT_EQ(c.edR50->Text(), L"F10");
       PressKey(c.edR5->Handle(), 222);  // a key without a name
       EXPECT_EQ(c.edR5->Text(), L"F6");
-      EXPECT_EQ(tav::engine::SeekKeyLeft50, before) << "nothing applies before 应用";
+      EXPECT_EQ(tav::engine::PlayerSettings.SeekKeyLeft50, before) << "nothing applies before 应用";
       c.btnOK->Click();
       c.btnClose->Click();
     });
@@ -174,14 +174,14 @@ TEST_F(ConfigWindow, StartsFromTheStoredSettings) {
   EXPECT_EQ(c.lblvalues->Caption(), L"600ms");
   EXPECT_EQ(BASS_GetConfig(BASS_CONFIG_BUFFER), 600u) << "applied at start-up";
   EXPECT_FALSE(c.chkBuffers->Checked());
-  EXPECT_FALSE(tav::engine::CompatBuffer);
-  EXPECT_FALSE(tav::engine::CompatActive);
+  EXPECT_FALSE(tav::engine::StreamState.CompatBuffer);
+  EXPECT_FALSE(tav::engine::StreamState.CompatActive);
   EXPECT_EQ(c.edL50->Text(), L"F7");
   EXPECT_EQ(c.edR50->Text(), L"F8");
   EXPECT_EQ(c.edL5->Text(), L"F5");
   EXPECT_EQ(c.edR5->Text(), L"F6");
-  EXPECT_EQ(tav::engine::SeekKeyLeft50, uint32_t(VK_F7));
-  EXPECT_EQ(tav::engine::SeekKeyRight5, uint32_t(VK_F6));
+  EXPECT_EQ(tav::engine::PlayerSettings.SeekKeyLeft50, uint32_t(VK_F7));
+  EXPECT_EQ(tav::engine::PlayerSettings.SeekKeyRight5, uint32_t(VK_F6));
 }
 
 TEST_F(ConfigWindow, ListsDeviceZeroAndTheDirectSoundDeviceAndAppliesADevice) {
@@ -242,9 +242,9 @@ TEST_F(ConfigWindow, AppliesTheBufferLengthAndMovesItsMaximum) {
 
   c.sldBuffer->SetValue(400);
   c.chkBuffers->SetChecked(true);
-  EXPECT_TRUE(tav::engine::CompatBuffer);
+  EXPECT_TRUE(tav::engine::StreamState.CompatBuffer);
   c.chkBuffers->SetChecked(false);
-  EXPECT_FALSE(tav::engine::CompatBuffer);
+  EXPECT_FALSE(tav::engine::StreamState.CompatBuffer);
   EXPECT_EQ(BASS_GetConfig(BASS_CONFIG_BUFFER), 400u);
 }
 
@@ -268,10 +268,10 @@ TEST_F(ConfigWindow, CapturesTabAltAndF10AndApplyMakesTheMainWindowSeekWithThem)
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, L"设置完成,立即生效!!!");
   EXPECT_EQ(boxes[0].caption, L"Tavolen");
-  EXPECT_EQ(tav::engine::SeekKeyLeft50, uint32_t(VK_TAB));
-  EXPECT_EQ(tav::engine::SeekKeyLeft5, uint32_t(VK_MENU));
-  EXPECT_EQ(tav::engine::SeekKeyRight50, uint32_t(VK_F10));
-  EXPECT_EQ(tav::engine::SeekKeyRight5, uint32_t(VK_F6));
+  EXPECT_EQ(tav::engine::PlayerSettings.SeekKeyLeft50, uint32_t(VK_TAB));
+  EXPECT_EQ(tav::engine::PlayerSettings.SeekKeyLeft5, uint32_t(VK_MENU));
+  EXPECT_EQ(tav::engine::PlayerSettings.SeekKeyRight50, uint32_t(VK_F10));
+  EXPECT_EQ(tav::engine::PlayerSettings.SeekKeyRight5, uint32_t(VK_F6));
 
   const double f10 = SeekBy(VK_F10), tab = SeekBy(VK_TAB), alt = SeekBy(VK_MENU), f6 = SeekBy(VK_F6);
   const double f7 = SeekBy(VK_F7), f8 = SeekBy(VK_F8);

@@ -198,8 +198,8 @@ class EffectsWindow : public ::testing::Test {
   static void EndDevice() {
     if (!deviceUp_) return;
     BASS_Free();  // frees the streams and ends the capture file
-    tav::engine::DecodeStream = 0;
-    tav::engine::OutStream = 0;
+    tav::engine::StreamState.DecodeStream = 0;
+    tav::engine::StreamState.OutStream = 0;
     deviceUp_ = false;
   }
 
@@ -216,7 +216,7 @@ class EffectsWindow : public ::testing::Test {
   }
 
   void PlayToEnd(int maxMs = 15000) {
-    EXPECT_LE(PumpUntil([] { return BASS_ChannelIsActive(tav::engine::OutStream) == BASS_ACTIVE_STOPPED; }, maxMs), maxMs)
+    EXPECT_LE(PumpUntil([] { return BASS_ChannelIsActive(tav::engine::StreamState.OutStream) == BASS_ACTIVE_STOPPED; }, maxMs), maxMs)
         << "still playing";
   }
 
@@ -288,8 +288,8 @@ TEST_F(EffectsWindow, TempoAndPitchScaleTheToneAndSurviveTheNextFile) {
     StartDevice("tempo");
     Open(tone);
     float tempo = -1, pitch = -1;
-    BASS_ChannelGetAttribute(tav::engine::DecodeStream, BASS_ATTRIB_TEMPO, &tempo);
-    BASS_ChannelGetAttribute(tav::engine::DecodeStream, BASS_ATTRIB_TEMPO_PITCH, &pitch);
+    BASS_ChannelGetAttribute(tav::engine::StreamState.DecodeStream, BASS_ATTRIB_TEMPO, &tempo);
+    BASS_ChannelGetAttribute(tav::engine::StreamState.DecodeStream, BASS_ATTRIB_TEMPO_PITCH, &pitch);
     EXPECT_EQ(tempo, float(c.speed - 45));
     EXPECT_EQ(pitch, float(c.pitch - 30));
     PlayToEnd();
@@ -318,7 +318,7 @@ TEST_F(EffectsWindow, SwitchesWithoutAFileAreSetOnTheNextStream) {
   TFormEffect& fx = Fx();
   const std::vector<TCheckBox*> switches = {fx.ckrotate, fx.ckhy,   fx.ckFlanges, fx.CheckBox2,
                                             fx.chHx,     fx.ckGjHy, fx.chkPhs};
-  ASSERT_EQ(DecodeStream, 0u);
+  ASSERT_EQ(StreamState.DecodeStream, 0u);
   for (TCheckBox* s : switches) {
     s->SetChecked(true);
     s->SetChecked(false);
@@ -327,7 +327,7 @@ TEST_F(EffectsWindow, SwitchesWithoutAFileAreSetOnTheNextStream) {
   EXPECT_EQ(fx.Controller().ReverbFx(), 0u);
   EXPECT_EQ(fx.Controller().EchoFx(), 0u);
   EXPECT_EQ(fx.Controller().PhaserFx(), 0u);
-  EXPECT_EQ(EqFx, 0u);
+  EXPECT_EQ(StreamState.EqFx, 0u);
 
   const std::vector<int> phaser = {500, -1500, 250, 37, 80, 4410};
   for (size_t p = 0; p < 6; ++p) fx.slPh[p]->SetValue(phaser[p]);
@@ -340,7 +340,7 @@ TEST_F(EffectsWindow, SwitchesWithoutAFileAreSetOnTheNextStream) {
   EXPECT_NE(fx.Controller().ReverbFx(), 0u);
   EXPECT_NE(fx.Controller().EchoFx(), 0u);
   ASSERT_NE(fx.Controller().PhaserFx(), 0u);
-  ASSERT_NE(EqFx, 0u);
+  ASSERT_NE(StreamState.EqFx, 0u);
   BASS_DX8_REVERB reverb{};
   EXPECT_TRUE(BASS_FXGetParameters(fx.Controller().ReverbFx(), &reverb));
   EXPECT_FLOAT_EQ(reverb.fReverbTime, 1000.0f) << "library defaults";
@@ -357,14 +357,14 @@ TEST_F(EffectsWindow, SwitchesWithoutAFileAreSetOnTheNextStream) {
   EXPECT_EQ(ph.lChannel, -1);
   BASS_BFX_PEAKEQ band{};
   band.lBand = 0;
-  ASSERT_TRUE(BASS_FXGetParameters(EqFx, &band));
+  ASSERT_TRUE(BASS_FXGetParameters(StreamState.EqFx, &band));
   EXPECT_FLOAT_EQ(band.fCenter, 40.0f);
-  EXPECT_NE(RotateDsp, 0u);
-  EXPECT_NE(EchoDsp, 0u);
-  EXPECT_NE(FlangerDsp, 0u);
-  EXPECT_TRUE(BASS_ChannelRemoveDSP(DecodeStream, RotateDsp));
-  EXPECT_TRUE(BASS_ChannelRemoveDSP(DecodeStream, EchoDsp));
-  EXPECT_TRUE(BASS_ChannelRemoveDSP(DecodeStream, FlangerDsp));
+  EXPECT_NE(StreamState.RotateDsp, 0u);
+  EXPECT_NE(StreamState.EchoDsp, 0u);
+  EXPECT_NE(StreamState.FlangerDsp, 0u);
+  EXPECT_TRUE(BASS_ChannelRemoveDSP(StreamState.DecodeStream, StreamState.RotateDsp));
+  EXPECT_TRUE(BASS_ChannelRemoveDSP(StreamState.DecodeStream, StreamState.EchoDsp));
+  EXPECT_TRUE(BASS_ChannelRemoveDSP(StreamState.DecodeStream, StreamState.FlangerDsp));
 
   // Unchecking and checking the reverb makes a new effect.
   const HFX firstReverb = fx.Controller().ReverbFx();
@@ -379,7 +379,7 @@ TEST_F(EffectsWindow, SwitchesWithoutAFileAreSetOnTheNextStream) {
   EXPECT_EQ(fx.Controller().ReverbFx(), 0u);
   EXPECT_EQ(fx.Controller().EchoFx(), 0u);
   EXPECT_EQ(fx.Controller().PhaserFx(), 0u);
-  EXPECT_EQ(EqFx, 0u);
+  EXPECT_EQ(StreamState.EqFx, 0u);
   fx.btnRePhsClick(nullptr);
   EXPECT_EQ(fx.slPh[5]->Value(), 1000);
   EXPECT_EQ(fx.lblPh[0]->Caption(), L"999");
@@ -454,7 +454,7 @@ TEST_F(EffectsWindow, ListsBothLibrariesAndKeepsDuplicates) {
   ASSERT_EQ(fx.ComboBox1->Count(), kTestModuleCount);
   EXPECT_EQ(fx.ComboBox1->ItemIndex(), 0);
   EXPECT_EQ(fx.ComboBox1->Item(1), L"Halve");
-  EXPECT_EQ(tav::engine::DspLibHandle, nullptr) << "listing leaves nothing loaded";
+  EXPECT_EQ(tav::engine::DspHostState.DspLibHandle, nullptr) << "listing leaves nothing loaded";
 }
 
 TEST_F(EffectsWindow, ALibraryWithoutTheEntryGetsAnEmptyRowAndCannotStart) {
@@ -471,7 +471,7 @@ TEST_F(EffectsWindow, ALibraryWithoutTheEntryGetsAnEmptyRowAndCannotStart) {
   EXPECT_EQ(fx.ComboBox1->Count(), 0);
   fx.Button3Click(nullptr);
   EXPECT_FALSE(fx.Controller().DspRunning());
-  EXPECT_EQ(tav::engine::DspLibHandle, nullptr);
+  EXPECT_EQ(tav::engine::DspHostState.DspLibHandle, nullptr);
   SelectLibrary(L"DSP_Upper.DLL");
   EXPECT_EQ(fx.ComboBox1->Count(), kTestModuleCount);
 }
@@ -496,8 +496,8 @@ TEST_F(EffectsWindow, StartingALibraryDeletedSinceItWasListedSaysWhyAndStaysStop
   EXPECT_NE(shown[0].text.find(L"无法载入这个插件"), std::wstring::npos);
   EXPECT_NE(shown[0].text.find(L"dsp_gone.dll"), std::wstring::npos);
   EXPECT_FALSE(fx.Controller().DspRunning());
-  EXPECT_FALSE(tav::engine::DspActive.load());
-  EXPECT_EQ(tav::engine::DspLibHandle, nullptr);
+  EXPECT_FALSE(tav::engine::PassState.DspActive.load());
+  EXPECT_EQ(tav::engine::DspHostState.DspLibHandle, nullptr);
   EXPECT_TRUE(fx.ComboBox1->Enabled());
   EXPECT_TRUE(fx.ListView1->Enabled());
   EXPECT_TRUE(fx.Button1->Enabled());
@@ -532,21 +532,21 @@ TEST_F(EffectsWindow, StartsConfiguresSwitchesAndStopsAModule) {
   EXPECT_EQ(report_.initCalls.load(), 1);
   EXPECT_EQ(report_.parentSeen.load(), static_cast<void*>(fx.Handle()));
   // Started with "开关" off: no block reaches the module until it is on.
-  EXPECT_FALSE(DspActive);
+  EXPECT_FALSE(PassState.DspActive);
   StartDevice();
   Open(MakeTone("tone_off.wav", 1.0, 440.0, 8000));
   Pump(400);
   EXPECT_EQ(report_.modifyCalls.load(), 0);
   fx.CheckBox1->SetChecked(true);
-  EXPECT_TRUE(DspActive);
-  EXPECT_EQ(DspModuleIndex.load(), 1);
+  EXPECT_TRUE(PassState.DspActive);
+  EXPECT_EQ(PassState.DspModuleIndex.load(), 1);
   EXPECT_FALSE(fx.ComboBox1->Enabled());
   EXPECT_FALSE(fx.ListView1->Enabled());
   EXPECT_FALSE(fx.Button1->Enabled());
   fx.Button3Click(nullptr);
   EXPECT_EQ(report_.initCalls.load(), 1) << "a second start is ignored";
   SelectLibrary(L"dsp_engine_test2.dll");  // a selection made by the program while running
-  EXPECT_NE(DspLibHandle, nullptr);
+  EXPECT_NE(DspHostState.DspLibHandle, nullptr);
   EXPECT_EQ(report_.quitCalls.load(), 0) << "the running module stays loaded";
   EXPECT_EQ(fx.ComboBox1->ItemIndex(), 1);
   fx.Button2Click(nullptr);
@@ -568,7 +568,7 @@ TEST_F(EffectsWindow, StartsConfiguresSwitchesAndStopsAModule) {
   Open(MakeTone("tone_switch.wav", 3.0, 440.0, 8000));
   Pump(300);
   fx.CheckBox1->SetChecked(false);
-  EXPECT_FALSE(DspActive);
+  EXPECT_FALSE(PassState.DspActive);
   Pump(50);
   const int whileOff = report_.modifyCalls.load();
   Pump(400);
@@ -578,12 +578,12 @@ TEST_F(EffectsWindow, StartsConfiguresSwitchesAndStopsAModule) {
 
   fx.Button4Click(nullptr);
   EXPECT_FALSE(fx.Controller().DspRunning());
-  EXPECT_FALSE(DspActive);
+  EXPECT_FALSE(PassState.DspActive);
   EXPECT_EQ(report_.quitCalls.load(), 1);
   EXPECT_EQ(report_.quitWhileInside.load(), 0);
   EXPECT_TRUE(fx.ComboBox1->Enabled());
   EXPECT_TRUE(fx.ListView1->Enabled());
-  EXPECT_EQ(DspLibHandle, nullptr);
+  EXPECT_EQ(DspHostState.DspLibHandle, nullptr);
   fx.Button4Click(nullptr);
   EXPECT_EQ(report_.quitCalls.load(), 1) << "a second stop is ignored";
   ReleaseFirstLibrary();
@@ -617,7 +617,7 @@ TEST_F(EffectsWindow, StopDuringASlowCallThatAsksTheWindowNeitherHangsNorCrashes
   EXPECT_EQ(report_.quitWhileInside.load(), 0);
   EXPECT_EQ(report_.inside.load(), 0);
   Pump(200);  // playback goes on without the module
-  EXPECT_EQ(BASS_ChannelIsActive(OutStream), DWORD(BASS_ACTIVE_PLAYING));
+  EXPECT_EQ(BASS_ChannelIsActive(StreamState.OutStream), DWORD(BASS_ACTIVE_PLAYING));
   std::printf("[ figures ] stop during a query from the audio thread took %.3f s\n", stopSeconds);
 }
 
@@ -625,7 +625,7 @@ TEST_F(EffectsWindow, QueriesFromAnotherThreadAreAnswered) {
   using namespace tav::engine;
   const HWND window = Fx().Handle();
   EndDevice();
-  ASSERT_EQ(DecodeStream, 0u);
+  ASSERT_EQ(StreamState.DecodeStream, 0u);
   EXPECT_EQ(QueryFromAnotherThread(window, 0, 126), 44100) << "no stream";
   EXPECT_EQ(QueryFromAnotherThread(window, 1, 126), 16);
   EXPECT_EQ(QueryFromAnotherThread(window, 2, 126), 2);
@@ -679,7 +679,7 @@ TEST_F(EffectsWindow, ClosingTheProgramStopsARunningModule) {
   fx.clrClick(nullptr);  // the module box empties; the stop still finds the module
   Application().DestroyForms();
   EXPECT_EQ(report_.quitCalls.load(), 1);
-  EXPECT_EQ(tav::engine::DspLibHandle, nullptr);
+  EXPECT_EQ(tav::engine::DspHostState.DspLibHandle, nullptr);
   const std::wstring ini = (tav::test::ExeDir() / "Tavolen.ini").wstring();
   EXPECT_EQ(GetPrivateProfileIntW(L"FormEffect", L"sldspeed", -1, ini.c_str()), 20);
   EXPECT_EQ(GetPrivateProfileIntW(L"FormEffect", L"ActPage", -1, ini.c_str()), 0);

@@ -241,13 +241,13 @@ class PlayerWindows : public ::testing::Test {
     Main().sldSetSpeed->SetValue(4410);
     Main().sldSetVolume->SetValue(100);
     Model().Clear();
-    tav::engine::PlayIndex = 0;
+    tav::engine::StreamState.PlayIndex = 0;
   }
 
   static std::wstring Title() { return Main().lblTitle->Caption(); }
   static float OutVolume() {
     float v = -1;
-    BASS_ChannelGetAttribute(tav::engine::OutStream, BASS_ATTRIB_VOL, &v);
+    BASS_ChannelGetAttribute(tav::engine::StreamState.OutStream, BASS_ATTRIB_VOL, &v);
     return v;
   }
 
@@ -299,19 +299,19 @@ TEST_F(PlayerWindows, ADroppedWavPlaysWithLabelsPositionAndMeters) {
   const long pauseMs = PumpUntil([] { return Main().btnPlay->Text() == L"播放"; }, 3000);
   EXPECT_GE(pauseMs, 600);
   EXPECT_LE(pauseMs, 1000) << "pause took " << pauseMs << " ms";
-  EXPECT_EQ(BASS_ChannelIsActive(tav::engine::OutStream), DWORD(BASS_ACTIVE_PAUSED));
+  EXPECT_EQ(BASS_ChannelIsActive(tav::engine::StreamState.OutStream), DWORD(BASS_ACTIVE_PAUSED));
   RecordProperty("pause_ms", std::to_string(pauseMs));
   std::printf("pause completed after %ld ms\n", pauseMs);
 
   // Play again; a mute afterwards does not pause by itself.
   Main().btnPlay->Click();
   Pump(100);
-  EXPECT_EQ(BASS_ChannelIsActive(tav::engine::OutStream), DWORD(BASS_ACTIVE_PLAYING));
+  EXPECT_EQ(BASS_ChannelIsActive(tav::engine::StreamState.OutStream), DWORD(BASS_ACTIVE_PLAYING));
   Main().muclVol->Click();
   EXPECT_EQ(Main().sldSetVolume->Value(), 0);
   Pump(1000);
   EXPECT_EQ(Main().btnPlay->Text(), L"暂停");
-  EXPECT_EQ(BASS_ChannelIsActive(tav::engine::OutStream), DWORD(BASS_ACTIVE_PLAYING));
+  EXPECT_EQ(BASS_ChannelIsActive(tav::engine::StreamState.OutStream), DWORD(BASS_ACTIVE_PLAYING));
   Main().sldSetVolume->SetValue(100);
 
   // Stop fades out, stops and rewinds.
@@ -338,7 +338,7 @@ TEST_F(PlayerWindows, TheSpeedSliderScalesTheCapturedDuration) {
       Main().sldSetSpeed->SetValue(speed);
       Pump(400);
       float rate = 0;
-      BASS_ChannelGetAttribute(tav::engine::OutStream, BASS_ATTRIB_FREQ, &rate);
+      BASS_ChannelGetAttribute(tav::engine::StreamState.OutStream, BASS_ATTRIB_FREQ, &rate);
       EXPECT_FLOAT_EQ(rate, float(speed) * 10) << "the output rate after the slide";
     }
     const long ms = PumpUntil([] { return !Main().Controller().Playing(); }, 15000);
@@ -376,19 +376,19 @@ TEST_F(PlayerWindows, ThePlayListAdvancesByItsLoopModes) {
 
   // No loop: 1 -> 2 -> 3, then stop and rewind.
   const long toMp3 = PumpUntil([] { return Title() == L"tone44k_stereo.mp3"; }, 6000);
-  EXPECT_EQ(tav::engine::PlayIndex, 1);
+  EXPECT_EQ(tav::engine::StreamState.PlayIndex, 1);
   EXPECT_EQ(Model().Selected(), 1);
   const long toOgg = PumpUntil([] { return Title() == L"tone44k_stereo.ogg"; }, 6000);
-  EXPECT_EQ(tav::engine::PlayIndex, 2);
+  EXPECT_EQ(tav::engine::StreamState.PlayIndex, 2);
   const long toStop = PumpUntil([] { return !Main().Controller().Playing(); }, 6000);
   std::printf("entry 1 played %ld ms, entry 2 %ld ms, entry 3 %ld ms\n", toMp3, toOgg, toStop);
   EXPECT_GT(toMp3, 1800) << "the end of a track is heard";
   EXPECT_LT(toMp3, 3500);
   EXPECT_LT(toOgg, 3500);
   EXPECT_LT(toStop, 3500);
-  EXPECT_EQ(tav::engine::PlayIndex, 2);
+  EXPECT_EQ(tav::engine::StreamState.PlayIndex, 2);
   EXPECT_EQ(Main().btnPlay->Text(), L"播放");
-  EXPECT_EQ(BASS_ChannelIsActive(tav::engine::OutStream), DWORD(BASS_ACTIVE_STOPPED));
+  EXPECT_EQ(BASS_ChannelIsActive(tav::engine::StreamState.OutStream), DWORD(BASS_ACTIVE_STOPPED));
   Pump(100);
   EXPECT_EQ(Main().SldPos->Value(), 0) << "rewound";
 
@@ -399,7 +399,7 @@ TEST_F(PlayerWindows, ThePlayListAdvancesByItsLoopModes) {
   List().PlayEntry(2);
   const long toFirst = PumpUntil([] { return Title() == L"tone44k_stereo.wav"; }, 6000);
   EXPECT_LT(toFirst, 3500);
-  EXPECT_EQ(tav::engine::PlayIndex, 0);
+  EXPECT_EQ(tav::engine::StreamState.PlayIndex, 0);
   EXPECT_TRUE(Main().Controller().Playing());
 
   // Single-track loop: the entry starts again by itself, no track change.
@@ -417,7 +417,7 @@ TEST_F(PlayerWindows, ThePlayListAdvancesByItsLoopModes) {
     ASSERT_EQ(Title(), L"tone44k_stereo.wav");
   }
   EXPECT_TRUE(wrapped) << "the position never started again";
-  EXPECT_EQ(tav::engine::PlayIndex, 0);
+  EXPECT_EQ(tav::engine::StreamState.PlayIndex, 0);
   EXPECT_TRUE(Main().Controller().Playing());
   Main().muloopplay->Click();
 }
@@ -437,7 +437,7 @@ TEST_F(PlayerWindows, NextPreviousReverseAndTheFourSeekKeys) {
   for (const auto& s : steps) {
     s.button->Click();
     EXPECT_EQ(Title(), s.title);
-    EXPECT_EQ(tav::engine::PlayIndex, s.index);
+    EXPECT_EQ(tav::engine::StreamState.PlayIndex, s.index);
     EXPECT_EQ(Model().Selected(), s.index);
   }
 
@@ -464,10 +464,10 @@ TEST_F(PlayerWindows, NextPreviousReverseAndTheFourSeekKeys) {
   Main().btnPlay->Click();
   PumpUntil([] { return Main().btnPlay->Text() == L"播放"; }, 3000);
   auto tenths = [] {
-    return int(std::lround(BASS_ChannelBytes2Seconds(
-                                tav::engine::DecodeStream,
-                                BASS_ChannelGetPosition(tav::engine::DecodeStream, BASS_POS_BYTE)) *
-                            10));
+    return int(std::lround(
+        BASS_ChannelBytes2Seconds(tav::engine::StreamState.DecodeStream,
+                                  BASS_ChannelGetPosition(tav::engine::StreamState.DecodeStream, BASS_POS_BYTE)) *
+        10));
   };
   struct Key {
     WPARAM key;
@@ -567,7 +567,7 @@ TEST_F(PlayerWindows, TheUrlWindowPlaysAnAddressAndStaysOpenOnAnUnreachableOne) 
   EXPECT_EQ(Model().Count(), 0) << "an address does not join the play list";
   Pump(300);
   EXPECT_TRUE(Main().Controller().Playing());
-  EXPECT_EQ(BASS_ChannelIsActive(tav::engine::OutStream), DWORD(BASS_ACTIVE_PLAYING));
+  EXPECT_EQ(BASS_ChannelIsActive(tav::engine::StreamState.OutStream), DWORD(BASS_ACTIVE_PLAYING));
   EXPECT_GT(Main().SldPos->Value(), 0);
 
   // An address cannot be saved as WAV: the render needs a local file.
@@ -699,9 +699,9 @@ TEST_F(PlayerWindows, ThePlayListHiddenFromTheMenuStaysHiddenAfterARestart) {
 TEST_F(PlayerWindows, WarningsComeAsBoxesThatTheTestsClose) {
   Reset();
   Main().muSavew->Click();
-  tav::engine::CompatActive = true;
+  tav::engine::StreamState.CompatActive = true;
   Main().MuFR->Click();
-  tav::engine::CompatActive = false;
+  tav::engine::StreamState.CompatActive = false;
   Main().MuFR->Click();  // no stream: nothing
   const auto boxes = Boxes();
   ASSERT_EQ(boxes.size(), 2u);

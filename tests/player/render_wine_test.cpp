@@ -72,11 +72,11 @@ class RenderWine : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr)) << BASS_ErrorGetCode();
-    engine::ChannelInfo.freq = 44100;
+    engine::StreamState.ChannelInfo.freq = 44100;
   }
   void TearDown() override {
-    engine::VstActive = 0;
-    engine::VstPassItem = nullptr;
+    engine::PassState.VstActive = 0;
+    engine::PassState.VstPassItem = nullptr;
     engine::StopDSP();
     BASS_Free();
   }
@@ -169,12 +169,12 @@ TEST_F(RenderWine, ThroughTheTestVstPlugInEverySampleIsHalved) {
   item.SetDLLFileName((tav::test::ExeDir() / L"TestHalver.dll").wstring());
   item.SetActive(true);
   vst::TVstPlugInPassItem pass(item);
-  engine::VstPassItem = &pass;
-  engine::VstEnabled = -1;
-  engine::VstActive = -1;
+  engine::PassState.VstPassItem = &pass;
+  engine::PassState.VstEnabled = -1;
+  engine::PassState.VstActive = -1;
   const TResult r = Render(Media("tone44k_stereo.wav"), {kSecond / 2, kSecond * 3 / 2, true, true, false}, {&vst, &dsp});
-  engine::VstActive = 0;
-  engine::VstPassItem = nullptr;
+  engine::PassState.VstActive = 0;
+  engine::PassState.VstPassItem = nullptr;
   ASSERT_EQ(r.file.size(), 44u + 180000u);
   const auto out = Samples(r.file, 44);
   const auto in = Samples(SourceData("tone44k_stereo.wav"), size_t(kSecond / 2));
@@ -187,9 +187,9 @@ TEST_F(RenderWine, ThroughTheTestVstPlugInEverySampleIsHalved) {
 TEST_F(RenderWine, ThroughAWinampModuleThatHalves) {
   engine::LoadDSP((tav::test::ExeDir() / L"dsp_engine_test.dll").string(), nullptr);
   ASSERT_GE(engine::GetDSPModuleCount(), 2);
-  engine::DspModuleIndex = 1;  // "Halve"
+  engine::PassState.DspModuleIndex = 1;  // "Halve"
   engine::InitDSPModule(1);
-  engine::DspActive = true;
+  engine::PassState.DspActive = true;
   const TResult r = Render(Media("tone44k_stereo.wav"), {kSecond / 2, kSecond * 3 / 2, true, false, true}, {&vst, &dsp});
   ASSERT_EQ(r.file.size(), 44u + 180000u);
   const auto out = Samples(r.file, 44);
@@ -209,12 +209,12 @@ TEST_F(RenderWine, ThroughTheTimeStretcherTheDataFollowsTheStretch) {
     WritePrivateProfileStringA("DSP_Lentaro", "Stretch", stretch, (folder / L"plugin.ini").string().c_str());
     engine::LoadDSP((folder / L"dsp_lentaro.dll").string(), nullptr);
     ASSERT_EQ(engine::GetDSPModuleCount(), 1);
-    engine::DspModuleIndex = 0;
+    engine::PassState.DspModuleIndex = 0;
     engine::InitDSPModule(0);
-    engine::DspActive = true;
+    engine::PassState.DspActive = true;
     const int64_t length = int64_t(source.size());
     const TResult r = Render(Media("tone44k_stereo.wav"), {0, length, true, false, true}, {&vst, &dsp});
-    EXPECT_TRUE(engine::DspActive.load());
+    EXPECT_TRUE(engine::PassState.DspActive.load());
     engine::StopDSP();
     const double ratio = double(r.file.size() - 44) / double(length);
     std::printf("stretch %s: %zu data bytes from %lld, ratio %.3f\n", stretch, r.file.size() - 44,

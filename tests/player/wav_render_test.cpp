@@ -382,11 +382,11 @@ class RenderPasses : public enginetest::EngineTest {
  protected:
   void StartModule(const std::string& kind) {
     fake::TFakeLibrary lib{"render test", {fake::MakeModule(kind)}};
-    static_cast<fake::TFakeLoader*>(engine::GetDspLibraryLoader())->libraries["dsp_render.dll"] = lib;
+    static_cast<fake::TFakeLoader&>(engine::DspLibraryLoader()).libraries["dsp_render.dll"] = lib;
     engine::LoadDSP("dsp_render.dll", nullptr);
-    engine::DspModuleIndex = 0;
+    engine::PassState.DspModuleIndex = 0;
     engine::InitDSPModule(0);
-    engine::DspActive = true;
+    engine::PassState.DspActive = true;
   }
   TRun RenderThrough(IRenderPass& pass, bool vst, const TWavFormat& f = kStereo) {
     TFakeSource source(f);
@@ -415,7 +415,7 @@ TEST_F(RenderPasses, WinampModuleCounts) {
     TDspRenderPass pass;
     const TRun run = RenderThrough(pass, false);
     EXPECT_EQ(run.file.size() - 44, c.data);
-    EXPECT_EQ(engine::DspActive.load(), c.stillActive);
+    EXPECT_EQ(engine::PassState.DspActive.load(), c.stillActive);
     if (std::string(c.kind) == "throw") {
       for (size_t i = 44; i < run.file.size(); ++i) ASSERT_EQ(run.file[i], SourceByte(int64_t(i - 44)));
     }
@@ -468,9 +468,9 @@ TEST_F(RenderPasses, VstPassGetsAtMostTheBlockSizeItWasOpenedWith) {
   for (uint32_t channels : {2u, 1u}) {
     SCOPED_TRACE(channels);
     THalvingItem item;
-    engine::VstPassItem = &item;
-    engine::VstActive = -1;
-    engine::VstEnabled = -1;
+    engine::PassState.VstPassItem = &item;
+    engine::PassState.VstActive = -1;
+    engine::PassState.VstEnabled = -1;
     TVstRenderPass pass;
     const TRun run = RenderThrough(pass, true, {44100, channels, 16});
     // 4608 bytes are 1152 frames of pairs, mono included.
@@ -480,11 +480,11 @@ TEST_F(RenderPasses, VstPassGetsAtMostTheBlockSizeItWasOpenedWith) {
     for (size_t i = 0; i < 30000; ++i) reinterpret_cast<uint8_t*>(source.data())[i] = SourceByte(int64_t(i));
     for (size_t i = 0; i < source.size(); ++i)
       ASSERT_NEAR(samples[i], source[i] * 0.5 * 32767 / 32768, 1.0) << i;
-    engine::VstActive = 0;
+    engine::PassState.VstActive = 0;
     TVstRenderPass off;
     const TRun dry = RenderThrough(off, true);
     EXPECT_EQ(0, std::memcmp(dry.file.data() + 44, source.data(), 30000));
-    engine::VstPassItem = nullptr;
+    engine::PassState.VstPassItem = nullptr;
   }
 }
 

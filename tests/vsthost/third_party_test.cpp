@@ -130,9 +130,9 @@ TEST_F(PassTest, OneInputAndOneOutputProcessBothChannels) {
   Plug().numOutputs = 1;
   TVstPlugIn& item = OpenItem();
   TVstPlugInPassItem pass(item);
-  engine::VstPassItem = &pass;
-  engine::VstActive = -1;
-  engine::VstEnabled = -1;
+  engine::PassState.VstPassItem = &pass;
+  engine::PassState.VstActive = -1;
+  engine::PassState.VstEnabled = -1;
   std::vector<std::int16_t> block;
   for (int f = 0; f < 64; ++f) block.insert(block.end(), {8000, 4000});
   engine::ProcessVstBlock(2, block.data(), static_cast<std::int32_t>(block.size() * 2));
@@ -143,13 +143,13 @@ TEST_F(PassTest, OneInputAndOneOutputProcessBothChannels) {
 TEST_F(PassTest, TheFirstFaultInProcessingSwitchesThePassOff) {
   TVstPlugIn& item = OpenItem();
   TVstPlugInPassItem pass(item);
-  engine::VstPassItem = &pass;
-  engine::VstActive = -1;
-  engine::VstEnabled = -1;
+  engine::PassState.VstPassItem = &pass;
+  engine::PassState.VstActive = -1;
+  engine::PassState.VstEnabled = -1;
   Plug().faultInProcessing = 1;
   std::vector<std::int16_t> block(256, 1000);
   engine::ProcessVstBlock(2, block.data(), 512);
-  EXPECT_EQ(engine::VstActive, 0);  // although the plug-in still counts as active
+  EXPECT_EQ(engine::PassState.VstActive, 0);  // although the plug-in still counts as active
   EXPECT_TRUE(item.Active());
   EXPECT_EQ(pass.Fault(), kPlugInFaultCode);
   fake::Bass.source.assign(20000, 0);

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <thread>
 
+#include "tav/test/box_watcher.h"
 #include "tav/test/win32_process.h"
 #include "tav/vst/vst_host.h"
 #include "tav/vst/vst_platform.h"
@@ -257,25 +258,13 @@ TEST_F(Win32PlugInTest, ACancelledFileSelectorReportsNoFile) {
   TTestPlugInState* state = OpenHalver(opened);
   ASSERT_NE(state, nullptr);
   TVstPlugIn& item = *opened;
-  std::atomic<bool> done{false}, seen{false};
-  std::wstring title;
-  std::thread user([&] {
-    const auto end = std::chrono::steady_clock::now() + 60s;
-    while (!done && std::chrono::steady_clock::now() < end) {
-      for (HWND h : tav::test::TopWindowsOf(GetCurrentProcessId(), L"#32770")) {
-        if (!IsWindowVisible(h)) continue;
-        if (!seen) title = tav::test::WindowText(h);
-        seen = true;
-        PostMessageW(h, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-      }
-      std::this_thread::sleep_for(50ms);
-    }
-  });
+  tav::test::BoxWatcher boxes;
+  boxes.Answer(L"Test plug-in file", IDCANCEL);
   item.CallDispatcher(kVendorSpecific, kHookFileSelector, kVstFileLoad);
-  done = true;
-  user.join();
-  EXPECT_TRUE(seen);
-  EXPECT_EQ(title, L"Test plug-in file");
+  const auto seen = boxes.Take();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].caption, L"Test plug-in file");
+  EXPECT_EQ(seen[0].answer, IDCANCEL);
   EXPECT_EQ(state->fileSelectorAnswer, 0);
   EXPECT_EQ(state->fileSelectorReturnPathSet, 0);
   EXPECT_EQ(host.HostFileDialog(), nullptr);

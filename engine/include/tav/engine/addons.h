@@ -13,11 +13,12 @@ namespace tav::engine {
 inline constexpr const char* kBaseAudioPatterns = "*.mp3;*.wav;*.ogg;*.mo3;*.xm;*.mod;*.s3m;*.it;*.mtm;*.aif";
 
 // Names of the files in `folder` (ending in a path separator) that match
-// "bass*.dll", letter case ignored, in name order.
+// "bass*.dll", letter case ignored, in the order the file system lists them.
 std::vector<std::string> FindAddOnFiles(const std::string& folder);
 
-// The filter text for the formats of the loaded add-ons (pairs of
-// description and patterns, every piece separated by "|").
+// The filter text (UTF-8) for the formats of the loaded add-ons (pairs of
+// description and patterns, every piece separated by "|"); the formats'
+// texts are the system code page's, as the audio library gives them.
 std::string BuildOpenFilter(const std::vector<BASS_PLUGINFORM>& formats);
 
 // Loads every "bass*.dll" of `folder` as an add-on (they stay loaded) and

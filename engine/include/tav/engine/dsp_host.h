@@ -7,44 +7,50 @@
 #include <cstdint>
 #include <string>
 
+#include "tav/library_loader.h"
 #include "tav/winamp_dsp.h"
 
 namespace tav::engine {
 
-// Opens libraries and finds their entries; the Win32 loader in the program,
-// fakes in tests.
-class TDspLibraryLoader {
- public:
-  virtual ~TDspLibraryLoader() = default;
-  virtual void* Load(const std::string& path) = 0;  // null when it cannot be loaded
-  virtual void* Entry(void* library, const char* name) = 0;
-  virtual void Free(void* library) = 0;
-};
-
-// The loader the host uses. In the Windows build it starts as the Win32
-// loader; elsewhere as none (nothing loads) until a test sets one.
-void SetDspLibraryLoader(TDspLibraryLoader* loader);
-TDspLibraryLoader* GetDspLibraryLoader();
+// The loader the host opens libraries with (never null): the Win32 loader in
+// the Windows build, elsewhere one that loads nothing. A test installs its
+// own; passing null restores the default.
+tav::TLibraryLoader& DspLibraryLoader();
+void SetDspLibraryLoader(tav::TLibraryLoader* loader);
 
 inline constexpr int32_t kDspModuleTableSize = 32768;
 
-// Host state.
-extern void* DspLibHandle;
-extern void* DspGetHeaderProc;
-extern winampDSPHeader* DspLibHeader;
-extern std::array<winampDSPModule*, kDspModuleTableSize> DspModuleTable;
-extern int32_t DspLibModuleCount;
-extern std::atomic<bool> DspLibLoaded;
-extern std::atomic<int32_t> DspLastResult;
-// Sample-path calls (DspPassBlock) between their start and their end. Stopping
-// a module waits for it to reach 0 before Quit and freeing the library.
-extern std::atomic<int32_t> DspCallsInFlight;
-// How long stopping waits for a running call, in milliseconds. When the call
-// has not ended by then the library is forgotten but left loaded.
-extern int32_t DspStopWaitMs;
+// The host's state. Written by the GUI thread (loading, starting, stopping);
+// the audio thread reads the module table through DspPassBlock while
+// DspActive is set, and counts its calls in DspCallsInFlight.
+struct TDspHostState {
+  void* DspLibHandle = nullptr;
+  void* DspGetHeaderProc = nullptr;
+  winampDSPHeader* DspLibHeader = nullptr;
+  std::array<winampDSPModule*, kDspModuleTableSize> DspModuleTable{};
+  int32_t DspLibModuleCount = 0;
+  std::atomic<bool> DspLibLoaded{false};
+  // The last LoadDSP met a fault inside the library (its header or a module
+  // lies in no memory, or getModule faulted): it was freed again.
+  bool DspLibFaulted = false;
+  std::atomic<int32_t> DspLastResult{0};
+  // Sample-path calls (DspPassBlock) between their start and their end.
+  // Stopping a module waits for it to reach 0 before Quit and freeing the
+  // library.
+  std::atomic<int32_t> DspCallsInFlight{0};
+  // How long stopping waits for a running call, in milliseconds. When the
+  // call has not ended by then the library is forgotten but left loaded.
+  int32_t DspStopWaitMs = 5000;
+  // A module of the loaded library has been started (Init called) and not quit.
+  bool DspStarted = false;
+  // The last stop could not see a running call end: the library is left mapped.
+  bool DspAbandoned = false;
+};
+extern TDspHostState DspHostState;
 
 // Loads the library and lists its modules. An earlier library is stopped (if
-// started) or freed first.
+// started) or freed first. A library that faults while it is listed is freed
+// and leaves the host unloaded, with DspLibFaulted set.
 void LoadDSP(const std::string& path, HWND parent);
 std::string GetDSPDescription();
 std::string GetDSPModuleDescription(int32_t index);
@@ -59,7 +65,8 @@ void UnloadDSP();
 void StopDSP();
 
 // Calls the module's ModifySamples when a library is loaded and the index is
-// valid; otherwise passes the block (returns numsamples).
+// valid; otherwise passes the block (returns numsamples). Unguarded: the
+// caller guards it (DspPassBlock does).
 int32_t DSPModifySamples(int32_t index, int16_t* samples, int32_t numsamples, int32_t bps, int32_t nch,
                          int32_t srate);
 

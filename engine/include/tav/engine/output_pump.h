@@ -2,6 +2,7 @@
 // Winamp DSP pass and the level tap, and the level queries of the meters.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -10,6 +11,30 @@
 #include "tav/engine/float_planes.h"
 
 namespace tav::engine {
+
+inline constexpr int32_t kPumpBufferBytes = 65504;  // room of CarryBuf and WorkBuf
+inline constexpr DWORD kPumpBlockBytes = 4608;      // block pulled from DecodeStream
+
+// The fill procedure's state. The audio thread's alone, but for two: PeakL
+// and PeakR are read by the GUI's timers (a torn or stale read only shows on
+// a meter), and VstBuffers is used by the GUI thread during a WAV render,
+// which never runs while the output plays.
+struct TPumpState {
+  // Bytes produced but not yet taken by the output stream, and how many.
+  alignas(16) uint8_t CarryBuf[kPumpBufferBytes]{};
+  int32_t CarryLen = 0;
+  // Block buffer of the fill procedure.
+  alignas(16) uint8_t WorkBuf[kPumpBufferBytes]{};
+  // Byte count of the last block pulled (after the DSP pass).
+  int32_t LastBlockBytes = 0;
+  // Float planes of the VST pass and of the level tap.
+  TAVDArrayOfSingleDynArray VstBuffers;
+  TAVDArrayOfSingleDynArray LevelBuffers;
+  // Decaying peaks of the left and right channel, 0..1.
+  std::atomic<float> PeakL{0.0f};
+  std::atomic<float> PeakR{0.0f};
+};
+extern TPumpState PumpState;
 
 // Stream procedure of OutStream: fills `buffer` with `length` bytes pulled in
 // 4608-byte blocks from DecodeStream. Returns the bytes written; at the end of

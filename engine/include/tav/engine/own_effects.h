@@ -3,11 +3,34 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <functional>
 
 #include "bass.h"
 
 namespace tav::engine {
+
+// One frame of the own effects' rings.
+struct TStereoSample {
+  float left;
+  float right;
+};
+inline constexpr int kEchoRingFrames = 1200;
+inline constexpr int kFlangerRingFrames = 350;
+
+// State of the own DSP procedures. The audio thread's; the effects window
+// resets a procedure's part (ResetRotate, ResetEcho, ResetFlanger) before it
+// sets the procedure, so the two never run at once.
+struct TEffectState {
+  float RotateAngle = 0.0f;  // radians
+  std::array<TStereoSample, kEchoRingFrames> EchoRing{};
+  int32_t EchoPos = 0;  // 0..1199
+  std::array<TStereoSample, kFlangerRingFrames> FlangerRing{};
+  int32_t FlangerPos = 0;     // 0..349
+  float FlangerDelay = 0.0f;  // frames
+  float FlangerStep = 0.0f;   // frames per frame
+};
+extern TEffectState EffectState;
 
 // x - y * trunc(x / y): the remainder with the sign of x.
 float FloatMod(float x, float y);

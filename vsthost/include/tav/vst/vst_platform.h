@@ -8,17 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "tav/library_loader.h"
+
 namespace tav::vst {
 
-class TVstLibraryLoader {
+// The program's library loader, which also tells whether a file exists (the
+// host reports a missing file before it tries to load it).
+class TVstLibraryLoader : public tav::TLibraryLoader {
  public:
-  virtual ~TVstLibraryLoader() = default;
   virtual bool FileExists(const std::string& path) = 0;
-  // Loads the library; on failure returns null and the system's text for the
-  // error (or its number) in `error`.
-  virtual void* Load(const std::string& path, std::string& error) = 0;
-  virtual void* FindEntry(void* module, const char* name) = 0;
-  virtual void Free(void* module) = 0;
 };
 
 // Texts are UTF-16 here; the host callback converts the plug-in's 8-bit texts.

@@ -1,0 +1,111 @@
+// No C++ exception crosses the C interface: with the n-th allocation made to fail, for
+// every n until the call succeeds, each opening call answers with its failure value and
+// BASS_ERROR_MEM (or succeeds), never with a crash or an escaping exception.
+//
+// The failing allocator replaces the program's operator new, which the shared library's
+// allocations reach as well.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <new>
+#include <vector>
+
+#include "bass.h"
+#include "bass_ext.h"
+#ifdef TAV_WITH_BFXS
+#include "bass_fx.h"
+#endif
+#include "pcm_files.h"
+#include "tav/test/module_files.h"
+
+namespace {
+// Allocations the test's own thread may still make before one fails; -1: none fails. The
+// library's threads (the device's update thread) allocate as usual.
+thread_local long g_allocations_left = -1;
+}
+
+void* operator new(std::size_t size) {
+  if (g_allocations_left >= 0 && g_allocations_left-- == 0) throw std::bad_alloc();
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+using tav::audio::test::Container;
+using tav::audio::test::Sample;
+
+// Runs `call` with the n-th allocation failing, n = 0, 1, ... until it succeeds (at most
+// `limit` tries); every failure must carry BASS_ERROR_MEM.
+void sweep(const char* what, const std::function<DWORD()>& call, const std::function<void(DWORD)>& release,
+           int limit = 400) {
+  for (int n = 0; n < limit; ++n) {
+    g_allocations_left = n;
+    const DWORD result = call();
+    const int error = BASS_ErrorGetCode();
+    const bool injected = g_allocations_left < 0;
+    g_allocations_left = -1;
+    if (result) {
+      release(result);
+      if (!injected) return;  // got through without meeting the failure: done
+      continue;               // the failure was met and handled inside
+    }
+    ASSERT_TRUE(injected) << what << ": failed on its own at n=" << n << " with " << error;
+    EXPECT_EQ(error, BASS_ERROR_MEM) << what << " at n=" << n;
+  }
+  ADD_FAILURE() << what << " never succeeded";
+}
+
+TEST(CBoundary, AllocationFailuresBecomeMemErrors) {
+  ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr)) << BASS_ErrorGetCode();
+  const auto wav = tav::audio::test::make_pcm_file(Container::Wav, Sample::S16, 44100, 2, 20000);
+  const auto mod = tav::test::make_mod();
+  const auto free_stream = [](DWORD h) { BASS_StreamFree(h); };
+
+  sweep("StreamCreateFile", [&]() -> DWORD {
+    return BASS_StreamCreateFile(TRUE, wav.bytes.data(), 0, wav.bytes.size(), BASS_STREAM_DECODE | BASS_STREAM_PRESCAN);
+  }, free_stream);
+  sweep("MusicLoad", [&]() -> DWORD {
+    return BASS_MusicLoad(TRUE, mod.data(), 0, static_cast<DWORD>(mod.size()), BASS_MUSIC_DECODE | BASS_MUSIC_PRESCAN, 44100);
+  }, [](DWORD h) { BASS_MusicFree(h); });
+  sweep("StreamCreate", []() -> DWORD {
+    return BASS_StreamCreate(44100, 2, 0, [](HSTREAM, void*, DWORD, void*) -> DWORD { return 0; }, nullptr);
+  }, free_stream);
+
+  const HSTREAM file = BASS_StreamCreateFile(TRUE, wav.bytes.data(), 0, wav.bytes.size(), BASS_STREAM_DECODE);
+  ASSERT_NE(file, 0u);
+  sweep("ChannelSetFX", [&]() -> DWORD { return BASS_ChannelSetFX(file, BASS_FX_DX8_REVERB, 0); },
+        [&](DWORD fx) { BASS_ChannelRemoveFX(file, fx); });
+  sweep("ChannelSetDSP", [&]() -> DWORD {
+    return BASS_ChannelSetDSP(file, [](HDSP, DWORD, void*, DWORD, void*) {}, nullptr, 0);
+  }, [&](DWORD dsp) { BASS_ChannelRemoveDSP(file, dsp); });
+  // decoding a block of a stream with an effect on it
+  const HFX fx = BASS_ChannelSetFX(file, BASS_FX_DX8_ECHO, 0);
+  ASSERT_NE(fx, 0u);
+  std::vector<char> block(65536);
+  sweep("ChannelGetData", [&]() -> DWORD {
+    const DWORD got = BASS_ChannelGetData(file, block.data(), static_cast<DWORD>(block.size()));
+    return got == static_cast<DWORD>(-1) ? 0 : got;
+  }, [](DWORD) {});
+#ifdef TAV_WITH_BFXS
+  // the tempo stage of bfxs over a decoding stream
+  sweep("FX_TempoCreate", [&]() -> DWORD {
+    const HSTREAM source = BASS_StreamCreateFile(TRUE, wav.bytes.data(), 0, wav.bytes.size(), BASS_STREAM_DECODE);
+    if (!source) return HSTREAM{0};
+    const HSTREAM tempo = BASS_FX_TempoCreate(source, BASS_STREAM_DECODE | BASS_FX_FREESOURCE);
+    if (!tempo) {
+      const int error = BASS_ErrorGetCode();
+      BASS_StreamFree(source);
+      BASS_TAV_SetError(error);
+    }
+    return tempo;
+  }, free_stream);
+#endif
+  BASS_StreamFree(file);
+  BASS_Free();
+}
+
+}  // namespace

@@ -1,0 +1,311 @@
+// The module over a fake platform and the stand-in window: Init, Quit and
+// Config, the settings they read and write, and the hand-shake with a
+// playback thread.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <map>
+#include <thread>
+
+#include "enhancer_module.h"
+#include "recording_store.h"
+#include "signals.h"
+
+namespace brindle {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using test::RecordingStore;
+
+struct FakePlatform : Platform {
+  int dpi = 96;
+  bool realSleep = false;  // else sleeping counts and naps a fiftieth of the time
+
+  std::atomic<int> slept{0};
+  struct Box {
+    void* owner;
+    std::string text, caption;
+    MessageKind kind;
+  };
+  std::vector<Box> boxes;
+  std::map<std::string, RecordingStore> files;
+
+  int ScreenDpi() override { return dpi; }
+  void Message(void* owner, const char* text, const char* caption, MessageKind kind) override {
+    boxes.push_back({owner, text, caption, kind});
+  }
+  void Sleep(int ms) override {
+    slept += ms;
+    std::this_thread::sleep_for(realSleep ? std::chrono::microseconds(ms * 1000) : std::chrono::microseconds(ms * 20));
+  }
+  std::string HostFolder() override { return "C:\\Host\\"; }
+  SettingsStore& Settings(const std::string& file) override { return files[file]; }
+  RecordingStore& Ini() { return files["C:\\Host\\winamp.ini"]; }
+};
+
+// Counts the stand-in windows alive and made.
+struct CountingFactory : WindowFactory {
+  StandInWindowFactory inner;
+  int made = 0;
+  std::shared_ptr<int> alive = std::make_shared<int>(0);
+  struct Counted : EnhancerWindow {
+    std::unique_ptr<EnhancerWindow> w;
+    std::shared_ptr<int> alive;
+    Counted(std::unique_ptr<EnhancerWindow> window, std::shared_ptr<int> a) : w(std::move(window)), alive(a) { ++*alive; }
+    ~Counted() override { --*alive; }
+    void Close() override { w->Close(); }
+  };
+  std::unique_ptr<EnhancerWindow> Create(Module& m) override {
+    ++made;
+    return std::make_unique<Counted>(inner.Create(m), alive);
+  }
+};
+
+struct ModuleTest : ::testing::Test {
+  FakePlatform platform;
+  CountingFactory windows;
+  std::unique_ptr<Module> module = std::make_unique<Module>(platform, windows);
+  int hostWindow = 0;
+
+  void StoreCustomSection() {
+    WriteDefaultSettings(platform.Ini());
+    platform.Ini().values["dry"] = "40";
+    platform.Ini().values["x"] = "17";
+    platform.Ini().values["reverb"] = "0";
+    platform.Ini().Forget();
+  }
+};
+
+TEST_F(ModuleTest, InitOnAFreshHostWritesTheFirstRunSectionAndRuns) {
+  EXPECT_EQ(module->Init(&hostWindow), 0);
+  EXPECT_EQ(module->SettingsFile, "C:\\Host\\winamp.ini");
+  EXPECT_EQ(module->PresetFolder, "C:\\Host\\plugins\\Brindle\\");
+  EXPECT_EQ(module->HostWindow, &hostWindow);
+  RecordingStore& ini = platform.Ini();
+  ASSERT_FALSE(ini.writes.empty());
+  EXPECT_EQ(ini.writes.front(), "XXX");
+  EXPECT_EQ(ini.values["XXX"], "666");
+  EXPECT_EQ(ini.values["dry"], "90");
+  EXPECT_EQ(ini.values["icon"], "");
+  EXPECT_FALSE(module->handshake.Bypass);
+  EXPECT_TRUE(module->handshake.BlockDone);
+  EXPECT_EQ(*windows.alive, 1);
+  EXPECT_TRUE(platform.boxes.empty());
+  auto block = test::Noise(1152, 2, 20000);
+  const auto before = block;
+  EXPECT_EQ(module->ModifySamples(block.data(), 1152, 16, 2, 44100), 1152);
+  EXPECT_NE(block, before);
+  module->Quit();
+  EXPECT_EQ(*windows.alive, 0);
+}
+
+TEST_F(ModuleTest, InitLoadsTheStoredValuesAtOnce) {
+  StoreCustomSection();
+  ASSERT_EQ(module->Init(&hostWindow), 0);
+  EXPECT_EQ(module->params.Get(Param::dry), 40);
+  EXPECT_EQ(module->params.Get(Param::reverb), 0);
+  EXPECT_EQ(module->window.x, 17);
+  EXPECT_TRUE(platform.Ini().writes.empty()) << "a section that is there is not rewritten";
+  module->Quit();
+}
+
+TEST_F(ModuleTest, QuitSavesWhatInitLoaded) {
+  StoreCustomSection();
+  const auto stored = platform.Ini().values;
+  ASSERT_EQ(module->Init(&hostWindow), 0);
+  module->Quit();
+  EXPECT_EQ(platform.Ini().values, stored);
+  EXPECT_EQ(platform.Ini().writes.front(), "hidden");
+  EXPECT_EQ(platform.Ini().writes.size(), 38u);  // hidden, then the save
+}
+
+TEST_F(ModuleTest, AScreenOtherThan96DpiRefusesAndLeavesTheSettingsAlone) {
+  StoreCustomSection();
+  const auto stored = platform.Ini().values;
+  platform.dpi = 120;
+  EXPECT_EQ(module->Init(&hostWindow), -1);
+  ASSERT_EQ(platform.boxes.size(), 1u);
+  EXPECT_EQ(platform.boxes[0].owner, nullptr);
+  EXPECT_EQ(platform.boxes[0].caption, "Brindle");
+  EXPECT_EQ(platform.boxes[0].text,
+            "Can not show window correctly with the current DPI settings...\n\r"
+            "Change it back to the default setting(96dpi)!");
+  EXPECT_EQ(platform.boxes[0].kind, MessageKind::plain);
+  EXPECT_EQ(*windows.alive, 0);
+  EXPECT_EQ(platform.Ini().values, stored);
+  EXPECT_TRUE(platform.Ini().writes.empty());
+  EXPECT_TRUE(module->handshake.Bypass);
+  auto block = test::Noise(1152, 2, 20000);
+  const auto before = block;
+  EXPECT_EQ(module->ModifySamples(block.data(), 1152, 16, 2, 44100), 1152);
+  EXPECT_EQ(block, before);
+  platform.slept = 0;
+  module->Quit();
+  EXPECT_EQ(platform.slept, kPollMs);
+  EXPECT_TRUE(platform.Ini().writes.empty());
+}
+
+TEST_F(ModuleTest, QuitWithoutInitReturnsAfterOnePoll) {
+  module->Quit();
+  EXPECT_EQ(platform.slept, kPollMs);
+  EXPECT_TRUE(platform.files.empty());
+  EXPECT_EQ(windows.made, 0);
+}
+
+TEST_F(ModuleTest, ConfigShowsItsMessageOwnedByTheHostWindow) {
+  module->Config();
+  ASSERT_EQ(module->Init(&hostWindow), 0);
+  module->Config();
+  ASSERT_EQ(platform.boxes.size(), 2u);
+  EXPECT_EQ(platform.boxes[0].owner, nullptr);
+  EXPECT_EQ(platform.boxes[1].owner, &hostWindow);
+  EXPECT_EQ(platform.boxes[1].text, "For config click on the tray icon!");
+  EXPECT_EQ(platform.boxes[1].kind, MessageKind::warning);
+  module->Quit();
+}
+
+TEST_F(ModuleTest, ASecondInitWithoutQuitClosesTheFirstWindow) {
+  ASSERT_EQ(module->Init(&hostWindow), 0);
+  module->params.Set(Param::treble, 77);  // as the window would
+  platform.Ini().Forget();
+  ASSERT_EQ(module->Init(&hostWindow), 0);
+  EXPECT_EQ(windows.made, 2);
+  EXPECT_EQ(*windows.alive, 1);
+  EXPECT_EQ(platform.Ini().values["treble"], "77") << "the first window's close wrote its settings";
+  EXPECT_EQ(module->params.Get(Param::treble), 77);
+  module->Quit();
+  EXPECT_EQ(*windows.alive, 0);
+}
+
+TEST_F(ModuleTest, InitResetsTheGainsAndTheReverbOnly) {
+  DspState& s = module->processor->state;
+  s.bass.f.gA = s.bass.f.gL = s.dyn.f.gc = s.dyn.f.gf = 0.5f;
+  s.main.f.g = Both(0.2f);
+  s.main.f.p1 = Both(0.125f);
+  s.reverb.pos[1][4] = 7;
+  s.reverb.line[0][3][100] = 0.25f;
+  s.reverb.line[0][3][6000] = 0.25f;
+  ASSERT_EQ(module->Init(&hostWindow), 0);
+  EXPECT_EQ(s.bass.f.gA, 1.0f);
+  EXPECT_EQ(s.bass.f.gL, 1.0f);
+  EXPECT_EQ(s.dyn.f.gc, 1.0f);
+  EXPECT_EQ(s.dyn.f.gf, 1.0f);
+  EXPECT_EQ(Left(s.main.f.g), 1.3f);
+  EXPECT_EQ(Right(s.main.f.g), 1.3f);
+  EXPECT_EQ(Left(s.main.f.p1), 0.125f);
+  EXPECT_EQ(s.reverb.pos[1][4], 0);
+  EXPECT_EQ(s.reverb.line[0][3][100], 0.0f);
+  EXPECT_EQ(s.reverb.line[0][3][6000], 0.25f) << "only the first 5,001 values";
+  module->Quit();
+}
+
+TEST_F(ModuleTest, ABlockLeftInFlightHoldsQuitForABoundedTimeOnly) {
+  ASSERT_EQ(module->Init(&hostWindow), 0);
+  module->handshake.InFlight = true;  // as a block that faulted in the host's guard leaves it
+  platform.slept = 0;
+  module->Quit();
+  EXPECT_GE(platform.slept, kBlockWaitMs);
+  EXPECT_LE(platform.slept, kBlockWaitMs + 2 * kPollMs);
+  EXPECT_EQ(*windows.alive, 0);
+}
+
+// A playback thread calling ModifySamples as a host's audio thread does.
+class Feeder {
+ public:
+  explicit Feeder(Module& m, int frames = 1152) : module_(m), frames_(frames) {
+    thread_ = std::thread([this] { Run(); });
+  }
+  ~Feeder() { Stop(); }
+  void Stop() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+  }
+  long long blocks() const { return blocks_; }
+  bool allKeptTheirCount() const { return good_; }
+
+ private:
+  void Run() {
+    const auto source = test::Noise(frames_, 2, 20000, 11);
+    std::vector<int16_t> block;
+    while (!stop_) {
+      block = source;
+      if (module_.ModifySamples(block.data(), frames_, 16, 2, 44100) != frames_) good_ = false;
+      ++blocks_;
+    }
+  }
+  Module& module_;
+  int frames_;
+  std::atomic<bool> stop_{false}, good_{true};
+  std::atomic<long long> blocks_{0};
+  std::thread thread_;
+};
+
+TEST_F(ModuleTest, QuitWaitsForTheBlockInProgress) {
+  ASSERT_EQ(module->Init(&hostWindow), 0);
+  platform.realSleep = true;
+  std::atomic<bool> inBlock{false}, blockEnded{false};
+  std::atomic<int> held{0};
+  module->handshake.holdHook = [&] {
+    if (held++ > 0) return;
+    inBlock = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    blockEnded = true;
+  };
+  std::thread audio([&] {
+    auto block = test::Noise(1152, 2, 20000);
+    module->ModifySamples(block.data(), 1152, 16, 2, 44100);
+  });
+  while (!inBlock) std::this_thread::yield();
+  const auto start = Clock::now();
+  module->Quit();
+  const bool endedFirst = blockEnded;
+  audio.join();
+  EXPECT_TRUE(endedFirst);
+  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(30));
+}
+
+TEST_F(ModuleTest, InitResetsOnlyOnceTheBlockInProgressIsOut) {
+  ASSERT_EQ(module->Init(&hostWindow), 0);
+  platform.realSleep = true;
+  std::atomic<bool> inBlock{false}, blockEnded{false};
+  std::atomic<int> held{0};
+  module->handshake.holdHook = [&] {
+    if (held++ > 0) return;
+    inBlock = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    blockEnded = true;
+  };
+  std::thread audio([&] {
+    auto block = test::Noise(1152, 2, 100);
+    module->ModifySamples(block.data(), 1152, 16, 2, 44100);  // raises the bass gain above 1
+  });
+  while (!inBlock) std::this_thread::yield();
+  ASSERT_EQ(module->Init(&hostWindow), 0);
+  EXPECT_TRUE(blockEnded) << "Init returned while the block ran";
+  audio.join();
+  EXPECT_EQ(module->processor->state.bass.f.gA, 1.0f);
+  EXPECT_FALSE(module->handshake.Bypass);
+  module->Quit();
+}
+
+TEST_F(ModuleTest, TenThousandInitQuitCyclesAgainstABusyFeeder) {
+  Feeder feeder(*module, 256);
+  for (int i = 0; i < 10000; ++i) {
+    ASSERT_EQ(module->Init(&hostWindow), 0);
+    if (i % 500 == 0) platform.Ini().Forget();
+    module->Quit();
+  }
+  // and running: the feeder's blocks are processed again
+  ASSERT_EQ(module->Init(&hostWindow), 0);
+  const long long before = feeder.blocks();
+  while (feeder.blocks() < before + 20) std::this_thread::yield();
+  feeder.Stop();
+  EXPECT_TRUE(feeder.allKeptTheirCount());
+  EXPECT_EQ(module->processor->state.restarts, 0);
+  EXPECT_EQ(*windows.alive, 1);
+  module->Quit();
+}
+
+}  // namespace
+}  // namespace brindle
