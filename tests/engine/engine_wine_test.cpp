@@ -402,7 +402,6 @@ TEST_F(EngineUnderWine, ModuleAskingItsParentFromTheAudioThreadCanBeStopped) {
   ExpectHeardInOrder(Heard(), source, "after a stop during a query");
 }
 
-<<<<<<< HEAD
 // Libraries whose header, module or description lie in no memory are freed
 // again and list nothing; the player goes on and the next library loads.
 TEST_F(EngineUnderWine, LibrariesWithRecordsInNoMemoryAreRefused) {
@@ -438,7 +437,8 @@ TEST(AddOnFormatsUnderWine, NamesAreConvertedFromTheSystemCodePage) {
   const std::string filter = BuildOpenFilter({BASS_PLUGINFORM{0x10000, name, exts}});
   EXPECT_NE(filter.find("|" + utf8(name) + "(" + utf8(exts) + ")|" + utf8(exts) + "|"), std::string::npos) << filter;
   EXPECT_EQ(filter.find(name), std::string::npos);
-=======
+}
+
 // Real-world files and look-alikes through the player's OpenStream: a stream decoder
 // first, a tracker module when that fails; the decoder under the reverse and tempo
 // stages is the right one, or nothing opens.
@@ -467,7 +467,6 @@ TEST_F(EngineUnderWine, OpenStreamGivesEachFileToTheRightDecoder) {
     ASSERT_TRUE(BASS_ChannelGetInfo(decoder, &info)) << c.file;
     EXPECT_EQ(info.ctype, c.ctype) << c.file;
   }
->>>>>>> main
 }
 
 }  // namespace
