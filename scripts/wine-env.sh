@@ -24,11 +24,13 @@ export WINEARCH="$TAV_WINE_ARCH"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 export ALSA_CONFIG_PATH="$_tav_scripts/alsa-null.conf"
-# The session's own X server, whatever DISPLAY the caller brings along: a
-# DISPLAY left from another session (or one since restarted) names a server
-# that is gone or not ours, and every window would then fail in CreateWindowEx.
-# TAV_KEEP_DISPLAY=1 keeps the caller's (to watch the windows on a real screen).
-if [ -z "${TAV_KEEP_DISPLAY:-}" ] && [ -s "$TAV_WINE_STATE/display" ]; then
+# While a test session is up, its own X server, whatever DISPLAY the caller
+# brings along: a DISPLAY left from another session (or one since restarted)
+# names a server that is gone or not ours, and every window would then fail
+# in CreateWindowEx. TAV_KEEP_DISPLAY=1 keeps the caller's (to watch the
+# windows on a real screen); with no session up the caller's DISPLAY stands.
+if [ -s "$TAV_WINE_STATE/display" ] && { [ -z "${DISPLAY:-}" ] ||
+     { [ -e "$TAV_WINE_STATE/session" ] && [ -z "${TAV_KEEP_DISPLAY:-}" ]; }; }; then
   export DISPLAY=":$(cat "$TAV_WINE_STATE/display")"
 fi
 if [ -S "$TAV_WINE_STATE/pulse/native" ]; then

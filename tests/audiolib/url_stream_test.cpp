@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bass.h"
+#include "bass_fx.h"
 #include "tav/test/media.h"
 
 namespace {
@@ -261,15 +262,21 @@ double ms_of(const std::function<void()>& call) {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
 }
 
-// A server that pauses 3 s: the stream stalls and plays on, while a second stream on the
-// same device plays without a gap and the GUI thread's calls return at once.
+// A server that pauses 3 s: the stream (with the player's reverse and tempo stages over
+// it) stalls and plays on, while a second stream on the same device plays without a gap
+// and the GUI thread's calls return at once.
 TEST_F(UrlStream, AServerPauseStallsOnlyItsOwnStream) {
   ASSERT_TRUE(BASS_SetConfig(BASS_CONFIG_UPDATEPERIOD, 24));
   ASSERT_TRUE(BASS_SetConfig(BASS_CONFIG_NET_BUFFER, 1000));  // 2 s of this file: less than the pause
   ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr)) << BASS_ErrorGetCode();
   const std::string paused = http("pause/3/100000/detect/tone192.mp3");
   Pull a, b, c;
-  a.source = BASS_StreamCreateURL(paused.c_str(), 0, BASS_STREAM_DECODE, nullptr, nullptr);
+  // the first through the player's chain: reverse and tempo stages over the decoder
+  const HSTREAM url = BASS_StreamCreateURL(paused.c_str(), 0, 0x220084, nullptr, nullptr);
+  ASSERT_NE(url, 0u) << BASS_ErrorGetCode();
+  const HSTREAM reverse = BASS_FX_ReverseCreate(url, 2.0f, 0x210000);
+  ASSERT_NE(reverse, 0u) << BASS_ErrorGetCode();
+  a.source = BASS_FX_TempoCreate(reverse, 0x210000);
   c.source = BASS_StreamCreateURL(paused.c_str(), 0, BASS_STREAM_DECODE, nullptr, nullptr);
   b.source = BASS_StreamCreateFile(FALSE, tav::test::MediaPath("detect/tone192.mp3").c_str(), 0, 0, BASS_STREAM_DECODE);
   ASSERT_TRUE(a.source && b.source && c.source) << BASS_ErrorGetCode();
