@@ -81,7 +81,8 @@ LRESULT CALLBACK TUtilityWindow::Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
     ModuleWindowDestroyed(h);
   }
   auto* self = reinterpret_cast<TUtilityWindow*>(GetWindowLongPtrW(h, GWLP_USERDATA));
-  if (self && self->handler_) {
+  // The handler hears from the window once it is made, not of its making.
+  if (self && self->hwnd_ && self->handler_) {
     TMessage msg{m, w, l, 0};
     // A copy runs: the handler may free this window (the last timer stopping).
     const Handler handler = self->handler_;
