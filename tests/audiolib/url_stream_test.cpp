@@ -345,18 +345,22 @@ std::vector<char> read_n(DWORD h, size_t n) {
   return out;
 }
 
-// A seek back beyond what the buffer holds reconnects with a range request and plays the
-// right bytes; a server without ranges refuses the seek and the stream goes on.
+// A seek back beyond what the buffer holds reconnects with a range request (http) or a
+// restart offset (ftp) and plays the right bytes; a server without ranges refuses the seek
+// and the stream goes on.
 TEST_F(UrlStream, ASeekBeyondTheBufferPlaysTheRightBytes) {
   ASSERT_TRUE(BASS_SetConfig(BASS_CONFIG_NET_BUFFER, 1000));
   const std::vector<char> whole = from_disk("tone44k_stereo.wav");
-  const HSTREAM h = BASS_StreamCreateURL(http("range/tone44k_stereo.wav").c_str(), 0, BASS_STREAM_DECODE, nullptr, nullptr);
-  ASSERT_NE(h, 0u) << BASS_ErrorGetCode();
-  EXPECT_TRUE(read_n(h, 300000) == std::vector<char>(whole.begin(), whole.begin() + 300000));
-  ASSERT_TRUE(BASS_ChannelSetPosition(h, 4000, BASS_POS_BYTE)) << BASS_ErrorGetCode();
-  EXPECT_EQ(BASS_ChannelGetPosition(h, BASS_POS_BYTE), 4000u);
-  EXPECT_TRUE(read_n(h, 20000) == std::vector<char>(whole.begin() + 4000, whole.begin() + 24000));
-  EXPECT_TRUE(BASS_StreamFree(h));
+  // over http with a range request, over ftp with a restart offset
+  for (const std::string& url : {http("range/tone44k_stereo.wav"), ftp("tone44k_stereo.wav")}) {
+    const HSTREAM h = BASS_StreamCreateURL(url.c_str(), 0, BASS_STREAM_DECODE, nullptr, nullptr);
+    ASSERT_NE(h, 0u) << url << " error " << BASS_ErrorGetCode();
+    EXPECT_TRUE(read_n(h, 300000) == std::vector<char>(whole.begin(), whole.begin() + 300000)) << url;
+    ASSERT_TRUE(BASS_ChannelSetPosition(h, 4000, BASS_POS_BYTE)) << url << " error " << BASS_ErrorGetCode();
+    EXPECT_EQ(BASS_ChannelGetPosition(h, BASS_POS_BYTE), 4000u) << url;
+    EXPECT_TRUE(read_n(h, 20000) == std::vector<char>(whole.begin() + 4000, whole.begin() + 24000)) << url;
+    EXPECT_TRUE(BASS_StreamFree(h));
+  }
 
   const HSTREAM plain = BASS_StreamCreateURL(http("tone44k_stereo.wav").c_str(), 0, BASS_STREAM_DECODE, nullptr, nullptr);
   ASSERT_NE(plain, 0u);
