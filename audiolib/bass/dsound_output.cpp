@@ -17,20 +17,81 @@ namespace {
 
 constexpr unsigned kRingMs = 500;
 
+// Opens the device with a looping ring of `ring_bytes` of silence that plays. Returns a
+// BASS_ERROR_* code (BASS_OK with both objects set).
+int open_ring(const GUID& guid, HWND hwnd, unsigned freq, DWORD ring_bytes, IDirectSound8*& ds_out,
+              IDirectSoundBuffer*& buffer_out) {
+  IDirectSound8* ds = nullptr;
+  if (FAILED(DirectSoundCreate8(&guid, &ds, nullptr))) return BASS_ERROR_DRIVER;
+  if (FAILED(ds->SetCooperativeLevel(hwnd, DSSCL_PRIORITY))) {
+    ds->Release();
+    return BASS_ERROR_DRIVER;
+  }
+  WAVEFORMATEX format{};
+  format.wFormatTag = WAVE_FORMAT_PCM;
+  format.nChannels = 2;
+  format.nSamplesPerSec = freq;
+  format.wBitsPerSample = 16;
+  format.nBlockAlign = 4;
+  format.nAvgBytesPerSec = freq * 4;
+
+  DSBUFFERDESC primary_desc{};
+  primary_desc.dwSize = sizeof primary_desc;
+  primary_desc.dwFlags = DSBCAPS_PRIMARYBUFFER;
+  IDirectSoundBuffer* primary = nullptr;
+  if (SUCCEEDED(ds->CreateSoundBuffer(&primary_desc, &primary, nullptr))) {
+    primary->SetFormat(&format);  // best effort: DirectSound converts otherwise
+    primary->Release();
+  }
+
+  DSBUFFERDESC desc{};
+  desc.dwSize = sizeof desc;
+  desc.dwFlags = DSBCAPS_GETCURRENTPOSITION2 | DSBCAPS_GLOBALFOCUS;
+  desc.dwBufferBytes = ring_bytes;
+  desc.lpwfxFormat = &format;
+  IDirectSoundBuffer* buffer = nullptr;
+  if (FAILED(ds->CreateSoundBuffer(&desc, &buffer, nullptr))) {
+    ds->Release();
+    return BASS_ERROR_DRIVER;
+  }
+  void* p = nullptr;
+  DWORD n = 0;
+  if (SUCCEEDED(buffer->Lock(0, 0, &p, &n, nullptr, nullptr, DSBLOCK_ENTIREBUFFER))) {
+    std::memset(p, 0, n);
+    buffer->Unlock(p, n, nullptr, 0);
+  }
+  if (FAILED(buffer->Play(0, 0, DSBPLAY_LOOPING))) {
+    buffer->Release();
+    ds->Release();
+    return BASS_ERROR_DRIVER;
+  }
+  ds_out = ds;
+  buffer_out = buffer;
+  return BASS_OK;
+}
+
+// While the device rests its DirectSound object is released: DirectSound keeps mixing
+// (and the system's sound server playing) for as long as one exists, even with every
+// buffer stopped. The next play opens it again with a fresh ring of silence.
 class DirectSoundOutput : public OutputBackend {
  public:
-  DirectSoundOutput(IDirectSound8* ds, IDirectSoundBuffer* buffer, unsigned rate, DWORD ring_bytes)
-      : ds_(ds), buffer_(buffer), rate_(rate), ring_bytes_(ring_bytes) {}
-  ~DirectSoundOutput() override {
-    buffer_->Stop();
-    buffer_->Release();
-    ds_->Release();
-  }
+  DirectSoundOutput(const GUID& guid, HWND hwnd, IDirectSound8* ds, IDirectSoundBuffer* buffer, unsigned rate,
+                    DWORD ring_bytes)
+      : guid_(guid), hwnd_(hwnd), ds_(ds), buffer_(buffer), rate_(rate), ring_bytes_(ring_bytes) {}
+  ~DirectSoundOutput() override { close(); }
   unsigned rate() const override { return rate_; }
   unsigned channels() const override { return 2; }
   unsigned latency_ms() const override { return 20; }
 
+  // Stops where the queued silence after the last sound plays, so nothing is cut off.
+  void pause() override { close(); }
+
+  void resume() override {
+    if (!buffer_) reopen();
+  }
+
   size_t writable_frames(unsigned ahead_ms) override {
+    if (!buffer_ && !reopen()) return 0;  // the device could not be opened again: try at the next update
     DWORD play = 0, write = 0;
     if (FAILED(buffer_->GetCurrentPosition(&play, &write))) return 0;
     played_ += (play + ring_bytes_ - last_play_) % ring_bytes_;
@@ -47,6 +108,7 @@ class DirectSoundOutput : public OutputBackend {
   }
 
   void write(const int16_t* frames, size_t count, size_t) override {
+    if (!buffer_) return;
     DWORD bytes = static_cast<DWORD>(count * kFrameBytes);
     void *p1 = nullptr, *p2 = nullptr;
     DWORD n1 = 0, n2 = 0;
@@ -64,7 +126,35 @@ class DirectSoundOutput : public OutputBackend {
   }
 
  private:
+  void close() {
+    if (buffer_) {
+      buffer_->Stop();
+      buffer_->Release();
+      buffer_ = nullptr;
+    }
+    if (ds_) {
+      ds_->Release();
+      ds_ = nullptr;
+    }
+  }
+
+  // A fresh ring playing from its start: the first write goes to the write cursor.
+  bool reopen() {
+    if (open_ring(guid_, hwnd_, rate_, ring_bytes_, ds_, buffer_) != BASS_OK) {
+      if (hwnd_ == GetDesktopWindow()) return false;
+      hwnd_ = GetDesktopWindow();  // the window given at start-up may be gone by now
+      if (open_ring(guid_, hwnd_, rate_, ring_bytes_, ds_, buffer_) != BASS_OK) return false;
+    }
+    last_play_ = 0;
+    played_ = 0;
+    written_ = 0;
+    write_pos_ = 0;
+    return true;
+  }
+
   static constexpr DWORD kFrameBytes = 4;
+  GUID guid_;
+  HWND hwnd_;
   IDirectSound8* ds_;
   IDirectSoundBuffer* buffer_;
   unsigned rate_;
@@ -107,59 +197,13 @@ class DirectSoundPlatform : public OutputPlatform {
       error = BASS_ERROR_DEVICE;
       return nullptr;
     }
-    IDirectSound8* ds = nullptr;
-    if (FAILED(DirectSoundCreate8(&found_[index].guid, &ds, nullptr))) {
-      error = BASS_ERROR_DRIVER;
-      return nullptr;
-    }
     HWND hwnd = window ? static_cast<HWND>(window) : GetDesktopWindow();
-    if (FAILED(ds->SetCooperativeLevel(hwnd, DSSCL_PRIORITY))) {
-      ds->Release();
-      error = BASS_ERROR_DRIVER;
-      return nullptr;
-    }
-    WAVEFORMATEX format{};
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = 2;
-    format.nSamplesPerSec = freq;
-    format.wBitsPerSample = 16;
-    format.nBlockAlign = 4;
-    format.nAvgBytesPerSec = freq * 4;
-
-    DSBUFFERDESC primary_desc{};
-    primary_desc.dwSize = sizeof primary_desc;
-    primary_desc.dwFlags = DSBCAPS_PRIMARYBUFFER;
-    IDirectSoundBuffer* primary = nullptr;
-    if (SUCCEEDED(ds->CreateSoundBuffer(&primary_desc, &primary, nullptr))) {
-      primary->SetFormat(&format);  // best effort: DirectSound converts otherwise
-      primary->Release();
-    }
-
     const DWORD ring_bytes = freq * kRingMs / 1000 * 4;
-    DSBUFFERDESC desc{};
-    desc.dwSize = sizeof desc;
-    desc.dwFlags = DSBCAPS_GETCURRENTPOSITION2 | DSBCAPS_GLOBALFOCUS;
-    desc.dwBufferBytes = ring_bytes;
-    desc.lpwfxFormat = &format;
+    IDirectSound8* ds = nullptr;
     IDirectSoundBuffer* buffer = nullptr;
-    if (FAILED(ds->CreateSoundBuffer(&desc, &buffer, nullptr))) {
-      ds->Release();
-      error = BASS_ERROR_DRIVER;
-      return nullptr;
-    }
-    void* p = nullptr;
-    DWORD n = 0;
-    if (SUCCEEDED(buffer->Lock(0, 0, &p, &n, nullptr, nullptr, DSBLOCK_ENTIREBUFFER))) {
-      std::memset(p, 0, n);
-      buffer->Unlock(p, n, nullptr, 0);
-    }
-    if (FAILED(buffer->Play(0, 0, DSBPLAY_LOOPING))) {
-      buffer->Release();
-      ds->Release();
-      error = BASS_ERROR_DRIVER;
-      return nullptr;
-    }
-    return std::make_unique<DirectSoundOutput>(ds, buffer, freq, ring_bytes);
+    error = open_ring(found_[index].guid, hwnd, freq, ring_bytes, ds, buffer);
+    if (error != BASS_OK) return nullptr;
+    return std::make_unique<DirectSoundOutput>(found_[index].guid, hwnd, ds, buffer, freq, ring_bytes);
   }
 
   unsigned directsound_version() const override { return 9; }

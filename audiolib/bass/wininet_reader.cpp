@@ -76,6 +76,38 @@ void set_timeouts(HINTERNET h, DWORD connect) {
   InternetSetOptionW(h, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, &receive, sizeof receive);
 }
 
+// An ftp file from a byte offset: a connection of its own, the restart offset, then the
+// file (an address opened whole has no way to an offset). Null when the server refuses the
+// restart; the connection then closes with the session.
+HINTERNET open_ftp_from(HINTERNET session, const std::string& url, uint64_t offset) {
+  char host[256] = {}, user[128] = {}, password[128] = {}, path[2048] = {};
+  URL_COMPONENTSA parts{};
+  parts.dwStructSize = sizeof parts;
+  parts.lpszHostName = host;
+  parts.dwHostNameLength = sizeof host;
+  parts.lpszUserName = user;
+  parts.dwUserNameLength = sizeof user;
+  parts.lpszPassword = password;
+  parts.dwPasswordLength = sizeof password;
+  parts.lpszUrlPath = path;
+  parts.dwUrlPathLength = sizeof path;
+  if (!InternetCrackUrlA(url.c_str(), 0, 0, &parts)) return nullptr;
+  HINTERNET connection = InternetConnectA(session, host, parts.nPort, user[0] ? user : nullptr,
+                                          password[0] ? password : nullptr, INTERNET_SERVICE_FTP,
+                                          INTERNET_FLAG_PASSIVE, 0);
+  if (!connection) return nullptr;
+  // servers restart binary transfers only
+  const std::string restart = "REST " + std::to_string(offset);
+  if (!FtpCommandA(connection, FALSE, FTP_TRANSFER_TYPE_BINARY, "TYPE I", 0, nullptr) ||
+      !FtpCommandA(connection, FALSE, FTP_TRANSFER_TYPE_BINARY, restart.c_str(), 0, nullptr)) {
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return nullptr;
+  }
+  HINTERNET file = FtpOpenFileA(connection, path, GENERIC_READ, FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, 0);
+  if (!file && GetLastError() == 0) SetLastError(ERROR_NOT_SUPPORTED);
+  return file;
+}
+
 }  // namespace
 
 std::unique_ptr<NetReader> open_net_reader(const std::string& url, uint64_t offset, unsigned timeout_ms, int& error) {
@@ -83,10 +115,6 @@ std::unique_ptr<NetReader> open_net_reader(const std::string& url, uint64_t offs
   const bool ftp = starts_with_nocase(url, "ftp://");
   if (!http && !ftp) {
     error = BASS_ERROR_FILEOPEN;
-    return nullptr;
-  }
-  if (ftp && offset) {  // an address opened whole gives no way to a restart offset here
-    error = BASS_ERROR_NOTAVAIL;
     return nullptr;
   }
   HINTERNET session = InternetOpenA("Tavolen", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
@@ -101,9 +129,10 @@ std::unique_ptr<NetReader> open_net_reader(const std::string& url, uint64_t offs
   const DWORD flags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE |
                       INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES | (ftp ? INTERNET_FLAG_PASSIVE : 0);
   auto shared = std::make_shared<Connect>();
-  std::thread([shared, session, url, headers, flags] {
-    HINTERNET request = InternetOpenUrlA(session, url.c_str(), headers.empty() ? nullptr : headers.c_str(),
-                                         headers.empty() ? 0 : static_cast<DWORD>(-1), flags, 0);
+  std::thread([shared, session, url, headers, flags, ftp, offset] {
+    HINTERNET request = ftp && offset ? open_ftp_from(session, url, offset)
+                                      : InternetOpenUrlA(session, url.c_str(), headers.empty() ? nullptr : headers.c_str(),
+                                                         headers.empty() ? 0 : static_cast<DWORD>(-1), flags, 0);
     const DWORD last_error = request ? 0 : GetLastError();
     std::lock_guard lock(shared->mutex);
     if (shared->abandoned) {
@@ -131,7 +160,9 @@ std::unique_ptr<NetReader> open_net_reader(const std::string& url, uint64_t offs
   }
   if (!request) {
     InternetCloseHandle(session);
-    error = last_error == ERROR_INTERNET_TIMEOUT ? BASS_ERROR_TIMEOUT : BASS_ERROR_FILEOPEN;
+    error = last_error == ERROR_INTERNET_TIMEOUT ? BASS_ERROR_TIMEOUT
+            : last_error == ERROR_NOT_SUPPORTED  ? BASS_ERROR_NOTAVAIL
+                                                 : BASS_ERROR_FILEOPEN;
     return nullptr;
   }
   set_timeouts(request, timeout_ms);
@@ -160,7 +191,7 @@ std::unique_ptr<NetReader> open_net_reader(const std::string& url, uint64_t offs
     DWORD high = 0;
     const DWORD low = FtpGetFileSize(request, &high);
     const uint64_t size = (uint64_t{high} << 32) | low;
-    if (low != INVALID_FILE_SIZE && size > 0) length = size;
+    if (low != INVALID_FILE_SIZE && size > offset) length = size - offset;  // what this transfer sends
   }
   return std::make_unique<WinInetReader>(session, request, length);
 }

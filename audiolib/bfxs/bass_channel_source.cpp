@@ -28,6 +28,8 @@ size_t BassChannelSource::pull_once(float* out, size_t frames) {
   return done;
 }
 
+bool BassChannelSource::stalled() const { return BASS_ChannelIsActive(channel_) == BASS_ACTIVE_STALLED; }
+
 size_t BassChannelSource::pull(float* out, size_t frames) {
   size_t done = pull_once(out, frames);
   if (done < frames && wrap_ && wrap_to_start())

@@ -16,6 +16,7 @@ class BassChannelSource : public SeekableSource {
   BassChannelSource(DWORD channel, unsigned channels);
 
   size_t pull(float* out, size_t frames) override;
+  bool stalled() const override;
   // Length in frames, kUnknownLength when the channel does not know it.
   uint64_t length() const override;
   bool seek(uint64_t frame) override;

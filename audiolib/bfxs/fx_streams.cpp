@@ -137,9 +137,12 @@ void TAVCDECL tempo_free(void* state) {
   if (free_it) free_source(chan);
 }
 
+BOOL TAVCDECL tempo_is_stalled(void* state) { return static_cast<TempoStream*>(state)->source.stalled(); }
+
 const TAV_STREAM_FUNCS kTempoFuncs = {sizeof(TAV_STREAM_FUNCS), tempo_read,          tempo_get_length,
                                       tempo_get_position,       tempo_set_position,  tempo_set_attribute,
-                                      tempo_get_attribute,      tempo_flags_changed, tempo_free};
+                                      tempo_get_attribute,      tempo_flags_changed, tempo_free,
+                                      tempo_is_stalled};
 
 // -------------------------------------------------------------- reverse stage
 
@@ -211,9 +214,12 @@ void TAVCDECL reverse_free(void* state) {
   if (free_it) free_source(chan);
 }
 
+BOOL TAVCDECL reverse_is_stalled(void* state) { return static_cast<ReverseStream*>(state)->source.stalled(); }
+
 const TAV_STREAM_FUNCS kReverseFuncs = {sizeof(TAV_STREAM_FUNCS), reverse_read,          reverse_get_length,
                                         reverse_get_position,     reverse_set_position,  reverse_set_attribute,
-                                        reverse_get_attribute,    reverse_flags_changed, reverse_free};
+                                        reverse_get_attribute,    reverse_flags_changed, reverse_free,
+                                        reverse_is_stalled};
 
 // Creates the bass.dll stream; on failure the state goes and the source stays.
 template <typename Stream>

@@ -11,6 +11,8 @@ class PullSource {
   virtual ~PullSource() = default;
   // Writes up to `frames` frames; fewer only near the end, 0 only at the end.
   virtual size_t pull(float* out, size_t frames) = 0;
+  // True while pull() gives nothing because the source waits for data (not its end).
+  virtual bool stalled() const { return false; }
 };
 
 class SeekableSource : public PullSource {

@@ -50,6 +50,7 @@ size_t TempoStage::read(float* out, size_t frames) {
     }
     if (source_ended_) break;
     const size_t n = source_.pull(in_buf_.data(), kPullFrames);
+    if (n == 0 && source_.stalled()) break;  // more will come: not the end
     if (n == 0) {
       source_ended_ = true;
       st_->flush();  // hands out what is still inside

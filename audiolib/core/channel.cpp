@@ -30,18 +30,24 @@ uint32_t Channel::get_data(void* buffer, uint32_t bytes, const LibraryConfig& co
   if (!buffer) return fail(BASS_ERROR_ILLPARAM, static_cast<uint32_t>(-1));
   const size_t frames = bytes / frame_bytes();
   if (frames == 0) return fail(BASS_ERROR_ILLPARAM, static_cast<uint32_t>(-1));
-  work_.resize(frames * channels_);
-  const size_t got = produce(work_.data(), frames);
+  // float output is produced straight into the caller's buffer; 16-bit goes through work_
+  const bool direct = (flags_ & BASS_SAMPLE_FLOAT) && reinterpret_cast<uintptr_t>(buffer) % alignof(float) == 0;
+  float* samples = static_cast<float*>(buffer);
+  if (!direct) {
+    work_.resize(frames * channels_);
+    samples = work_.data();
+  }
+  const size_t got = produce(samples, frames);
   if (got == 0 && stalled()) {  // nothing has arrived: not the end
     set_error(BASS_OK);
     return 0;
   }
   if (got == 0) return fail(BASS_ERROR_ENDED, static_cast<uint32_t>(-1));
-  chain.run(work_.data(), got, channels_, handle, config.float_dsp);
-  if (flags_ & BASS_SAMPLE_FLOAT)
-    std::memcpy(buffer, work_.data(), got * channels_ * sizeof(float));
-  else
-    float_to_int16(work_.data(), static_cast<int16_t*>(buffer), got * channels_);
+  chain.run(samples, got, channels_, handle, config.float_dsp);
+  if (!(flags_ & BASS_SAMPLE_FLOAT))
+    float_to_int16(samples, static_cast<int16_t*>(buffer), got * channels_);
+  else if (!direct)
+    std::memcpy(buffer, samples, got * channels_ * sizeof(float));
   set_error(BASS_OK);
   return static_cast<uint32_t>(got * frame_bytes());
 }

@@ -15,6 +15,7 @@ class CustomStream : public Channel {
   uint64_t length_bytes() override;
   uint64_t position_bytes() override;
   bool set_position_bytes(uint64_t pos) override;
+  bool stalled() override { return funcs_.is_stalled && funcs_.is_stalled(state_); }
 
   bool served_by(const TAV_STREAM_FUNCS* funcs) const;
   void* state() const { return state_; }

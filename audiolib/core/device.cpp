@@ -52,7 +52,22 @@ void Device::update() {
   for (auto& s : sources) s->refill();
 
   const unsigned period = config_.update_period_ms;
-  const size_t frames = backend_->writable_frames(2 * period + 30);
+  const unsigned ahead_ms = 2 * period + 30;
+  const auto now = std::chrono::steady_clock::now();
+  if (std::any_of(sources.begin(), sources.end(), [](auto& s) { return s->playing(); })) {
+    last_playing_ = now;
+    if (resting_) {
+      backend_->resume();
+      resting_ = false;
+    }
+  } else if (resting_) {
+    return;
+  } else if (now - last_playing_ >= std::chrono::milliseconds(kRestGraceMs + ahead_ms)) {
+    backend_->pause();  // what was queued after the last sound has been heard by now
+    resting_ = true;
+    return;
+  }
+  const size_t frames = backend_->writable_frames(ahead_ms);
   if (frames == 0) return;
   const unsigned chans = backend_->channels();
   acc_.assign(frames * chans, 0.0f);
@@ -74,6 +89,12 @@ void Device::run() {
     lock.unlock();
     update();
     lock.lock();
+    if (resting_) {  // nothing to do until a play wakes the thread
+      wake_.wait(lock, [this] { return stopping_ || woken_; });
+      woken_ = false;
+      next = std::chrono::steady_clock::now();
+      continue;
+    }
     next += std::chrono::milliseconds(config_.update_period_ms.load());
     const auto now = std::chrono::steady_clock::now();
     if (next < now) next = now;  // fell behind: do not try to catch up in a burst

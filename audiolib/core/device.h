@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -24,6 +25,8 @@ class MixSource {
   // Adds up to `frames` frames of the device's format into `acc` (interleaved floats,
   // 1.0 = full scale); returns the frames it contributed.
   virtual size_t mix_into(float* acc, size_t frames, unsigned device_rate, unsigned device_channels) = 0;
+  // Playing (neither stopped nor paused): the device keeps its output running for it.
+  virtual bool playing() = 0;
 };
 
 class Device {
@@ -40,9 +43,15 @@ class Device {
   void attach(std::shared_ptr<MixSource> source);
   void detach(const MixSource* source);
 
+  // A device with nothing playing for this long pauses its output (after the silence it
+  // queued has been heard) and its update thread sleeps until the next play wakes it.
+  static constexpr unsigned kRestGraceMs = 500;
+
   // One update: refill every source, then mix what the backend can take. The update thread
   // calls it; tests may call it directly on a device whose thread is not started.
   void update();
+  // The output is paused (nothing has played for the grace time).
+  bool resting() const { return resting_; }
   void start_thread();
   // Runs the next update now (after a stream starts playing).
   void wake();
@@ -62,6 +71,8 @@ class Device {
   std::condition_variable wake_;
   bool stopping_ = false;
   bool woken_ = false;
+  std::atomic<bool> resting_{false};
+  std::chrono::steady_clock::time_point last_playing_ = std::chrono::steady_clock::now();
   std::thread thread_;
 };
 

@@ -22,7 +22,10 @@ class Library {
  public:
   static constexpr unsigned kDefaultRate = 44100;
   static constexpr unsigned kMinRate = 100;
-  static constexpr unsigned kMaxRate = 100000;
+  static constexpr unsigned kMaxRate = 100000;  // of a device
+  // A user stream takes every rate a file's decoder gives (the device mixes
+  // whatever rate it gets), so that every file that opens can play.
+  static constexpr unsigned kMaxStreamRate = kMaxFileRate;
 
   // `platform` (may be null: device 0 only) must outlive the library.
   explicit Library(OutputPlatform* platform);

@@ -29,7 +29,7 @@ Device* Library::device_for(uint32_t number) {
 
 uint32_t Library::create_user_stream(unsigned freq, unsigned channels, uint32_t flags, STREAMPROC* proc, void* user) {
   if (!proc) return fail(BASS_ERROR_ILLPARAM, 0u);
-  if (freq < kMinRate || freq > kMaxRate) return fail(BASS_ERROR_FREQ, 0u);
+  if (freq < kMinRate || freq > kMaxStreamRate) return fail(BASS_ERROR_FREQ, 0u);
   if (channels == 0 || channels > kMaxChannels) return fail(BASS_ERROR_ILLPARAM, 0u);
   if (flags & BASS_STREAM_DECODE) return fail(BASS_ERROR_NOTAVAIL, 0u);
   Device* device = current_device();

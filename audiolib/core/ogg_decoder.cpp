@@ -3,6 +3,9 @@
 #include <vorbis/vorbisfile.h>
 
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "bass.h"
 #include "decoder.h"
@@ -26,6 +29,23 @@ int seek_cb(void* handle, ogg_int64_t offset, int whence) {
 }
 
 long tell_cb(void* handle) { return static_cast<long>(static_cast<ByteSource*>(handle)->tell()); }
+
+// Two planes into interleaved frames, four frames at a time where SSE2 is there.
+void interleave_stereo(const float* left, const float* right, float* out, size_t frames) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  for (; i + 4 <= frames; i += 4) {
+    const __m128 l = _mm_loadu_ps(left + i);
+    const __m128 r = _mm_loadu_ps(right + i);
+    _mm_storeu_ps(out + 2 * i, _mm_unpacklo_ps(l, r));
+    _mm_storeu_ps(out + 2 * i + 4, _mm_unpackhi_ps(l, r));
+  }
+#endif
+  for (; i < frames; ++i) {
+    out[2 * i] = left[i];
+    out[2 * i + 1] = right[i];
+  }
+}
 
 class OggDecoder : public Decoder {
  public:
@@ -55,6 +75,11 @@ class OggDecoder : public Decoder {
       const vorbis_info* info = ov_info(vf_, section);
       const unsigned have = info ? static_cast<unsigned>(info->channels) : chans;
       float* dst = out + done * chans;
+      if (chans == 2 && have >= 2) {
+        interleave_stereo(planes[0], planes[1], dst, static_cast<size_t>(got));
+        done += static_cast<size_t>(got);
+        continue;
+      }
       for (unsigned c = 0; c < chans; ++c) {  // one channel at a time: a plain strided copy
         float* d = dst + c;
         if (c < have) {

@@ -21,6 +21,10 @@ class OutputBackend {
   virtual void write(const int16_t* frames, size_t count, size_t audible) = 0;
   // Latency of the ring in ms (BASS_INFO.latency).
   virtual unsigned latency_ms() const = 0;
+  // The device rests: nothing plays, so the output stops until resume(). What was queued
+  // before the pause was silence; after resume() the next write is heard at once.
+  virtual void pause() {}
+  virtual void resume() {}
 };
 
 struct DeviceDescription {

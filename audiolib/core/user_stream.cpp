@@ -137,6 +137,11 @@ void UserStream::run_chain(size_t frames) {
   }
 }
 
+bool UserStream::playing() {
+  std::lock_guard lock(state_mutex_);
+  return state_ == State::Playing;
+}
+
 float UserStream::sample(size_t frame_index, unsigned channel) const {
   return static_cast<float>(ring_[((read_frame_ + frame_index) % capacity_frames_) * channels_ + channel]);
 }

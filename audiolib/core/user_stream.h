@@ -38,6 +38,7 @@ class UserStream : public Channel, public MixSource {
 
   void refill() override;
   size_t mix_into(float* acc, size_t frames, unsigned device_rate, unsigned device_channels) override;
+  bool playing() override;
 
  private:
   void flush();  // under state_mutex_

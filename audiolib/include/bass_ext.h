@@ -35,7 +35,8 @@ extern "C" {
  * held, so it may free other channels (a stage's source). */
 typedef struct TAV_STREAM_FUNCS {
   DWORD size; /* sizeof(TAV_STREAM_FUNCS) */
-  /* Fill up to `frames` frames; returns the frames written, 0 only at the end. */
+  /* Fill up to `frames` frames; returns the frames written, 0 only at the end or while
+   * is_stalled() says so. */
   DWORD(TAVCDECL* read)(void* state, float* buffer, DWORD frames);
   /* Length in bytes, or (QWORD)-1 when unknown. */
   QWORD(TAVCDECL* get_length)(void* state);
@@ -49,6 +50,9 @@ typedef struct TAV_STREAM_FUNCS {
   /* The stream's flags after BASS_ChannelFlags changed them (may be NULL). */
   void(TAVCDECL* flags_changed)(void* state, DWORD flags);
   void(TAVCDECL* free)(void* state);
+  /* TRUE while read() gives nothing because the stream waits for data (a network
+   * source that ran dry), not because it ended (may be NULL). */
+  BOOL(TAVCDECL* is_stalled)(void* state);
 } TAV_STREAM_FUNCS;
 
 /* Creates a decoding stream served by `funcs` (copied) and `state`.

@@ -4,9 +4,11 @@ project, and stores them as BMP and CUR files for the resource compiler.
 
 usage: make_slider_art.py OUTPUT_DIR
 """
-import struct
 import sys
 from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "scripts" / "art"))
+from picture_files import write_bmp, write_cur  # noqa: E402
 
 KEY = (128, 128, 0)          # transparency key: red 128, green 128, blue 0
 WHITE = (255, 255, 255)
@@ -16,23 +18,6 @@ PRESSED = (168, 168, 176)
 SHADOW = (128, 128, 128)
 DARK = (0, 0, 0)
 GROOVE = (64, 64, 64)
-
-
-def write_bmp(path, pixels):
-    """24-bit bottom-up BMP from rows of (r, g, b)."""
-    h = len(pixels)
-    w = len(pixels[0])
-    row_bytes = (w * 3 + 3) & ~3
-    data = bytearray()
-    for row in reversed(pixels):
-        line = bytearray()
-        for r, g, b in row:
-            line += bytes((b, g, r))
-        line += b"\0" * (row_bytes - len(line))
-        data += line
-    header = struct.pack("<2sIHHI", b"BM", 14 + 40 + len(data), 0, 0, 14 + 40)
-    info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, len(data), 2835, 2835, 0, 0)
-    Path(path).write_bytes(header + info + data)
 
 
 def thumb_state(width, body, point, pressed):
@@ -141,30 +126,6 @@ HAND = [
     "     XXXXXXXXXX  ",
 ]
 HOTSPOT = (5, 0)
-
-
-def write_cur(path, art, hotspot):
-    """A 32 x 32 monochrome cursor: X black, o white, blank transparent."""
-    size = 32
-    xor_rows, and_rows = [], []
-    for y in range(size):
-        line = art[y] if y < len(art) else ""
-        xor_bits = and_bits = 0
-        for x in range(size):
-            ch = line[x] if x < len(line) else " "
-            bit = 1 << (31 - x)
-            if ch == " ":
-                and_bits |= bit
-            elif ch == "o":
-                xor_bits |= bit
-        xor_rows.append(struct.pack(">I", xor_bits))
-        and_rows.append(struct.pack(">I", and_bits))
-    image = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 1, 0, 0, 0, 0, 2, 0)
-    image += bytes((0, 0, 0, 0, 255, 255, 255, 0))
-    image += b"".join(reversed(xor_rows)) + b"".join(reversed(and_rows))
-    head = struct.pack("<HHH", 0, 2, 1)
-    entry = struct.pack("<BBBBHHII", size, size, 0, 0, hotspot[0], hotspot[1], len(image), 6 + 16)
-    Path(path).write_bytes(head + entry + image)
 
 
 def main():

@@ -15,8 +15,14 @@ constexpr float kRotateStep = 0.00003f;
 constexpr float kFlangerStartDelay = 175.0f;
 constexpr float kFlangerStartStep = 0.002f;
 
-// Number of whole frames (float pairs) in a buffer of `length` bytes.
-DWORD WholeFrames(DWORD length) { return (length / sizeof(float)) / 2; }
+// Channel count of the stream a procedure runs on; 2 when it cannot be told.
+DWORD StreamChannels(DWORD channel) {
+  BASS_CHANNELINFO info{};
+  return BASS_ChannelGetInfo(channel, &info) && info.chans > 0 ? info.chans : 2;
+}
+
+// Number of whole frames of `channels` floats in a buffer of `length` bytes.
+DWORD WholeFrames(DWORD length, DWORD channels) { return (length / sizeof(float)) / channels; }
 }  // namespace
 
 TEffectState EffectState;
@@ -39,51 +45,77 @@ void ResetFlanger() {
   EffectState.FlangerStep = kFlangerStartStep;
 }
 
-void BASSCALLBACK RotateDSPProc(HDSP, DWORD, void* buffer, DWORD length, void*) {
+// The procedures work on the stream's front pair (channels 0 and 1) and
+// leave further channels as they are. A mono stream gets on its one channel
+// what the pair would give for the same sound on both sides: the rotation
+// as a level swing, the echo and the flanger on that channel alone.
+
+void BASSCALLBACK RotateDSPProc(HDSP, DWORD channel, void* buffer, DWORD length, void*) {
   float* s = static_cast<float*>(buffer);
-  const DWORD frames = WholeFrames(length);
+  const DWORD chans = StreamChannels(channel);
+  const DWORD frames = WholeFrames(length, chans);
+  float& angle = EffectState.RotateAngle;
   for (DWORD f = 0; f < frames; ++f) {
-    s[2 * f] *= std::fabs(std::sin(EffectState.RotateAngle));
-    s[2 * f + 1] *= std::fabs(std::cos(EffectState.RotateAngle));
-    EffectState.RotateAngle = FloatMod(EffectState.RotateAngle + kRotateStep, kPi);
+    float* frame = s + f * chans;
+    if (chans == 1) {
+      frame[0] *= (std::fabs(std::sin(angle)) + std::fabs(std::cos(angle))) / 2.0f;
+    } else {
+      frame[0] *= std::fabs(std::sin(angle));
+      frame[1] *= std::fabs(std::cos(angle));
+    }
+    angle = FloatMod(angle + kRotateStep, kPi);
   }
 }
 
-void BASSCALLBACK EchoDSPProc(HDSP, DWORD, void* buffer, DWORD length, void*) {
+void BASSCALLBACK EchoDSPProc(HDSP, DWORD channel, void* buffer, DWORD length, void*) {
   float* s = static_cast<float*>(buffer);
-  const DWORD frames = WholeFrames(length);
+  const DWORD chans = StreamChannels(channel);
+  const DWORD frames = WholeFrames(length, chans);
+  TEffectState& e = EffectState;
   for (DWORD f = 0; f < frames; ++f) {
-    TStereoSample& ring = EffectState.EchoRing[EffectState.EchoPos];
-    const float newLeft = ring.right / 2.0f + s[2 * f];
-    const float newRight = ring.left / 2.0f + s[2 * f + 1];
-    s[2 * f] = newLeft;
-    ring.left = newLeft;
-    s[2 * f + 1] = newRight;
-    ring.right = newRight;
-    if (++EffectState.EchoPos >= kEchoRingFrames) EffectState.EchoPos = 0;
+    float* frame = s + f * chans;
+    TStereoSample& ring = e.EchoRing[e.EchoPos];
+    if (chans == 1) {
+      frame[0] = ring.left / 2.0f + frame[0];
+      ring.left = frame[0];
+    } else {
+      const float newLeft = ring.right / 2.0f + frame[0];
+      const float newRight = ring.left / 2.0f + frame[1];
+      frame[0] = newLeft;
+      ring.left = newLeft;
+      frame[1] = newRight;
+      ring.right = newRight;
+    }
+    if (++e.EchoPos >= kEchoRingFrames) e.EchoPos = 0;
   }
 }
 
-void BASSCALLBACK FlangerDSPProc(HDSP, DWORD, void* buffer, DWORD length, void*) {
+void BASSCALLBACK FlangerDSPProc(HDSP, DWORD channel, void* buffer, DWORD length, void*) {
   float* s = static_cast<float*>(buffer);
-  const DWORD frames = WholeFrames(length);
+  const DWORD chans = StreamChannels(channel);
+  const DWORD frames = WholeFrames(length, chans);
+  TEffectState& e = EffectState;
   for (DWORD f = 0; f < frames; ++f) {
-    const float reach = static_cast<float>(EffectState.FlangerPos) + EffectState.FlangerDelay;
+    float* frame = s + f * chans;
+    const float reach = static_cast<float>(e.FlangerPos) + e.FlangerDelay;
     int64_t p0 = static_cast<int64_t>(reach) % kFlangerRingFrames;
     if (p0 < 0) p0 += kFlangerRingFrames;
     const int64_t p1 = (p0 + 1) % kFlangerRingFrames;
-    const float frac = FloatMod(EffectState.FlangerDelay, 1.0f);
+    const float frac = FloatMod(e.FlangerDelay, 1.0f);
 
-    const float left = s[2 * f];
-    const float right = s[2 * f + 1];
-    s[2 * f] = (1.0f - frac) * EffectState.FlangerRing[p0].left + frac * EffectState.FlangerRing[p1].left + left;
-    s[2 * f + 1] = (1.0f - frac) * EffectState.FlangerRing[p0].right + frac * EffectState.FlangerRing[p1].right + right;
-    EffectState.FlangerRing[EffectState.FlangerPos] = TStereoSample{left, right};
+    const float left = frame[0];
+    frame[0] = (1.0f - frac) * e.FlangerRing[p0].left + frac * e.FlangerRing[p1].left + left;
+    if (chans == 1) {
+      e.FlangerRing[e.FlangerPos] = TStereoSample{left, 0.0f};
+    } else {
+      const float right = frame[1];
+      frame[1] = (1.0f - frac) * e.FlangerRing[p0].right + frac * e.FlangerRing[p1].right + right;
+      e.FlangerRing[e.FlangerPos] = TStereoSample{left, right};
+    }
 
-    if (++EffectState.FlangerPos >= kFlangerRingFrames) EffectState.FlangerPos = 0;
-    EffectState.FlangerDelay += EffectState.FlangerStep;
-    if (EffectState.FlangerDelay < 0.0f || EffectState.FlangerDelay > static_cast<float>(kFlangerRingFrames))
-      EffectState.FlangerStep = -EffectState.FlangerStep;
+    if (++e.FlangerPos >= kFlangerRingFrames) e.FlangerPos = 0;
+    e.FlangerDelay += e.FlangerStep;
+    if (e.FlangerDelay < 0.0f || e.FlangerDelay > static_cast<float>(kFlangerRingFrames)) e.FlangerStep = -e.FlangerStep;
   }
 }
 

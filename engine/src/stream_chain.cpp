@@ -60,6 +60,21 @@ bool OpenStream(const std::string& name, bool isURL) {
     return false;
   }
 
+  BASS_CHANNELINFO info{};
+  BASS_ChannelGetInfo(StreamState.DecodeStream, &info);
+  // An 8-bit source opens with no output stream (nothing plays); any other
+  // source whose output stream cannot be made is a failure, not a silent
+  // success.
+  HSTREAM out = 0;
+  if ((info.flags & BASS_SAMPLE_8BITS) == 0) {
+    out = BASS_StreamCreate(info.freq, info.chans, 0, &OutputStreamProc, nullptr);
+    if (out == 0) {
+      BASS_StreamFree(StreamState.DecodeStream);  // the stages free their sources with them
+      StreamState.DecodeStream = 0;
+      return false;
+    }
+  }
+
   if (isURL) {
     StreamState.CurrentPath = kUrlName;
     StreamState.CurrentTitle = kUrlName;
@@ -68,17 +83,10 @@ bool OpenStream(const std::string& name, bool isURL) {
     StreamState.CurrentTitle = FileNamePart(name);
     StreamState.CurrentFile = name;
   }
-
-  StreamState.ChannelInfo = BASS_CHANNELINFO{};
-  BASS_ChannelGetInfo(StreamState.DecodeStream, &StreamState.ChannelInfo);
-  const DWORD chans = StreamState.ChannelInfo.chans;
+  StreamState.ChannelInfo = info;
+  const DWORD chans = info.chans;
   StreamState.ProcChannels = static_cast<int8_t>(chans >= 2 ? (chans > 127 ? 127 : chans) : 2);
-
-  if ((StreamState.ChannelInfo.flags & BASS_SAMPLE_8BITS) != 0)
-    StreamState.OutStream = 0;
-  else
-    StreamState.OutStream =
-        BASS_StreamCreate(StreamState.ChannelInfo.freq, StreamState.ChannelInfo.chans, 0, &OutputStreamProc, nullptr);
+  StreamState.OutStream = out;
 
   if (!StreamState.CompatActive)
     BASS_ChannelSetAttribute(BASS_FX_TempoGetSource(StreamState.DecodeStream), BASS_ATTRIB_REVERSE_DIR,

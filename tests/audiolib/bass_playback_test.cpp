@@ -202,6 +202,52 @@ TEST(BassPlayback, RampOnTheDirectSoundDeviceIsConsumedInRealTime) {
   play_ramp_for_two_seconds(1, "", 0.20);
 }
 
+// Play, pause, leave the device long enough to rest, play again: the device takes the
+// stream's sound at once after the second play (the procedure is called again for what
+// was consumed, at real-time pace).
+void play_after_the_device_rested(int device, const std::string& capture, double may_lag) {
+  Output out(device, capture);
+  ASSERT_TRUE(out.ok()) << "device " << device << " error " << BASS_ErrorGetCode();
+  Ramp ramp;
+  const HSTREAM h = BASS_StreamCreate(kRate, 2, 0, ramp_proc, &ramp);
+  ASSERT_NE(h, 0u);
+  ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
+  sleep_ms(300);
+  ASSERT_TRUE(BASS_ChannelPause(h));
+  sleep_ms(1500);  // past the grace time after which the device pauses its output
+  const int64_t before = ramp.next;
+  const auto replay = Clock::now();
+  ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
+  while (ramp.next == before && seconds_since(replay) < 1) sleep_ms(1);
+  const double first_call = seconds_since(replay);
+  sleep_ms(500);
+  const double consumed = static_cast<double>(ramp.next - before) / kRate;  // seconds taken since the replay
+  const double elapsed = seconds_since(replay);
+  std::printf("device %d after rest: first refill %.1f ms after play, %.0f ms of sound taken in %.0f ms\n", device,
+              first_call * 1000, consumed * 1000, elapsed * 1000);
+  EXPECT_LT(first_call, 0.15) << "the device takes sound at once after the play";
+  EXPECT_GE(consumed, (elapsed - 0.1) * (1.0 - may_lag)) << "and at real-time pace from then on";
+  EXPECT_LE(consumed, elapsed * 1.05 + 0.15) << "never faster than real time (beyond what is queued ahead)";
+  EXPECT_TRUE(BASS_StreamFree(h));
+}
+
+TEST(BassPlayback, PlayAfterTheDeviceRestedIsHeardAtOnceFromItsFirstBlock) {
+  const std::string capture = temp_path("tav_rest_capture.wav");
+  std::remove(capture.c_str());
+  play_after_the_device_rested(0, capture, 0.05);
+  const auto heard = read_capture(capture);
+  ASSERT_GT(heard.size(), size_t{kRate * 3 / 4});
+  EXPECT_EQ(heard.front(), 1);
+  const auto gaps = jumps(heard);
+  EXPECT_TRUE(gaps.empty()) << "the sound breaks at captured frame " << gaps.front() << " ("
+                            << heard[gaps.front() - 1] << " -> " << heard[gaps.front()] << ")";
+}
+
+TEST(BassPlayback, PlayAfterTheDirectSoundDeviceRestedStartsAtOnce) {
+  if (device_count() < 2) GTEST_SKIP() << "no DirectSound output device here";
+  play_after_the_device_rested(1, "", 0.20);
+}
+
 TEST(BassPlayback, EndFlagPlaysTheTailThenTheStreamStops) {
   const std::string capture = temp_path("tav_end_capture.wav");
   std::remove(capture.c_str());

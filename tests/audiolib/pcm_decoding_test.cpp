@@ -2,9 +2,14 @@
 // positions, seeks and the loop flag.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+#include <limits>
+
 #include "channel.h"
 #include "library_config.h"
 #include "pcm_files.h"
+#include "sample_convert.h"
 
 namespace tav::audio {
 namespace {
@@ -106,6 +111,53 @@ TEST(PcmStream, LoopFlagWrapsUnlessAStageReadsTheStream) {
     StageReadScope stage;
     EXPECT_EQ(stream->get_data(buf.data(), 300, config), 200u);
     EXPECT_EQ(stream->position_bytes(), stream->length_bytes());
+  }
+}
+
+// The block conversions take eight samples at a time: each edge value at every position
+// of a block with a tail must give what the single-sample form gives.
+TEST(SampleConvert, BlockFormsAgreeWithTheSingleSampleForm) {
+  const float inf = std::numeric_limits<float>::infinity();
+  const float edges[] = {0.0f, -0.0f, 1.0f, -1.0f, 32767.0f / 32768, 32767.5f / 32768, 32767.49f / 32768,
+                         -32768.5f / 32768, -32769.0f / 32768, 0.5f / 32768, 1.5f / 32768, 2.5f / 32768,
+                         -0.5f / 32768, -1.5f / 32768, 1e-40f, 1e30f, -1e30f, inf, -inf,
+                         std::numeric_limits<float>::quiet_NaN(), -std::numeric_limits<float>::quiet_NaN()};
+  constexpr size_t kBlock = 19;  // two vectors and a tail
+  for (const float edge : edges) {
+    for (size_t at = 0; at < kBlock; ++at) {
+      float in[kBlock];
+      for (size_t i = 0; i < kBlock; ++i) in[i] = 0.3f * std::sin(static_cast<float>(i));
+      in[at] = edge;
+      int16_t out[kBlock];
+      float_to_int16(in, out, kBlock);
+      for (size_t i = 0; i < kBlock; ++i) ASSERT_EQ(out[i], float_to_int16(in[i])) << "value " << in[i] << " at " << i;
+    }
+  }
+  std::vector<int16_t> all(65536 + 3);
+  for (size_t i = 0; i < all.size(); ++i) all[i] = static_cast<int16_t>(i - 32768);
+  std::vector<float> back(all.size());
+  int16_to_float(all.data(), back.data(), all.size());
+  for (size_t i = 0; i < all.size(); ++i) ASSERT_EQ(back[i], all[i] / 32768.0f);
+  std::vector<int16_t> again(all.size());
+  float_to_int16(back.data(), again.data(), back.size());
+  EXPECT_EQ(again, all);
+}
+
+// Float output goes straight into the caller's buffer when it is aligned for floats and
+// through the stream's own buffer when it is not: the same samples either way.
+TEST(PcmStream, FloatOutputIsTheSameAlignedOrNot) {
+  const auto file = test::make_pcm_file(Container::Wav, Sample::S16, 44100, 2, 1000);
+  LibraryConfig config;
+  for (const size_t offset : {size_t{0}, size_t{1}}) {
+    auto stream = open_stream(file.bytes, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
+    ASSERT_TRUE(stream);
+    std::vector<unsigned char> raw(8 * 1000 + 1);
+    ASSERT_EQ(stream->get_data(raw.data() + offset, 8 * 1000, config), 8u * 1000) << "offset " << offset;
+    for (size_t i = 0; i < 2000; ++i) {
+      float v;
+      std::memcpy(&v, raw.data() + offset + 4 * i, 4);
+      ASSERT_EQ(v, file.expected[i] / 32768.0f) << "sample " << i << " offset " << offset;
+    }
   }
 }
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bass.h"
+#include "bass_fx.h"
 #include "tav/test/media.h"
 
 namespace {
@@ -261,15 +262,21 @@ double ms_of(const std::function<void()>& call) {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
 }
 
-// A server that pauses 3 s: the stream stalls and plays on, while a second stream on the
-// same device plays without a gap and the GUI thread's calls return at once.
+// A server that pauses 3 s: the stream (with the player's reverse and tempo stages over
+// it) stalls and plays on, while a second stream on the same device plays without a gap
+// and the GUI thread's calls return at once.
 TEST_F(UrlStream, AServerPauseStallsOnlyItsOwnStream) {
   ASSERT_TRUE(BASS_SetConfig(BASS_CONFIG_UPDATEPERIOD, 24));
   ASSERT_TRUE(BASS_SetConfig(BASS_CONFIG_NET_BUFFER, 1000));  // 2 s of this file: less than the pause
   ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr)) << BASS_ErrorGetCode();
   const std::string paused = http("pause/3/100000/detect/tone192.mp3");
   Pull a, b, c;
-  a.source = BASS_StreamCreateURL(paused.c_str(), 0, BASS_STREAM_DECODE, nullptr, nullptr);
+  // the first through the player's chain: reverse and tempo stages over the decoder
+  const HSTREAM url = BASS_StreamCreateURL(paused.c_str(), 0, 0x220084, nullptr, nullptr);
+  ASSERT_NE(url, 0u) << BASS_ErrorGetCode();
+  const HSTREAM reverse = BASS_FX_ReverseCreate(url, 2.0f, 0x210000);
+  ASSERT_NE(reverse, 0u) << BASS_ErrorGetCode();
+  a.source = BASS_FX_TempoCreate(reverse, 0x210000);
   c.source = BASS_StreamCreateURL(paused.c_str(), 0, BASS_STREAM_DECODE, nullptr, nullptr);
   b.source = BASS_StreamCreateFile(FALSE, tav::test::MediaPath("detect/tone192.mp3").c_str(), 0, 0, BASS_STREAM_DECODE);
   ASSERT_TRUE(a.source && b.source && c.source) << BASS_ErrorGetCode();
@@ -338,18 +345,22 @@ std::vector<char> read_n(DWORD h, size_t n) {
   return out;
 }
 
-// A seek back beyond what the buffer holds reconnects with a range request and plays the
-// right bytes; a server without ranges refuses the seek and the stream goes on.
+// A seek back beyond what the buffer holds reconnects with a range request (http) or a
+// restart offset (ftp) and plays the right bytes; a server without ranges refuses the seek
+// and the stream goes on.
 TEST_F(UrlStream, ASeekBeyondTheBufferPlaysTheRightBytes) {
   ASSERT_TRUE(BASS_SetConfig(BASS_CONFIG_NET_BUFFER, 1000));
   const std::vector<char> whole = from_disk("tone44k_stereo.wav");
-  const HSTREAM h = BASS_StreamCreateURL(http("range/tone44k_stereo.wav").c_str(), 0, BASS_STREAM_DECODE, nullptr, nullptr);
-  ASSERT_NE(h, 0u) << BASS_ErrorGetCode();
-  EXPECT_TRUE(read_n(h, 300000) == std::vector<char>(whole.begin(), whole.begin() + 300000));
-  ASSERT_TRUE(BASS_ChannelSetPosition(h, 4000, BASS_POS_BYTE)) << BASS_ErrorGetCode();
-  EXPECT_EQ(BASS_ChannelGetPosition(h, BASS_POS_BYTE), 4000u);
-  EXPECT_TRUE(read_n(h, 20000) == std::vector<char>(whole.begin() + 4000, whole.begin() + 24000));
-  EXPECT_TRUE(BASS_StreamFree(h));
+  // over http with a range request, over ftp with a restart offset
+  for (const std::string& url : {http("range/tone44k_stereo.wav"), ftp("tone44k_stereo.wav")}) {
+    const HSTREAM h = BASS_StreamCreateURL(url.c_str(), 0, BASS_STREAM_DECODE, nullptr, nullptr);
+    ASSERT_NE(h, 0u) << url << " error " << BASS_ErrorGetCode();
+    EXPECT_TRUE(read_n(h, 300000) == std::vector<char>(whole.begin(), whole.begin() + 300000)) << url;
+    ASSERT_TRUE(BASS_ChannelSetPosition(h, 4000, BASS_POS_BYTE)) << url << " error " << BASS_ErrorGetCode();
+    EXPECT_EQ(BASS_ChannelGetPosition(h, BASS_POS_BYTE), 4000u) << url;
+    EXPECT_TRUE(read_n(h, 20000) == std::vector<char>(whole.begin() + 4000, whole.begin() + 24000)) << url;
+    EXPECT_TRUE(BASS_StreamFree(h));
+  }
 
   const HSTREAM plain = BASS_StreamCreateURL(http("tone44k_stereo.wav").c_str(), 0, BASS_STREAM_DECODE, nullptr, nullptr);
   ASSERT_NE(plain, 0u);

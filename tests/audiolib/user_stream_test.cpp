@@ -27,6 +27,10 @@ class FakeOutput : public OutputBackend {
     audible += a;
   }
   unsigned latency_ms() const override { return 0; }
+  void pause() override { ++pauses; }
+  void resume() override { ++resumes; }
+  int pauses = 0;
+  int resumes = 0;
 };
 
 // A stereo ramp; END after `end_after` frames when set.
@@ -160,6 +164,41 @@ TEST(UserStream, RestartAndStopFlushPauseKeeps) {
   rig.update(10);
   EXPECT_EQ(rig.ramp.requests.back(), 4410u * 4);
   EXPECT_EQ(rig.out->written[2 * 1520], 9821) << "nothing buffered before the stop is heard";
+}
+
+// A device with nothing playing pauses its output after the grace time and writes nothing
+// more; the next play resumes it, and the first block written after that is the stream's.
+TEST(UserStream, DeviceRestsWhileNothingPlaysAndResumesWithTheFirstBlock) {
+  Rig rig(100);
+  rig.config.update_period_ms = 10;  // 50 ms queued ahead of the play position
+  rig.update(100);
+  EXPECT_FALSE(rig.device->resting()) << "silence is written during the grace time";
+  EXPECT_EQ(rig.out->written.size(), 200u);
+  std::this_thread::sleep_for(std::chrono::milliseconds(Device::kRestGraceMs + 100));
+  rig.update(100);
+  rig.update(100);
+  EXPECT_TRUE(rig.device->resting());
+  EXPECT_EQ(rig.out->pauses, 1);
+  EXPECT_EQ(rig.out->written.size(), 200u) << "nothing written at rest";
+
+  rig.stream->play(false);
+  rig.update(100);
+  EXPECT_FALSE(rig.device->resting());
+  EXPECT_EQ(rig.out->resumes, 1);
+  ASSERT_EQ(rig.out->written.size(), 400u);
+  EXPECT_EQ(rig.out->written[200], 1) << "the first block is the stream's first frame on";
+  EXPECT_EQ(rig.out->audible, 100u);
+
+  rig.stream->pause();  // a paused stream lets the device rest again
+  rig.update(100);
+  std::this_thread::sleep_for(std::chrono::milliseconds(Device::kRestGraceMs + 100));
+  rig.update(100);
+  EXPECT_TRUE(rig.device->resting());
+  EXPECT_EQ(rig.out->pauses, 2);
+  rig.stream->play(false);
+  rig.update(100);
+  EXPECT_EQ(rig.out->resumes, 2);
+  EXPECT_EQ(rig.out->written[rig.out->written.size() - 200], 101) << "resumes where the stream paused";
 }
 
 void BASSCALLBACK halve(HDSP, DWORD, void* buffer, DWORD bytes, void*) {

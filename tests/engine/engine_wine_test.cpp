@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -70,7 +71,7 @@ void PutLe(std::ofstream& out, uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.put(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
 
-void WriteWav(const std::string& path, const std::vector<int16_t>& samples) {
+void WriteWav(const std::string& path, const std::vector<int16_t>& samples, uint32_t rate = kRate) {
   std::ofstream out(path, std::ios::binary);
   const uint32_t data = static_cast<uint32_t>(samples.size() * 2);
   out.write("RIFF", 4);
@@ -79,8 +80,8 @@ void WriteWav(const std::string& path, const std::vector<int16_t>& samples) {
   PutLe(out, 16, 4);
   PutLe(out, 1, 2);
   PutLe(out, 2, 2);
-  PutLe(out, kRate, 4);
-  PutLe(out, kRate * 4, 4);
+  PutLe(out, rate, 4);
+  PutLe(out, rate * 4, 4);
   PutLe(out, 4, 2);
   PutLe(out, 16, 2);
   out.write("data", 4);
@@ -198,9 +199,9 @@ class EngineUnderWine : public ::testing::Test {
     deviceUp_ = false;
   }
 
-  std::string MakeWav(const std::vector<int16_t>& samples) {
+  std::string MakeWav(const std::vector<int16_t>& samples, uint32_t rate = kRate) {
     files_.push_back(TempPath("source.wav"));
-    WriteWav(files_.back(), samples);
+    WriteWav(files_.back(), samples, rate);
     return files_.back();
   }
 
@@ -278,6 +279,27 @@ TEST_F(EngineUnderWine, WavPlaysThroughDeviceZeroToItsLastSample) {
   ExpectHeardInOrder(heard, source, "the whole file");
   EXPECT_NEAR(seconds, 2.0, 0.5);
   std::printf("[ figures ] played in %.3f s\n", seconds);
+}
+
+// Files above the device's rates open with an output stream and are heard:
+// the device mixes whatever rate it gets.
+TEST_F(EngineUnderWine, HighRateWavsPlayAndAreHeard) {
+  for (const uint32_t rate : {176400u, 192000u}) {
+    SCOPED_TRACE(rate);
+    const auto source = TestSignal(static_cast<int>(rate));  // one second
+    ASSERT_TRUE(OpenStream(MakeWav(source, rate), false));
+    EXPECT_EQ(StreamState.ChannelInfo.freq, rate);
+    ASSERT_NE(StreamState.OutStream, 0u) << "no output stream";
+    const double seconds = PlayToEnd();
+    EXPECT_NEAR(seconds, 1.0, 0.5);
+    const auto heard = Heard();
+    int peak = 0;
+    for (const int16_t v : heard) peak = std::max(peak, std::abs(static_cast<int>(v)));
+    EXPECT_GE(Frames(heard), static_cast<size_t>(kRate * 9 / 10));
+    EXPECT_GT(peak, 10000) << "the capture holds the sound";
+    ASSERT_TRUE(BASS_Init(0, kRate, 0, nullptr, nullptr));
+    deviceUp_ = true;
+  }
 }
 
 TEST_F(EngineUnderWine, TempoPlus45PercentShortensThePlayTime) {

@@ -103,7 +103,7 @@ BOOL BASSAPI BASS_ChannelGetInfo(DWORD handle, BASS_CHANNELINFO* info) {
 
 HSTREAM BASSAPI BASS_StreamCreate(DWORD freq, DWORD chans, DWORD flags, STREAMPROC* proc, void*) {
   Log("StreamCreate", freq, chans, flags, proc != nullptr);
-  return fake::NewHandle();
+  return fake::Bass.failOutput ? 0 : fake::NewHandle();
 }
 
 BOOL BASSAPI BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value) {

@@ -28,6 +28,7 @@ struct TFakeBass {
   std::set<std::string> musicNames;   // names MusicLoad accepts
   bool failReverse = false;
   bool failTempo = false;
+  bool failOutput = false;  // StreamCreate refuses
   BASS_CHANNELINFO info{44100, 2, 0, 0, 0, 0, 0, nullptr};
   DWORD activeState = BASS_ACTIVE_STOPPED;  // IsActive's answer
   std::set<DWORD> freed;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -108,6 +109,77 @@ TEST(OwnEffects, OddLengthBuffersStopAtTheLastWholePair) {
     proc(0, 0, t.get(), 7, nullptr);
     EXPECT_EQ(t[1], 0.5f);
   }
+}
+
+// Streams of one and of six channels: the procedures ask the stream's
+// channel count and work on the front pair, or on the one channel.
+class ChannelLayouts : public ::testing::Test {
+ protected:
+  void SetUp() override { fake::Reset(); }
+  void TearDown() override { fake::Reset(); }
+  std::vector<float> Run(Proc proc, DWORD chans, std::vector<float> s) {
+    fake::Bass.info.chans = chans;
+    proc(0, 0, s.data(), static_cast<DWORD>(s.size() * sizeof(float)), nullptr);
+    return s;
+  }
+};
+
+TEST_F(ChannelLayouts, MonoRotationIsALevelSwingWithoutSampleToSampleModulation) {
+  ResetRotate();
+  // One step a sample: a quarter turn is (pi/4) / 0.00003 = 26180 samples.
+  const auto s = Run(&RotateDSPProc, 1, std::vector<float>(52361, 1.0f));
+  EXPECT_NEAR(s[0], 0.70710677f, 1e-6);      // (|sin| + |cos|) / 2 at pi/4
+  EXPECT_NEAR(s[26180], 0.5f, 1e-3);         // the quarter turn: at pi/2 the sound is softest
+  EXPECT_NEAR(s[52360], 0.70710677f, 1e-3);  // and back up at 3 pi/4
+  float jump = 0.0f;
+  for (size_t i = 1; i < s.size(); ++i) jump = std::max(jump, std::fabs(s[i] - s[i - 1]));
+  EXPECT_LT(jump, 1e-4f) << "neighbouring samples take the same gain";
+}
+
+TEST_F(ChannelLayouts, MonoEchoAndFlangerKeepTheirDelaysInFrames) {
+  ResetEcho();
+  std::vector<float> impulse(3000, 0.0f);
+  impulse[0] = 1.0f;
+  const auto echo = Run(&EchoDSPProc, 1, impulse);
+  EXPECT_FLOAT_EQ(echo[1200], 0.5f);
+  EXPECT_FLOAT_EQ(echo[2400], 0.25f);
+  EXPECT_FLOAT_EQ(echo[600], 0.0f);
+
+  ResetFlanger();
+  const auto flanged = Run(&FlangerDSPProc, 1, std::vector<float>(impulse.begin(), impulse.begin() + 400));
+  float wet = 0.0f;
+  int first = -1;
+  for (int i = 1; i < 400; ++i) {
+    wet += flanged[static_cast<size_t>(i)];
+    if (first < 0 && flanged[static_cast<size_t>(i)] != 0.0f) first = i;
+  }
+  EXPECT_EQ(first, 174);
+  EXPECT_NEAR(wet, 1.0f, 5e-3);
+}
+
+// On six channels the front pair gets the effect and the other four pass as
+// they are: nothing of the centre or the surrounds reaches the front pair.
+TEST_F(ChannelLayouts, SixChannelsTheFrontPairOnly) {
+  const Proc procs[] = {&RotateDSPProc, &EchoDSPProc, &FlangerDSPProc};
+  for (Proc proc : procs) {
+    ResetRotate();
+    ResetEcho();
+    ResetFlanger();
+    std::vector<float> s(6 * 3000, 0.0f);
+    for (size_t f = 0; f < 3000; ++f)
+      for (size_t c = 2; c < 6; ++c) s[f * 6 + c] = 0.25f * static_cast<float>(c);
+    const auto out = Run(proc, 6, s);
+    for (size_t f = 0; f < 3000; ++f) {
+      ASSERT_EQ(out[f * 6], 0.0f) << f;
+      ASSERT_EQ(out[f * 6 + 1], 0.0f) << f;
+      for (size_t c = 2; c < 6; ++c) ASSERT_EQ(out[f * 6 + c], s[f * 6 + c]) << f << " " << c;
+    }
+  }
+  ResetEcho();
+  std::vector<float> s(6 * 1300, 0.0f);
+  s[0] = 1.0f;  // front left
+  const auto out = Run(&EchoDSPProc, 6, s);
+  EXPECT_FLOAT_EQ(out[1200 * 6 + 1], 0.5f);  // crossed into the front right 1200 frames on
 }
 
 class Equaliser : public ::testing::Test {

@@ -114,6 +114,20 @@ TEST_F(Chain, FailuresFreeWhatWasMadeAndLeaveNoHandles) {
   }
 }
 
+// An output stream that cannot be made (a rate the device refuses, no
+// device) is a failure: the chain is freed and nothing claims to play.
+TEST_F(Chain, AnOutputStreamThatCannotBeMadeFailsAndFreesTheChain) {
+  fake::Bass.nextHandle = 10;
+  fake::Bass.streamNames = {"x.wav"};
+  fake::Bass.failOutput = true;
+  StreamState.CurrentTitle = "before.wav";
+  EXPECT_FALSE(OpenStream("x.wav", false));
+  EXPECT_EQ(StreamState.DecodeStream, 0u);
+  EXPECT_EQ(StreamState.OutStream, 0u);
+  EXPECT_EQ(fake::Calls("StreamFree").back(), "StreamFree 12");  // the tempo stage, with its sources
+  EXPECT_EQ(StreamState.CurrentTitle, "before.wav");
+}
+
 TEST_F(Chain, PlayPauseStopExactly) {
   StreamState.OutStream = 7;
   PlayCommand("PLAY", false);

@@ -1,5 +1,5 @@
 // The player's own DSP procedures (rotation, cross echo, flanger) over 32-bit
-// float stereo samples, and the 15-band peaking equaliser on DecodeStream.
+// float samples, and the 15-band peaking equaliser on DecodeStream.
 #pragma once
 
 #include <array>
@@ -35,8 +35,11 @@ extern TEffectState EffectState;
 // x - y * trunc(x / y): the remainder with the sign of x.
 float FloatMod(float x, float y);
 
-// Audio library DSP procedures: `length` bytes of interleaved float pairs,
-// processed in place. A trailing odd float is left alone.
+// Audio library DSP procedures: `length` bytes of interleaved float frames of
+// the channel's stream, processed in place. They act on the front pair
+// (channels 0 and 1) and leave further channels alone; on a mono stream the
+// rotation is a level swing and the echo and flanger run on the one channel.
+// A trailing part frame is left alone.
 void BASSCALLBACK RotateDSPProc(HDSP handle, DWORD channel, void* buffer, DWORD length, void* user);
 void BASSCALLBACK EchoDSPProc(HDSP handle, DWORD channel, void* buffer, DWORD length, void* user);
 void BASSCALLBACK FlangerDSPProc(HDSP handle, DWORD channel, void* buffer, DWORD length, void* user);

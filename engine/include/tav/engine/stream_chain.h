@@ -16,7 +16,10 @@ inline constexpr float kReverseBlockSeconds = 2.0f;
 
 // Frees the old chain and builds a new one for a file or an address (a
 // tracker module when no stream decoder takes it). True when DecodeStream
-// exists afterwards; on failure DecodeStream and OutStream are 0.
+// exists afterwards, with an OutStream unless the source is 8-bit; when no
+// output stream can be made for another source the chain is freed again and
+// the answer is false. On failure DecodeStream and OutStream are 0 and the
+// names are left as they were.
 bool OpenStream(const std::string& name, bool isURL);
 
 // "PLAY", "PAUSE" or "STOP" on OutStream (exact); any other text does nothing.
