@@ -89,8 +89,9 @@ void TEffectsController::ReapplyEffects() {
 
 // --- Winamp DSP page ---------------------------------------------------------------
 
-std::string TEffectsController::DescribeLibrary(const std::string& path) {
+std::optional<std::string> TEffectsController::DescribeLibrary(const std::string& path) {
   audio_.LoadDsp(path, false);
+  if (audio_.DspFaulted()) return std::nullopt;  // freed again by the host
   std::string description = audio_.DspDescription();
   audio_.UnloadDsp();
   return description;

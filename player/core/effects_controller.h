@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,8 @@ class IEffectsAudio {
   // The DSP host (one library at a time). Load: true when the library
   // loaded with its entry; asParent makes the window its modules' parent.
   virtual bool LoadDsp(const std::string& path, bool asParent) = 0;
+  // The last LoadDsp met a fault inside the library, which was freed again.
+  virtual bool DspFaulted() { return false; }
   virtual std::string DspDescription() = 0;
   virtual int32_t DspModuleCount() = 0;
   virtual std::string DspModuleDescription(int32_t index) = 0;
@@ -112,8 +115,9 @@ class TEffectsController {
   void ReapplyEffects();
 
   // --- Winamp DSP page ---
-  // The description a library gives when it is listed ("" when it gives none).
-  std::string DescribeLibrary(const std::string& path);
+  // The description a library gives when it is listed ("" when it gives
+  // none); none at all for a library that faults, which the list leaves out.
+  std::optional<std::string> DescribeLibrary(const std::string& path);
   void LibrarySelected();  // fills the module box (not while a module runs)
   void StartClick();       // "启动插件"
   void ConfigureClick();   // "配置插件"

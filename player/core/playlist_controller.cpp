@@ -26,6 +26,7 @@ void TPlayListController::FormCreate() {
     // The user's list is still where it was kept: the empty list shown now
     // must not replace it at the end.
     readFailed_ = true;
+    list_.Clear();
     throw;
   }
   list_.SettleAfterAdd(playIndex_);

@@ -89,6 +89,7 @@ bool TEngineEffects::LoadDsp(const std::string& path, bool asParent) {
   return eng::DspHostState.DspLibLoaded.load();
 }
 
+bool TEngineEffects::DspFaulted() { return eng::DspHostState.DspLibFaulted; }
 std::string TEngineEffects::DspDescription() { return eng::GetDSPDescription(); }
 int32_t TEngineEffects::DspModuleCount() { return eng::GetDSPModuleCount(); }
 std::string TEngineEffects::DspModuleDescription(int32_t index) { return eng::GetDSPModuleDescription(index); }

@@ -24,6 +24,7 @@ class TEngineEffects : public IEffectsAudio {
   void SetTempo(float percent) override;
   void SetPitch(float semitones) override;
   bool LoadDsp(const std::string& path, bool asParent) override;
+  bool DspFaulted() override;
   std::string DspDescription() override;
   int32_t DspModuleCount() override;
   std::string DspModuleDescription(int32_t index) override;

@@ -328,9 +328,10 @@ void TFormEffect::ScanDspFolder(const std::wstring& folder) {
   do {
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
     const std::wstring path = folder + L"\\" + found.cFileName;
-    const std::string description = controller_.DescribeLibrary(WideToAnsi(path));
+    const std::optional<std::string> description = controller_.DescribeLibrary(WideToAnsi(path));
+    if (!description) continue;  // a broken library is left out
     ListBox1->Add(path);
-    ListView1->AddItem(AnsiToWide(description), {found.cFileName});
+    ListView1->AddItem(AnsiToWide(*description), {found.cFileName});
   } while (FindNextFileW(search, &found));
   FindClose(search);
 }

@@ -109,16 +109,17 @@ void DspTestHost::pump() {
 }
 
 namespace {
-struct DialogSearch {
+struct WindowSearch {
+  const wchar_t* className;
   const wchar_t* caption;
   HWND found;
 };
 
-BOOL CALLBACK matchDialog(HWND hwnd, LPARAM lp) {
-  auto* s = reinterpret_cast<DialogSearch*>(lp);
+BOOL CALLBACK matchWindow(HWND hwnd, LPARAM lp) {
+  auto* s = reinterpret_cast<WindowSearch*>(lp);
   wchar_t cls[64] = {};
   GetClassNameW(hwnd, cls, 64);
-  if (std::wstring(cls) == L"#32770" && readWindowText(hwnd) == s->caption) {
+  if (std::wstring(cls) == s->className && readWindowText(hwnd) == s->caption) {
     s->found = hwnd;
     return FALSE;
   }
@@ -126,9 +127,9 @@ BOOL CALLBACK matchDialog(HWND hwnd, LPARAM lp) {
 }
 }  // namespace
 
-HWND DspTestHost::findDialog(const wchar_t* caption) {
-  DialogSearch search{caption, nullptr};
-  EnumThreadWindows(GetCurrentThreadId(), matchDialog, reinterpret_cast<LPARAM>(&search));
+HWND DspTestHost::findWindow(const wchar_t* className, const wchar_t* caption) {
+  WindowSearch search{className, caption, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), matchWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 

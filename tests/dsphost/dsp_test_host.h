@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tav/winamp_dsp.h"
+#include "toolkit/win32/base.h"  // the toolkit's window class name
 
 namespace tav::test {
 
@@ -45,9 +46,13 @@ class DspTestHost {
 
   // Dispatches the queued messages of this thread.
   static void pump();
-  // A visible or hidden top-level window of this thread with that caption and
-  // the dialog class, or 0.
-  static HWND findDialog(const wchar_t* caption);
+  // A visible or hidden top-level window of this thread with that class and
+  // caption, or 0.
+  static HWND findWindow(const wchar_t* className, const wchar_t* caption);
+  // The same for a dialog box, and for a form of the window toolkit that a
+  // plug-in built on it shows.
+  static HWND findDialog(const wchar_t* caption) { return findWindow(L"#32770", caption); }
+  static HWND findToolkitWindow(const wchar_t* caption) { return findWindow(tav::kToolkitWindowClass, caption); }
 
   // WM_USER messages the plug-in sent to the host window (answered with 0).
   std::vector<HostMessage> userMessages;

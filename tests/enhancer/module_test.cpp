@@ -241,49 +241,51 @@ class Feeder {
   std::thread thread_;
 };
 
+// One block on a playback thread of its own, held 50 ms by the test hook once
+// it is past its Bypass test.
+class HeldBlock {
+ public:
+  explicit HeldBlock(Module& m) : module_(m) {
+    module_.handshake.holdHook = [this] {
+      if (held_++ > 0) return;
+      inBlock_ = true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      ended_ = true;
+    };
+    thread_ = std::thread([this] {
+      auto block = test::Noise(1152, 2, 100);
+      module_.ModifySamples(block.data(), 1152, 16, 2, 44100);  // raises the bass gain above 1
+    });
+    while (!inBlock_) std::this_thread::yield();
+  }
+  ~HeldBlock() { thread_.join(); }
+  bool ended() const { return ended_; }
+
+ private:
+  Module& module_;
+  std::atomic<bool> inBlock_{false}, ended_{false};
+  std::atomic<int> held_{0};
+  std::thread thread_;
+};
+
 TEST_F(ModuleTest, QuitWaitsForTheBlockInProgress) {
   ASSERT_EQ(module->Init(&hostWindow), 0);
   platform.realSleep = true;
-  std::atomic<bool> inBlock{false}, blockEnded{false};
-  std::atomic<int> held{0};
-  module->handshake.holdHook = [&] {
-    if (held++ > 0) return;
-    inBlock = true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    blockEnded = true;
-  };
-  std::thread audio([&] {
-    auto block = test::Noise(1152, 2, 20000);
-    module->ModifySamples(block.data(), 1152, 16, 2, 44100);
-  });
-  while (!inBlock) std::this_thread::yield();
+  HeldBlock block(*module);
   const auto start = Clock::now();
   module->Quit();
-  const bool endedFirst = blockEnded;
-  audio.join();
-  EXPECT_TRUE(endedFirst);
+  EXPECT_TRUE(block.ended()) << "Quit returned while the block ran";
   EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(30));
 }
 
 TEST_F(ModuleTest, InitResetsOnlyOnceTheBlockInProgressIsOut) {
   ASSERT_EQ(module->Init(&hostWindow), 0);
   platform.realSleep = true;
-  std::atomic<bool> inBlock{false}, blockEnded{false};
-  std::atomic<int> held{0};
-  module->handshake.holdHook = [&] {
-    if (held++ > 0) return;
-    inBlock = true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    blockEnded = true;
-  };
-  std::thread audio([&] {
-    auto block = test::Noise(1152, 2, 100);
-    module->ModifySamples(block.data(), 1152, 16, 2, 44100);  // raises the bass gain above 1
-  });
-  while (!inBlock) std::this_thread::yield();
-  ASSERT_EQ(module->Init(&hostWindow), 0);
-  EXPECT_TRUE(blockEnded) << "Init returned while the block ran";
-  audio.join();
+  {
+    HeldBlock block(*module);
+    ASSERT_EQ(module->Init(&hostWindow), 0);
+    EXPECT_TRUE(block.ended()) << "Init returned while the block ran";
+  }
   EXPECT_EQ(module->processor->state.bass.f.gA, 1.0f);
   EXPECT_FALSE(module->handshake.Bypass);
   module->Quit();

@@ -62,6 +62,8 @@ struct EffectsPage : ::testing::Test, IEffectsAudio, IEffectsView {
     loaded = libraries.count(path) ? path : "";
     return !loaded.empty();
   }
+  std::string faulting;  // a library whose records fault when it is listed
+  bool DspFaulted() override { return !faulting.empty() && log.back() == "load " + faulting; }
   std::string DspDescription() override { return loaded.empty() ? "" : "two modules"; }
   int32_t DspModuleCount() override { return loaded.empty() ? 0 : int32_t(libraries[loaded].size()); }
   std::string DspModuleDescription(int32_t i) override { return libraries[loaded].at(size_t(i)); }
@@ -187,6 +189,15 @@ TEST_F(EffectsPage, StartingALibraryThatHasGoneSaysWhyAndStaysStopped) {
   log.clear();
   fx.StopClick();
   EXPECT_TRUE(log.empty());
+}
+
+// Listing: a library gives its description, one that cannot be loaded an
+// empty one, and one that faults none at all, so the list leaves it out.
+TEST_F(EffectsPage, ListingLeavesOutALibraryThatFaults) {
+  faulting = "C:\\p\\dsp_bad.dll";
+  EXPECT_EQ(fx.DescribeLibrary("C:\\p\\dsp_two.dll"), std::optional<std::string>("two modules"));
+  EXPECT_EQ(fx.DescribeLibrary("C:\\p\\dsp_gone.dll"), std::optional<std::string>(""));
+  EXPECT_EQ(fx.DescribeLibrary(faulting), std::nullopt);
 }
 
 TEST_F(EffectsPage, QueriesAreAnsweredFromTheEngine) {

@@ -529,6 +529,32 @@ TEST_F(PlayerWindows, AFailedSettingsWriteStillSavesThePlayList) {
   Reset();
 }
 
+// The play list held open by another program at the start: the read error
+// shows, the list comes up empty, and the end leaves the user's file as it
+// was, so the next start has the list again.
+TEST_F(PlayerWindows, APlayListThatCannotBeReadAtTheStartIsNotReplacedAtTheEnd) {
+  Reset();
+  const std::vector<std::string> paths = {MediaPath(kWav), MediaPath(kMp3)};
+  Drop(List().Handle(), paths);
+  Application().DestroyForms();
+  const fs::path m3u = Bin() / "PlayList.m3u";
+  const std::string kept = ReadFileBytes(m3u);
+  ASSERT_EQ(kept, paths[0] + "\r\n" + paths[1] + "\r\n");
+  HANDLE held = CreateFileW(m3u.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  StartPlayer();
+  CloseHandle(held);
+  const auto boxes = Boxes();
+  ASSERT_EQ(boxes.size(), 1u) << "the read error is shown";
+  EXPECT_NE(boxes[0].text.find(L"PlayList.m3u"), std::wstring::npos) << Narrow(boxes[0].text);
+  EXPECT_TRUE(Model().Empty());
+  Application().DestroyForms();
+  EXPECT_EQ(ReadFileBytes(m3u), kept) << "the user's list stays";
+  StartPlayer();
+  EXPECT_EQ(Model().Count(), 2);
+  Reset();
+}
+
 TEST_F(PlayerWindows, ThePlayListTakesEveryDroppedFileWhole) {
   Reset();
   // A name longer than the old 254-character limit arrives whole.

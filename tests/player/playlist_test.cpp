@@ -243,6 +243,7 @@ TEST_F(ListWindow, StartsWhereItWasLeftAndSavesTheListAtTheEnd) {
 TEST_F(ListWindow, AListThatCannotBeReadIsNotReplacedAtTheEnd) {
   settings.values = {{"Visible", 1}};
   readFails = true;
+  list.Add("C:\\from an earlier window.mp3");
   EXPECT_THROW(controller.FormCreate(), std::runtime_error);
   EXPECT_EQ(log, (Lines{"place 192 107", "show", "prepare", "read"}));
   EXPECT_TRUE(list.Empty());

@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
+#include "tav/test/files.h"
+#include "tav/test/icon_image.h"
 #include "toolkit/core/file_filter.h"
+#include "toolkit/core/icon_file.h"
 #include "toolkit/core/ini_values.h"
 #include "toolkit/core/pixels.h"
 #include "toolkit/core/text.h"
@@ -56,8 +62,77 @@ TEST(FileFilter, BarsBecomeNulsWithDoubleTerminator) {
   EXPECT_EQ(DialogFilterFromText(u"A|*.a|B"), u"A\0*.a\0B\0\0\0"s);
   EXPECT_EQ(DialogFilterFromText(u""), u"\0\0"s);
   EXPECT_EQ(FilterPairCount(u""), 0);
-  EXPECT_EQ(NormalisedDefaultExtension(u".wav"), u"wav");
-  EXPECT_EQ(NormalisedDefaultExtension(u"fxp"), u"fxp");
+}
+
+TEST(FileFilter, DefaultExtensionTable) {
+  struct Case {
+    std::u16string_view setting, appended;
+  } cases[] = {
+      {u"*.brindle", u"brindle"}, {u".brindle", u"brindle"}, {u"brindle", u"brindle"},
+      {u".wav", u"wav"},          {u"fxp", u"fxp"},          {u"", u""},
+      {u"*.", u""},               {u".", u""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(NormalisedDefaultExtension(c.setting), c.appended) << Utf16ToUtf8(c.setting);
+}
+
+TEST(IconFile, DirectoryOfGeneratedFiles) {
+  const auto file = test::MakeIconFile({{16, 0xFFFF0000}, {32, 0xFF00FF00}, {256, 0xFF0000FF}});
+  const auto images = ReadIconDirectory(file.data(), file.size());
+  ASSERT_TRUE(images);
+  ASSERT_EQ(images->size(), 3u);
+  EXPECT_EQ((*images)[0].Width, 16);
+  EXPECT_EQ((*images)[1].Height, 32);
+  EXPECT_EQ((*images)[2].Width, 256);  // written as 0
+  EXPECT_EQ((*images)[2].BitCount, 32);
+  EXPECT_FALSE((*images)[0].Png);
+  EXPECT_EQ((*images)[1].Offset, (*images)[0].Offset + (*images)[0].Size);
+  EXPECT_EQ(ChooseIconImage(*images, 32), 1u);
+  EXPECT_EQ(ChooseIconImage(*images, 0), 0u);
+  EXPECT_EQ(ChooseIconImage(*images, 48), 0u);  // no such size: the first
+}
+
+TEST(IconFile, WhatIsNoIcon) {
+  const auto good = test::MakeIconFile({{16, 0xFFFFFFFF}});
+  auto with = [&](size_t at, uint8_t v) {
+    auto f = good;
+    f[at] = v;
+    return f;
+  };
+  auto cut = [&](size_t n) { return std::vector<uint8_t>(good.begin(), good.begin() + n); };
+  const std::string text = "[Brindle Vardo preset]\r\nbassout=50\r\n";
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> bytes;
+  } cases[] = {
+      {"text", {text.begin(), text.end()}},
+      {"empty", {}},
+      {"reserved word set", with(0, 1)},
+      {"a cursor file", with(2, 2)},
+      {"no pictures", with(4, 0)},
+      {"directory cut short", cut(12)},
+      {"picture cut short", cut(good.size() - 1)},
+      {"picture offset past the end", with(21, 0x7F)},
+      {"picture neither DIB nor PNG", with(22, 0x29)},
+  };
+  for (const auto& c : cases) EXPECT_FALSE(ReadIconDirectory(c.bytes.data(), c.bytes.size())) << c.what;
+  EXPECT_TRUE(ReadIconDirectory(good.data(), good.size()));
+}
+
+TEST(IconFile, RealIconsOfTheSystem) {
+  // Icons other programs ship: several sizes with a PNG picture, and an old
+  // 16-colour one that leaves planes and bit count at 0 in its directory.
+  int read = 0;
+  for (const char* path : {"/usr/share/clang/scan-view-14/share/bugcatcher.ico",
+                           "/usr/lib/python3/dist-packages/idlelib/Icons/idle.ico",
+                           "/usr/lib/python3.11/idlelib/Icons/idle.ico"}) {
+    const auto bytes = test::ReadFileBytes<std::vector<uint8_t>>(path);
+    if (bytes.empty()) continue;
+    const auto images = ReadIconDirectory(bytes.data(), bytes.size());
+    ASSERT_TRUE(images) << path;
+    for (const auto& im : *images) EXPECT_GT(im.BitCount, 0) << path;
+    ++read;
+  }
+  if (read == 0) GTEST_SKIP() << "no icon files on this system";
 }
 
 TEST(Text, Utf8RoundTripWithChineseAndAstral) {

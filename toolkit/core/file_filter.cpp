@@ -29,6 +29,7 @@ int FilterPairCount(std::u16string_view filter) {
 }
 
 std::u16string NormalisedDefaultExtension(std::u16string_view ext) {
+  if (!ext.empty() && ext.front() == u'*') ext.remove_prefix(1);
   if (!ext.empty() && ext.front() == u'.') ext.remove_prefix(1);
   return std::u16string(ext);
 }

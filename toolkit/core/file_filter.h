@@ -13,7 +13,8 @@ std::u16string DialogFilterFromText(std::u16string_view filter);
 int FilterPairCount(std::u16string_view filter);
 
 // The extension (without dot) a save dialog appends when the user types none;
-// "" when none is set. A leading dot in the setting is dropped.
+// "" when none is set. The setting may be written as a pattern ("*.brindle")
+// or with its dot (".brindle"): both give "brindle".
 std::u16string NormalisedDefaultExtension(std::u16string_view ext);
 
 }  // namespace tav

@@ -43,6 +43,11 @@ HINSTANCE ModuleInstance();
 // True when that module is a DLL loaded into a foreign process.
 bool InsideLibrary();
 
+// The window classes the toolkit registers under that module: forms and the
+// toolkit's own controls, and hidden utility windows.
+inline constexpr wchar_t kToolkitWindowClass[] = L"TavolenWindow";
+inline constexpr wchar_t kUtilityWindowClass[] = L"TavolenUtilityWindow";
+
 // UTF-8 <-> UTF-16 for window texts.
 std::wstring Widen(std::string_view utf8);
 std::string Narrow(std::wstring_view wide);

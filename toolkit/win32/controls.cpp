@@ -7,6 +7,7 @@
 
 #include "toolkit/win32/forms.h"
 #include "toolkit/win32/menus.h"
+#include "toolkit/win32/module_windows.h"
 
 namespace tav {
 
@@ -55,19 +56,8 @@ LRESULT CALLBACK ToolkitWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
 LRESULT CALLBACK ToolkitSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 const wchar_t* ToolkitClassName() {
-  static const wchar_t* name = [] {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = ToolkitWindowProc;
-    wc.hInstance = ModuleInstance();
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = L"TavolenWindow";
-    if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-      RaiseLastOSError("RegisterClassEx");
-    return L"TavolenWindow";
-  }();
-  return name;
+  UseModuleClass(kToolkitWindowClass, ToolkitWindowProc, CS_DBLCLKS);
+  return kToolkitWindowClass;
 }
 
 LRESULT DispatchToControl(TWinControl* c, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -80,6 +70,7 @@ LRESULT DispatchToControl(TWinControl* c, UINT msg, WPARAM wParam, LPARAM lParam
   }
   if (msg == WM_NCDESTROY) {
     RemovePropW(c->hwnd_, ControlProperty());
+    ModuleWindowDestroyed(c->hwnd_);
     c->hwnd_ = nullptr;
   }
   return r;
@@ -90,6 +81,7 @@ LRESULT CALLBACK ToolkitWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
     auto* c = static_cast<TWinControl*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
     c->hwnd_ = hwnd;
     SetPropW(hwnd, ControlProperty(), c);
+    ModuleWindowCreated(hwnd);
   }
   TWinControl* c = TWinControl::FromHandle(hwnd);
   if (!c) return DefWindowProcW(hwnd, msg, wParam, lParam);
@@ -330,6 +322,7 @@ TWinControl::TWinControl(TWinControl* parent, const TCreateParams& p) : TControl
     SetPropW(h, ControlProperty(), this);
     oldProc_ = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ToolkitSubclassProc)));
+    ModuleWindowCreated(h, oldProc_);
   }
   tabStop_ = (style & WS_TABSTOP) != 0;
   SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(Font().Handle()), FALSE);
@@ -344,6 +337,7 @@ TWinControl::~TWinControl() {
   // Owned children go first, while this window still exists.
   owned_.clear();
   DestroyHandle();
+  ReleaseModuleClasses();
 }
 
 void TWinControl::DestroyHandle() {
@@ -352,6 +346,7 @@ void TWinControl::DestroyHandle() {
   if (oldProc_) {
     SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(oldProc_));
     RemovePropW(h, ControlProperty());
+    ModuleWindowDestroyed(h);
     hwnd_ = nullptr;
   }
   DestroyWindow(h);

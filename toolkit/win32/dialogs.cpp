@@ -34,6 +34,8 @@ bool TOpenDialog::Run(bool save) {
   if (Options & ofOverwritePrompt) ofn.Flags |= OFN_OVERWRITEPROMPT;
   if (Options & ofHideReadOnly) ofn.Flags |= OFN_HIDEREADONLY;
   if (Options & ofNoChangeDir) ofn.Flags |= OFN_NOCHANGEDIR;
+  if (Options & ofNoTestFileCreate) ofn.Flags |= OFN_NOTESTFILECREATE;
+  if (Options & ofDontAddToRecent) ofn.Flags |= OFN_DONTADDTORECENT;
 
   const BOOL ok = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
   DialogError = ok ? 0 : CommDlgExtendedError();

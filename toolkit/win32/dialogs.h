@@ -16,6 +16,8 @@ enum TOpenOption : unsigned {
   ofOverwritePrompt = 8,
   ofHideReadOnly = 16,
   ofNoChangeDir = 32,
+  ofNoTestFileCreate = 64,  // the chosen file is not tested by creating it
+  ofDontAddToRecent = 128,  // the chosen file is not added to the recent documents
 };
 using TOpenOptions = unsigned;
 
@@ -27,7 +29,8 @@ class TOpenDialog : public TObject {
   int FilterIndex = 1;
   std::wstring InitialDir;
   std::wstring FileName;
-  // The extension a save dialog adds when the user types none ("" for none).
+  // The extension a save dialog adds when the user types none ("" for none);
+  // "*.ext", ".ext" and "ext" all mean "ext".
   std::wstring DefaultExt;
   TOpenOptions Options = ofHideReadOnly | ofPathMustExist;
   // Every chosen file (one unless ofAllowMultiSelect).
@@ -44,6 +47,8 @@ class TOpenDialog : public TObject {
   bool Run(bool save);
 };
 
+// Asks before overwriting a file unless ofOverwritePrompt is taken out of
+// its options.
 class TSaveDialog : public TOpenDialog {
  public:
   TSaveDialog() { Options = ofHideReadOnly | ofOverwritePrompt | ofPathMustExist; }

@@ -2,6 +2,8 @@
 
 #include <map>
 
+#include "toolkit/win32/module_windows.h"
+
 namespace tav {
 
 // --- TImage ------------------------------------------------------------------
@@ -52,28 +54,14 @@ void TPaintBox::Paint(TCanvas& canvas) {
 
 // --- TUtilityWindow ----------------------------------------------------------
 
-namespace {
-const wchar_t* UtilityClass() {
-  static const wchar_t* name = [] {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = ModuleInstance();
-    wc.lpszClassName = L"TavolenUtilityWindow";
-    RegisterClassExW(&wc);
-    return L"TavolenUtilityWindow";
-  }();
-  return name;
-}
-}  // namespace
-
 TUtilityWindow::TUtilityWindow(Handler handler) : handler_(std::move(handler)) {
-  UtilityClass();
-  hwnd_ = CreateWindowExW(WS_EX_TOOLWINDOW, L"TavolenUtilityWindow", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                          ModuleInstance(), nullptr);
-  if (!hwnd_) RaiseLastOSError("CreateWindowEx");
-  SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TUtilityWindow::Proc));
+  UseModuleClass(kUtilityWindowClass, &TUtilityWindow::Proc);
+  hwnd_ = CreateWindowExW(WS_EX_TOOLWINDOW, kUtilityWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                          ModuleInstance(), this);
+  if (!hwnd_) {
+    ReleaseModuleClasses();
+    RaiseLastOSError("CreateWindowEx");
+  }
 }
 
 TUtilityWindow::~TUtilityWindow() {
@@ -81,13 +69,24 @@ TUtilityWindow::~TUtilityWindow() {
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
     DestroyWindow(hwnd_);
   }
+  ReleaseModuleClasses();
 }
 
 LRESULT CALLBACK TUtilityWindow::Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  if (m == WM_NCCREATE) {
+    SetWindowLongPtrW(h, GWLP_USERDATA,
+                      reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams));
+    ModuleWindowCreated(h);
+  } else if (m == WM_NCDESTROY) {
+    ModuleWindowDestroyed(h);
+  }
   auto* self = reinterpret_cast<TUtilityWindow*>(GetWindowLongPtrW(h, GWLP_USERDATA));
-  if (self && self->handler_) {
+  // The handler hears from the window once it is made, not of its making.
+  if (self && self->hwnd_ && self->handler_) {
     TMessage msg{m, w, l, 0};
-    const bool handled = GuardedCall([&] { return self->handler_(msg); });
+    // A copy runs: the handler may free this window (the last timer stopping).
+    const Handler handler = self->handler_;
+    const bool handled = GuardedCall([&] { return handler(msg); });
     if (handled) return msg.Result;
   }
   return DefWindowProcW(h, m, w, l);
@@ -96,12 +95,18 @@ LRESULT CALLBACK TUtilityWindow::Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
 // --- TTimer ------------------------------------------------------------------
 
 namespace {
-// All timers of the module share one utility window; the timer id is the
-// timer's own number.
+// The running timers of the module share one utility window, made for the
+// first and freed with the last; the timer id is the timer's own number.
 struct TimerWindow {
   std::map<UINT_PTR, TTimer*> timers;
   UINT_PTR next = 1;
-  TUtilityWindow window{[this](TMessage& m) {
+  std::unique_ptr<TUtilityWindow> window;
+
+  HWND Handle() {
+    if (!window) window = std::make_unique<TUtilityWindow>([this](TMessage& m) { return Tick(m); });
+    return window->Handle();
+  }
+  bool Tick(TMessage& m) {
     if (m.Msg != WM_TIMER) return false;
     auto it = timers.find(m.WParam);
     if (it != timers.end()) {
@@ -110,7 +115,7 @@ struct TimerWindow {
       FreeDeviceContexts();
     }
     return true;
-  }};
+  }
 };
 TimerWindow& Timers() {
   static TimerWindow w;
@@ -151,17 +156,18 @@ void TTimer::Update() {
   auto& t = Timers();
   if (running_) {
     const UINT_PTR id = IdOf(this);
-    KillTimer(t.window.Handle(), id);
+    if (t.window) KillTimer(t.window->Handle(), id);
     t.timers.erase(id);
     running_ = false;
   }
   if (enabled_ && interval_ > 0) {
     const UINT_PTR id = t.next++;
-    if (SetTimer(t.window.Handle(), id, interval_, nullptr)) {
+    if (SetTimer(t.Handle(), id, interval_, nullptr)) {
       t.timers[id] = this;
       running_ = true;
     }
   }
+  if (t.timers.empty()) t.window.reset();
 }
 
 }  // namespace tav

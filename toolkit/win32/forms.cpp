@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "toolkit/win32/menus.h"
@@ -77,6 +78,10 @@ void HandleException(std::exception_ptr e) { Application().ShowException(e); }
 
 TCustomForm::TCustomForm() : TWinControl(nullptr, FormParams()) {
   SetColor(clBtnFace);
+  icon_.OnChange = [this](TObject*) {
+    SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.Handle()));
+    SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_.Handle()));
+  };
   ++LiveForms();
   if (InsideLibrary()) Application().UpdateLibraryHook();
 }
@@ -98,7 +103,7 @@ void TCustomForm::ApplyStyles() {
     case bsToolWindow: style |= WS_CAPTION | WS_BORDER; ex |= WS_EX_TOOLWINDOW; break;
     case bsSizeToolWin: style |= WS_CAPTION | WS_THICKFRAME; ex |= WS_EX_TOOLWINDOW; break;
   }
-  if (borderStyle_ != bsNone && (borderIcons_ & biSystemMenu)) {
+  if (borderIcons_ & biSystemMenu) {
     style |= WS_SYSMENU;
     if (borderStyle_ == bsSingle || borderStyle_ == bsSizeable) {
       if (borderIcons_ & biMinimize) style |= WS_MINIMIZEBOX;
@@ -127,10 +132,8 @@ void TCustomForm::SetPosition(TPosition p) {
 }
 
 void TCustomForm::CenterOnScreen() {
-  RECT wa{};
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &wa, 0);
-  SetBounds(wa.left + (wa.right - wa.left - Width()) / 2, wa.top + (wa.bottom - wa.top - Height()) / 2, Width(),
-            Height());
+  const TRect wa = Screen().WorkAreaRect();
+  SetBounds(wa.Left + (wa.Width() - Width()) / 2, wa.Top + (wa.Height() - Height()) / 2, Width(), Height());
 }
 
 void TCustomForm::SetFormStyle(TFormStyle s) {
@@ -139,11 +142,7 @@ void TCustomForm::SetFormStyle(TFormStyle s) {
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
-void TCustomForm::SetIcon(HICON icon) {
-  icon_ = icon;
-  SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-  SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-}
+void TCustomForm::SetIcon(HICON icon) { icon_.SetHandle(icon ? CopyIcon(icon) : nullptr); }
 
 void TCustomForm::SetMenu(TMainMenu* menu) {
   menu_ = menu;
@@ -158,10 +157,33 @@ void TCustomForm::SetOwnerWindow(HWND owner) { SetWindowLongPtrW(Handle(), GWLP_
 void TCustomForm::SetAcceptFiles(bool v) { DragAcceptFiles(Handle(), v); }
 
 void TCustomForm::SetMessageHandler(UINT msg, TMessageHandler handler) {
-  if (handler)
-    handlers_[msg] = std::move(handler);
-  else
-    handlers_.erase(msg);
+  auto& list = handlers_[msg];
+  auto own = std::find_if(list.begin(), list.end(), [](const HandlerEntry& e) { return e.id == 0; });
+  if (!handler) {
+    if (own != list.end()) list.erase(own);
+  } else if (own != list.end()) {
+    own->handler = std::move(handler);
+  } else {
+    list.push_back({0, std::move(handler)});
+  }
+  if (list.empty()) handlers_.erase(msg);
+}
+
+int TCustomForm::AddMessageHandler(UINT msg, TMessageHandler handler) {
+  const int id = nextHandlerId_++;
+  handlers_[msg].push_back({id, std::move(handler)});
+  return id;
+}
+
+void TCustomForm::RemoveMessageHandler(int id) {
+  for (auto it = handlers_.begin(); it != handlers_.end(); ++it) {
+    auto& list = it->second;
+    auto e = std::find_if(list.begin(), list.end(), [id](const HandlerEntry& h) { return h.id == id; });
+    if (e == list.end()) continue;
+    list.erase(e);
+    if (list.empty()) handlers_.erase(it);
+    return;
+  }
 }
 
 void TCustomForm::Show() {
@@ -323,20 +345,23 @@ void TCustomForm::Resized() {
 
 void TCustomForm::SnapToEdges(WINDOWPOS& pos) {
   if (pos.flags & SWP_NOMOVE) return;
-  RECT wa{};
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &wa, 0);
+  const TRect wa = Screen().WorkAreaRect();
   int w = pos.cx, h = pos.cy;
   if (pos.flags & SWP_NOSIZE) w = Width(), h = Height();
-  if (std::abs(pos.x - wa.left) < SnapBuffer) pos.x = wa.left;
-  else if (std::abs(pos.x + w - wa.right) < SnapBuffer) pos.x = wa.right - w;
-  if (std::abs(pos.y - wa.top) < SnapBuffer) pos.y = wa.top;
-  else if (std::abs(pos.y + h - wa.bottom) < SnapBuffer) pos.y = wa.bottom - h;
+  if (std::abs(pos.x - wa.Left) < SnapBuffer) pos.x = wa.Left;
+  else if (std::abs(pos.x + w - wa.Right) < SnapBuffer) pos.x = wa.Right - w;
+  if (std::abs(pos.y - wa.Top) < SnapBuffer) pos.y = wa.Top;
+  else if (std::abs(pos.y + h - wa.Bottom) < SnapBuffer) pos.y = wa.Bottom - h;
 }
 
 LRESULT TCustomForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   if (auto it = handlers_.find(msg); it != handlers_.end()) {
-    TMessage m{msg, wParam, lParam, 0};
-    if (it->second(m)) return m.Result;
+    // A copy runs: a handler may add or remove handlers of this message.
+    const std::vector<HandlerEntry> list = it->second;
+    for (const auto& e : list) {
+      TMessage m{msg, wParam, lParam, 0};
+      if (e.handler(m)) return m.Result;
+    }
   }
   switch (msg) {
     case WM_CLOSE:

@@ -17,6 +17,8 @@ namespace tav {
 class TMainMenu;
 
 enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
+// A borderless form (bsNone) keeps its system menu (Alt+F4 and SC_CLOSE close
+// it) when biSystemMenu is among its icons.
 enum TBorderIcon : unsigned { biSystemMenu = 1, biMinimize = 2, biMaximize = 4 };
 using TBorderIcons = unsigned;
 enum TPosition { poDesigned, poScreenCenter };
@@ -47,7 +49,10 @@ class TCustomForm : public TWinControl {
   // Stay on top at run time.
   void SetFormStyle(TFormStyle s);
   TFormStyle FormStyle() const { return formStyle_; }
-  void SetIcon(HICON icon);
+  // The icon of the window's caption and taskbar button; assigning a picture
+  // to it shows it at once.
+  TIcon& Icon() { return icon_; }
+  void SetIcon(HICON icon);  // shows a copy of the icon
   void SetMenu(TMainMenu* menu);
   TMainMenu* Menu() const { return menu_; }
   // The window that owns this form (the host's window for a plug-in's form).
@@ -76,8 +81,14 @@ class TCustomForm : public TWinControl {
   TCloseEvent OnClose;
   TCloseQueryEvent OnCloseQuery;
   TDropFilesEvent OnDropFiles;
-  // Handlers for single messages (WM_DROPFILES, WM_USER, ...).
+  // Handlers for single messages (WM_DROPFILES, WM_USER, ...). The form's own
+  // handler of a message is set (or, with none, removed) by SetMessageHandler;
+  // others that need the same message (a tray icon wants WM_SHOWWINDOW too)
+  // add theirs and remove them by the number they got. The handlers of a
+  // message run in the order they were first set or added until one handles it.
   void SetMessageHandler(UINT msg, TMessageHandler handler);
+  int AddMessageHandler(UINT msg, TMessageHandler handler);
+  void RemoveMessageHandler(int id);
 
   TCanvas& Canvas() { return paintCanvas_ ? *paintCanvas_ : controlCanvas_; }
 
@@ -108,7 +119,7 @@ class TCustomForm : public TWinControl {
   TPosition position_ = poDesigned;
   TFormStyle formStyle_ = fsNormal;
   TMainMenu* menu_ = nullptr;
-  HICON icon_ = nullptr;
+  TIcon icon_;
   bool modal_ = false;
   bool created_ = false;
   bool destroyed_ = false;
@@ -116,7 +127,12 @@ class TCustomForm : public TWinControl {
   HWND tooltip_ = nullptr;
   TCanvas* paintCanvas_ = nullptr;
   TControlCanvas controlCanvas_{*this};
-  std::map<UINT, TMessageHandler> handlers_;
+  struct HandlerEntry {
+    int id;  // 0: the form's own
+    TMessageHandler handler;
+  };
+  std::map<UINT, std::vector<HandlerEntry>> handlers_;
+  int nextHandlerId_ = 1;
 };
 
 using TForm = TCustomForm;

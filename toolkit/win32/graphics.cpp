@@ -5,6 +5,9 @@
 #include <tuple>
 #include <vector>
 
+#include "toolkit/core/icon_file.h"
+#include "toolkit/win32/streams.h"
+
 namespace tav {
 
 COLORREF ColorToRGB(TColor c) {
@@ -374,6 +377,82 @@ void TBitmap::SaveToFile(const std::wstring& path) const {
   if (!ok) throw EOSError("WriteFile", err);
 }
 
+// --- TIcon -------------------------------------------------------------------
+
+TIcon::TIcon(const TIcon& other) : handle_(other.handle_ ? CopyIcon(other.handle_) : nullptr) {}
+
+TIcon& TIcon::operator=(const TIcon& other) {
+  if (&other != this) SetHandle(other.handle_ ? CopyIcon(other.handle_) : nullptr);
+  return *this;
+}
+
+TIcon::~TIcon() {
+  if (handle_) DestroyIcon(handle_);
+}
+
+namespace {
+SIZE IconSize(HICON icon) {
+  ICONINFO info{};
+  if (!icon || !GetIconInfo(icon, &info)) return {0, 0};
+  BITMAP bm{};
+  SIZE s{0, 0};
+  if (info.hbmColor && GetObjectW(info.hbmColor, sizeof bm, &bm)) {
+    s = {bm.bmWidth, bm.bmHeight};
+  } else if (info.hbmMask && GetObjectW(info.hbmMask, sizeof bm, &bm)) {
+    s = {bm.bmWidth, bm.bmHeight / 2};  // a monochrome icon: mask over image
+  }
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  if (info.hbmMask) DeleteObject(info.hbmMask);
+  return s;
+}
+}  // namespace
+
+int TIcon::Width() const { return IconSize(handle_).cx; }
+int TIcon::Height() const { return IconSize(handle_).cy; }
+
+void TIcon::SetHandle(HICON icon) {
+  if (icon == handle_) return;
+  if (handle_) DestroyIcon(handle_);
+  handle_ = icon;
+  Changed();
+}
+
+HICON TIcon::ReleaseHandle() {
+  HICON h = handle_;
+  handle_ = nullptr;
+  if (h) Changed();
+  return h;
+}
+
+void TIcon::Changed() {
+  if (OnChange) OnChange(this);
+}
+
+void TIcon::LoadFromFile(const std::wstring& path, int size) {
+  std::vector<uint8_t> bytes;
+  {
+    TFileStream file(path, fmOpenRead);
+    const int64_t n = file.Size();
+    if (n > 16 * 1024 * 1024) throw EInvalidGraphic("Not an icon file: " + Narrow(path));
+    bytes.resize(static_cast<size_t>(n));
+    file.ReadBuffer(bytes.data(), bytes.size());
+  }
+  const auto images = ReadIconDirectory(bytes.data(), bytes.size());
+  if (!images) throw EInvalidGraphic("Not an icon file: " + Narrow(path));
+  const IconImage& im = (*images)[ChooseIconImage(*images, size)];
+  HICON icon = CreateIconFromResourceEx(bytes.data() + im.Offset, im.Size, TRUE, 0x00030000, im.Width, im.Height,
+                                        LR_DEFAULTCOLOR);
+  if (!icon) throw EInvalidGraphic("Cannot make an icon of " + Narrow(path));
+  SetHandle(icon);
+}
+
+bool TIcon::LoadFromResourceName(HINSTANCE module, const wchar_t* name, int size) {
+  HICON icon = static_cast<HICON>(LoadImageW(module, name, IMAGE_ICON, size, size, size ? 0 : LR_DEFAULTSIZE));
+  if (!icon) return false;
+  SetHandle(icon);
+  return true;
+}
+
 // --- TScreen -----------------------------------------------------------------
 
 namespace {
@@ -393,9 +472,21 @@ HCURSOR TScreen::Cursor(int id) const {
 }
 
 TRect TScreen::DesktopRect() const {
+  const int x = GetSystemMetrics(SM_XVIRTUALSCREEN), y = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  return {x, y, x + GetSystemMetrics(SM_CXVIRTUALSCREEN), y + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+}
+
+TRect TScreen::WorkAreaRect() const {
   RECT r{};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &r, 0);
   return {r.left, r.top, r.right, r.bottom};
+}
+
+int TScreen::PixelsPerInch() const {
+  HDC screen = GetDC(nullptr);
+  const int ppi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return ppi;
 }
 
 TScreen& Screen() {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "toolkit/core/pixels.h"
@@ -15,11 +16,12 @@ namespace tav {
 // TColor: 0x00BBGGRR, or a system colour 0x800000nn (nn = COLOR_ index).
 constexpr TColor clBlack = 0x000000, clWhite = 0xFFFFFF, clSilver = 0xC0C0C0, clGray = 0x808080,
                  clRed = 0x0000FF, clLime = 0x00FF00, clBlue = 0xFF0000, clYellow = 0x00FFFF,
-                 clNavy = 0x800000, clMaroon = 0x000080;
+                 clNavy = 0x800000, clMaroon = 0x000080, clAqua = 0xFFFF00, clFuchsia = 0xFF00FF,
+                 clTeal = 0x808000, clOlive = 0x008080, clGreen = 0x008000, clPurple = 0x800080;
 constexpr TColor clBtnFace = 0x8000000F, clWindow = 0x80000005, clWindowText = 0x80000008,
                  clBtnText = 0x80000012, cl3DDkShadow = 0x80000015, cl3DLight = 0x80000016,
                  clHighlight = 0x8000000D, clBtnShadow = 0x80000010, clGrayText = 0x80000011,
-                 clBtnHighlight = 0x80000014, clInfoBk = 0x80000018;
+                 clBtnHighlight = 0x80000014, clInfoBk = 0x80000018, clActiveCaption = 0x80000002;
 constexpr TColor clNone = 0x1FFFFFFF;
 COLORREF ColorToRGB(TColor c);
 
@@ -186,13 +188,57 @@ class TBitmap {
   std::unique_ptr<TCanvas> canvas_;
 };
 
-// The screen's cursor table: cursors registered under a number, as the
-// controls' Cursor property names them.
+// A picture that is no icon, or an icon that cannot be made.
+class EInvalidGraphic : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// An icon that owns its handle: loaded from an .ico file or from a module's
+// resources, or a copy of another icon. OnChange runs after every change of
+// the picture (a form shows its new icon, a tray icon updates).
+class TIcon : public TObject {
+ public:
+  TIcon() = default;
+  TIcon(const TIcon& other);  // the picture, not the handler
+  TIcon& operator=(const TIcon& other);
+  ~TIcon() override;
+
+  HICON Handle() const { return handle_; }
+  bool Empty() const { return handle_ == nullptr; }
+  int Width() const;
+  int Height() const;
+  // Takes the handle over (it is destroyed with the icon); none empties it.
+  void SetHandle(HICON icon);
+  // Gives the handle away; the icon is empty after.
+  HICON ReleaseHandle();
+  void Assign(const TIcon& other) { *this = other; }
+  // The first picture of the file, or the one of that size. Throws
+  // EFOpenError when the file cannot be read and EInvalidGraphic when it is
+  // no icon; the icon is unchanged then.
+  void LoadFromFile(const std::wstring& path, int size = 0);
+  // An icon resource of a module at that size (0: the system's icon size);
+  // false when the module has none of that name.
+  bool LoadFromResourceName(HINSTANCE module, const wchar_t* name, int size = 0);
+  TNotifyEvent OnChange;
+
+ private:
+  void Changed();
+  HICON handle_ = nullptr;
+};
+
+// The screen's cursor table (cursors registered under a number, as the
+// controls' Cursor property names them) and its facts.
 class TScreen {
  public:
   void SetCursor(int id, HCURSOR cursor);
   HCURSOR Cursor(int id) const;
-  TRect DesktopRect() const;  // the work area of the primary monitor
+  // The whole desktop, every monitor together.
+  TRect DesktopRect() const;
+  // The work area of the primary monitor (without the taskbar).
+  TRect WorkAreaRect() const;
+  // Logical pixels per inch of the screen (96 at the normal text size).
+  int PixelsPerInch() const;
 };
 TScreen& Screen();
 

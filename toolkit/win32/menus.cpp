@@ -182,13 +182,26 @@ void TMenu::Rebuild() {
   if (auto* m = dynamic_cast<TMainMenu*>(this); m && m->Window) DrawMenuBar(m->Window);
 }
 
+namespace {
+UINT Track(HMENU menu, int x, int y, HWND owner) {
+  return TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, 0, owner, nullptr);
+}
+}  // namespace
+
 void TPopupMenu::Popup(int x, int y) {
   if (OnPopup) OnPopup(this);
   // The menu needs a window of ours to report to: the active form or the
   // foreground window of this thread.
   HWND owner = GetActiveWindow();
   if (!owner) owner = GetForegroundWindow();
-  const UINT cmd = TrackPopupMenu(Handle(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, 0, owner, nullptr);
+  if (const UINT cmd = Track(Handle(), x, y, owner)) DispatchMenuCommand(static_cast<WORD>(cmd));
+}
+
+void TPopupMenu::Popup(int x, int y, HWND owner) {
+  if (OnPopup) OnPopup(this);
+  SetForegroundWindow(owner);
+  const UINT cmd = Track(Handle(), x, y, owner);
+  PostMessageW(owner, WM_NULL, 0, 0);
   if (cmd) DispatchMenuCommand(static_cast<WORD>(cmd));
 }
 

@@ -89,8 +89,14 @@ class TPopupMenu : public TMenu {
  public:
   TPopupMenu() : TMenu(true) {}
   TNotifyEvent OnPopup;
-  // Shows the menu at a screen point and runs the chosen item's OnClick.
+  // Shows the menu at a screen point and runs the chosen item's OnClick; the
+  // active form (or the foreground window) owns it.
   void Popup(int x, int y);
+  // The same for a menu raised from a hidden window's notification (a tray
+  // icon's): the owner is brought to the front first, so that a click outside
+  // the menu closes it, and WM_NULL is posted to it after, so that the next
+  // menu opens at once.
+  void Popup(int x, int y, HWND owner);
   TObject* PopupComponent = nullptr;
 };
 

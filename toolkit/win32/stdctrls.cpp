@@ -391,10 +391,24 @@ void TComboBox::SetBounds(int left, int top, int width, int height) {
                SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+bool TComboBox::DroppedDown() const { return SendMessageW(Handle(), CB_GETDROPPEDSTATE, 0, 0) != 0; }
+
+void TComboBox::SetDroppedDown(bool v) { SendMessageW(Handle(), CB_SHOWDROPDOWN, v, 0); }
+
+void TComboBox::KeyPress(wchar_t& key) {
+  TItemsControl::KeyPress(key);
+  // A drop-down list takes the keys itself; a box with an edit field hears of
+  // typing through CBN_EDITCHANGE.
+  if (AutoDropDown && key >= L' ' && !DroppedDown()) SetDroppedDown(true);
+}
+
 void TComboBox::CommandNotify(WORD code) {
   switch (code) {
-    case CBN_SELCHANGE:
     case CBN_EDITCHANGE:
+      if (AutoDropDown && !DroppedDown()) SetDroppedDown(true);
+      if (OnChange) OnChange(this);
+      break;
+    case CBN_SELCHANGE:
       if (OnChange) OnChange(this);
       break;
     case CBN_DROPDOWN:

@@ -183,11 +183,17 @@ class TComboBox : public TItemsControl {
  public:
   explicit TComboBox(TWinControl* parent, TComboBoxStyle style = csDropDown);
   int DropDownCount = 8;
+  // The list drops down as soon as the user starts typing in the box (its
+  // OnDropDown runs first, then the typed letter picks an entry).
+  bool AutoDropDown = false;
+  bool DroppedDown() const;
+  void SetDroppedDown(bool v);
   void SetBounds(int left, int top, int width, int height) override;
   TNotifyEvent OnChange, OnDropDown, OnCloseUp;
 
  protected:
   void CommandNotify(WORD code) override;
+  void KeyPress(wchar_t& key) override;
 };
 
 class TListBox : public TItemsControl {

@@ -4,6 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tav/test/win32_process.h"
+
 namespace {
 
 using ShowForm = int (*)(HWND);
@@ -29,14 +35,18 @@ void HostLoopFor(int ms) {
   }
 }
 
-TEST(ToolkitInsideLibrary, FormRunsUnderTheHostsLoop) {
+HWND MakeHostWindow() {
   WNDCLASSW wc{};
   wc.lpfnWndProc = DefWindowProcW;
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.lpszClassName = L"ForeignHostWindow";
   RegisterClassW(&wc);
-  HWND host = CreateWindowExW(0, L"ForeignHostWindow", L"Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200,
-                              nullptr, nullptr, wc.hInstance, nullptr);
+  return CreateWindowExW(0, L"ForeignHostWindow", L"Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200,
+                         nullptr, nullptr, wc.hInstance, nullptr);
+}
+
+TEST(ToolkitInsideLibrary, FormRunsUnderTheHostsLoop) {
+  HWND host = MakeHostWindow();
   ASSERT_TRUE(host);
 
   HMODULE lib = LoadLibraryW(L"toolkit_in_dll.dll");
@@ -74,6 +84,98 @@ TEST(ToolkitInsideLibrary, FormRunsUnderTheHostsLoop) {
   HostLoopFor(50);
   EXPECT_FALSE(IsWindow(form));
   FreeLibrary(lib);
+  DestroyWindow(host);
+}
+
+// Top-level windows of this thread that a module made.
+struct WindowsOfModule {
+  HMODULE module;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectModuleWindow(HWND h, LPARAM lp) {
+  auto* s = reinterpret_cast<WindowsOfModule*>(lp);
+  if (reinterpret_cast<HMODULE>(GetWindowLongPtrW(h, GWLP_HINSTANCE)) == s->module) s->found.push_back(h);
+  return TRUE;
+}
+
+size_t WindowsOf(HMODULE module) {
+  WindowsOfModule s{module, {}};
+  EnumThreadWindows(GetCurrentThreadId(), CollectModuleWindow, reinterpret_cast<LPARAM>(&s));
+  return s.found.size();
+}
+
+bool ClassLeft(HMODULE module, const wchar_t* name) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  return GetClassInfoExW(module, name, &wc) != FALSE;
+}
+
+struct Plugin {
+  HMODULE lib = nullptr;
+  ShowForm show = nullptr;
+  Query query = nullptr;
+  Close close = nullptr;
+  explicit Plugin(const std::wstring& file) : lib(LoadLibraryW(file.c_str())) {
+    if (!lib) return;
+    show = Entry<ShowForm>(lib, "tkd_ShowForm");
+    query = Entry<Query>(lib, "tkd_Query");
+    close = Entry<Close>(lib, "tkd_Close");
+  }
+  bool Ok() const { return lib && show && query && close; }
+};
+
+// Shows the library's form with its running timer and utility window, closes
+// it, and checks that the library holds no window, class or timer any more.
+void ShowAndClose(Plugin& p, HWND host) {
+  ASSERT_EQ(p.show(host), 1);
+  HWND notifications = reinterpret_cast<HWND>(p.query(9));
+  PostMessageW(notifications, WM_USER + 0x400, 0, 0);
+  HostLoopFor(150);
+  EXPECT_EQ(p.query(0), 1);
+  EXPECT_GT(p.query(8), 0);  // the timer ran
+  EXPECT_EQ(p.query(10), 1);
+  EXPECT_TRUE(ClassLeft(p.lib, L"TavolenWindow"));
+  p.close();
+  EXPECT_EQ(WindowsOf(p.lib), 0u);  // form, utility window and the timers' window
+  EXPECT_FALSE(ClassLeft(p.lib, L"TavolenWindow"));
+  EXPECT_FALSE(ClassLeft(p.lib, L"TavolenUtilityWindow"));
+}
+
+TEST(ToolkitInsideLibrary, LoadShowFreeCyclesLeaveNothingBehind) {
+  HWND host = MakeHostWindow();
+  ASSERT_TRUE(host);
+  std::vector<HMODULE> bases;
+  for (int cycle = 0; cycle < 2; ++cycle) {
+    Plugin p(L"toolkit_in_dll.dll");
+    ASSERT_TRUE(p.Ok()) << GetLastError();
+    bases.push_back(p.lib);
+    ShowAndClose(p, host);
+    ASSERT_TRUE(FreeLibrary(p.lib));
+    EXPECT_FALSE(ClassLeft(p.lib, L"TavolenWindow"));
+    HostLoopFor(50);  // the host's loop goes on without the library's hook
+  }
+  // A second copy under another name takes the library's place in memory, so
+  // the third load lands at another base; both run side by side.
+  tav::test::TempFolder folder(L"toolkit-copy");
+  const std::wstring copyFile = (folder.path() / L"toolkit_in_dll_copy.dll").wstring();
+  ASSERT_TRUE(CopyFileW(L"toolkit_in_dll.dll", copyFile.c_str(), FALSE));
+  Plugin copy(copyFile);
+  ASSERT_TRUE(copy.Ok()) << GetLastError();
+  Plugin third(L"toolkit_in_dll.dll");
+  ASSERT_TRUE(third.Ok()) << GetLastError();
+  for (HMODULE earlier : bases) EXPECT_NE(third.lib, earlier);
+  ASSERT_EQ(copy.show(host), 1);
+  ShowAndClose(third, host);
+  EXPECT_EQ(copy.query(0), 1);  // the copy's form is untouched by the other's cleanup
+  HostLoopFor(100);
+  EXPECT_GT(copy.query(8), 0);
+  copy.close();
+  EXPECT_EQ(WindowsOf(copy.lib), 0u);
+  EXPECT_FALSE(ClassLeft(copy.lib, L"TavolenWindow"));
+  ASSERT_TRUE(FreeLibrary(third.lib));
+  ASSERT_TRUE(FreeLibrary(copy.lib));
+  HostLoopFor(50);
   DestroyWindow(host);
 }
 

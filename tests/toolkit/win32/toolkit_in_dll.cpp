@@ -19,7 +19,13 @@ class PluginForm : public TForm {
   TLabel label{this, L"增强器"};
   TButton button{this, L"确定"};
   enhancer::TSlider slider{this};
-  int keys = 0, clicks = 0;
+  TTimer timer;
+  TUtilityWindow notifications{[this](TMessage& m) {
+    if (m.Msg != WM_USER + 0x400) return false;
+    ++notices;
+    return true;
+  }};
+  int keys = 0, clicks = 0, ticks = 0, notices = 0;
 
   PluginForm() {
     SetCaption(L"插件窗口");
@@ -35,6 +41,8 @@ class PluginForm : public TForm {
       }
     };
     button.OnClick = [this](TObject*) { ++clicks; };
+    timer.SetInterval(20);
+    timer.OnTimer = [this](TObject*) { ++ticks; };
   }
 };
 
@@ -52,7 +60,8 @@ extern "C" __declspec(dllexport) int tkd_ShowForm(HWND host) {
 // 0 visible, 1 keys seen by the form first, 2 button clicks, 3 width of the
 // slider's thumb picture (loaded from this library), 4 form window, 5 button
 // window, 6 the toolkit's module is this library and not the program, 7 the
-// slider's hand cursor came from this library.
+// slider's hand cursor came from this library, 8 timer ticks, 9 the utility
+// window, 10 notifications it handled.
 extern "C" __declspec(dllexport) intptr_t tkd_Query(int what) {
   if (!form) return -1;
   switch (what) {
@@ -64,6 +73,9 @@ extern "C" __declspec(dllexport) intptr_t tkd_Query(int what) {
     case 5: return reinterpret_cast<intptr_t>(form->button.Handle());
     case 6: return InsideLibrary() && Application().MainForm() == nullptr;
     case 7: return Screen().Cursor(slider::kCursorHand) != LoadCursorW(nullptr, IDC_ARROW);
+    case 8: return form->ticks;
+    case 9: return reinterpret_cast<intptr_t>(form->notifications.Handle());
+    case 10: return form->notices;
     default: return -1;
   }
 }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,7 +20,11 @@
 #include "toolkit/win32/extctrls.h"
 #include "toolkit/win32/forms.h"
 #include "toolkit/win32/menus.h"
+#include "toolkit/win32/module_windows.h"
 #include "toolkit/win32/stdctrls.h"
+#include "toolkit/win32/streams.h"
+#include "tav/test/icon_image.h"
+#include "tav/test/win32_process.h"
 
 namespace tav {
 namespace {
@@ -443,6 +448,231 @@ TEST_F(ToolkitWindows, ControlPropertiesAndMessageHandlers) {
   EXPECT_EQ(f.Top(), wa.top);
 }
 
+TEST_F(ToolkitWindows, ClassLeftUnderOurInstanceIsReplacedAndGoesWithTheLastWindow) {
+  // What a copy of the toolkit at this address that never unregistered
+  // would have left: the class name under our instance, another procedure.
+  ASSERT_EQ(ModuleWindowCount(), 0u);
+  WNDCLASSEXW stale{};
+  stale.cbSize = sizeof(stale);
+  stale.lpfnWndProc = DefWindowProcW;
+  stale.hInstance = ModuleInstance();
+  stale.lpszClassName = kToolkitWindowClass;
+  ASSERT_TRUE(RegisterClassExW(&stale));
+  {
+    TForm f;
+    WNDCLASSEXW now{};
+    now.cbSize = sizeof(now);
+    ASSERT_TRUE(GetClassInfoExW(ModuleInstance(), kToolkitWindowClass, &now));
+    EXPECT_NE(now.lpfnWndProc, &DefWindowProcW);
+    f.SetMessageHandler(WM_USER, [](TMessage& m) {
+      m.Result = 7;
+      return true;
+    });
+    EXPECT_EQ(SendMessageW(f.Handle(), WM_USER, 0, 0), 7);  // the form's own procedure runs
+  }
+  WNDCLASSEXW gone{};
+  gone.cbSize = sizeof(gone);
+  EXPECT_FALSE(GetClassInfoExW(ModuleInstance(), kToolkitWindowClass, &gone));
+}
+
+TEST_F(ToolkitWindows, BorderlessFormWithSystemMenuClosesOnScClose) {
+  TForm f;
+  f.SetBorderStyle(bsNone);
+  f.SetBorderIcons(biSystemMenu);
+  f.SetBounds(200, 200, 120, 60);
+  const LONG style = GetWindowLongW(f.Handle(), GWL_STYLE);
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_FALSE(style & WS_CAPTION);
+  EXPECT_FALSE(style & WS_THICKFRAME);
+  f.OnClose = [](TObject*, TCloseAction&) { Note("close"); };
+  f.Show();
+  SendMessageW(f.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_EQ(Log, std::vector<std::string>{"close"});
+  EXPECT_FALSE(f.Visible());
+  // Without the icon the borderless form has no system menu.
+  f.SetBorderIcons(0);
+  EXPECT_FALSE(GetWindowLongW(f.Handle(), GWL_STYLE) & WS_SYSMENU);
+}
+
+TEST_F(ToolkitWindows, SeveralHandlersOfOneMessageRunInOrder) {
+  TForm f;
+  f.OnShow = Logs("OnShow");
+  const int tray = f.AddMessageHandler(WM_SHOWWINDOW, [](TMessage& m) {
+    Note("tray " + std::to_string(m.WParam));
+    return false;  // the form's own handling goes on
+  });
+  f.SetMessageHandler(WM_SHOWWINDOW, [](TMessage&) {
+    Note("form");
+    return false;
+  });
+  f.Show();
+  EXPECT_EQ(Log, (std::vector<std::string>{"tray 1", "form", "OnShow"}));
+  // The first handler that handles a message answers it; the rest do not run.
+  f.AddMessageHandler(WM_USER, [](TMessage& m) {
+    m.Result = 5;
+    return true;
+  });
+  f.AddMessageHandler(WM_USER, [](TMessage&) {
+    Note("never");
+    return true;
+  });
+  EXPECT_EQ(SendMessageW(f.Handle(), WM_USER, 0, 0), 5);
+  // A removed handler runs no more; replacing the form's own keeps its place.
+  Log.clear();
+  f.RemoveMessageHandler(tray);
+  f.SetMessageHandler(WM_SHOWWINDOW, [](TMessage&) {
+    Note("form again");
+    return false;
+  });
+  f.Hide();
+  f.Show();
+  EXPECT_EQ(Log, (std::vector<std::string>{"form again", "form again", "OnShow"}));
+  EXPECT_EQ(std::count(Log.begin(), Log.end(), "never"), 0);
+}
+
+TEST_F(ToolkitWindows, PopupFromAUtilityWindowRunsTheChosenItemAndClosesOnCancelMode) {
+  TPopupMenu menu;
+  menu.Items.Add(L"显示窗口", Logs("show window"));
+  menu.Items.Add(L"退出", Logs("quit"));
+  menu.OnPopup = Logs("OnPopup");
+  HWND owner = nullptr;
+  // As a tray icon's notification reaches its hidden window.
+  TUtilityWindow notify([&](TMessage& m) {
+    if (m.Msg != WM_USER + 0x400) return false;
+    menu.Popup(100, 100, owner);
+    MSG queued;
+    if (PeekMessageW(&queued, owner, WM_NULL, WM_NULL, PM_NOREMOVE)) Note("WM_NULL posted");
+    Note("closed");
+    return true;
+  });
+  owner = notify.Handle();
+  // While the menu is open a timer drives it: the keys reach the menu's own loop.
+  TTimer t;
+  t.SetInterval(100);
+  t.OnTimer = [&](TObject*) {
+    t.SetEnabled(false);
+    PostMessageW(owner, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageW(owner, WM_KEYDOWN, VK_RETURN, 0);
+  };
+  PostMessageW(owner, WM_USER + 0x400, 0, WM_RBUTTONDOWN);
+  ASSERT_LE(PumpUntil([] { return std::count(Log.begin(), Log.end(), "closed") == 1; }, 5000), 5000);
+  EXPECT_EQ(Log, (std::vector<std::string>{"OnPopup", "show window", "WM_NULL posted", "closed"}));
+  // WM_CANCELMODE to the owner closes the menu with no item run.
+  Log.clear();
+  t.OnTimer = [&](TObject*) {
+    t.SetEnabled(false);
+    SendMessageW(owner, WM_CANCELMODE, 0, 0);
+  };
+  t.SetEnabled(true);
+  PostMessageW(owner, WM_USER + 0x400, 0, WM_RBUTTONDOWN);
+  ASSERT_LE(PumpUntil([] { return std::count(Log.begin(), Log.end(), "closed") == 1; }, 5000), 5000);
+  EXPECT_EQ(Log, (std::vector<std::string>{"OnPopup", "WM_NULL posted", "closed"}));
+}
+
+TEST_F(ToolkitWindows, IconsFromFilesAndResourcesOwnTheirHandles) {
+  test::TempFolder folder(L"icons");
+  auto write = [&](const std::wstring& name, const std::vector<uint8_t>& bytes) {
+    const std::wstring path = (folder.path() / name).wstring();
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(h, bytes.data(), DWORD(bytes.size()), &written, nullptr);
+    CloseHandle(h);
+    return path;
+  };
+  const std::wstring good = write(L"托盘.ico", test::MakeIconFile({{16, 0xFF0000FF}, {32, 0xFFFF0000}}));
+  TIcon icon;
+  int changes = 0;
+  icon.OnChange = [&](TObject*) { ++changes; };
+  icon.LoadFromFile(good);
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(icon.Width(), 16);  // the first picture
+  TBitmap shot(16, 16);
+  DrawIconEx(shot.Canvas().Handle(), 0, 0, icon.Handle(), 16, 16, 0, nullptr, DI_NORMAL);
+  GdiFlush();
+  EXPECT_EQ(shot.Pixels().ColorAt(8, 8), clBlue);
+  icon.LoadFromFile(good, 32);
+  EXPECT_EQ(icon.Width(), 32);
+  // A copy has a handle of its own and outlives the original.
+  auto copy = std::make_unique<TIcon>(icon);
+  EXPECT_NE(copy->Handle(), icon.Handle());
+  EXPECT_EQ(copy->Height(), 32);
+  // The form shows the picture assigned to its icon.
+  TForm f;
+  f.Icon() = *copy;
+  copy.reset();
+  EXPECT_NE(SendMessageW(f.Handle(), WM_GETICON, ICON_SMALL, 0), 0);
+  EXPECT_EQ(f.Icon().Width(), 32);
+  // Text under an icon's name and a missing file raise errors the caller can
+  // catch; the icon keeps its picture.
+  const std::string text = "[Brindle Vardo 03]\r\nicon=托盘.ico\r\n";
+  const std::wstring fake = write(L"不是图标.ico", {text.begin(), text.end()});
+  const HICON kept = icon.Handle();
+  EXPECT_THROW(icon.LoadFromFile(fake), EInvalidGraphic);
+  EXPECT_THROW(icon.LoadFromFile((folder.path() / L"无.ico").wstring()), EFOpenError);
+  EXPECT_EQ(icon.Handle(), kept);
+  // From resources: the system's own icons, and a name that is none.
+  TIcon app;
+  EXPECT_TRUE(app.LoadFromResourceName(nullptr, IDI_APPLICATION, 16));
+  EXPECT_EQ(app.Width(), 16);
+  EXPECT_FALSE(app.LoadFromResourceName(ModuleInstance(), L"NOSUCHICON"));
+  EXPECT_FALSE(app.Empty());
+}
+
+TEST_F(ToolkitWindows, ScreenFacts) {
+  EXPECT_EQ(Screen().PixelsPerInch(), 96);
+  const TRect desktop = Screen().DesktopRect(), work = Screen().WorkAreaRect();
+  EXPECT_EQ(desktop.Width(), GetSystemMetrics(SM_CXVIRTUALSCREEN));
+  EXPECT_EQ(desktop.Height(), GetSystemMetrics(SM_CYVIRTUALSCREEN));
+  EXPECT_FALSE(work.IsEmpty());
+  EXPECT_TRUE(work.Left >= desktop.Left && work.Top >= desktop.Top && work.Right <= desktop.Right &&
+              work.Bottom <= desktop.Bottom);
+}
+
+TEST_F(ToolkitWindows, ComboBoxDropsDownWhenTypingStarts) {
+  TForm f;
+  f.SetBounds(100, 100, 300, 200);
+  TComboBox presets(&f, csDropDownList);
+  presets.SetBounds(10, 10, 200, 21);
+  presets.AutoDropDown = true;
+  presets.SetSorted(true);
+  presets.OnDropDown = [&](TObject*) {
+    Note("drop down");
+    presets.SetItems({L"gamma", L"alpha", L"beta"});
+  };
+  presets.OnChange = Logs("change");
+  presets.OnCloseUp = Logs("close up");
+  f.Show();
+  presets.SetFocus();
+  // A letter that no entry starts with: the list drops down and stays open.
+  PostMessageW(presets.Handle(), WM_CHAR, L'z', 1);
+  Pump(100);
+  EXPECT_TRUE(presets.DroppedDown());
+  EXPECT_EQ(Log, std::vector<std::string>{"drop down"});
+  EXPECT_EQ(presets.Items(), (std::vector<std::wstring>{L"alpha", L"beta", L"gamma"}));
+  presets.SetDroppedDown(false);
+  EXPECT_FALSE(presets.DroppedDown());
+  // The list is filled again before the letter picks its entry. (Wine rolls
+  // the list up when a letter picks an entry; Windows leaves it open.)
+  Log.clear();
+  PostMessageW(presets.Handle(), WM_CHAR, L'b', 1);
+  Pump(100);
+  ASSERT_FALSE(Log.empty());
+  EXPECT_EQ(Log.front(), "drop down");
+  EXPECT_EQ(Log.back(), "change");
+  EXPECT_EQ(presets.ItemIndex(), 1);
+  presets.SetDroppedDown(false);
+  // Keys that are no typing leave the list closed; without the option nothing drops.
+  Log.clear();
+  PostMessageW(presets.Handle(), WM_CHAR, VK_ESCAPE, 1);
+  Pump(50);
+  EXPECT_FALSE(presets.DroppedDown());
+  presets.AutoDropDown = false;
+  PostMessageW(presets.Handle(), WM_CHAR, L'g', 1);
+  Pump(50);
+  EXPECT_FALSE(presets.DroppedDown());
+  EXPECT_EQ(std::count(Log.begin(), Log.end(), "drop down"), 0);
+}
+
 TEST_F(ToolkitWindows, AddedPagesAndTheirControlsAreFreedWithThePageControl) {
   static int freed;
   freed = 0;
@@ -632,6 +862,26 @@ TEST_F(ToolkitWindows, OpenDialogWithSeveralFilesAndSaveDialogWithDefaultExtensi
     ASSERT_TRUE(save.Execute());
   }
   EXPECT_EQ(save.FileName, dir + L"\\输出.wav");
+
+  // A preset save: the extension given as a pattern, an existing file taken
+  // without the overwrite question, the current folder kept.
+  const std::wstring preset = dir + L"\\甲预设.brindle";
+  CloseHandle(CreateFileW(preset.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  wchar_t before[MAX_PATH], after[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, before);
+  TSaveDialog presetSave;
+  presetSave.Title = L"保存预设...";
+  presetSave.Filter = L"Brindle 预设|*.brindle";
+  presetSave.DefaultExt = L"*.brindle";
+  presetSave.InitialDir = dir;
+  presetSave.Options = ofNoChangeDir | ofPathMustExist | ofNoTestFileCreate | ofDontAddToRecent;
+  {
+    FileDialogDriver driver(presetSave.Title, L"甲预设");
+    ASSERT_TRUE(presetSave.Execute());
+  }
+  EXPECT_EQ(presetSave.FileName, preset);
+  GetCurrentDirectoryW(MAX_PATH, after);
+  EXPECT_STREQ(after, before);
 }
 
 }  // namespace
