@@ -101,6 +101,9 @@ DWORD BASSCALLBACK OutputStreamProc(HSTREAM, void* buffer, DWORD length, void*) 
         static_cast<int32_t>(BASS_ChannelGetData(StreamState.DecodeStream, PumpState.WorkBuf, kPumpBlockBytes));
     PumpState.LastBlockBytes = bytes;
     if (bytes <= 0) {
+      // A network stream whose buffer ran dry is stalled, not at its end: the output
+      // gets what there is, asks again at its next call and plays on when data comes.
+      if (bytes == 0 && BASS_ChannelIsActive(StreamState.DecodeStream) == BASS_ACTIVE_STALLED) break;
       endOfData = true;
       break;
     }

@@ -129,6 +129,19 @@ TEST_F(Pump, DecoderErrorResultEndsLikeZero) {
   EXPECT_EQ(OutputStreamProc(2, buffer.data(), 100, nullptr), 40u | kEnd);
 }
 
+TEST_F(Pump, AStalledDecoderIsNoEndAndPlaysOnWhenDataComes) {
+  fake::Bass.source = Bytes(Ramp(10));
+  fake::Bass.activeState = BASS_ACTIVE_STALLED;
+  std::vector<uint8_t> buffer(4096);
+  EXPECT_EQ(OutputStreamProc(2, buffer.data(), 100, nullptr), 40u);
+  EXPECT_EQ(OutputStreamProc(2, buffer.data(), 100, nullptr), 0u) << "still dry: nothing, and no end";
+  const auto more = Bytes(Ramp(5));
+  fake::Bass.source.insert(fake::Bass.source.end(), more.begin(), more.end());
+  EXPECT_EQ(OutputStreamProc(2, buffer.data(), 100, nullptr), 20u);
+  fake::Bass.activeState = BASS_ACTIVE_STOPPED;  // the stream really ended
+  EXPECT_EQ(OutputStreamProc(2, buffer.data(), 100, nullptr), kEnd);
+}
+
 TEST_F(Pump, CarryOverKeepsTheRestOfABlock) {
   fake::Bass.source = Bytes(Ramp(5000));
   std::vector<uint8_t> buffer(4096);
