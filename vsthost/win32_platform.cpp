@@ -1,11 +1,11 @@
 // Win32 services of the VST host: plug-in libraries, the hidden forms and the
 // open/save dialogs that plug-ins may ask for, message boxes.
-#include <windows.h>
-#include <commdlg.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include <windows.h>
+#include <commdlg.h>
 
 #include "platform_defaults.h"
 #include "tav/seh_guard.h"

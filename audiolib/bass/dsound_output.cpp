@@ -1,11 +1,11 @@
 // DirectSound output devices: devices 1.. of the library, named as DirectSound names them.
+#include <cstring>
+#include <vector>
+
 #include <windows.h>
 #include <mmsystem.h>
 #include <mmreg.h>
 #include <dsound.h>
-
-#include <cstring>
-#include <vector>
 
 #include "bass.h"
 #include "library_instance.h"

@@ -1,12 +1,12 @@
 // Network streams: BASS_StreamCreateURL over the platform's client.
+#include <algorithm>
+#include <string>
+
 #include "bass.h"
 #include "c_boundary.h"
 #include "error.h"
 #include "library_instance.h"
 #include "network_source.h"
-
-#include <algorithm>
-#include <string>
 
 using namespace tav::audio;
 

@@ -4,9 +4,6 @@
 // most the network timeout: WinINet's own connect timeout is not honoured everywhere. When
 // the time is up the session handle is closed, which makes a pending WinINet call give up;
 // the helper closes whatever it still gets back.
-#include <windows.h>
-#include <wininet.h>
-
 #include <atomic>
 #include <cctype>
 #include <chrono>
@@ -16,6 +13,9 @@
 #include <mutex>
 #include <string>
 #include <thread>
+
+#include <windows.h>
+#include <wininet.h>
 
 #include "bass.h"
 #include "network_source.h"

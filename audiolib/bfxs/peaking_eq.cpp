@@ -7,11 +7,11 @@
 // and is the identity.
 #include "peaking_eq.h"
 
-#include <emmintrin.h>
-
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+
+#include <emmintrin.h>
 
 namespace tav::bfxs {
 

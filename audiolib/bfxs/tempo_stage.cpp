@@ -1,9 +1,9 @@
 #include "tempo_stage.h"
 
-#include <SoundTouch.h>
-
 #include <algorithm>
 #include <cmath>
+
+#include <SoundTouch.h>
 
 namespace tav::bfxs {
 

@@ -1,13 +1,13 @@
 #include "module_decoder.h"
 
-#include <libopenmpt/libopenmpt.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <new>
 #include <string>
 #include <vector>
+
+#include <libopenmpt/libopenmpt.h>
 
 #include "bass.h"
 

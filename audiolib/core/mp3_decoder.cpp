@@ -1,11 +1,11 @@
 // MPEG audio through mpg123: float output, gapless, and with prescan an exact
 // length and sample-exact seeking from mpg123's frame index.
-#include <mpg123.h>
-
 #include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <vector>
+
+#include <mpg123.h>
 
 #include "bass.h"
 #include "decoder.h"

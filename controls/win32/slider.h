@@ -6,9 +6,9 @@
 // Value, ThumbVisible; OnChange on a change) and tav::enhancer::TSlider (Min,
 // Max, Position; OnChange on every assignment; thumb moves passed on).
 #pragma once
-#include <windows.h>
-
 #include <array>
+
+#include <windows.h>
 
 #include "controls/slider_model.h"
 #include "toolkit/win32/controls.h"

@@ -1,8 +1,8 @@
 #include "tav/player/startup.h"
 
-#include <windows.h>
-
 #include <string>
+
+#include <windows.h>
 
 #include "bass.h"
 #include "bass_fx.h"

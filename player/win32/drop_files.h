@@ -1,10 +1,10 @@
 // Names of files dropped from the shell (the handle of WM_DROPFILES), counted
 // from 1, as 8-bit paths for the engine. The caller releases the drop.
 #pragma once
+#include <string>
+
 #include <windows.h>
 #include <shellapi.h>
-
-#include <string>
 
 namespace tav::player {
 

@@ -2,7 +2,6 @@
 #pragma once
 
 #include "player/core/window_links.h"
-
 #include "toolkit/win32/forms.h"
 #include "toolkit/win32/stdctrls.h"
 

@@ -3,9 +3,9 @@
 // composes its frame in a bitmap of its own and copies it to the target in
 // one block transfer, so the 18 ms timer does not flicker.
 #pragma once
-#include <windows.h>
-
 #include <string>
+
+#include <windows.h>
 
 #include "player/core/level_meter.h"
 #include "toolkit/win32/graphics.h"

@@ -1,9 +1,9 @@
 #include "processor.h"
 
-#include "settings.h"
-
 #include <algorithm>
 #include <cstring>
+
+#include "settings.h"
 
 namespace brindle {
 namespace {

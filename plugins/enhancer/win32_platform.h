@@ -3,11 +3,11 @@
 // and the preset folder through the file calls. Paths are kept whole.
 #pragma once
 
-#include <windows.h>
-
 #include <map>
 #include <memory>
 #include <string>
+
+#include <windows.h>
 
 #include "enhancer_module.h"
 #include "presets.h"

@@ -1,8 +1,8 @@
 #include "control_dialog.h"
 
-#include <commctrl.h>
-
 #include <string>
+
+#include <commctrl.h>
 
 #include "control_logic.h"
 #include "plugin_state.h"

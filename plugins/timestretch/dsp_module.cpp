@@ -1,7 +1,6 @@
 // dsp_lentaro's face towards a Winamp DSP host: the header and module records,
 // the export and the four entry points.
 #include <windows.h>
-
 #include <mmsystem.h>
 
 #include "control_dialog.h"

@@ -2,9 +2,9 @@
 // control dialog's position.
 #pragma once
 
-#include <windows.h>
-
 #include <string>
+
+#include <windows.h>
 
 #include "stretch_module.h"
 

@@ -6,10 +6,10 @@
 // places; the real split then runs four bins and their four partners at a time.
 // The same operations as real_fft.cpp's transform, in another order: the results
 // agree within float rounding.
-#include <emmintrin.h>
-
 #include <cmath>
 #include <cstring>
+
+#include <emmintrin.h>
 
 #include "real_fft.h"
 #include "sse_kernels.h"

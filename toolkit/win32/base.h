@@ -2,12 +2,12 @@
 // events name as their sender, event signatures, key and mouse states, and
 // the module the toolkit's code lives in.
 #pragma once
-#include <windows.h>
-
 #include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+
+#include <windows.h>
 
 #include "toolkit/core/pixels.h"
 

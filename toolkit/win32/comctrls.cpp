@@ -1,8 +1,8 @@
 #include "toolkit/win32/comctrls.h"
 
-#include <commctrl.h>
-
 #include <algorithm>
+
+#include <commctrl.h>
 
 namespace tav {
 

@@ -1,11 +1,11 @@
 // Common controls: list view in report style, page control with tab sheets,
 // progress bar.
 #pragma once
-#include <windows.h>
-
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <windows.h>
 
 #include "toolkit/win32/controls.h"
 #include "toolkit/win32/stdctrls.h"

@@ -1,9 +1,9 @@
 #include "toolkit/win32/controls.h"
 
-#include <windowsx.h>
-
 #include <algorithm>
 #include <set>
+
+#include <windowsx.h>
 
 #include "toolkit/win32/forms.h"
 #include "toolkit/win32/menus.h"

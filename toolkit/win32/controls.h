@@ -7,11 +7,11 @@
 // parent) or made at run time with TWinControl::Make, which gives the parent
 // their ownership. A control removes itself from its parent when destroyed.
 #pragma once
-#include <windows.h>
-
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <windows.h>
 
 #include "toolkit/win32/base.h"
 #include "toolkit/win32/graphics.h"

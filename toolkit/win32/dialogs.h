@@ -1,9 +1,9 @@
 // Common dialogs: open and save dialogs, the folder browser and message boxes.
 #pragma once
-#include <windows.h>
-
 #include <string>
 #include <vector>
+
+#include <windows.h>
 
 #include "toolkit/win32/base.h"
 

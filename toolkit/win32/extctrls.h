@@ -1,9 +1,9 @@
 // Image, paint box, timer and the hidden utility window.
 #pragma once
-#include <windows.h>
-
 #include <functional>
 #include <memory>
+
+#include <windows.h>
 
 #include "toolkit/win32/controls.h"
 

@@ -1,10 +1,10 @@
 #include "toolkit/win32/forms.h"
 
-#include <commctrl.h>
-#include <shellapi.h>
-
 #include <algorithm>
 #include <stdexcept>
+
+#include <commctrl.h>
+#include <shellapi.h>
 
 #include "toolkit/win32/menus.h"
 

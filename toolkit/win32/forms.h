@@ -2,13 +2,13 @@
 // message loop, ProcessMessages, forms created in order and freed in reverse,
 // modal forms and the default exception box.
 #pragma once
-#include <windows.h>
-
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <windows.h>
 
 #include "toolkit/win32/controls.h"
 

@@ -2,11 +2,11 @@
 // DIB bitmaps. GDI objects are created once per setting and cached, so
 // painting makes none per frame.
 #pragma once
-#include <windows.h>
-
 #include <memory>
 #include <stdexcept>
 #include <string>
+
+#include <windows.h>
 
 #include "toolkit/core/pixels.h"
 #include "toolkit/win32/base.h"

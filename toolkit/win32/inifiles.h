@@ -1,11 +1,11 @@
 // The INI-file object: a file on a full path, every write going through to
 // the file at once. Values are decimal text.
 #pragma once
-#include <windows.h>
-
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include <windows.h>
 
 #include "toolkit/win32/base.h"
 

@@ -1,11 +1,11 @@
 // Menus: items with captions, check marks, run-time items and submenus; the
 // main menu of a form and popup menus.
 #pragma once
-#include <windows.h>
-
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <windows.h>
 
 #include "toolkit/win32/base.h"
 

@@ -1,10 +1,10 @@
 // The standard controls: label, panel, group box, button, check box, radio
 // button, edit, memo, combo box and list box.
 #pragma once
-#include <windows.h>
-
 #include <string>
 #include <vector>
+
+#include <windows.h>
 
 #include "toolkit/win32/controls.h"
 

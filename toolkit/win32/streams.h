@@ -1,10 +1,10 @@
 // A file stream over a Windows file handle; every failure throws.
 #pragma once
-#include <windows.h>
-
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+
+#include <windows.h>
 
 #include "toolkit/win32/base.h"
 
