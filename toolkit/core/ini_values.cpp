@@ -2,14 +2,20 @@
 
 namespace tav {
 
+namespace {
+
+// Both readings start alike: blanks, then an optional sign. Leaves `i` on what follows.
+bool SkipBlanksAndSign(std::string_view text, size_t& i) {
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) return text[i++] == '-';
+  return false;
+}
+
+}  // namespace
+
 std::optional<int32_t> ParseIniInteger(std::string_view text) {
   size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
-    negative = text[i] == '-';
-    ++i;
-  }
+  const bool negative = SkipBlanksAndSign(text, i);
   if (i == text.size()) return std::nullopt;
   int64_t magnitude = 0;
   for (; i < text.size(); ++i) {
@@ -29,12 +35,7 @@ int32_t IniIntegerOr(std::string_view text, int32_t fallback) {
 
 int32_t ParseLeadingInteger(std::string_view text) {
   size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
-    negative = text[i] == '-';
-    ++i;
-  }
+  const bool negative = SkipBlanksAndSign(text, i);
   const int64_t limit = negative ? -int64_t{INT32_MIN} : int64_t{INT32_MAX};
   int64_t magnitude = 0;
   for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
