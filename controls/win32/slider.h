@@ -277,15 +277,19 @@ class TSliderOf : public TCustomControl, private slider::SliderHost {
   void PlaceThumb() {
     if (!thumbReady_) return;
     const int index = model_.ThumbImageIndex();
-    if (thumbGeneration_ != imageGeneration_ || thumbSource_ != index) {
+    const bool newImage = thumbGeneration_ != imageGeneration_ || thumbSource_ != index;
+    if (newImage) {
       thumb_.Image().Assign(images_[index]);
       thumbGeneration_ = imageGeneration_;
       thumbSource_ = index;
     }
     const TRect r = model_.ThumbRect();
+    // A move repaints through the new bounds; a thumb that stays where it is
+    // with the same image is not repainted (the position timer sets the
+    // same value again and again at rest).
     thumb_.SetBounds(r.Left, r.Top, r.Width(), r.Height());
     thumb_.SetVisible(model_.ThumbVisible());
-    thumb_.Invalidate();
+    if (newImage) thumb_.Invalidate();
   }
 
   // --- SliderHost ---

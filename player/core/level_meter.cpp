@@ -50,7 +50,7 @@ int LevelHold::Step(int level, bool outputIdle) {
   return drawnAt;
 }
 
-void ComposeLevelFrame(const PixelView& back, const PixelView& bar, int level, int lineX, int srcX,
+int ComposeLevelFrame(const PixelView& back, const PixelView& bar, int level, int lineX, int srcX,
                        LevelHold& hold, bool outputIdle) {
   const int height = back.Height;
   FillRect(back, {0, 0, back.Width, height}, kMeterBackground);
@@ -64,6 +64,7 @@ void ComposeLevelFrame(const PixelView& back, const PixelView& bar, int level, i
     const int y = height - line;
     FillRect(back, {lineX, y, lineX + bar.Width, y + 1}, kMeterHoldLine);
   }
+  return line;
 }
 
 }  // namespace tav::player

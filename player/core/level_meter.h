@@ -32,8 +32,9 @@ struct LevelHold {
 
 // Composes one frame into `back` (meter width x height): background, the
 // bottom `level` rows of `bar` landing at x = -srcX, then the hold line from
-// x = lineX, as wide as the bar.
-void ComposeLevelFrame(const PixelView& back, const PixelView& bar, int level, int lineX, int srcX,
+// x = lineX, as wide as the bar. Returns the height of the line drawn (0 for
+// none): with the level as cut, it is all that tells one frame from another.
+int ComposeLevelFrame(const PixelView& back, const PixelView& bar, int level, int lineX, int srcX,
                        LevelHold& hold, bool outputIdle);
 
 }  // namespace tav::player

@@ -405,7 +405,7 @@ void TFormMain::SetTimeScale(const std::array<std::string, 7>& texts) {
 
 void TFormMain::DrawTimeDisplay(const std::string& text) {
   timeText_ = Widen(text);
-  if (timeDisplay_) timeDisplay_->DrawTo(PaTime->Canvas(), 0, 0, timeText_);
+  if (timeDisplay_) timeDisplay_->Show(PaTime->Canvas(), 0, 0, timeText_);
 }
 
 void TFormMain::DrawMeters(int left, int right, bool outputIdle) {
@@ -413,6 +413,11 @@ void TFormMain::DrawMeters(int left, int right, bool outputIdle) {
   vuLeft_->Draw(Pavul->Canvas(), left, 0, 0, outputIdle);
   vuRight_->Draw(pavur->Canvas(), right, 1, -1, outputIdle);
 }
+
+int TFormMain::MeterTransfers() const {
+  return (vuLeft_ ? vuLeft_->Transfers() : 0) + (vuRight_ ? vuRight_->Transfers() : 0);
+}
+int TFormMain::TimeTransfers() const { return timeDisplay_ ? timeDisplay_->Transfers() : 0; }
 
 void TFormMain::RestartTitle() {
   titleScrolling_ = true;

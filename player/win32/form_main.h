@@ -46,6 +46,11 @@ class TFormMain : public TForm, private IMainView {
   // when the file could not be set up).
   ISettingsStore* Settings() { return settings_.get(); }
 
+  // Frames the two meters, and texts the time display, have put on the
+  // screen (the timers repaint only what changed).
+  int MeterTransfers() const;
+  int TimeTransfers() const;
+
   // Components the tests and the other windows reach.
   TPanel* TitFrame;
   TLabel* lblTitle;

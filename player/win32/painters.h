@@ -1,11 +1,13 @@
 // The main window's two off-screen painters: the level meter (colour bar and
 // falling peak-hold line) and one line of text on a solid background. Each
 // composes its frame in a bitmap of its own and copies it to the target in
-// one block transfer, so the 18 ms timer does not flicker.
+// one block transfer, so the 18 ms timer does not flicker; a frame the same
+// as the one already on the screen is not transferred at all.
 #pragma once
-#include <string>
-
 #include <windows.h>
+
+#include <optional>
+#include <string>
 
 #include "player/core/level_meter.h"
 #include "toolkit/win32/graphics.h"
@@ -16,12 +18,21 @@ class TGetVuParam {
  public:
   TGetVuParam(int width, int height, int gradWidth, int redFall, int greenRise);
   // Level in pixels; outputIdle: the output stream is paused or stopped.
-  void Draw(TCanvas& target, int level, int lineX, int srcX, bool outputIdle);
+  // Returns whether the frame differed from the last one and was copied.
+  bool Draw(TCanvas& target, int level, int lineX, int srcX, bool outputIdle);
   const LevelHold& Hold() const { return hold_; }
   TBitmap& BackBuffer() { return backBuffer_; }
+  // Frames copied to the target so far.
+  int Transfers() const { return transfers_; }
 
  private:
+  struct Frame {
+    int Level, Line;
+    bool operator==(const Frame&) const = default;
+  };
   int height_;
+  std::optional<Frame> shown_;
+  int transfers_ = 0;
   TBitmap gradientBitmap_;
   TBitmap backBuffer_;
   LevelHold hold_;
@@ -34,11 +45,19 @@ class TBufferText {
   TColor FontColor = RGBColor(192, 192, 192);
   std::wstring FontName = L"Tahoma";
   int FontSize = 8;
+  // Draws the text, always (the window's own painting).
   void DrawTo(TCanvas& target, int x, int y, std::wstring_view text);
+  // Draws it only when it differs from the text Show drew last; returns
+  // whether it did.
+  bool Show(TCanvas& target, int x, int y, std::wstring_view text);
   TBitmap& Bitmap() { return bitmap_; }
+  // Texts drawn to a target so far.
+  int Transfers() const { return transfers_; }
 
  private:
   TBitmap bitmap_;
+  std::optional<std::wstring> shown_;
+  int transfers_ = 0;
 };
 
 }  // namespace tav::player

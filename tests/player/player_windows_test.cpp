@@ -738,3 +738,65 @@ TEST_F(PlayerWindows, WarningsComeAsBoxesThatTheTestsClose) {
 }
 
 }  // namespace
+
+BOOL CALLBACK NoteUpdateRegion(HWND child, LPARAM any) {
+  if (GetUpdateRect(child, nullptr, FALSE)) *reinterpret_cast<bool*>(any) = true;
+  return TRUE;
+}
+
+// Whether the window or any window inside it has something left to repaint.
+bool HasUpdateRegion(HWND window) {
+  bool any = GetUpdateRect(window, nullptr, FALSE);
+  EnumChildWindows(window, NoteUpdateRegion, LPARAM(&any));
+  return any;
+}
+
+// The timers keep their periods but repaint only what changed: at rest a
+// position and a level tick leave every control and paint box as it is;
+// playing, the time display and the meters show each new value.
+TEST_F(PlayerWindows, ATimerTickRepaintsOnlyWhatChanged) {
+  Reset();
+  // The meters' hold lines fall to the bottom, then nothing moves.
+  int before = -1;
+  PumpUntil(
+      [&] {
+        Pump(300);
+        const int now = Main().MeterTransfers() + Main().TimeTransfers();
+        const bool still = now == before;
+        before = now;
+        return still;
+      },
+      15000);
+  RedrawWindow(Main().Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  ASSERT_FALSE(HasUpdateRegion(Main().Handle()));
+  const int meters = Main().MeterTransfers(), time = Main().TimeTransfers();
+  for (int k = 0; k < 20; ++k) {
+    Main().Controller().PositionTick();
+    Main().Controller().LevelTextTick();
+    Main().Controller().TitleTick();
+  }
+  EXPECT_EQ(Main().MeterTransfers(), meters) << "a meter at rest was copied again";
+  EXPECT_EQ(Main().TimeTransfers(), time) << "the same time was drawn again";
+  EXPECT_FALSE(HasUpdateRegion(Main().Handle())) << "a tick with nothing changed invalidated a control";
+
+  // A change is still shown at once.
+  Drop(Main().Handle(), {MakeToneWav("tav_tone10s.wav", 10)});
+  Pump(700);
+  // A steady tone holds the meters still once they have risen; they fall
+  // again when it stops.
+  const int risen = Main().MeterTransfers();
+  EXPECT_GT(risen, meters) << "the meters follow the sound";
+  EXPECT_GT(Main().TimeTransfers(), time + 10) << "the time display follows the position";
+  EXPECT_NE(Main().lblSeconds->Caption(), L"Seconds:0000.00 s");
+  // The window's own painting still shows the last value after the ticks
+  // stopped drawing it.
+  Main().btnStopPlay->Click();
+  PumpUntil([] { return !Main().Controller().StopPending(); }, 3000);
+  Pump(300);
+  EXPECT_GT(Main().MeterTransfers(), risen) << "the meters fall after the stop";
+  const int shown = Main().TimeTransfers();
+  InvalidateRect(Main().Handle(), nullptr, FALSE);
+  Pump(100);
+  EXPECT_GT(Main().TimeTransfers(), shown) << "a repaint of the window draws the time display";
+  Reset();
+}
