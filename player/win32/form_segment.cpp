@@ -18,7 +18,7 @@ constexpr TRect kBtnSl1{190, 105, 253, 128};
 constexpr TRect kLabel2{8, 141, 0, 0};
 constexpr TRect kEditEnd{68, 137, 180, 158};
 constexpr TRect kBtnSl2{190, 136, 253, 159};
-constexpr TRect kLblNewMax{8, 170, 0, 0};
+constexpr TRect kLblNewMax{8, 170, 255, 184};
 constexpr TRect kLabel9{8, 194, 0, 0};
 constexpr TRect kLabel10{8, 209, 0, 0};
 constexpr TRect kChkPlug{8, 232, 200, 249};
@@ -58,7 +58,10 @@ TFrmSWavs::TFrmSWavs(ISegmentLinks& links) : links_(links) {
   btnSl1->OnClick = [this](TObject*) { btnSl1Click(); };
   btnSl2 = Placed<TButton>(this, kBtnSl2, L"设置");
   btnSl2->OnClick = [this](TObject*) { btnSl2Click(); };
-  lblNewMax = Placed<TLabel>(this, kLblNewMax, L"估计总时间:0:00:00.0");
+  // A width of its own: the text changes with every segment.
+  lblNewMax = Make<TLabel>(L"估计总时间:0:00:00.0");
+  lblNewMax->SetAutoSize(false);
+  PlaceControl(lblNewMax, kLblNewMax);
   Label9 = Placed<TLabel>(this, kLabel9, L"如果想要给保存的文件加一些效果,可以勾选");
   Label10 = Placed<TLabel>(this, kLabel10, L"下面的\u201c使用插件处理\u201d选项。");
 

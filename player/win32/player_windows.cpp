@@ -55,8 +55,11 @@ void TPlayerWindows::Make(T*& slot, Args&&... args) {
   Application().CreateForm(form, slot, std::forward<Args>(args)...);
 }
 
+// Every new stream: the effects window re-applies its effects to it, and a
+// segment window shown for the stream before hides.
 void TPlayerWindows::ReapplyEffects() {
   if (effects_) effects_->ReapplyEffects();
+  if (segment_) segment_->StreamChanged();
 }
 
 void TPlayerWindows::ToggleEffectsWindow() { Toggle(effects_); }
@@ -107,15 +110,12 @@ void TPlayerWindows::RunWaveRender(const TRenderJob& job) {
   if (render_window_) render_window_->ConvertToWav(render_.Source, render_.Target, job);
 }
 
-// A segment window shown for the stream that was open hides with it.
 void TPlayerWindows::SendPlays(const std::string& path) {
   if (main_) main_->SendPlays(path);
-  if (segment_) segment_->StreamChanged();
 }
 
 void TPlayerWindows::SendPlaysAddress() {
   if (main_) main_->SendPlaysAddress();
-  if (segment_) segment_->StreamChanged();
 }
 
 void CreatePlayerWindows() {
