@@ -530,15 +530,24 @@ class TFakeLock final : public IRenderPassLock {
   std::vector<std::string> log;
 };
 
-TEST(RenderWindow, TextsOfARenderAndTheButton) {
+// The render window's controller over the fakes, with a stereo source.
+struct TWindowRig {
   TFakeRenderView view;
   TFakeLock lock;
-  TRenderController render(view, lock);
-  TFakeSource source(kStereo);
+  TRenderController render{view, lock};
+  TFakeSource source{kStereo};
   TMemorySink sink;
+  TRenderOutcome Run(const TRenderJob& job, const TRenderPasses& passes = {}) {
+    return render.ConvertToWav(job, source, sink, passes);
+  }
+};
+
+TEST(RenderWindow, TextsOfARenderAndTheButton) {
+  TWindowRig rig;
+  auto& [view, lock, render, source, sink] = rig;
   std::vector<std::string> buttonsWhileRunning;
   view.onPump = [&] { buttonsWhileRunning.push_back(view.button); };
-  const TRenderOutcome outcome = render.ConvertToWav({50000, 75000}, source, sink, {});
+  const TRenderOutcome outcome = rig.Run({50000, 75000});
   EXPECT_EQ(outcome.end, TRenderEnd::Done);
   EXPECT_EQ(buttonsWhileRunning, (std::vector<std::string>(3, "中断")));
   EXPECT_EQ(view.statuses, (std::vector<std::string>{"正在转换:0%", "正在转换:66%", "正在转换:80%", "正在转换:93%",
@@ -562,13 +571,10 @@ TEST(RenderWindow, CancelByTheButtonByClosingAndByTheProgramsEnd) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    TFakeRenderView view;
-    TFakeLock lock;
-    TRenderController render(view, lock);
-    TFakeSource source(kStereo);
-    TMemorySink sink;
+    TWindowRig rig;
+    auto& [view, lock, render, source, sink] = rig;
     view.onPump = [&] { c.act(render, view); };
-    const TRenderOutcome outcome = render.ConvertToWav({0, 25000}, source, sink, {});
+    const TRenderOutcome outcome = rig.Run({0, 25000});
     EXPECT_EQ(outcome.end, TRenderEnd::Cancelled);
     ASSERT_EQ(sink.file.size(), 10044u);
     EXPECT_EQ(Field32(sink.file, 4), 10036u);
@@ -578,21 +584,14 @@ TEST(RenderWindow, CancelByTheButtonByClosingAndByTheProgramsEnd) {
     EXPECT_EQ(std::count(view.log.begin(), view.log.end(), "close"), 0) << "中断 while running does not close";
   }
   // Closing the window when no render runs cancels nothing later.
-  TFakeRenderView view;
-  TFakeLock lock;
-  TRenderController render(view, lock);
-  render.WindowClosing();
-  TFakeSource source(kStereo);
-  TMemorySink sink;
-  EXPECT_EQ(render.ConvertToWav({0, 25000}, source, sink, {}).end, TRenderEnd::Done);
+  TWindowRig rig;
+  rig.render.WindowClosing();
+  EXPECT_EQ(rig.Run({0, 25000}).end, TRenderEnd::Done);
 }
 
 TEST(RenderWindow, ASecondRenderOnlyBringsTheWindowForward) {
-  TFakeRenderView view;
-  TFakeLock lock;
-  TRenderController render(view, lock);
-  TFakeSource source(kStereo);
-  TMemorySink sink;
+  TWindowRig rig;
+  auto& [view, lock, render, source, sink] = rig;
   TRenderOutcome nested;
   TMemorySink otherSink;
   TRenderJob job{0, 25000};
@@ -605,7 +604,7 @@ TEST(RenderWindow, ASecondRenderOnlyBringsTheWindowForward) {
     EXPECT_EQ(view.log, (std::vector<std::string>{"show"}));
     EXPECT_EQ(view.button, "中断") << "the running render keeps its button";
   };
-  render.ConvertToWav(job, source, sink, {});
+  rig.Run(job);
   EXPECT_EQ(nested.end, TRenderEnd::Busy);
   EXPECT_FALSE(otherSink.created);
   EXPECT_EQ(sink.file.size(), 30044u);
@@ -630,13 +629,10 @@ TEST(RenderWindow, WhatTheUserIsToldAtTheEnd) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    TFakeRenderView view;
-    TFakeLock lock;
-    TRenderController render(view, lock);
-    TFakeSource source(kStereo);
-    TMemorySink sink;
+    TWindowRig rig;
+    auto& [view, lock, render, source, sink] = rig;
     c.setUp(source, sink);
-    render.ConvertToWav({0, 25000}, source, sink, {});
+    rig.Run({0, 25000});
     EXPECT_EQ(view.log, c.log);
     EXPECT_EQ(view.statuses.back(), c.status);
     EXPECT_EQ(view.button, "关闭");
@@ -645,14 +641,12 @@ TEST(RenderWindow, WhatTheUserIsToldAtTheEnd) {
 }
 
 TEST(RenderWindow, APassHoldsThePlugInsAndTellsTheRate) {
-  TFakeRenderView view;
-  TFakeLock lock;
-  TRenderController render(view, lock);
-  TFakeSource source({48000, 2, 16});
-  TMemorySink sink;
+  TWindowRig rig;
+  auto& [view, lock, render, source, sink] = rig;
+  source.format = {48000, 2, 16};
   TRecordingPass pass;
   view.onPump = [&] { lock.log.push_back("cycle"); };
-  render.ConvertToWav({0, 25000, true, true, false}, source, sink, {&pass, nullptr});
+  rig.Run({0, 25000, true, true, false}, {&pass, nullptr});
   EXPECT_EQ(lock.log,
             (std::vector<std::string>{"acquire", "rate 48000", "cycle", "cycle", "cycle", "release"}));
 
