@@ -4,82 +4,137 @@
 
 namespace brindle::sse {
 
-// The bass section over a run of frames, giving each frame's bass output, and
-// the feedback refresh after each frame (whether or not the section ran).
-void Bass(BassState& st, const Coefficients& c, const Parameters& params, const F2* in, int count, F2* bo) {
-  BassFilters b = st.f;
-  F2* ring = st.ring.data();
-  const F2 G = Both(c.G), D = Both(c.D), S = Both(c.S), K = Both(c.K), O = Both(c.O), mA = Both(c.mA), mB = Both(c.mB);
-  const F2 k1 = Both(c.k1), k2 = Both(c.k2), k3 = Both(c.k3), k3b = Both(c.k3b), k4 = Both(c.k4), k5 = Both(c.k5),
-           k6 = Both(c.k6), k7 = Both(c.k7), k8 = Both(c.k8), k9 = Both(c.k9), k10 = Both(c.k10),
-           k11 = Both(c.k11), k12 = Both(c.k12), k13 = Both(c.k13), k14 = Both(c.k14);
-  const F2 fb1 = Both(c.fb1), fb2 = Both(c.fb2), fb3 = Both(c.fb3), fb4 = Both(c.fb4);
+namespace {
+
+inline F2 Lanes(float a, float b, float c, float d) { return _mm_setr_ps(a, b, c, d); }
+// lanes 0 and 1 of a with lanes 2 and 3 of b
+inline F2 LowHigh(F2 a, F2 b) { return _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 2, 1, 0)); }
+// lanes 2 and 3 of v in lanes 0 and 1
+inline F2 High(F2 v) { return _mm_movehl_ps(v, v); }
+// lanes 2 and 3 of v, lanes 0 and 1 zero
+inline F2 HighOnly(F2 v) { return _mm_and_ps(v, _mm_castsi128_ps(_mm_setr_epi32(0, 0, -1, -1))); }
+// v in both halves
+inline F2 Twice(F2 v) { return _mm_movelh_ps(v, v); }
+
+// The bass section's input filters, AGC, drive and clipping for the frames
+// whose `on` is set: each frame's y K.
+void BassFront(BassFilters& st, const Coefficients& c, const Parameters& params, const F2* in, int count,
+               const bool* on, F2* yK) {
+  BassFilters b = st;  // a local copy, which the arrays cannot alias
+  const F2 G = Both(c.G), D = Both(c.D), S = Both(c.S), K = Both(c.K);
+  const F2 k1 = Both(c.k1), k2 = Both(c.k2), k3 = Both(c.k3), k3b = Both(c.k3b);
+  const F2 fb1 = Both(c.fb1), fb2 = Both(c.fb2), fb3 = Both(c.fb3);
   const F2 guard = Both(kGuard);
   for (int n = 0; n < count; ++n) {
-    if (params.Get(Param::bassout) < 1) {
-      bo[n] = F2{};
+    if (!on[n]) continue;
+    const F2 bx = in[n] * 0.5f + guard;
+    ResonantLowPass(b.a1, b.a2, bx * G * b.gA, k1, k1, fb1);
+    ResonantLowPass(b.b1, b.b2, b.a2, k2, k2, fb2);
+    ResonantLowPass(b.c1, b.c2, b.a2 - b.b2, k3, k3b, fb3);
+    if (!AbsAbove(b.c2, 0.7f))
+      b.gA = b.gA >= c.Cb ? c.Cb : b.gA * 1.000004f;
+    else
+      b.gA = b.gA >= 0.5f ? b.gA * 0.999f : 0.5f;
+
+    F2 y = b.c2 * D * b.gS;
+    y = y + (y - Swap(y)) * S;  // left + m, right - m
+    if (params.On(Param::soft)) {
+      if (AbsAbove(y, 0.9f)) b.gS = b.gS * 0.998f;
+      if (AbsAbove(y, 0.8f))
+        b.gS = b.gS * 0.998f;
+      else
+        b.gS = b.gS >= 1.0f ? 1.0f : b.gS * 1.0003f;
     } else {
-      const F2 bx = in[n] * 0.5f + guard;
-      ResonantLowPass(b.a1, b.a2, bx * G * b.gA, k1, k1, fb1);
-      ResonantLowPass(b.b1, b.b2, b.a2, k2, k2, fb2);
-      ResonantLowPass(b.c1, b.c2, b.a2 - b.b2, k3, k3b, fb3);
-      if (!AbsAbove(b.c2, 0.7f))
-        b.gA = b.gA >= c.Cb ? c.Cb : b.gA * 1.000004f;
-      else
-        b.gA = b.gA >= 0.5f ? b.gA * 0.999f : 0.5f;
-
-      F2 y = b.c2 * D * b.gS;
-      y = y + (y - Swap(y)) * S;  // left + m, right - m
-      if (params.On(Param::soft)) {
-        if (AbsAbove(y, 0.9f)) b.gS = b.gS * 0.998f;
-        if (AbsAbove(y, 0.8f))
-          b.gS = b.gS * 0.998f;
-        else
-          b.gS = b.gS >= 1.0f ? 1.0f : b.gS * 1.0003f;
-      } else {
-        b.gS = 1.2f;
-        y = Clamp(y, -1.0f, 1.0f);
-      }
-
-      const F2 yK = y * K;
-      auto& u = b.u;
-      u[0] = u[0] + (yK - u[0] + guard) * k4;
-      u[1] = u[1] + (u[0] - u[1]) * k4;
-      u[2] = u[2] + (u[1] - u[2]) * k7;
-      u[3] = u[3] + (u[2] - u[3]) * k7;
-      u[4] = u[4] + ((u[1] - u[3] - b.w) - u[4]) * k5;
-      u[5] = u[5] + (u[4] - u[5]) * k6;
-      auto& t = b.t;
-      t[0] = t[0] + (yK - t[0]) * k9 - t[1];
-      t[1] = t[1] + (t[0] - t[1]) * k10;
-      t[2] = t[2] + (t[0] - t[2]) * k11 - t[3];
-      t[3] = t[3] + (t[2] - t[3]) * k12;
-      t[4] = t[4] + (t[2] - t[4]) * k13 - t[5];
-      t[5] = t[5] + (t[4] - t[5]) * k14;
-
-      F2 z = u[5] * mB + t[4] * mA;
-      ResonantLowPass(b.o1, b.o2, z, k8, k8, fb4);
-      z = z - b.o2;
-
-      ring[b.p] = z;
-      b.p = Advance(b.p, 180);
-      const F2 zd = ring[b.p];
-      const F2 l = z * b.gL;
-      if (AbsAbove(l, 0.9f)) b.gL = b.gL * 0.97f;
-      if (AbsAbove(l, 0.8f)) b.gL = b.gL * 0.97f;
-      if (AbsAbove(l, 0.75f)) b.gL = b.gL * 0.97f;
-      if (!AbsAbove(l, 0.7f))
-        b.gL = b.gL >= 1.0f ? 1.0f : b.gL * 1.0001f;
-      else
-        b.gL = b.gL * 0.9999f;
-      b.s1 = b.s1 + (b.gL - b.s1) * 0.005f;
-      b.s2 = b.s2 + (b.s1 - b.s2) * 0.005f;
-      b.s3 = b.s3 + (b.s2 - b.s3) * 0.005f;
-      bo[n] = zd * b.s3 * O;
+      b.gS = 1.2f;
+      y = Clamp(y, -1.0f, 1.0f);
     }
-    b.w = b.u[5] * mB + b.t[4] * mA;
+    yK[n] = y * K;
   }
-  st.f = b;
+  st = b;
+}
+
+// The two branches, their mix and the output resonance removed, in place: y K
+// in, z out. Branch A's states travel in lanes 0 and 1 and branch B's in lanes
+// 2 and 3 of the same vectors, step k of one beside step k of the other:
+//   u1 + ((yK - u1) + guard) k4 - 0     t1 + ((yK - t1) + 0) k9 - t2
+//   u2 + (u1 - u2) k4                   t2 + (t1 - t2) k10
+//   u3 + (u2 - u3) k7 - 0               t3 + (t1 - t3) k11 - t4
+//   u4 + (u3 - u4) k7                   t4 + (t3 - t4) k12
+//   u5 + ((u2 - u4 - w) - u5) k5 - 0    t5 + (t3 - t5) k13 - t6
+//   u6 + (u5 - u6) k6                   t6 + (t5 - t6) k14
+// Subtracting 0 changes no value, and adding 0 at most the sign of a zero,
+// which no later step can turn into a different value.
+void BassBranches(BassFilters& b, const Coefficients& c, int count, const bool* on, F2* io) {
+  F2 s1 = LowHigh(b.u[0], Twice(b.t[0])), s2 = LowHigh(b.u[1], Twice(b.t[1])), s3 = LowHigh(b.u[2], Twice(b.t[2])),
+     s4 = LowHigh(b.u[3], Twice(b.t[3])), s5 = LowHigh(b.u[4], Twice(b.t[4])), s6 = LowHigh(b.u[5], Twice(b.t[5]));
+  const F2 kA = Lanes(c.k4, c.k4, c.k9, c.k9), kB = Lanes(c.k4, c.k4, c.k10, c.k10),
+           kC = Lanes(c.k7, c.k7, c.k11, c.k11), kD = Lanes(c.k7, c.k7, c.k12, c.k12),
+           kE = Lanes(c.k5, c.k5, c.k13, c.k13), kF = Lanes(c.k6, c.k6, c.k14, c.k14);
+  const F2 first = Lanes(kGuard, kGuard, 0.0f, 0.0f);
+  const F2 mA = Both(c.mA), mB = Both(c.mB), k8 = Both(c.k8), fb4 = Both(c.fb4);
+  F2 w = b.w, o1 = b.o1, o2 = b.o2;
+  for (int n = 0; n < count; ++n) {
+    if (on[n]) {
+      const F2 x = Twice(io[n]);
+      s1 = s1 + ((x - s1) + first) * kA - HighOnly(s2);
+      s2 = s2 + (s1 - s2) * kB;
+      s3 = s3 + (LowHigh(s2, s1) - s3) * kC - HighOnly(s4);
+      s4 = s4 + (s3 - s4) * kD;
+      s5 = s5 + (LowHigh(s2 - s4 - w, s3) - s5) * kE - HighOnly(s6);
+      s6 = s6 + (s5 - s6) * kF;
+      F2 z = s6 * mB + High(s5) * mA;
+      w = z;  // the feedback refresh: the same sum from the same states
+      ResonantLowPass(o1, o2, z, k8, k8, fb4);
+      io[n] = z - o2;
+    } else {
+      w = s6 * mB + High(s5) * mA;
+    }
+  }
+  b.u[0] = s1, b.u[1] = s2, b.u[2] = s3, b.u[3] = s4, b.u[4] = s5, b.u[5] = s6;
+  b.t[0] = High(s1), b.t[1] = High(s2), b.t[2] = High(s3), b.t[3] = High(s4), b.t[4] = High(s5), b.t[5] = High(s6);
+  b.w = w, b.o1 = o1, b.o2 = o2;
+}
+
+// The ring and the limiter, in place: z in, the bass output out (0 where the
+// section is off).
+void BassLimiter(BassFilters& st, F2* ring, const Coefficients& c, int count, const bool* on, F2* io) {
+  BassFilters b = st;
+  const F2 O = Both(c.O);
+  for (int n = 0; n < count; ++n) {
+    if (!on[n]) {
+      io[n] = F2{};
+      continue;
+    }
+    const F2 z = io[n];
+    ring[b.p] = z;
+    b.p = Advance(b.p, 180);
+    const F2 zd = ring[b.p];
+    const F2 l = z * b.gL;
+    if (AbsAbove(l, 0.9f)) b.gL = b.gL * 0.97f;
+    if (AbsAbove(l, 0.8f)) b.gL = b.gL * 0.97f;
+    if (AbsAbove(l, 0.75f)) b.gL = b.gL * 0.97f;
+    if (!AbsAbove(l, 0.7f))
+      b.gL = b.gL >= 1.0f ? 1.0f : b.gL * 1.0001f;
+    else
+      b.gL = b.gL * 0.9999f;
+    b.s1 = b.s1 + (b.gL - b.s1) * 0.005f;
+    b.s2 = b.s2 + (b.s1 - b.s2) * 0.005f;
+    b.s3 = b.s3 + (b.s2 - b.s3) * 0.005f;
+    io[n] = zd * b.s3 * O;
+  }
+  st = b;
+}
+
+}  // namespace
+
+// Three passes over the run, each with a shorter chain per frame than the whole
+// section, so that more frames are in flight at once.
+void Bass(BassState& st, const Coefficients& c, const Parameters& params, const F2* in, int count, F2* bo) {
+  bool on[kChunk];
+  for (int n = 0; n < count; ++n) on[n] = params.Get(Param::bassout) >= 1;
+  BassFront(st.f, c, params, in, count, on, bo);
+  BassBranches(st.f, c, count, on, bo);
+  BassLimiter(st.f, st.ring.data(), c, count, on, bo);
 }
 
 // The main path over a run of frames, from the input samples to the mixed signal.
@@ -137,9 +192,14 @@ void Main(MainState& st, const Coefficients& c, const Parameters& params, const 
     s.e2 = s.e2 + (tb - s.e2) * kt2;
     tb = tb - s.e2;
 
-    const I4 quiet = Abs(hi) <= Both(0.8f);
+    // Mostly both channels are within 0.8: a branch then keeps the next
+    // frame's gain from waiting for this frame's whole path.
     const F2 rising = Select(s.g >= C, C, s.g * 1.0000015f);
-    s.g = Select(quiet, rising, s.g * 0.9994f);
+    const I4 quiet = Abs(hi) <= Both(0.8f);
+    if ((_mm_movemask_ps((__m128)quiet) & 3) == 3)
+      s.g = rising;
+    else
+      s.g = Select(quiet, rising, s.g * 0.9994f);
     if (!params.On(Param::stereoagc)) s.g = _mm_min_ps(s.g, Swap(s.g));  // the smaller gain in both lanes
 
     out[n] = tb * Tl + w + s.su * P;
