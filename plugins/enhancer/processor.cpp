@@ -218,24 +218,14 @@ int ProcessBlock(Processor& proc, const Parameters& params, const WindowSettings
     st.dither = kGuard;
     int clips = 0;
     int16_t* ring = scope.ScopeRing.data();
-    F2 in[kChunk], bo[kChunk], o[kChunk];
+    F2 in[kChunk], o[kChunk];
 
     for (int first = 0; first < frames; first += kChunk) {
       const int count = std::min(kChunk, frames - first);
       int16_t* left = samples + first * channels;
       int16_t* right = left + (channels == 2 ? 1 : 0);
       ReadInput(left, right, channels, count, in);
-      if (proc.kernels == Kernels::plain) {
-        plain::Bass(st.bass, k, params, in, count, bo);
-        plain::Main(st.main, k, params, in, count, st.dither, o);
-        plain::Reverb(st.reverb, k, params, o, count);
-        plain::Dynamics(st.dyn, k, params, o, bo, count);
-      } else {
-        sse::Bass(st.bass, k, params, in, count, bo);
-        sse::Main(st.main, k, params, in, count, st.dither, o);
-        sse::Reverb(st.reverb, k, params, o, count);
-        sse::Dynamics(st.dyn, k, params, o, bo, count);
-      }
+      (proc.kernels == Kernels::plain ? plain::Stages : sse::Stages)(st, k, params, in, count, st.dither, o);
 
       bool finite = true;
       for (int n = 0; n < count; ++n, left += channels, right += channels) {

@@ -28,7 +28,7 @@ inline void ResonantLowPass(F2& a, F2& b, F2 x, F2 k, F2 kb, F2 fb) {
   b = b + (a - b) * kb;
 }
 
-// Each set has these four stages:
+// The plain set has these four stages:
 // - Bass: the bass section, giving each frame's bass output, with the feedback
 //   refresh after each frame;
 // - Main: the main path, from the scaled input samples to the mixed signal;
@@ -36,20 +36,21 @@ inline void ResonantLowPass(F2& a, F2& b, F2 x, F2 k, F2 kb, F2 fb) {
 //   path's output;
 // - Dynamics: loudness, compressor, the bass added, final limiter: the float
 //   outputs.
+// Each set's Stages runs a run of frames through all of them: the scaled input
+// samples in, the float outputs out.
 namespace plain {
 void Bass(BassState& st, const Coefficients& c, const Parameters& params, const F2* in, int count, F2* bo);
 void Main(MainState& st, const Coefficients& c, const Parameters& params, const F2* in, int count, float& dither,
           F2* out);
 void Reverb(ReverbState& st, const Coefficients& c, const Parameters& params, F2* o, int count);
 void Dynamics(DynamicsState& st, const Coefficients& c, const Parameters& params, F2* io, const F2* bo, int count);
+void Stages(DspState& st, const Coefficients& c, const Parameters& params, const F2* in, int count, float& dither,
+            F2* out);
 }  // namespace plain
 
 namespace sse {
-void Bass(BassState& st, const Coefficients& c, const Parameters& params, const F2* in, int count, F2* bo);
-void Main(MainState& st, const Coefficients& c, const Parameters& params, const F2* in, int count, float& dither,
-          F2* out);
-void Reverb(ReverbState& st, const Coefficients& c, const Parameters& params, F2* o, int count);
-void Dynamics(DynamicsState& st, const Coefficients& c, const Parameters& params, F2* io, const F2* bo, int count);
+void Stages(DspState& st, const Coefficients& c, const Parameters& params, const F2* in, int count, float& dither,
+            F2* out);
 }  // namespace sse
 
 }  // namespace brindle

@@ -241,4 +241,13 @@ void Dynamics(DynamicsState& st, const Coefficients& c, const Parameters& params
   st.f = s;
 }
 
+void Stages(DspState& st, const Coefficients& c, const Parameters& params, const F2* in, int count, float& dither,
+            F2* out) {
+  F2 bo[kChunk];
+  Bass(st.bass, c, params, in, count, bo);
+  Main(st.main, c, params, in, count, dither, out);
+  Reverb(st.reverb, c, params, out, count);
+  Dynamics(st.dyn, c, params, out, bo, count);
+}
+
 }  // namespace brindle::plain
