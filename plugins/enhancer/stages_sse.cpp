@@ -396,45 +396,51 @@ void Reverb(ReverbState& st, const Coefficients& c, const Parameters& params, F2
   st.lowpass = run.lowpass;
 }
 
+// The bass section's input part beside the main path: y K of the frames with
+// the bass on, the main path's mixed signal of every frame.
+void InputPass(DspState& st, const Coefficients& c, const Parameters& params, const F2* in, int count, const bool* bassOn,
+               float& dither, F2* bass, F2* out) {
+  BassFront front{st.bass.f, c};
+  MainPath main{st.main.f, st.main.ring.data(), c};
+  for (int n = 0; n < count; ++n) {
+    if (bassOn[n]) bass[n] = front.Frame(in[n], params.On(Param::soft));
+    dither = -dither;
+    out[n] = main.Frame(in[n], dither, params);
+  }
+  st.bass.f = front.b;
+  st.main.f = main.s;
+}
+
+// The bass section's branches and limiter beside the dynamics stage: the float
+// outputs.
+void OutputPass(DspState& st, const Coefficients& c, const Parameters& params, int count, const bool* bassOn, F2* bass,
+                F2* out) {
+  BassBranches branches{st.bass.f, c};
+  BassLimiter limiter{st.bass.f, st.bass.ring.data(), Both(c.O)};
+  DynamicsPath dyn{st.dyn.f, st.dyn, c};
+  for (int n = 0; n < count; ++n) {
+    F2 bo = F2{};
+    if (bassOn[n])
+      bo = limiter.Frame(branches.Frame(bass[n]));
+    else
+      branches.Refresh();
+    out[n] = dyn.Frame(out[n], bo, params.On(Param::loudness));
+  }
+  branches.Store();
+  limiter.Store();
+  st.dyn.f = dyn.s;
+}
+
 }  // namespace
 
 void Stages(DspState& st, const Coefficients& c, const Parameters& params, const F2* in, int count, float& dither,
             F2* out) {
   bool bassOn[kChunk];
   for (int n = 0; n < count; ++n) bassOn[n] = params.Get(Param::bassout) >= 1;
-  F2 bass[kChunk];  // y K, then z, then the bass output
-
-  {
-    BassFront front{st.bass.f, c};
-    MainPath main{st.main.f, st.main.ring.data(), c};
-    for (int n = 0; n < count; ++n) {
-      if (bassOn[n]) bass[n] = front.Frame(in[n], params.On(Param::soft));
-      dither = -dither;
-      out[n] = main.Frame(in[n], dither, params);
-    }
-    st.bass.f = front.b;
-    st.main.f = main.s;
-  }
-
+  F2 bass[kChunk];  // y K, then the bass output
+  InputPass(st, c, params, in, count, bassOn, dither, bass, out);
   Reverb(st.reverb, c, params, out, count);
-
-  {
-    BassBranches branches{st.bass.f, c};
-    BassLimiter limiter{st.bass.f, st.bass.ring.data(), Both(c.O)};
-    DynamicsPath dyn{st.dyn.f, st.dyn, c};
-    for (int n = 0; n < count; ++n) {
-      if (bassOn[n]) {
-        bass[n] = limiter.Frame(branches.Frame(bass[n]));
-      } else {
-        branches.Refresh();
-        bass[n] = F2{};
-      }
-      out[n] = dyn.Frame(out[n], bass[n], params.On(Param::loudness));
-    }
-    branches.Store();
-    limiter.Store();
-    st.dyn.f = dyn.s;
-  }
+  OutputPass(st, c, params, count, bassOn, bass, out);
 }
 
 }  // namespace brindle::sse
