@@ -87,6 +87,11 @@ struct TPassState {
   // Item 0 of VstHost as the VST pass drives it; none while no plug-in is
   // held. Changed only while VstActive is clear and no block runs.
   std::atomic<TVstPassItem*> VstPassItem{nullptr};
+  // Blocks of the VST pass between their start and their end (TVstPassCall,
+  // output_pump.h): raised before VstActive is read, so a window that clears
+  // the flag and then sees 0 here knows that no block is inside the plug-in
+  // and none will enter it.
+  std::atomic<int32_t> VstCallsInFlight{0};
   // The started Winamp DSP module processes samples.
   std::atomic<bool> DspActive{false};
   // Index of the started module in the DSP host's module table.
