@@ -7,6 +7,9 @@
 #include "stages.h"
 
 #include <algorithm>
+#include <cstring>
+
+#include <emmintrin.h>
 
 namespace brindle::sse {
 namespace {
@@ -441,6 +444,82 @@ void Stages(DspState& st, const Coefficients& c, const Parameters& params, const
   InputPass(st, c, params, in, count, bassOn, dither, bass, out);
   Reverb(st.reverb, c, params, out, count);
   OutputPass(st, c, params, count, bassOn, bass, out);
+}
+
+namespace {
+
+// Two frames' (left, right) floats, four lanes, as the samples written:
+// v x 32769 truncated toward zero, +-32764 where it reaches them (each counted),
+// 0 where it is no number.
+inline __m128i Samples(__m128 v, int& clips) {
+  static constexpr int kBits[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
+  v = _mm_mul_ps(v, _mm_set1_ps(32769.0f));
+  const __m128 top = _mm_cmpge_ps(v, _mm_set1_ps(float(kClipLimit)));
+  const __m128 bottom = _mm_cmple_ps(v, _mm_set1_ps(-float(kClipLimit)));
+  clips += kBits[_mm_movemask_ps(_mm_or_ps(top, bottom))];
+  __m128i i = _mm_and_si128(_mm_cvttps_epi32(v), _mm_castps_si128(_mm_cmpord_ps(v, v)));
+  i = _mm_or_si128(_mm_andnot_si128(_mm_castps_si128(top), i),
+                   _mm_and_si128(_mm_castps_si128(top), _mm_set1_epi32(kClipLimit)));
+  i = _mm_or_si128(_mm_andnot_si128(_mm_castps_si128(bottom), i),
+                   _mm_and_si128(_mm_castps_si128(bottom), _mm_set1_epi32(-kClipLimit)));
+  return i;
+}
+
+// Lanes that are an infinity or no number.
+inline __m128 NotFinite(__m128 v) {
+  const __m128 d = _mm_sub_ps(v, v);
+  return _mm_cmpunord_ps(d, d);
+}
+
+}  // namespace
+
+int StereoOutput(const F2* o, int count, int16_t* samples, bool inverted, int16_t* ring, int32_t& scopeIndex,
+                 bool& finite) {
+  const __m128i flip = inverted ? _mm_setr_epi32(-1, 0, -1, 0) : _mm_setzero_si128();  // (i ^ flip) - flip
+  int clips = 0;
+  __m128 bad = _mm_setzero_ps();
+  for (int n = 0; n < count; n += 4) {
+    F2 group[4];
+    const int frames = std::min(4, count - n);
+    if (frames == 4) {
+      std::memcpy(group, o + n, sizeof group);
+    } else {
+      for (int j = 0; j < 4; ++j) group[j] = j < frames ? o[n + j] : F2{};
+    }
+    const __m128 a = _mm_movelh_ps(group[0], group[1]), b = _mm_movelh_ps(group[2], group[3]);
+    bad = _mm_or_ps(bad, _mm_or_ps(NotFinite(a), NotFinite(b)));
+    __m128i ia = Samples(a, clips), ib = Samples(b, clips);
+    ia = _mm_sub_epi32(_mm_xor_si128(ia, flip), flip);
+    ib = _mm_sub_epi32(_mm_xor_si128(ib, flip), flip);
+    const __m128i written = _mm_packs_epi32(ia, ib);  // L0 R0 L1 R1 L2 R2 L3 R3, all within +-32764
+    const __m128i scope = _mm_sub_epi16(_mm_setzero_si128(), written);
+    if (frames == 4) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(samples + 2 * n), written);
+    } else {
+      int16_t values[8];
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(values), written);
+      std::memcpy(samples + 2 * n, values, sizeof(int16_t) * 2 * size_t(frames));
+    }
+    if (scopeIndex + 2 * frames < kScopeRingValues) {
+      if (frames == 4) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(ring + scopeIndex), scope);
+      } else {
+        int16_t values[8];
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(values), scope);
+        std::memcpy(ring + scopeIndex, values, sizeof(int16_t) * 2 * size_t(frames));
+      }
+      scopeIndex += 2 * frames;
+    } else {
+      int16_t values[8];
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(values), scope);
+      for (int j = 0; j < 2 * frames; ++j) {
+        ring[scopeIndex] = values[j];
+        if (++scopeIndex >= kScopeRingValues) scopeIndex = 0;
+      }
+    }
+  }
+  if (_mm_movemask_ps(bad)) finite = false;
+  return clips;
 }
 
 }  // namespace brindle::sse
