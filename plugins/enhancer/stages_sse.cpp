@@ -142,7 +142,8 @@ struct MainPath {
            kt1 = Both(c.kt1), kt2 = Both(c.kt2), Tl = Both(c.Tl), P = Both(c.P), T = Both(c.T), C = Both(c.C),
            Wf = Both(c.Wf);
 
-  F2 Frame(F2 in, float dither, const Parameters& params) {
+  // From the input to the highs split and the gain update: w, and hi.
+  F2 Head(F2 in, float dither, const Parameters& params, F2& hi) {
     F2 m = (in + dither) * s.g;
     if (params.Get(Param::dnl) >= 1) {
       s.l1 = s.l1 + (m - s.l1) * kg1;
@@ -159,9 +160,24 @@ struct MainPath {
     }
     s.p1 = s.p1 + ((s.p1 - s.p2) * 0.3f + m - s.p1) * kh;
     s.p2 = s.p2 + (s.p1 - s.p2) * kh;
-    F2 w = m - s.p2;
+    const F2 w = m - s.p2;
     s.q = s.q + (w - s.q) * kq;
-    const F2 hi = w - s.q;
+    hi = w - s.q;
+
+    // The gain for the next frame. Mostly both channels are within 0.8: a
+    // branch then keeps that frame from waiting for this one's whole path.
+    const F2 rising = Select(s.g >= C, C, s.g * 1.0000015f);
+    const I4 quiet = Abs(hi) <= Both(0.8f);
+    if ((_mm_movemask_ps((__m128)quiet) & 3) == 3)
+      s.g = rising;
+    else
+      s.g = Select(quiet, rising, s.g * 0.9994f);
+    if (!params.On(Param::stereoagc)) s.g = _mm_min_ps(s.g, Swap(s.g));  // the smaller gain in both lanes
+    return w;
+  }
+
+  // From the surround feed to the mix: the mixed signal.
+  F2 Tail(F2 w, F2 hi, const Parameters& params) {
     s.sf = s.sf + (hi - s.sf) * ks;
     const F2 feed = hi - s.sf;
 
@@ -187,17 +203,6 @@ struct MainPath {
     F2 tb = w - s.e1;
     s.e2 = s.e2 + (tb - s.e2) * kt2;
     tb = tb - s.e2;
-
-    // Mostly both channels are within 0.8: a branch then keeps the next
-    // frame's gain from waiting for this frame's whole path.
-    const F2 rising = Select(s.g >= C, C, s.g * 1.0000015f);
-    const I4 quiet = Abs(hi) <= Both(0.8f);
-    if ((_mm_movemask_ps((__m128)quiet) & 3) == 3)
-      s.g = rising;
-    else
-      s.g = Select(quiet, rising, s.g * 0.9994f);
-    if (!params.On(Param::stereoagc)) s.g = _mm_min_ps(s.g, Swap(s.g));  // the smaller gain in both lanes
-
     return tb * Tl + w + s.su * P;
   }
 };
@@ -399,37 +404,47 @@ void Reverb(ReverbState& st, const Coefficients& c, const Parameters& params, F2
   st.lowpass = run.lowpass;
 }
 
-// The bass section's input part beside the main path: y K of the frames with
-// the bass on, the main path's mixed signal of every frame.
-void InputPass(DspState& st, const Coefficients& c, const Parameters& params, const F2* in, int count, const bool* bassOn,
-               float& dither, F2* bass, F2* out) {
+// The bass section's input part beside the main path's first part: y K of the
+// frames with the bass on; w and hi of every frame.
+void InputPass(DspState& st, const Coefficients& c, const Parameters& params, const F2* in, int count,
+               const bool* bassOn, float& dither, F2* bass, F2* w, F2* hi) {
   BassFront front{st.bass.f, c};
   MainPath main{st.main.f, st.main.ring.data(), c};
   for (int n = 0; n < count; ++n) {
     if (bassOn[n]) bass[n] = front.Frame(in[n], params.On(Param::soft));
     dither = -dither;
-    out[n] = main.Frame(in[n], dither, params);
+    w[n] = main.Head(in[n], dither, params, hi[n]);
   }
   st.bass.f = front.b;
   st.main.f = main.s;
 }
 
-// The bass section's branches and limiter beside the dynamics stage: the float
-// outputs.
-void OutputPass(DspState& st, const Coefficients& c, const Parameters& params, int count, const bool* bassOn, F2* bass,
-                F2* out) {
+// The bass section's branches beside the rest of the main path: z of the
+// frames with the bass on, in place of y K; the mixed signal in place of w.
+void MiddlePass(DspState& st, const Coefficients& c, const Parameters& params, int count, const bool* bassOn,
+                F2* bass, F2* io, const F2* hi) {
   BassBranches branches{st.bass.f, c};
+  MainPath main{st.main.f, st.main.ring.data(), c};
+  for (int n = 0; n < count; ++n) {
+    if (bassOn[n])
+      bass[n] = branches.Frame(bass[n]);
+    else
+      branches.Refresh();
+    io[n] = main.Tail(io[n], hi[n], params);
+  }
+  branches.Store();
+  st.main.f = main.s;
+}
+
+// The bass section's limiter beside the dynamics stage: the float outputs.
+void OutputPass(DspState& st, const Coefficients& c, const Parameters& params, int count, const bool* bassOn,
+                const F2* bass, F2* out) {
   BassLimiter limiter{st.bass.f, st.bass.ring.data(), Both(c.O)};
   DynamicsPath dyn{st.dyn.f, st.dyn, c};
   for (int n = 0; n < count; ++n) {
-    F2 bo = F2{};
-    if (bassOn[n])
-      bo = limiter.Frame(branches.Frame(bass[n]));
-    else
-      branches.Refresh();
+    const F2 bo = bassOn[n] ? limiter.Frame(bass[n]) : F2{};
     out[n] = dyn.Frame(out[n], bo, params.On(Param::loudness));
   }
-  branches.Store();
   limiter.Store();
   st.dyn.f = dyn.s;
 }
@@ -440,8 +455,10 @@ void Stages(DspState& st, const Coefficients& c, const Parameters& params, const
             F2* out) {
   bool bassOn[kChunk];
   for (int n = 0; n < count; ++n) bassOn[n] = params.Get(Param::bassout) >= 1;
-  F2 bass[kChunk];  // y K, then the bass output
-  InputPass(st, c, params, in, count, bassOn, dither, bass, out);
+  F2 bass[kChunk];  // y K, then z
+  F2 hi[kChunk];
+  InputPass(st, c, params, in, count, bassOn, dither, bass, out, hi);
+  MiddlePass(st, c, params, count, bassOn, bass, out, hi);
   Reverb(st.reverb, c, params, out, count);
   OutputPass(st, c, params, count, bassOn, bass, out);
 }
