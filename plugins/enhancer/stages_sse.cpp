@@ -294,15 +294,50 @@ struct ReverbRun {
   // vector per channel, frame j in lane j; the sums run in that layout too,
   // while the damping and the low-pass go frame by frame as before.
   void Four(int ahead, F2* o) {
-    F2 in[4];
-    for (int j = 0; j < 4; ++j) in[j] = o[j] + Both(0.7f) * Swap(o[j]);
+    F2 in[4], in2[4];
+    for (int j = 0; j < 4; ++j) {
+      in[j] = o[j] + Both(0.7f) * Swap(o[j]);
+      in2[j] = Twice(in[j]);
+    }
     F2 accL = Both(0.0f), accR = Both(0.0f);
-    for (int i = 0; i < 9; ++i) {
-      float* l = &lineL[i][posL[i] + ahead];
-      float* r = &lineR[i][posR[i] + ahead];
+    // Combs two at a time: frame j of comb i and comb i + 1 as (left i, right
+    // i, left i + 1, right i + 1).
+    const F2 d1x2 = Twice(d1), d2x2 = Twice(d2), Fx2 = Twice(F);
+    for (int i = 0; i < 8; i += 2) {
+      float* l0 = &lineL[i][posL[i] + ahead];
+      float* r0 = &lineR[i][posR[i] + ahead];
+      float* l1 = &lineL[i + 1][posL[i + 1] + ahead];
+      float* r1 = &lineR[i + 1][posR[i + 1] + ahead];
+      const F2 yL0 = _mm_loadu_ps(l0), yR0 = _mm_loadu_ps(r0), yL1 = _mm_loadu_ps(l1), yR1 = _mm_loadu_ps(r1);
+      const F2 a01 = _mm_unpacklo_ps(yL0, yR0), a23 = _mm_unpackhi_ps(yL0, yR0);  // comb i: L0 R0 L1 R1, L2 R2 L3 R3
+      const F2 b01 = _mm_unpacklo_ps(yL1, yR1), b23 = _mm_unpackhi_ps(yL1, yR1);  // comb i + 1
+      F2 d = LowHigh(damp[i], Twice(damp[i + 1]));
+      d = d * d1x2 + _mm_movelh_ps(a01, b01) * d2x2;
+      F2 f0 = d * Fx2 + in2[0];
+      d = d * d1x2 + _mm_movehl_ps(b01, a01) * d2x2;
+      F2 f1 = d * Fx2 + in2[1];
+      d = d * d1x2 + _mm_movelh_ps(a23, b23) * d2x2;
+      F2 f2 = d * Fx2 + in2[2];
+      d = d * d1x2 + _mm_movehl_ps(b23, a23) * d2x2;
+      F2 f3 = d * Fx2 + in2[3];
+      damp[i] = d;
+      damp[i + 1] = High(d);
+      _MM_TRANSPOSE4_PS(f0, f1, f2, f3);  // now the four frames of left i, right i, left i + 1, right i + 1
+      _mm_storeu_ps(l0, f0);
+      _mm_storeu_ps(r0, f1);
+      _mm_storeu_ps(l1, f2);
+      _mm_storeu_ps(r1, f3);
+      accL = accL + yL0;
+      accR = accR + yR0;
+      accL = accL + yL1;
+      accR = accR + yR1;
+    }
+    {
+      float* l = &lineL[8][posL[8] + ahead];
+      float* r = &lineR[8][posR[8] + ahead];
       const F2 yL = _mm_loadu_ps(l), yR = _mm_loadu_ps(r);
       const F2 y01 = _mm_unpacklo_ps(yL, yR), y23 = _mm_unpackhi_ps(yL, yR);  // L0 R0 L1 R1, L2 R2 L3 R3
-      F2 d = damp[i];
+      F2 d = damp[8];
       d = d * d1 + y01 * d2;
       const F2 f0 = d * F + in[0];
       d = d * d1 + High(y01) * d2;
@@ -311,7 +346,7 @@ struct ReverbRun {
       const F2 f2 = d * F + in[2];
       d = d * d1 + High(y23) * d2;
       const F2 f3 = d * F + in[3];
-      damp[i] = d;
+      damp[8] = d;
       StoreFour(f0, f1, f2, f3, l, r);
       accL = accL + yL;
       accR = accR + yR;
@@ -357,7 +392,7 @@ struct ReverbRun {
 
 // Between two wraps of any line every position just steps on by one: such runs
 // go without a position test, four frames at a time.
-void Reverb(ReverbState& st, const Coefficients& c, const Parameters& params, F2* o, int count) {
+__attribute__((noinline)) void Reverb(ReverbState& st, const Coefficients& c, const Parameters& params, F2* o, int count) {
   bool on[kChunk];
   for (int n = 0; n < count; ++n) on[n] = params.Get(Param::reverb) != 0;
   ReverbRun run{st.line[0], st.line[1], st.pos[0], st.pos[1], st.damp, st.lowpass,
@@ -406,7 +441,7 @@ void Reverb(ReverbState& st, const Coefficients& c, const Parameters& params, F2
 
 // The bass section's input part beside the main path's first part: y K of the
 // frames with the bass on; w and hi of every frame.
-void InputPass(DspState& st, const Coefficients& c, const Parameters& params, const F2* in, int count,
+__attribute__((noinline)) void InputPass(DspState& st, const Coefficients& c, const Parameters& params, const F2* in, int count,
                const bool* bassOn, float& dither, F2* bass, F2* w, F2* hi) {
   BassFront front{st.bass.f, c};
   MainPath main{st.main.f, st.main.ring.data(), c};
@@ -421,7 +456,7 @@ void InputPass(DspState& st, const Coefficients& c, const Parameters& params, co
 
 // The bass section's branches beside the rest of the main path: z of the
 // frames with the bass on, in place of y K; the mixed signal in place of w.
-void MiddlePass(DspState& st, const Coefficients& c, const Parameters& params, int count, const bool* bassOn,
+__attribute__((noinline)) void MiddlePass(DspState& st, const Coefficients& c, const Parameters& params, int count, const bool* bassOn,
                 F2* bass, F2* io, const F2* hi) {
   BassBranches branches{st.bass.f, c};
   MainPath main{st.main.f, st.main.ring.data(), c};
@@ -437,7 +472,7 @@ void MiddlePass(DspState& st, const Coefficients& c, const Parameters& params, i
 }
 
 // The bass section's limiter beside the dynamics stage: the float outputs.
-void OutputPass(DspState& st, const Coefficients& c, const Parameters& params, int count, const bool* bassOn,
+__attribute__((noinline)) void OutputPass(DspState& st, const Coefficients& c, const Parameters& params, int count, const bool* bassOn,
                 const F2* bass, F2* out) {
   BassLimiter limiter{st.bass.f, st.bass.ring.data(), Both(c.O)};
   DynamicsPath dyn{st.dyn.f, st.dyn, c};
