@@ -24,20 +24,41 @@ inline F2 HighOnly(F2 v) { return _mm_and_ps(v, _mm_castsi128_ps(_mm_setr_epi32(
 // v in both halves
 inline F2 Twice(F2 v) { return _mm_movelh_ps(v, v); }
 
+// The kernels' constant vectors, kept in memory. A vector constant that the
+// compiler can see it rebuilds from its float with two instructions (SSE2 has
+// no broadcast) wherever registers run short, which is in every loop here;
+// read from memory it is one operand of the instruction that uses it. Each
+// pass holds a copy and lets its address escape, so that the compiler cannot
+// fold the values back in.
+struct Literals {
+  F2 absMask = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+  F2 zero = Both(0.0f), half = Both(0.5f), guard = Both(kGuard), minusOne = Both(-1.0f), one = Both(1.0f);
+  F2 l0_7 = Both(0.7f), l0_75 = Both(0.75f), l0_8 = Both(0.8f), l0_9 = Both(0.9f), l10 = Both(10.0f);
+  F2 l0_3 = Both(0.3f), l0_1 = Both(0.1f), l0_95 = Both(0.95f), l0_05 = Both(0.05f);
+  F2 agcRise = Both(1.0000015f), agcFall = Both(0.9994f);
+
+  Literals() { asm volatile("" : : "r"(this) : "memory"); }
+  Literals(const Literals&) = delete;
+  // either |lane 0| or |lane 1| > limit
+  int AbsAbove(F2 v, F2 limit) const { return _mm_movemask_ps(_mm_cmpgt_ps(_mm_and_ps(v, absMask), limit)) & 3; }
+  F2 Abs(F2 v) const { return _mm_and_ps(v, absMask); }
+};
+
 // The bass section's input filters, AGC, drive and clipping: each frame's y K.
 struct BassFront {
   BassFilters b;
   const Coefficients& c;
+  const Literals& L;
   const F2 G = Both(c.G), D = Both(c.D), S = Both(c.S), K = Both(c.K);
   const F2 k1 = Both(c.k1), k2 = Both(c.k2), k3 = Both(c.k3), k3b = Both(c.k3b);
   const F2 fb1 = Both(c.fb1), fb2 = Both(c.fb2), fb3 = Both(c.fb3);
 
   F2 Frame(F2 in, bool soft) {
-    const F2 bx = in * 0.5f + Both(kGuard);
+    const F2 bx = in * L.half + L.guard;
     ResonantLowPass(b.a1, b.a2, bx * G * b.gA, k1, k1, fb1);
     ResonantLowPass(b.b1, b.b2, b.a2, k2, k2, fb2);
     ResonantLowPass(b.c1, b.c2, b.a2 - b.b2, k3, k3b, fb3);
-    if (!AbsAbove(b.c2, 0.7f))
+    if (!L.AbsAbove(b.c2, L.l0_7))
       b.gA = b.gA >= c.Cb ? c.Cb : b.gA * 1.000004f;
     else
       b.gA = b.gA >= 0.5f ? b.gA * 0.999f : 0.5f;
@@ -45,14 +66,14 @@ struct BassFront {
     F2 y = b.c2 * D * b.gS;
     y = y + (y - Swap(y)) * S;  // left + m, right - m
     if (soft) {
-      if (AbsAbove(y, 0.9f)) b.gS = b.gS * 0.998f;
-      if (AbsAbove(y, 0.8f))
+      if (L.AbsAbove(y, L.l0_9)) b.gS = b.gS * 0.998f;
+      if (L.AbsAbove(y, L.l0_8))
         b.gS = b.gS * 0.998f;
       else
         b.gS = b.gS >= 1.0f ? 1.0f : b.gS * 1.0003f;
     } else {
       b.gS = 1.2f;
-      y = Clamp(y, -1.0f, 1.0f);
+      y = _mm_min_ps(_mm_max_ps(y, L.minusOne), L.one);
     }
     return y * K;
   }
@@ -110,6 +131,7 @@ struct BassLimiter {
   BassFilters& f;
   F2* ring;
   const F2 O;
+  const Literals& L;
   float gL = f.gL, s1 = f.s1, s2 = f.s2, s3 = f.s3;
   int p = f.p;
 
@@ -118,10 +140,10 @@ struct BassLimiter {
     p = Advance(p, 180);
     const F2 zd = ring[p];
     const F2 l = z * gL;
-    if (AbsAbove(l, 0.9f)) gL = gL * 0.97f;
-    if (AbsAbove(l, 0.8f)) gL = gL * 0.97f;
-    if (AbsAbove(l, 0.75f)) gL = gL * 0.97f;
-    if (!AbsAbove(l, 0.7f))
+    if (L.AbsAbove(l, L.l0_9)) gL = gL * 0.97f;
+    if (L.AbsAbove(l, L.l0_8)) gL = gL * 0.97f;
+    if (L.AbsAbove(l, L.l0_75)) gL = gL * 0.97f;
+    if (!L.AbsAbove(l, L.l0_7))
       gL = gL >= 1.0f ? 1.0f : gL * 1.0001f;
     else
       gL = gL * 0.9999f;
@@ -138,6 +160,7 @@ struct MainPath {
   MainFilters s;
   std::array<float, 2>* ring;
   const Coefficients& c;
+  const Literals& L;
   const F2 kg1 = Both(c.kg1), kg2 = Both(c.kg2), kh = Both(c.kh), kq = Both(c.kq), ks = Both(c.ks), ku = Both(c.ku),
            kt1 = Both(c.kt1), kt2 = Both(c.kt2), Tl = Both(c.Tl), P = Both(c.P), T = Both(c.T), C = Both(c.C),
            Wf = Both(c.Wf);
@@ -150,15 +173,15 @@ struct MainPath {
       const F2 h1 = m - s.l1;
       s.l2 = s.l2 + (h1 - s.l2) * kg2;
       const F2 h2 = h1 - s.l2;
-      const I4 open = Abs(h2) * T > Both(10.0f);
-      const F2 up = s.t + 0.3f, down = s.t - 0.1f;
-      const F2 opened = Select(up >= Both(0.0f), Both(0.0f), up);
-      const F2 closed = Select(down > Both(-1.0f), down, Both(-1.0f));
+      const I4 open = L.Abs(h2) * T > L.l10;
+      const F2 up = s.t + L.l0_3, down = s.t - L.l0_1;
+      const F2 opened = Select(up >= L.zero, L.zero, up);
+      const F2 closed = Select(down > L.minusOne, down, L.minusOne);
       s.t = Select(open, opened, closed);
-      s.ts = 0.95f * s.ts + 0.05f * s.t;
+      s.ts = L.l0_95 * s.ts + L.l0_05 * s.t;
       m = m + h1 * s.ts;
     }
-    s.p1 = s.p1 + ((s.p1 - s.p2) * 0.3f + m - s.p1) * kh;
+    s.p1 = s.p1 + ((s.p1 - s.p2) * L.l0_3 + m - s.p1) * kh;
     s.p2 = s.p2 + (s.p1 - s.p2) * kh;
     const F2 w = m - s.p2;
     s.q = s.q + (w - s.q) * kq;
@@ -166,12 +189,12 @@ struct MainPath {
 
     // The gain for the next frame. Mostly both channels are within 0.8: a
     // branch then keeps that frame from waiting for this one's whole path.
-    const F2 rising = Select(s.g >= C, C, s.g * 1.0000015f);
-    const I4 quiet = Abs(hi) <= Both(0.8f);
+    const F2 rising = Select(s.g >= C, C, s.g * L.agcRise);
+    const I4 quiet = L.Abs(hi) <= L.l0_8;
     if ((_mm_movemask_ps((__m128)quiet) & 3) == 3)
       s.g = rising;
     else
-      s.g = Select(quiet, rising, s.g * 0.9994f);
+      s.g = Select(quiet, rising, s.g * L.agcFall);
     if (!params.On(Param::stereoagc)) s.g = _mm_min_ps(s.g, Swap(s.g));  // the smaller gain in both lanes
     return w;
   }
@@ -196,7 +219,7 @@ struct MainPath {
 
     // W in the left lane and -W in the right one
     const F2 d = (w - Swap(w)) * Wf;
-    s.W = params.On(Param::widefilt) ? (s.W + d) * 0.5f : d;
+    s.W = params.On(Param::widefilt) ? (s.W + d) * L.half : d;
     w = w + s.W;
 
     s.e1 = s.e1 + (w - s.e1) * kt1;
@@ -212,15 +235,17 @@ struct DynamicsPath {
   DynamicsFilters s;
   DynamicsState& st;
   const Coefficients& c;
-  const F2 kl1 = Both(c.kl1), kl2 = Both(c.kl2), Lc = Both(c.Lc), Md = Both(c.Md), Og = Both(c.Og);
+  const Literals& L;
+  const F2 kl1 = Both(c.kl1), kl2 = Both(c.kl2), Lc = Both(c.Lc), Md = Both(c.Md), Og = Both(c.Og),
+           theta = Both(c.theta);
 
   F2 Frame(F2 o, F2 bo, bool loudness) {
     if (loudness) {
       s.a1 = s.a1 + (o - s.a1) * kl1;
       s.a2 = s.a2 + (o - s.a2) * kl2;
-      o = 0.8f * o - 0.1f * s.a2 + s.a1;
+      o = L.l0_8 * o - L.l0_1 * s.a2 + s.a1;
     }
-    if (AbsAbove(o * s.gc * Lc, 0.9f))
+    if (L.AbsAbove(o * s.gc * Lc, L.l0_9))
       s.gc = s.gc * c.Rf;
     else
       s.gc = s.gc >= 1.0f ? 1.0f : s.gc * c.Rr;
@@ -235,8 +260,8 @@ struct DynamicsPath {
 
     const int q3 = s.p3;
     s.p3 = Advance(s.p3, 21);
-    if (AbsAbove(s.out, c.theta)) s.gf = s.gf * 0.997f;
-    if (AbsAbove(mv * s.ga * Og, c.theta))
+    if (L.AbsAbove(s.out, theta)) s.gf = s.gf * 0.997f;
+    if (L.AbsAbove(mv * s.ga * Og, theta))
       s.gf = s.gf * 0.997f;
     else
       s.gf = s.gf >= 1.0f ? 1.0f : s.gf * 1.0002f;
@@ -252,6 +277,7 @@ struct DynamicsPath {
 
 // The reverb's lines and running values while a stretch of frames runs.
 struct ReverbRun {
+  const Literals& L;
   std::array<std::array<float, kReverbLine>, 13>& lineL;
   std::array<std::array<float, kReverbLine>, 13>& lineR;
   std::array<int, 13> posL, posR;
@@ -261,7 +287,7 @@ struct ReverbRun {
 
   // One frame, each line at its position plus `ahead`.
   void Frame(int ahead, F2& o) {
-    const F2 in = o + Both(0.7f) * Swap(o);  // left + 0.7 right, right + 0.7 left
+    const F2 in = o + L.l0_7 * Swap(o);  // left + 0.7 right, right + 0.7 left
     F2 acc = Both(0.0f);
     for (int i = 0; i < 9; ++i) {
       float& slotL = lineL[i][posL[i] + ahead];
@@ -280,7 +306,7 @@ struct ReverbRun {
       float& slotR = lineR[i][posR[i] + ahead];
       const F2 b = Pair(slotL, slotR);
       const F2 out = b - acc;
-      const F2 fed = b * Both(0.5f) + acc;
+      const F2 fed = b * L.half + acc;
       slotL = Left(fed);
       slotR = Right(fed);
       acc = out;
@@ -296,7 +322,7 @@ struct ReverbRun {
   void Four(int ahead, F2* o) {
     F2 in[4], in2[4];
     for (int j = 0; j < 4; ++j) {
-      in[j] = o[j] + Both(0.7f) * Swap(o[j]);
+      in[j] = o[j] + L.l0_7 * Swap(o[j]);
       in2[j] = Twice(in[j]);
     }
     F2 accL = Both(0.0f), accR = Both(0.0f);
@@ -369,8 +395,8 @@ struct ReverbRun {
       float* l = &lineL[i][posL[i] + ahead];
       float* r = &lineR[i][posR[i] + ahead];
       const F2 bL = _mm_loadu_ps(l), bR = _mm_loadu_ps(r);
-      _mm_storeu_ps(l, bL * Both(0.5f) + accL);
-      _mm_storeu_ps(r, bR * Both(0.5f) + accR);
+      _mm_storeu_ps(l, bL * L.half + accL);
+      _mm_storeu_ps(r, bR * L.half + accR);
       accL = bL - accL;
       accR = bR - accR;
     }
@@ -395,7 +421,8 @@ struct ReverbRun {
 __attribute__((noinline)) void Reverb(ReverbState& st, const Coefficients& c, const Parameters& params, F2* o, int count) {
   bool on[kChunk];
   for (int n = 0; n < count; ++n) on[n] = params.Get(Param::reverb) != 0;
-  ReverbRun run{st.line[0], st.line[1], st.pos[0], st.pos[1], st.damp, st.lowpass,
+  const Literals L;
+  ReverbRun run{L, st.line[0], st.line[1], st.pos[0], st.pos[1], st.damp, st.lowpass,
                 Both(c.d1), Both(c.d2), Both(c.F), Both(c.kd), Both(1.0f - c.kd), Both(c.dryLevel), Both(c.wetLevel)};
   const std::array<int, 13>& lenL = c.lineLenL;
   const std::array<int, 13>& lenR = c.lineLenR;
@@ -443,8 +470,9 @@ __attribute__((noinline)) void Reverb(ReverbState& st, const Coefficients& c, co
 // frames with the bass on; w and hi of every frame.
 __attribute__((noinline)) void InputPass(DspState& st, const Coefficients& c, const Parameters& params, const F2* in, int count,
                const bool* bassOn, float& dither, F2* bass, F2* w, F2* hi) {
-  BassFront front{st.bass.f, c};
-  MainPath main{st.main.f, st.main.ring.data(), c};
+  const Literals L;
+  BassFront front{st.bass.f, c, L};
+  MainPath main{st.main.f, st.main.ring.data(), c, L};
   for (int n = 0; n < count; ++n) {
     if (bassOn[n]) bass[n] = front.Frame(in[n], params.On(Param::soft));
     dither = -dither;
@@ -458,8 +486,9 @@ __attribute__((noinline)) void InputPass(DspState& st, const Coefficients& c, co
 // frames with the bass on, in place of y K; the mixed signal in place of w.
 __attribute__((noinline)) void MiddlePass(DspState& st, const Coefficients& c, const Parameters& params, int count, const bool* bassOn,
                 F2* bass, F2* io, const F2* hi) {
+  const Literals L;
   BassBranches branches{st.bass.f, c};
-  MainPath main{st.main.f, st.main.ring.data(), c};
+  MainPath main{st.main.f, st.main.ring.data(), c, L};
   for (int n = 0; n < count; ++n) {
     if (bassOn[n])
       bass[n] = branches.Frame(bass[n]);
@@ -474,8 +503,9 @@ __attribute__((noinline)) void MiddlePass(DspState& st, const Coefficients& c, c
 // The bass section's limiter beside the dynamics stage: the float outputs.
 __attribute__((noinline)) void OutputPass(DspState& st, const Coefficients& c, const Parameters& params, int count, const bool* bassOn,
                 const F2* bass, F2* out) {
-  BassLimiter limiter{st.bass.f, st.bass.ring.data(), Both(c.O)};
-  DynamicsPath dyn{st.dyn.f, st.dyn, c};
+  const Literals L;
+  BassLimiter limiter{st.bass.f, st.bass.ring.data(), Both(c.O), L};
+  DynamicsPath dyn{st.dyn.f, st.dyn, c, L};
   for (int n = 0; n < count; ++n) {
     const F2 bo = bassOn[n] ? limiter.Frame(bass[n]) : F2{};
     out[n] = dyn.Frame(out[n], bo, params.On(Param::loudness));
