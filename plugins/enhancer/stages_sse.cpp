@@ -420,7 +420,8 @@ struct ReverbRun {
 // go without a position test, four frames at a time.
 __attribute__((noinline)) void Reverb(ReverbState& st, const Coefficients& c, const Parameters& params, F2* o, int count) {
   bool on[kChunk];
-  for (int n = 0; n < count; ++n) on[n] = params.Get(Param::reverb) != 0;
+  int frames = 0;
+  for (int n = 0; n < count; ++n) frames += on[n] = params.Get(Param::reverb) != 0;
   const Literals L;
   ReverbRun run{L, st.line[0], st.line[1], st.pos[0], st.pos[1], st.damp, st.lowpass,
                 Both(c.d1), Both(c.d2), Both(c.F), Both(c.kd), Both(1.0f - c.kd), Both(c.dryLevel), Both(c.wetLevel)};
@@ -433,7 +434,10 @@ __attribute__((noinline)) void Reverb(ReverbState& st, const Coefficients& c, co
       continue;
     }
     int end = n;
-    while (end < count && on[end]) ++end;
+    if (frames == count)
+      end = count;
+    else
+      while (end < count && on[end]) ++end;
     while (n < end) {
       // the frames before the first wrap
       int steps = end - n;
