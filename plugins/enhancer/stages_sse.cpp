@@ -1,9 +1,12 @@
 // The processor's stages as SSE2 kernels: the operations of stages_plain.cpp in
 // the same order and with the same roundings, arranged for speed. A run of
-// frames goes through three passes: the bass section's input part beside the
-// main path, then the reverb, then the bass section's branches and limiter
-// beside the dynamics stage. Each pass puts work with long chains from frame to
-// frame beside independent work, so that the processor overlaps the two.
+// frames goes through four passes: the bass section's input part beside the
+// main path's first part; the bass section's branches beside the rest of the
+// main path; the reverb; the bass section's limiter beside the dynamics stage.
+// Each pass puts work with long chains from frame to frame beside independent
+// work, so that the processor overlaps the two, and keeps its loop short
+// enough for several frames to be in flight at once. The passes are kept out
+// of line: inlined into one function they come out slower.
 #include "stages.h"
 
 #include <algorithm>
@@ -24,8 +27,8 @@ inline F2 HighOnly(F2 v) { return _mm_and_ps(v, _mm_castsi128_ps(_mm_setr_epi32(
 // v in both halves
 inline F2 Twice(F2 v) { return _mm_movelh_ps(v, v); }
 
-// The kernels' constant vectors, kept in memory. A vector constant that the
-// compiler can see it rebuilds from its float with two instructions (SSE2 has
+// The kernels' constant vectors, kept in memory. The compiler rebuilds a vector
+// constant whose value it knows from its float with two instructions (SSE2 has
 // no broadcast) wherever registers run short, which is in every loop here;
 // read from memory it is one operand of the instruction that uses it. Each
 // pass holds a copy and lets its address escape, so that the compiler cannot
@@ -415,10 +418,10 @@ struct ReverbRun {
   }
 };
 
-
 // Between two wraps of any line every position just steps on by one: such runs
 // go without a position test, four frames at a time.
-__attribute__((noinline)) void Reverb(ReverbState& st, const Coefficients& c, const Parameters& params, F2* o, int count) {
+__attribute__((noinline)) void Reverb(ReverbState& st, const Coefficients& c, const Parameters& params, F2* o,
+                                      int count) {
   bool on[kChunk];
   int frames = 0;
   for (int n = 0; n < count; ++n) frames += on[n] = params.Get(Param::reverb) != 0;
@@ -472,8 +475,9 @@ __attribute__((noinline)) void Reverb(ReverbState& st, const Coefficients& c, co
 
 // The bass section's input part beside the main path's first part: y K of the
 // frames with the bass on; w and hi of every frame.
-__attribute__((noinline)) void InputPass(DspState& st, const Coefficients& c, const Parameters& params, const F2* in, int count,
-               const bool* bassOn, float& dither, F2* bass, F2* w, F2* hi) {
+__attribute__((noinline)) void InputPass(DspState& st, const Coefficients& c, const Parameters& params,
+                                         const F2* in, int count, const bool* bassOn, float& dither, F2* bass,
+                                         F2* w, F2* hi) {
   const Literals L;
   BassFront front{st.bass.f, c, L};
   MainPath main{st.main.f, st.main.ring.data(), c, L};
@@ -488,8 +492,8 @@ __attribute__((noinline)) void InputPass(DspState& st, const Coefficients& c, co
 
 // The bass section's branches beside the rest of the main path: z of the
 // frames with the bass on, in place of y K; the mixed signal in place of w.
-__attribute__((noinline)) void MiddlePass(DspState& st, const Coefficients& c, const Parameters& params, int count, const bool* bassOn,
-                F2* bass, F2* io, const F2* hi) {
+__attribute__((noinline)) void MiddlePass(DspState& st, const Coefficients& c, const Parameters& params,
+                                          int count, const bool* bassOn, F2* bass, F2* io, const F2* hi) {
   const Literals L;
   BassBranches branches{st.bass.f, c};
   MainPath main{st.main.f, st.main.ring.data(), c, L};
@@ -505,8 +509,8 @@ __attribute__((noinline)) void MiddlePass(DspState& st, const Coefficients& c, c
 }
 
 // The bass section's limiter beside the dynamics stage: the float outputs.
-__attribute__((noinline)) void OutputPass(DspState& st, const Coefficients& c, const Parameters& params, int count, const bool* bassOn,
-                const F2* bass, F2* out) {
+__attribute__((noinline)) void OutputPass(DspState& st, const Coefficients& c, const Parameters& params,
+                                          int count, const bool* bassOn, const F2* bass, F2* out) {
   const Literals L;
   BassLimiter limiter{st.bass.f, st.bass.ring.data(), Both(c.O), L};
   DynamicsPath dyn{st.dyn.f, st.dyn, c, L};
