@@ -24,15 +24,6 @@ namespace {
 
 constexpr int kRate = 44100, kBlock = 1152;
 
-double processCpuSeconds() {
-  FILETIME created, exited, kernel, user;
-  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-  auto seconds = [](const FILETIME& t) {
-    return double((uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime) * 1e-7;
-  };
-  return seconds(kernel) + seconds(user);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -81,7 +72,7 @@ int main(int argc, char** argv) {
     }
     tav::test::DspTestHost::pump();
     long long fed = 0;
-    const double start = processCpuSeconds();
+    const double start = tav::test::processCpuSeconds();
     double cpu = 0;
     while (cpu < cpuPerSetting) {
       for (int b = 0; b < blocks; ++b) {
@@ -90,7 +81,7 @@ int main(int argc, char** argv) {
         host.modify(block.data(), kBlock, 16, 2, kRate);
       }
       fed += static_cast<long long>(blocks) * kBlock;
-      cpu = processCpuSeconds() - start;
+      cpu = tav::test::processCpuSeconds() - start;
     }
     std::printf("%-22s %14.0f %10.1f\n", setting.name, double(fed) / cpu, double(fed) / cpu / kRate);
     host.quit();
