@@ -191,7 +191,8 @@ struct MainPath {
 
     // The gain for the next frame. Mostly both channels are within 0.8: a
     // branch then keeps that frame from waiting for this one's whole path.
-    const F2 rising = Select(s.g >= C, C, s.g * L.agcRise);
+    const I4 atCeiling = s.g >= C;
+    const F2 rising = (_mm_movemask_ps((__m128)atCeiling) & 3) == 3 ? C : Select(atCeiling, C, s.g * L.agcRise);
     const I4 quiet = L.Abs(hi) <= L.l0_8;
     if ((_mm_movemask_ps((__m128)quiet) & 3) == 3)
       s.g = rising;
