@@ -481,11 +481,13 @@ __attribute__((noinline)) void InputPass(DspState& st, const Coefficients& c, co
   const Literals L;
   BassFront front{st.bass.f, c, L};
   MainPath main{st.main.f, st.main.ring.data(), c, L};
+  float d = dither;  // a local copy, which the stores to the arrays cannot alias
   for (int n = 0; n < count; ++n) {
     if (bassOn[n]) bass[n] = front.Frame(in[n], params.On(Param::soft));
-    dither = -dither;
-    w[n] = main.Head(in[n], dither, params, hi[n]);
+    d = -d;
+    w[n] = main.Head(in[n], d, params, hi[n]);
   }
+  dither = d;
   st.bass.f = front.b;
   st.main.f = main.s;
 }
