@@ -9,17 +9,18 @@
 # CPU time of the player's process and of each of its threads, and of the
 # Wine server and the session's sound server, over SECONDS (default 20), and
 # prints each as a percentage of one core. FILE "gen" plays a generated
-# 3-minute 128 kbps MP3. With -p CMD, CMD runs after the measurement while the
+# 3-minute 128 kbps MP3. With -z the file is paused once it plays (a paused
+# stream at rest). With -p CMD, CMD runs after the measurement while the
 # player still runs, with PLAYER_PID in its environment (a profiler, e.g.
 # -p 'perf record -g -p $PLAYER_PID -o /tmp/p.data -- sleep 10'). BUILD_DIR defaults to build/win32 (the i686 build);
 # it needs the targets "deliverables" and "player_remote".
 set -euo pipefail
 HERE=$(cd "$(dirname "$0")" && pwd)
-build=$HERE/../build/win32 seconds=20 settle=8 hook=
-while getopts b:s:w:p: opt; do
+build=$HERE/../build/win32 seconds=20 settle=8 hook= pause=
+while getopts b:s:w:p:z opt; do
   case $opt in
-    b) build=$OPTARG ;; s) seconds=$OPTARG ;; w) settle=$OPTARG ;; p) hook=$OPTARG ;;
-    *) sed -n 2,16p "$0" >&2; exit 2 ;;
+    b) build=$OPTARG ;; s) seconds=$OPTARG ;; w) settle=$OPTARG ;; p) hook=$OPTARG ;; z) pause=1 ;;
+    *) sed -n 2,18p "$0" >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
@@ -71,6 +72,10 @@ trap finish EXIT
 if [ "$file" != none ]; then
   # "previous" waited for the window; the list plays now
   "$TAV_WINE" "$build/measure/player_remote.exe" previous 5 >/dev/null 2>&1 || true
+  if [ -n "$pause" ]; then
+    sleep 2
+    "$TAV_WINE" "$build/measure/player_remote.exe" pause 5 >/dev/null 2>&1 || echo "could not pause" >&2
+  fi
 fi
 sleep "$settle"
 
@@ -116,7 +121,7 @@ t1=$(date +%s%N)
 kill -0 "$player" 2>/dev/null || { echo "the player ended during the measurement" >&2; exit 1; }
 
 load=$(cut -d' ' -f1-3 /proc/loadavg)
-echo "player CPU over $(( (t1 - t0) / 1000000 )) ms, ${file##*/}, load average $load (percent of one core)"
+echo "player CPU over $(( (t1 - t0) / 1000000 )) ms, ${file##*/}${pause:+ (paused)}, load average $load (percent of one core)"
 awk -v span=$((t1 - t0)) -v pid="$player" '
   NR == FNR { was[$1] = $3; next }
   { d = $3 - ($1 in was ? was[$1] : 0); pct = 100 * d / span

@@ -34,6 +34,23 @@ void DrawBevel(TCanvas& c, TRect& r, TBevelCut cut, int width) {
   }
 }
 
+// A memory device context compatible with the screen, kept for measuring
+// texts: a label that changes its caption many times a second (a timer's
+// clock) takes no screen context for it.
+class MeasuringContext {
+ public:
+  MeasuringContext() : dc_(CreateCompatibleDC(nullptr)) {}
+  ~MeasuringContext() {
+    if (dc_) DeleteDC(dc_);
+  }
+  MeasuringContext(const MeasuringContext&) = delete;
+  MeasuringContext& operator=(const MeasuringContext&) = delete;
+  HDC Handle() const { return dc_; }
+
+ private:
+  HDC dc_;
+};
+
 }  // namespace
 
 // --- TLabel --------------------------------------------------------------------
@@ -53,13 +70,16 @@ UINT TLabel::TextFlags() const {
 
 void TLabel::AdjustSize() {
   if (!autoSize_) return;
-  HDC dc = GetDC(nullptr);
+  static MeasuringContext measuring;
+  HDC dc = measuring.Handle();
+  const bool own = dc != nullptr;
+  if (!own) dc = GetDC(nullptr);
   HGDIOBJ old = SelectObject(dc, Font().Handle());
   const std::wstring text = Caption().empty() ? L" " : Caption();
   RECT r{0, 0, wordWrap_ ? Width() : 0, 0};
   DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, TextFlags() | DT_CALCRECT);
   SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
+  if (!own) ReleaseDC(nullptr, dc);
   int left = Left();
   if (alignment_ == taRightJustify) left = Left() + Width() - r.right;
   SetBounds(left, Top(), wordWrap_ ? Width() : r.right, r.bottom);

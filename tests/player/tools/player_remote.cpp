@@ -1,6 +1,8 @@
 // Works a running player from outside, for measurements of the real program:
 //   wine-run player_remote.exe previous [seconds]   clicks "上一曲" (with a play list of
 //                                                   one entry: that entry plays)
+//   wine-run player_remote.exe pause [seconds]      clicks the play button while it reads
+//                                                   "暂停" (playing: the player pauses)
 //   wine-run player_remote.exe close [seconds]      closes the main window
 // Waits up to the given seconds (default 20) for the main window; exit 0 when
 // it was found and worked, 1 otherwise.
@@ -42,7 +44,7 @@ HWND WaitForMainWindow(int seconds) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: player_remote previous|close [seconds]\n");
+    std::fprintf(stderr, "usage: player_remote previous|pause|close [seconds]\n");
     return 2;
   }
   const int seconds = argc > 2 ? std::atoi(argv[2]) : 20;
@@ -55,8 +57,11 @@ int main(int argc, char** argv) {
     PostMessageW(main, WM_CLOSE, 0, 0);
     return 0;
   }
-  if (std::strcmp(argv[1], "previous") == 0) {
-    ButtonSearch search{L"上一曲", nullptr};
+  const wchar_t* caption = std::strcmp(argv[1], "previous") == 0 ? L"上一曲"
+                           : std::strcmp(argv[1], "pause") == 0  ? L"暂停"
+                                                                 : nullptr;
+  if (caption) {
+    ButtonSearch search{caption, nullptr};
     EnumChildWindows(main, FindButton, reinterpret_cast<LPARAM>(&search));
     if (!search.found) {
       std::fprintf(stderr, "no button\n");
