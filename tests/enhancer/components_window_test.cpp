@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -18,6 +20,7 @@
 #include "toolkit/win32/module_windows.h"
 #include "win32/bit_button.h"
 #include "win32/simple_timer_window.h"
+#include "win32/tray_icon.h"
 
 namespace brindle {
 namespace {
@@ -300,6 +303,275 @@ TEST_F(Components, TransparentButtonShowsWhatLiesBehindIt) {
   f.Repaint();
   Pump(60);
   EXPECT_EQ(ScreenPixel(w, 40, 45), tav::clYellow);
+}
+
+
+// --- the tray icon --------------------------------------------------------------
+
+// Watches the shell calls and passes them on to the real shell.
+class WatchedTray : public TCoolTrayIcon {
+ public:
+  using TCoolTrayIcon::TCoolTrayIcon;
+  struct Call {
+    DWORD message;
+    TrayIconData data;
+    bool ok;
+  };
+  std::vector<Call> calls;
+  ~WatchedTray() override = default;
+
+ protected:
+  bool NotifyShell(DWORD message, TrayIconData& data) override {
+    const bool ok = TCoolTrayIcon::NotifyShell(message, data);
+    calls.push_back({message, data, ok});
+    return ok;
+  }
+};
+
+tav::TIcon SystemIcon() {
+  tav::TIcon icon;
+  icon.SetHandle(CopyIcon(LoadIconW(nullptr, IDI_APPLICATION)));
+  return icon;
+}
+
+// A callback of the shell as it would send it: the icon's id and what happened.
+void PostTray(uint32_t id, UINT what) { PostMessageW(TCoolTrayIcon::TrayWindow(), 0x800, id, what); }
+
+// The shell forgetting an icon (as when the taskbar is recreated).
+bool ShellForgets(uint32_t id) {
+  TrayIconData d{};
+  d.cbSize = sizeof d;
+  d.hWnd = TCoolTrayIcon::TrayWindow();
+  d.uID = id;
+  return Shell_NotifyIconA(NIM_DELETE, reinterpret_cast<NOTIFYICONDATAA*>(&d)) != FALSE;
+}
+
+TEST_F(Components, TrayIconTalksToTheShellWithThe488ByteRecord) {
+  std::printf("TaskbarCreated registered as %#x\n", TCoolTrayIcon::TaskbarCreatedMessage());
+  EXPECT_NE(TCoolTrayIcon::TaskbarCreatedMessage(), 0u);  // Wine's common controls are new enough
+  HWND trayWindow = nullptr;
+  {
+    WatchedTray tray;
+    trayWindow = TCoolTrayIcon::TrayWindow();
+    ASSERT_NE(trayWindow, nullptr);
+    EXPECT_FALSE(IsWindowVisible(trayWindow));
+    EXPECT_GE(tray.IconId(), 1u);
+    EXPECT_LT(tray.IconId(), 1000u);
+    tray.calls.clear();
+    tray.SetIcon(SystemIcon());
+    tray.SetShowHint(false);  // the enhancer's: no tooltip
+    tray.SetHint(L"Brindle Enhancer");
+    tray.SetIconVisible(true);
+    ASSERT_FALSE(tray.calls.empty());
+    const auto& add = tray.calls.back();
+    EXPECT_EQ(add.message, DWORD(NIM_ADD));
+    EXPECT_EQ(sizeof add.data, 488u);
+    EXPECT_EQ(add.data.cbSize, 488u);
+    EXPECT_EQ(add.data.hWnd, trayWindow);
+    EXPECT_EQ(add.data.uID, tray.IconId());
+    EXPECT_EQ(add.data.uFlags, 7u);
+    EXPECT_EQ(add.data.uCallbackMessage, 0x800u);
+    EXPECT_EQ(add.data.hIcon, tray.Icon().Handle());
+    EXPECT_EQ(add.data.szTip[0], 0);
+    EXPECT_EQ(add.data.uVersion, 0u);
+    const bool shell = add.ok;
+    std::printf("the shell %s the icon\n", shell ? "took" : "refused");
+    RecordProperty("shell_took_icon", shell ? 1 : 0);
+    // Against the real shell: modify finds the icon, a second add does not
+    // add another, delete removes it and modify then finds nothing.
+    const bool modified = tray.UpdateIcon();
+    const bool addedAgain = tray.AddIcon();
+    const bool deleted = tray.DeleteIcon();
+    const bool modifiedGone = tray.UpdateIcon();
+    std::printf("modify %d, second add %d, delete %d, modify after delete %d\n", modified, addedAgain, deleted,
+                modifiedGone);
+    if (shell) {
+      EXPECT_TRUE(modified);
+      EXPECT_FALSE(addedAgain);
+      EXPECT_TRUE(deleted);
+      EXPECT_FALSE(modifiedGone);
+    }
+    EXPECT_FALSE(tray.IconVisible());
+    // A long hint shown: its first 127 bytes and a NUL.
+    tray.SetShowHint(true);
+    tray.SetHint(std::wstring(200, L'h'));
+    const auto& tip = tray.calls.back().data.szTip;
+    EXPECT_EQ(std::string(tip, 127), std::string(127, 'h'));
+    EXPECT_EQ(tip[127], 0);
+    tray.SetIconVisible(true);
+  }
+  // The last icon took its hidden window with it, and the timers' one.
+  EXPECT_FALSE(IsWindow(trayWindow));
+  EXPECT_EQ(TCoolTrayIcon::TrayWindow(), nullptr);
+  EXPECT_EQ(TimerWindowUse::Window(), nullptr);
+  EXPECT_EQ(tav::ModuleWindowCount(), 0u);
+  EXPECT_FALSE(UtilityClassRegistered());
+}
+
+TEST_F(Components, InjectedCallbacksGiveClicksAndDoubleClicks) {
+  WatchedTray tray;
+  std::vector<std::string> seen;
+  tray.OnClick = [&](tav::TObject* s) {
+    EXPECT_EQ(s, &tray);
+    seen.push_back("click");
+  };
+  tray.OnMouseDown = [&](tav::TObject*, tav::TMouseButton b, tav::TShiftState st, int, int) {
+    seen.push_back(b == tav::mbLeft && (st & tav::ssLeft) ? "down" : "other down");
+  };
+  tray.OnMouseUp = [&](tav::TObject*, tav::TMouseButton, tav::TShiftState, int, int) { seen.push_back("up"); };
+  tray.OnBalloonHintClick = [&](tav::TObject*) { seen.push_back("balloon"); };
+  const uint32_t id = tray.IconId();
+  auto run = [&](std::initializer_list<UINT> what, int ms) {
+    seen.clear();
+    for (UINT w : what) PostTray(id, w);
+    Pump(ms);
+    std::string all;
+    for (auto& e : seen) all += (all.empty() ? "" : " ") + e;
+    return all;
+  };
+  // With one, a click waits for the double-click time; a double click never
+  // gives one.
+  int dbl = 0;
+  tray.OnDblClick = [&](tav::TObject*) {
+    ++dbl;
+    seen.push_back("double");
+  };
+  const int wait = int(GetDoubleClickTime());
+  const DWORD pressed = GetTickCount();
+  EXPECT_EQ(run({WM_LBUTTONDOWN, WM_LBUTTONUP}, 50), "down up");
+  seen.clear();
+  const long clickAfter = tav::test::PumpUntil([&] { return !seen.empty(); }, wait + 500);
+  EXPECT_EQ(seen, std::vector<std::string>{"click"});
+  const DWORD clicked = GetTickCount() - pressed;
+  std::printf("deferred click %lu ms after the press (double-click time %d ms)\n", (unsigned long)clicked, wait);
+  RecordProperty("deferred_click_ms", int(clicked));
+  EXPECT_GE(clicked + 20, DWORD(wait));
+  EXPECT_LT(clickAfter, wait + 500);
+  EXPECT_EQ(run({WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}, wait + 300), "down up double up");
+  EXPECT_EQ(dbl, 1);
+  tray.OnDblClick = nullptr;
+  // Without a double-click handler a click comes at the release.
+  EXPECT_EQ(run({WM_LBUTTONDOWN, WM_LBUTTONUP}, 50), "down click up");
+  // The shell's double click: the second press is no button-down.
+  EXPECT_EQ(run({WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}, 50), "down click up up");
+  // Disabled: the mouse does nothing, a balloon still speaks.
+  tray.SetEnabled(false);
+  EXPECT_EQ(run({WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, 0x405}, 100), "balloon");
+  tray.SetEnabled(true);
+  // A late callback for an icon that is gone (the shared window lives on
+  // with this one) finds nothing.
+  uint32_t goneId = 0;
+  {
+    WatchedTray gone;
+    goneId = gone.IconId();
+    gone.OnClick = [&](tav::TObject*) { ADD_FAILURE() << "a click reached a destroyed icon"; };
+  }
+  seen.clear();
+  PostTray(goneId, WM_LBUTTONDOWN);
+  PostTray(goneId, WM_LBUTTONUP);
+  PostTray(0xFFFF, WM_LBUTTONDOWN);
+  Pump(100);
+  EXPECT_TRUE(seen.empty());
+}
+
+TEST_F(Components, TaskbarRestartPutsTheVisibleIconsBack) {
+  WatchedTray shown, hidden;
+  shown.SetIcon(SystemIcon());
+  hidden.SetIcon(SystemIcon());
+  shown.SetIconVisible(true);
+  const bool shell = shown.calls.back().ok;
+  // The shell forgets the icons.
+  if (shell) EXPECT_TRUE(ShellForgets(shown.IconId()));
+  if (shell) EXPECT_FALSE(shown.UpdateIcon());
+  shown.calls.clear();
+  hidden.calls.clear();
+  // The restarted shell's broadcast reaches the hidden window.
+  PostMessageW(HWND_BROADCAST, TCoolTrayIcon::TaskbarCreatedMessage(), 0, 0);
+  tav::test::PumpUntil([&] { return !shown.calls.empty(); }, 2000);
+  ASSERT_EQ(shown.calls.size(), 1u);
+  EXPECT_EQ(shown.calls[0].message, DWORD(NIM_ADD));
+  EXPECT_EQ(shown.calls[0].data.uID, shown.IconId());
+  EXPECT_TRUE(hidden.calls.empty());
+  if (shell) {
+    EXPECT_TRUE(shown.calls[0].ok);
+    EXPECT_TRUE(shown.UpdateIcon());  // the shell has it again
+  }
+}
+
+HWND menuForeground, menuWindow;
+
+void CALLBACK WhileTracking(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  menuForeground = GetForegroundWindow();
+  menuWindow = FindWindowW(L"#32768", nullptr);
+  PostMessageW(TCoolTrayIcon::TrayWindow(), WM_KEYDOWN, VK_DOWN, 0);
+  PostMessageW(TCoolTrayIcon::TrayWindow(), WM_KEYDOWN, VK_RETURN, 0);
+}
+
+void CALLBACK EndTracking(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  EndMenu();
+}
+
+TEST_F(Components, TrayMenuIsForegroundedThroughItsOwnerAndFollowedByNull) {
+  WatchedTray tray;
+  tav::TPopupMenu menu;
+  bool nullQueued = false;
+  int clicks = 0;
+  menu.Items.Add(L"显示窗口", [&](tav::TObject*) {
+    ++clicks;
+    MSG m;
+    nullQueued = PeekMessageW(&m, TCoolTrayIcon::TrayWindow(), 0, 0, PM_NOREMOVE) && m.message == WM_NULL;
+  });
+  tray.PopupMenu = &menu;
+  std::vector<std::string> seen;
+  tray.OnMouseDown = [&](tav::TObject*, tav::TMouseButton b, tav::TShiftState, int, int) {
+    seen.push_back(b == tav::mbRight ? "right down" : "down");
+  };
+  tray.OnMouseUp = [&](tav::TObject*, tav::TMouseButton, tav::TShiftState, int, int) { seen.push_back("up"); };
+  // While the menu tracks: who is in front, then the item chosen by keys.
+  menuForeground = menuWindow = nullptr;
+  const UINT_PTR timer = SetTimer(nullptr, 0, 300, &WhileTracking);
+  ASSERT_NE(timer, 0u);
+  const UINT_PTR rescue = SetTimer(nullptr, 0, 1500, &EndTracking);
+  PostTray(tray.IconId(), WM_RBUTTONDOWN);
+  PostTray(tray.IconId(), WM_RBUTTONUP);
+  Pump(2000);
+  KillTimer(nullptr, rescue);
+  EXPECT_EQ(menuForeground, TCoolTrayIcon::TrayWindow());
+  EXPECT_NE(menuWindow, nullptr);
+  EXPECT_EQ(clicks, 1);
+  EXPECT_TRUE(nullQueued);
+  // The menu opened at the press: the release came after it closed.
+  EXPECT_EQ(seen, (std::vector<std::string>{"right down", "up"}));
+  EXPECT_EQ(menu.PopupComponent, &tray);
+}
+
+TEST_F(Components, OwnerComesToTheFrontAndMinimisesToTheTray) {
+  tav::TForm owner;
+  owner.SetBounds(300, 300, 200, 120);
+  WatchedTray tray(&owner);
+  tav::TForm other;
+  other.SetBounds(10, 10, 100, 100);
+  other.Show();
+  Pump(100);
+  owner.Show();
+  Pump(100);
+  EXPECT_EQ(GetForegroundWindow(), owner.Handle());
+  // Minimising with a handler sends the owner to the tray instead.
+  int handled = 0;
+  tray.MinimizeToTray = true;
+  tray.OnMinimizeToTray = [&](tav::TObject*) { ++handled; };
+  EXPECT_EQ(SendMessageW(owner.Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0), 1);
+  Pump(50);
+  EXPECT_EQ(handled, 1);
+  EXPECT_FALSE(IsIconic(owner.Handle()));
+  EXPECT_TRUE(tray.IconVisible());
+  // Without one it minimises as ever.
+  tray.OnMinimizeToTray = nullptr;
+  SendMessageW(owner.Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  Pump(100);
+  EXPECT_TRUE(IsIconic(owner.Handle()));
 }
 
 }  // namespace
