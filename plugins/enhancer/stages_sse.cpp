@@ -92,9 +92,7 @@ struct BassFront {
 //   u5 + ((u2 - u4 - w) - u5) k5 - 0    t5 + (t3 - t5) k13 - t6
 //   u6 + (u5 - u6) k6                   t6 + (t5 - t6) k14
 // Subtracting 0 changes no value, and adding 0 at most the sign of a zero,
-// which no later step can turn into a different value. The chain from one
-// frame's w to the next one's is the section's longest: u5's lanes go on to
-// u6 straight from before the subtraction of 0.
+// which no later step can turn into a different value.
 struct BassBranches {
   BassFilters& f;
   const Coefficients& c;
@@ -113,8 +111,7 @@ struct BassBranches {
     s2 = s2 + (s1 - s2) * kB;
     s3 = s3 + (LowHigh(s2, s1) - s3) * kC - HighOnly(s4);
     s4 = s4 + (s3 - s4) * kD;
-    const F2 u5 = s5 + (LowHigh(s2 - s4 - w, s3) - s5) * kE;
-    s5 = LowHigh(u5, u5 - HighOnly(s6));
+    s5 = s5 + (LowHigh(s2 - s4 - w, s3) - s5) * kE - HighOnly(s6);
     s6 = s6 + (s5 - s6) * kF;
     const F2 z = s6 * mB + High(s5) * mA;
     w = z;  // the feedback refresh: the same sum from the same states
