@@ -526,8 +526,8 @@ TEST_F(WavWindows, PlaybackDuringAVstRenderStaysDry) {
   using namespace tav::vst::testplugin;
   TTestPlugInState* state = LoadVst();
   ASSERT_NE(state, nullptr);
-  const std::string tone = (temp_.path() / L"tone60s.wav").string();
-  tav::test::WriteToneWav(tone, 60, 440.0, 12000);
+  const std::string tone = (temp_.path() / L"tone240s.wav").string();
+  tav::test::WriteToneWav(tone, 240, 440.0, 12000);
   OpenStopped(tone);
   SaveCommand(Target(L"vstlong.wav"));
   Choose(true, true);
