@@ -51,6 +51,7 @@ using namespace tav::player;
 using tav::test::MediaPath;
 using tav::test::Pump;
 using tav::test::PumpUntil;
+using tav::test::Screenshot;
 using namespace tav::test;
 
 namespace {
@@ -70,14 +71,6 @@ void ExpectValidWav(const Bytes& file, uint16_t channels = 2) {
   EXPECT_EQ(Le32(file, 4), file.size() - 8);
   EXPECT_EQ(Le32(file, 40), file.size() - 44);
   EXPECT_EQ(Le16(file, 22), channels);
-}
-
-// Brings the window to the front, lets it paint and saves what the screen shows.
-void Screenshot(HWND window, const wchar_t* name) {
-  SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
-  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  Pump(300);
-  EXPECT_FALSE(tav::test::SaveScreenshot(window, name).empty());
 }
 
 // Runs `action` once, from the message loop, as soon as a render runs.
