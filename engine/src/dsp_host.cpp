@@ -1,8 +1,6 @@
 #include "tav/engine/dsp_host.h"
 
-#include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "engine_platform.h"
 #include "tav/engine/foreign_call.h"
@@ -25,18 +23,8 @@ winampDSPModule* ModuleAt(int32_t index) {
 }
 
 // Waits, bounded, until no sample-path call is inside the module. DspActive
-// must already be clear, so no new call enters. A module may be waiting for
-// this (the window) thread to answer a message it sent to its parent: such
-// messages are delivered while waiting.
-bool WaitForCallsToEnd() {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(DspHostState.DspStopWaitMs);
-  while (DspHostState.DspCallsInFlight.load() != 0) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    DeliverSentMessages();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
+// must already be clear, so no new call enters.
+bool WaitForModuleCalls() { return WaitForCallsToEnd(DspHostState.DspCallsInFlight, DspHostState.DspStopWaitMs); }
 
 void ForgetLibrary() {
   DspHostState.DspLibHandle = nullptr;
@@ -158,7 +146,7 @@ void QuitDSPModule(int32_t index) {
   PassState.DspActive.store(false);
   winampDSPModule* module = ModuleAt(index);
   if (module == nullptr) return;
-  if (!WaitForCallsToEnd()) {
+  if (!WaitForModuleCalls()) {
     // A call is still inside the module: neither quit it nor free it under it.
     DspHostState.DspAbandoned = true;
     ForgetLibrary();
@@ -174,7 +162,7 @@ void QuitDSPModule(int32_t index) {
 void UnloadDSP() {
   PassState.DspActive.store(false);
   if (DspHostState.DspLibHandle != nullptr && !DspHostState.DspAbandoned) {
-    if (WaitForCallsToEnd()) {
+    if (WaitForModuleCalls()) {
       DspLibraryLoader().Free(DspHostState.DspLibHandle);
     }
   }
@@ -203,12 +191,13 @@ int32_t ClampModuleFrames(int32_t frames, int32_t roomFrames) {
   return frames > roomFrames ? roomFrames : frames;
 }
 
-int32_t DspPassBlock(int16_t* samples, int32_t frames, int32_t nch, int32_t srate, int32_t roomFrames) {
-  // Counted before the flag is read: a stop that clears the flag and then sees
-  // no call in flight knows that none will enter the module.
+int32_t DspPassBlock(int16_t* samples, int32_t frames, int32_t nch, int32_t srate, int32_t roomFrames,
+                     TPassCaller caller) {
+  // Counted before the flags are read: a stop (or a render) that sets its
+  // flag and then sees no call in flight knows that none will enter the module.
   DspHostState.DspCallsInFlight.fetch_add(1);
   int32_t result = frames;
-  if (PassState.DspActive.load()) {
+  if (PassState.DspActive.load() && (caller == TPassCaller::Render || !PassState.RenderRunning.load())) {
     int32_t got = frames;
     const TForeignCallResult r =
         CallForeign([&] { got = DSPModifySamples(PassState.DspModuleIndex.load(), samples, frames, 16, nch, srate); });

@@ -8,6 +8,7 @@
 #include "tav/engine/dsp_host.h"
 #include "tav/engine/foreign_call.h"
 #include "tav/engine/globals.h"
+#include "tav/engine/sent_messages.h"
 #include "tav/engine/vst_pass.h"
 
 namespace tav::engine {
@@ -108,7 +109,7 @@ DWORD BASSCALLBACK OutputStreamProc(HSTREAM, void* buffer, DWORD length, void*) 
       break;
     }
     int16_t* samples = reinterpret_cast<int16_t*>(PumpState.WorkBuf);
-    if (PassState.VstActive.load(std::memory_order_relaxed) != 0) ProcessVstBlock(nch, samples, bytes);
+    VstPassBlock(nch, samples, bytes);
     PumpRawBytes = bytes;
 
     const int32_t frames = bytes / frameBytes;
@@ -138,6 +139,18 @@ DWORD BASSCALLBACK OutputStreamProc(HSTREAM, void* buffer, DWORD length, void*) 
   if (endOfData) return written > 0 ? (written | BASS_STREAMPROC_END) : BASS_STREAMPROC_END;
   return written;
 }
+
+TVstPassCall::TVstPassCall() { PassState.VstCallsInFlight.fetch_add(1); }
+TVstPassCall::~TVstPassCall() { PassState.VstCallsInFlight.fetch_sub(1); }
+
+bool VstPassBlock(int32_t channels, int16_t* samples, int32_t bytes) {
+  TVstPassCall call;
+  if (PassState.VstActive.load() == 0) return false;
+  ProcessVstBlock(channels, samples, bytes);
+  return true;
+}
+
+bool WaitForVstPassIdle(int32_t timeoutMs) { return WaitForCallsToEnd(PassState.VstCallsInFlight, timeoutMs); }
 
 void ProcessVstBlock(int32_t channels, int16_t* samples, int32_t bytes) {
   TVstPassItem* plugin = PassState.VstPassItem.load();

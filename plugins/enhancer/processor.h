@@ -149,9 +149,14 @@ struct Handshake {
   std::function<void()> holdHook;
 };
 
+// Which set of stage code a processor runs: the SSE2 kernels, or the plain
+// code they are tested against.
+enum class Kernels { sse, plain };
+
 struct Processor {
   DspState state;
   ScopeValues scope;
+  Kernels kernels = Kernels::sse;
 };
 
 // The enhancer's ModifySamples: returns the frame count it was given.

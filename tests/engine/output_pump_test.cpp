@@ -4,10 +4,13 @@
 
 #include <cmath>
 #include <cstring>
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <limits>
 #include <random>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "engine_fixture.h"
@@ -292,6 +295,35 @@ TEST_F(Pump, VstEffectReachesTheOutput) {
     ASSERT_EQ(samples[2 * f], 0);
     ASSERT_EQ(samples[2 * f + 1], ramp[2 * f + 1]);
   }
+}
+
+// The window's side of the VST pass: it clears VstActive and waits for the
+// block that is inside the plug-in; a block that starts once the flag is clear
+// never enters it, and the wait gives up when a block does not end.
+TEST_F(Pump, VstPassIsCountedSoAWindowCanWaitForItsBlock) {
+  std::atomic<bool> inside{false}, release{false};
+  TTestVst vst;
+  vst.effect = [&](TAVDArrayOfSingleDynArray&, int32_t) {
+    inside = true;
+    while (!release) std::this_thread::yield();
+  };
+  PassState.VstPassItem = &vst;
+  PassState.VstActive = -1;
+  PassState.VstEnabled = -1;
+  std::vector<int16_t> block(512, 100);
+  std::thread audio([&] { EXPECT_TRUE(VstPassBlock(2, block.data(), 1024)); });
+  while (!inside) std::this_thread::yield();
+  EXPECT_EQ(PassState.VstCallsInFlight, 1);
+  PassState.VstActive = 0;
+  EXPECT_FALSE(WaitForVstPassIdle(30));  // still inside: the wait is bounded
+  release = true;
+  EXPECT_TRUE(WaitForVstPassIdle());
+  audio.join();
+  EXPECT_EQ(PassState.VstCallsInFlight, 0);
+  std::vector<int16_t> later(512, 100);
+  EXPECT_FALSE(VstPassBlock(2, later.data(), 1024));
+  EXPECT_EQ(vst.calls, 1);
+  EXPECT_EQ(PassState.VstCallsInFlight, 0);
 }
 
 TEST_F(Pump, LevelTapTracksPeaksEverySecondFrame) {

@@ -46,8 +46,35 @@ DWORD BASSCALLBACK OutputStreamProc(HSTREAM handle, void* buffer, DWORD length, 
 // while the fill procedure cannot run.
 void ResetPump();
 
-// Runs VstPassItem over one block of 16-bit samples in place.
+// Runs VstPassItem over one block of 16-bit samples in place. Callers hold a
+// TVstPassCall around their reading of VstActive and this call.
 void ProcessVstBlock(int32_t channels, int16_t* samples, int32_t bytes);
+
+// One block of the VST pass as counted in PassState.VstCallsInFlight: the
+// count is raised when this is made, before any flag that lets the block into
+// the plug-in is read, and lowered when it ends. A caller with a flag of its
+// own (a render that keeps the live fill off the plug-in) reads it while
+// holding one:
+//   { TVstPassCall call; if (!myFlag && VstActive) ProcessVstBlock(...); }
+class TVstPassCall {
+ public:
+  TVstPassCall();
+  ~TVstPassCall();
+  TVstPassCall(const TVstPassCall&) = delete;
+  TVstPassCall& operator=(const TVstPassCall&) = delete;
+};
+
+// The VST pass over one block, counted: runs ProcessVstBlock when VstActive
+// is set. True when it ran.
+bool VstPassBlock(int32_t channels, int16_t* samples, int32_t bytes);
+
+// How long a window waits for a block inside the plug-in before it gives up.
+inline constexpr int32_t kVstPassWaitMs = 5000;
+
+// Waits, bounded, until no counted block is inside the VST plug-in (GUI
+// thread). Whatever lets blocks in (VstActive) must be cleared first. True
+// when none is; false when one was still inside after `timeoutMs`.
+bool WaitForVstPassIdle(int32_t timeoutMs = kVstPassWaitMs);
 
 // Measures one block's peaks through LevelBuffers; the block is written back
 // rescaled by 32767/32768.
