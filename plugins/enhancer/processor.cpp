@@ -228,19 +228,22 @@ int ProcessBlock(Processor& proc, const Parameters& params, const WindowSettings
       (proc.kernels == Kernels::plain ? plain::Stages : sse::Stages)(st, k, params, in, count, st.dither, o);
 
       bool finite = true;
-      for (int n = 0; n < count; ++n, left += channels, right += channels) {
-        finite = finite && Finite(o[n]);
-        const F2 scaled = o[n] * kOut;
-        const int32_t iL = ToSample(Left(scaled), clips);
-        const int32_t iR = ToSample(Right(scaled), clips);
-        const int16_t written = int16_t(params.On(P::inverted) ? -iL : iL);
-        *left = written;
-        ring[scopeIndex] = int16_t(-written);
-        *right = int16_t(iR);
-        ring[scopeIndex + 1] = int16_t(-iR);
-        scopeIndex += 2;
-        if (scopeIndex >= kScopeRingValues) scopeIndex = 0;
-      }
+      if (proc.kernels == Kernels::sse && channels == 2)
+        clips += sse::StereoOutput(o, count, left, params.On(P::inverted), ring, scopeIndex, finite);
+      else
+        for (int n = 0; n < count; ++n, left += channels, right += channels) {
+          finite = finite && Finite(o[n]);
+          const F2 scaled = o[n] * kOut;
+          const int32_t iL = ToSample(Left(scaled), clips);
+          const int32_t iR = ToSample(Right(scaled), clips);
+          const int16_t written = int16_t(params.On(P::inverted) ? -iL : iL);
+          *left = written;
+          ring[scopeIndex] = int16_t(-written);
+          *right = int16_t(iR);
+          ring[scopeIndex + 1] = int16_t(-iR);
+          scopeIndex += 2;
+          if (scopeIndex >= kScopeRingValues) scopeIndex = 0;
+        }
       if (!finite) {
         // a value that is no number reached the output: every stage starts afresh
         ResetAll(st);

@@ -51,6 +51,11 @@ void Stages(DspState& st, const Coefficients& c, const Parameters& params, const
 namespace sse {
 void Stages(DspState& st, const Coefficients& c, const Parameters& params, const F2* in, int count, float& dither,
             F2* out);
+// The output conversion and write-back of a stereo run, four frames at a time:
+// the samples and scope values the frame-by-frame conversion writes. Returns
+// the values clamped; clears `finite` when an output is infinite or no number.
+int StereoOutput(const F2* o, int count, int16_t* samples, bool inverted, int16_t* ring, int32_t& scopeIndex,
+                 bool& finite);
 }  // namespace sse
 
 }  // namespace brindle
