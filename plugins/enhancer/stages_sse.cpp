@@ -176,8 +176,10 @@ struct MainPath {
       const I4 open = L.Abs(h2) * T > L.l10;
       const F2 up = s.t + L.l0_3, down = s.t - L.l0_1;
       const F2 opened = Select(up >= L.zero, L.zero, up);
-      const F2 closed = Select(down > L.minusOne, down, L.minusOne);
-      s.t = Select(open, opened, closed);
+      if ((_mm_movemask_ps((__m128)open) & 3) == 3)  // mostly, while there is sound
+        s.t = opened;
+      else
+        s.t = Select(open, opened, Select(down > L.minusOne, down, L.minusOne));
       s.ts = L.l0_95 * s.ts + L.l0_05 * s.t;
       m = m + h1 * s.ts;
     }
@@ -189,7 +191,8 @@ struct MainPath {
 
     // The gain for the next frame. Mostly both channels are within 0.8: a
     // branch then keeps that frame from waiting for this one's whole path.
-    const F2 rising = Select(s.g >= C, C, s.g * L.agcRise);
+    const I4 atCeiling = s.g >= C;
+    const F2 rising = (_mm_movemask_ps((__m128)atCeiling) & 3) == 3 ? C : Select(atCeiling, C, s.g * L.agcRise);
     const I4 quiet = L.Abs(hi) <= L.l0_8;
     if ((_mm_movemask_ps((__m128)quiet) & 3) == 3)
       s.g = rising;
@@ -478,11 +481,13 @@ __attribute__((noinline)) void InputPass(DspState& st, const Coefficients& c, co
   const Literals L;
   BassFront front{st.bass.f, c, L};
   MainPath main{st.main.f, st.main.ring.data(), c, L};
+  float d = dither;  // a local copy, which the stores to the arrays cannot alias
   for (int n = 0; n < count; ++n) {
     if (bassOn[n]) bass[n] = front.Frame(in[n], params.On(Param::soft));
-    dither = -dither;
-    w[n] = main.Head(in[n], dither, params, hi[n]);
+    d = -d;
+    w[n] = main.Head(in[n], d, params, hi[n]);
   }
+  dither = d;
   st.bass.f = front.b;
   st.main.f = main.s;
 }
@@ -607,6 +612,22 @@ int StereoOutput(const F2* o, int count, int16_t* samples, bool inverted, int16_
   }
   if (_mm_movemask_ps(bad)) finite = false;
   return clips;
+}
+
+void StereoInput(const int16_t* samples, int count, F2* in) {
+  const F2 scale = Both(1.0f / 32767.0f);
+  int n = 0;
+  for (; n + 4 <= count; n += 4) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + 2 * n));  // L0 R0 .. L3 R3
+    // sign-extended to 32 bits: each 16-bit value into the high half, then shifted down
+    const F2 a = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16)) * scale;  // L0 R0 L1 R1
+    const F2 b = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpackhi_epi16(v, v), 16)) * scale;  // L2 R2 L3 R3
+    in[n] = a;
+    in[n + 1] = High(a);
+    in[n + 2] = b;
+    in[n + 3] = High(b);
+  }
+  for (; n < count; ++n) in[n] = _mm_cvtepi32_ps(_mm_setr_epi32(samples[2 * n], samples[2 * n + 1], 0, 0)) * scale;
 }
 
 }  // namespace brindle::sse
