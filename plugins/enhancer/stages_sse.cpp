@@ -69,11 +69,13 @@ struct BassFront {
     F2 y = b.c2 * D * b.gS;
     y = y + (y - Swap(y)) * S;  // left + m, right - m
     if (soft) {
-      if (L.AbsAbove(y, L.l0_9)) b.gS = b.gS * 0.998f;
-      if (L.AbsAbove(y, L.l0_8))
-        b.gS = b.gS * 0.998f;
-      else
+      // nothing above 0.8 is above 0.9 either: one test while the drive is moderate
+      if (!L.AbsAbove(y, L.l0_8)) {
         b.gS = b.gS >= 1.0f ? 1.0f : b.gS * 1.0003f;
+      } else {
+        if (L.AbsAbove(y, L.l0_9)) b.gS = b.gS * 0.998f;
+        b.gS = b.gS * 0.998f;
+      }
     } else {
       b.gS = 1.2f;
       y = _mm_min_ps(_mm_max_ps(y, L.minusOne), L.one);
@@ -140,13 +142,15 @@ struct BassLimiter {
     p = Advance(p, 180);
     const F2 zd = ring[p];
     const F2 l = z * gL;
-    if (L.AbsAbove(l, L.l0_9)) gL = gL * 0.97f;
-    if (L.AbsAbove(l, L.l0_8)) gL = gL * 0.97f;
-    if (L.AbsAbove(l, L.l0_75)) gL = gL * 0.97f;
-    if (!L.AbsAbove(l, L.l0_7))
+    // nothing within 0.7 is above the higher limits: one test for most frames
+    if (!L.AbsAbove(l, L.l0_7)) {
       gL = gL >= 1.0f ? 1.0f : gL * 1.0001f;
-    else
+    } else {
+      if (L.AbsAbove(l, L.l0_9)) gL = gL * 0.97f;
+      if (L.AbsAbove(l, L.l0_8)) gL = gL * 0.97f;
+      if (L.AbsAbove(l, L.l0_75)) gL = gL * 0.97f;
       gL = gL * 0.9999f;
+    }
     s1 = s1 + (gL - s1) * 0.005f;
     s2 = s2 + (s1 - s2) * 0.005f;
     s3 = s3 + (s2 - s3) * 0.005f;
@@ -281,8 +285,8 @@ struct DynamicsPath {
 // The reverb's lines and running values while a stretch of frames runs.
 struct ReverbRun {
   const Literals& L;
-  std::array<std::array<float, kReverbLine>, 13>& lineL;
-  std::array<std::array<float, kReverbLine>, 13>& lineR;
+  std::array<ReverbLine, 13>& lineL;
+  std::array<ReverbLine, 13>& lineR;
   std::array<int, 13> posL, posR;
   std::array<F2, 9> damp;
   F2 lowpass;
@@ -322,7 +326,7 @@ struct ReverbRun {
   // the four frames' values of a line are loaded and stored together, one
   // vector per channel, frame j in lane j; the sums run in that layout too,
   // while the damping and the low-pass go frame by frame as before.
-  void Four(int ahead, F2* o) {
+  __attribute__((always_inline)) void Four(int ahead, F2* o) {
     F2 in[4], in2[4];
     for (int j = 0; j < 4; ++j) {
       in[j] = o[j] + L.l0_7 * Swap(o[j]);
@@ -416,10 +420,54 @@ struct ReverbRun {
     _mm_storeu_ps(l, _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
     _mm_storeu_ps(r, _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
   }
+
+  // Four frames in which some lines wrap. Such a line runs on into the three
+  // values after its end: they are set aside, its first three values copied
+  // there, the four frames read and write it there, and then what they wrote
+  // goes back to the line's start and the values set aside to their place (a
+  // longer line later reads them as they were).
+  void Wrapping(F2* o, const std::array<int, 13>& lenL, const std::array<int, 13>& lenR) {
+    float asideL[13][kReverbLineMirror], asideR[13][kReverbLineMirror];
+    constexpr size_t kBytes = kReverbLineMirror * sizeof(float);
+    for (int i = 0; i < 13; ++i) {
+      if (posL[i] >= lenL[i]) {
+        posL[i] = -1;  // at the end: the next position is 0
+      } else if (posL[i] + 4 > lenL[i]) {
+        float* end = &lineL[i][size_t(lenL[i]) + 1];
+        std::memcpy(asideL[i], end, kBytes);
+        std::memcpy(end, &lineL[i][0], kBytes);
+      }
+      if (posR[i] >= lenR[i]) {
+        posR[i] = -1;
+      } else if (posR[i] + 4 > lenR[i]) {
+        float* end = &lineR[i][size_t(lenR[i]) + 1];
+        std::memcpy(asideR[i], end, kBytes);
+        std::memcpy(end, &lineR[i][0], kBytes);
+      }
+    }
+    Four(1, o);
+    for (int i = 0; i < 13; ++i) {
+      posL[i] += 4;
+      if (posL[i] > lenL[i]) {
+        float* end = &lineL[i][size_t(lenL[i]) + 1];
+        std::memcpy(&lineL[i][0], end, kBytes);
+        std::memcpy(end, asideL[i], kBytes);
+        posL[i] -= lenL[i] + 1;
+      }
+      posR[i] += 4;
+      if (posR[i] > lenR[i]) {
+        float* end = &lineR[i][size_t(lenR[i]) + 1];
+        std::memcpy(&lineR[i][0], end, kBytes);
+        std::memcpy(end, asideR[i], kBytes);
+        posR[i] -= lenR[i] + 1;
+      }
+    }
+  }
 };
 
-// Between two wraps of any line every position just steps on by one: such runs
-// go without a position test, four frames at a time.
+// The reverb four frames at a time: between two wraps of any line every
+// position just steps on by one, so those frames go without a position test;
+// a group of four in which lines wrap goes through the room after their ends.
 __attribute__((noinline)) void Reverb(ReverbState& st, const Coefficients& c, const Parameters& params, F2* o,
                                       int count) {
   bool on[kChunk];
@@ -441,30 +489,36 @@ __attribute__((noinline)) void Reverb(ReverbState& st, const Coefficients& c, co
       end = count;
     else
       while (end < count && on[end]) ++end;
-    while (n < end) {
-      // the frames before the first wrap
-      int steps = end - n;
+    // A position at or past its line's end steps to 0 next, as -1 does: every
+    // frame's position is then one past the one before it, up to a wrap.
+    for (int i = 0; i < 13; ++i) {
+      if (run.posL[i] >= lenL[i]) run.posL[i] = -1;
+      if (run.posR[i] >= lenR[i]) run.posR[i] = -1;
+    }
+    while (end - n >= 4) {
+      // the groups of four before the first in which a line wraps
+      int groups = (end - n) / 4;
       for (int i = 0; i < 13; ++i) {
-        steps = std::min(steps, run.posL[i] >= lenL[i] ? 0 : lenL[i] - run.posL[i]);
-        steps = std::min(steps, run.posR[i] >= lenR[i] ? 0 : lenR[i] - run.posR[i]);
+        groups = std::min(groups, (lenL[i] - run.posL[i]) / 4);
+        groups = std::min(groups, (lenR[i] - run.posR[i]) / 4);
       }
-      if (steps == 0) {
-        for (int i = 0; i < 13; ++i) {
-          run.posL[i] = Advance(run.posL[i], lenL[i]);
-          run.posR[i] = Advance(run.posR[i], lenR[i]);
-        }
-        run.Frame(0, o[n]);
-        ++n;
-        continue;
-      }
-      int k = 0;
-      for (; k + 4 <= steps; k += 4) run.Four(1 + k, o + n + k);
-      for (; k < steps; ++k) run.Frame(1 + k, o[n + k]);
+      for (int k = 0; k < groups; ++k) run.Four(1 + 4 * k, o + n + 4 * k);
       for (int i = 0; i < 13; ++i) {
-        run.posL[i] += steps;
-        run.posR[i] += steps;
+        run.posL[i] += 4 * groups;
+        run.posR[i] += 4 * groups;
       }
-      n += steps;
+      n += 4 * groups;
+      if (end - n >= 4) {
+        run.Wrapping(o + n, lenL, lenR);
+        n += 4;
+      }
+    }
+    for (; n < end; ++n) {
+      for (int i = 0; i < 13; ++i) {
+        run.posL[i] = Advance(run.posL[i], lenL[i]);
+        run.posR[i] = Advance(run.posR[i], lenR[i]);
+      }
+      run.Frame(0, o[n]);
     }
   }
   st.pos[0] = run.posL;
