@@ -48,6 +48,9 @@ struct Literals {
 };
 
 // The bass section's input filters, AGC, drive and clipping: each frame's y K.
+// The gains are scalars kept in every lane (each lane rounds as the scalar
+// would), so that they multiply the channels' vectors without a shuffle; their
+// tests read lane 0.
 struct BassFront {
   BassFilters b;
   const Coefficients& c;
@@ -55,32 +58,39 @@ struct BassFront {
   const F2 G = Both(c.G), D = Both(c.D), S = Both(c.S), K = Both(c.K);
   const F2 k1 = Both(c.k1), k2 = Both(c.k2), k3 = Both(c.k3), k3b = Both(c.k3b);
   const F2 fb1 = Both(c.fb1), fb2 = Both(c.fb2), fb3 = Both(c.fb3);
+  const F2 Cb = Both(c.Cb), riseA = Both(1.000004f), fallA = Both(0.999f), riseS = Both(1.0003f),
+           fallS = Both(0.998f), hardS = Both(1.2f);
+  F2 gA = Both(b.gA), gS = Both(b.gS);
 
   F2 Frame(F2 in, bool soft) {
     const F2 bx = in * L.half + L.guard;
-    ResonantLowPass(b.a1, b.a2, bx * G * b.gA, k1, k1, fb1);
+    ResonantLowPass(b.a1, b.a2, bx * G * gA, k1, k1, fb1);
     ResonantLowPass(b.b1, b.b2, b.a2, k2, k2, fb2);
     ResonantLowPass(b.c1, b.c2, b.a2 - b.b2, k3, k3b, fb3);
     if (!L.AbsAbove(b.c2, L.l0_7))
-      b.gA = b.gA >= c.Cb ? c.Cb : b.gA * 1.000004f;
+      gA = gA[0] >= c.Cb ? Cb : gA * riseA;
     else
-      b.gA = b.gA >= 0.5f ? b.gA * 0.999f : 0.5f;
+      gA = gA[0] >= 0.5f ? gA * fallA : L.half;
 
-    F2 y = b.c2 * D * b.gS;
+    F2 y = b.c2 * D * gS;
     y = y + (y - Swap(y)) * S;  // left + m, right - m
     if (soft) {
       // nothing above 0.8 is above 0.9 either: one test while the drive is moderate
       if (!L.AbsAbove(y, L.l0_8)) {
-        b.gS = b.gS >= 1.0f ? 1.0f : b.gS * 1.0003f;
+        gS = gS[0] >= 1.0f ? L.one : gS * riseS;
       } else {
-        if (L.AbsAbove(y, L.l0_9)) b.gS = b.gS * 0.998f;
-        b.gS = b.gS * 0.998f;
+        if (L.AbsAbove(y, L.l0_9)) gS = gS * fallS;
+        gS = gS * fallS;
       }
     } else {
-      b.gS = 1.2f;
+      gS = hardS;
       y = _mm_min_ps(_mm_max_ps(y, L.minusOne), L.one);
     }
     return y * K;
+  }
+  BassFilters Filters() {
+    b.gA = gA[0], b.gS = gS[0];
+    return b;
   }
 };
 
@@ -129,12 +139,14 @@ struct BassBranches {
 };
 
 // The bass section's ring and limiter: z in, the bass output out.
+// Its gains, like the input part's, in every lane.
 struct BassLimiter {
   BassFilters& f;
   F2* ring;
   const F2 O;
   const Literals& L;
-  float gL = f.gL, s1 = f.s1, s2 = f.s2, s3 = f.s3;
+  const F2 riseL = Both(1.0001f), fallL = Both(0.97f), easeL = Both(0.9999f), smooth = Both(0.005f);
+  F2 gL = Both(f.gL), s1 = Both(f.s1), s2 = Both(f.s2), s3 = Both(f.s3);
   int p = f.p;
 
   F2 Frame(F2 z) {
@@ -144,19 +156,19 @@ struct BassLimiter {
     const F2 l = z * gL;
     // nothing within 0.7 is above the higher limits: one test for most frames
     if (!L.AbsAbove(l, L.l0_7)) {
-      gL = gL >= 1.0f ? 1.0f : gL * 1.0001f;
+      gL = gL[0] >= 1.0f ? L.one : gL * riseL;
     } else {
-      if (L.AbsAbove(l, L.l0_9)) gL = gL * 0.97f;
-      if (L.AbsAbove(l, L.l0_8)) gL = gL * 0.97f;
-      if (L.AbsAbove(l, L.l0_75)) gL = gL * 0.97f;
-      gL = gL * 0.9999f;
+      if (L.AbsAbove(l, L.l0_9)) gL = gL * fallL;
+      if (L.AbsAbove(l, L.l0_8)) gL = gL * fallL;
+      if (L.AbsAbove(l, L.l0_75)) gL = gL * fallL;
+      gL = gL * easeL;
     }
-    s1 = s1 + (gL - s1) * 0.005f;
-    s2 = s2 + (s1 - s2) * 0.005f;
-    s3 = s3 + (s2 - s3) * 0.005f;
+    s1 = s1 + (gL - s1) * smooth;
+    s2 = s2 + (s1 - s2) * smooth;
+    s3 = s3 + (s2 - s3) * smooth;
     return zd * s3 * O;
   }
-  void Store() { f.gL = gL, f.s1 = s1, f.s2 = s2, f.s3 = s3, f.p = p; }
+  void Store() { f.gL = gL[0], f.s1 = s1[0], f.s2 = s2[0], f.s3 = s3[0], f.p = p; }
 };
 
 // The main path: the scaled input in, the mixed signal out.
@@ -179,11 +191,13 @@ struct MainPath {
       const F2 h2 = h1 - s.l2;
       const I4 open = L.Abs(h2) * T > L.l10;
       const F2 up = s.t + L.l0_3, down = s.t - L.l0_1;
-      const F2 opened = Select(up >= L.zero, L.zero, up);
+      // min(0, up) is up where up < 0 or no number, else 0 (up + 0.3 is never -0);
+      // max(down, -1) is down where down > -1, else -1
+      const F2 opened = _mm_min_ps(L.zero, up);
       if ((_mm_movemask_ps((__m128)open) & 3) == 3)  // mostly, while there is sound
         s.t = opened;
       else
-        s.t = Select(open, opened, Select(down > L.minusOne, down, L.minusOne));
+        s.t = Select(open, opened, _mm_max_ps(down, L.minusOne));
       s.ts = L.l0_95 * s.ts + L.l0_05 * s.t;
       m = m + h1 * s.ts;
     }
@@ -237,7 +251,8 @@ struct MainPath {
   }
 };
 
-// Loudness, compressor, the bass added, final limiter: the float outputs.
+// Loudness, compressor, the bass added, final limiter: the float outputs. The
+// gains in every lane, as in the bass section.
 struct DynamicsPath {
   DynamicsFilters s;
   DynamicsState& st;
@@ -245,6 +260,9 @@ struct DynamicsPath {
   const Literals& L;
   const F2 kl1 = Both(c.kl1), kl2 = Both(c.kl2), Lc = Both(c.Lc), Md = Both(c.Md), Og = Both(c.Og),
            theta = Both(c.theta);
+  const F2 Rf = Both(c.Rf), Rr = Both(c.Rr), fallF = Both(0.997f), riseF = Both(1.0002f), floorF = Both(0.25f),
+           l0_97 = Both(0.97f), l0_03 = Both(0.03f);
+  F2 gc = Both(s.gc), gs = Both(s.gs), gf = Both(s.gf), f1 = Both(s.f1), ga = Both(s.ga);
 
   F2 Frame(F2 o, F2 bo, bool loudness) {
     if (loudness) {
@@ -252,33 +270,37 @@ struct DynamicsPath {
       s.a2 = s.a2 + (o - s.a2) * kl2;
       o = L.l0_8 * o - L.l0_1 * s.a2 + s.a1;
     }
-    if (L.AbsAbove(o * s.gc * Lc, L.l0_9))
-      s.gc = s.gc * c.Rf;
+    if (L.AbsAbove(o * gc * Lc, L.l0_9))
+      gc = gc * Rf;
     else
-      s.gc = s.gc >= 1.0f ? 1.0f : s.gc * c.Rr;
-    s.gs = 0.95f * s.gs + 0.05f * s.gc;
+      gc = gc[0] >= 1.0f ? L.one : gc * Rr;
+    gs = L.l0_95 * gs + L.l0_05 * gc;
 
     const int q1 = s.p1, q2 = s.p2;
     s.p1 = Advance(s.p1, 140);
     s.p2 = Advance(s.p2, 40);
     st.ring1[q1] = o;
-    st.ring2[q2] = st.ring1[s.p1] * s.gs * Md;
+    st.ring2[q2] = st.ring1[s.p1] * gs * Md;
     const F2 mv = st.ring2[s.p2] + bo;
 
     const int q3 = s.p3;
     s.p3 = Advance(s.p3, 21);
-    if (L.AbsAbove(s.out, theta)) s.gf = s.gf * 0.997f;
-    if (L.AbsAbove(mv * s.ga * Og, theta))
-      s.gf = s.gf * 0.997f;
+    if (L.AbsAbove(s.out, theta)) gf = gf * fallF;
+    if (L.AbsAbove(mv * ga * Og, theta))
+      gf = gf * fallF;
     else
-      s.gf = s.gf >= 1.0f ? 1.0f : s.gf * 1.0002f;
-    if (s.gf < 0.25f) s.gf = 0.25f;
-    s.f1 = 0.97f * s.f1 + 0.03f * s.gf;
-    s.ga = 0.97f * s.f1 + 0.03f * s.gf;
+      gf = gf[0] >= 1.0f ? L.one : gf * riseF;
+    if (gf[0] < 0.25f) gf = floorF;
+    f1 = l0_97 * f1 + l0_03 * gf;
+    ga = l0_97 * f1 + l0_03 * gf;
 
     st.ringF[q3] = mv;
-    s.out = st.ringF[s.p3] * Og * s.ga;
+    s.out = st.ringF[s.p3] * Og * ga;
     return s.out;
+  }
+  DynamicsFilters Filters() {
+    s.gc = gc[0], s.gs = gs[0], s.gf = gf[0], s.f1 = f1[0], s.ga = ga[0];
+    return s;
   }
 };
 
@@ -542,7 +564,7 @@ __attribute__((noinline)) void InputPass(DspState& st, const Coefficients& c, co
     w[n] = main.Head(in[n], d, params, hi[n]);
   }
   dither = d;
-  st.bass.f = front.b;
+  st.bass.f = front.Filters();
   st.main.f = main.s;
 }
 
@@ -575,7 +597,7 @@ __attribute__((noinline)) void OutputPass(DspState& st, const Coefficients& c, c
     out[n] = dyn.Frame(out[n], bo, params.On(Param::loudness));
   }
   limiter.Store();
-  st.dyn.f = dyn.s;
+  st.dyn.f = dyn.Filters();
 }
 
 }  // namespace
