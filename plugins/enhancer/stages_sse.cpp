@@ -63,10 +63,15 @@ struct BassFront {
   F2 gA = Both(b.gA), gS = Both(b.gS);
 
   F2 Frame(F2 in, bool soft) {
-    const F2 bx = in * L.half + L.guard;
-    ResonantLowPass(b.a1, b.a2, bx * G * gA, k1, k1, fb1);
-    ResonantLowPass(b.b1, b.b2, b.a2, k2, k2, fb2);
-    ResonantLowPass(b.c1, b.c2, b.a2 - b.b2, k3, k3b, fb3);
+    ResonantLowPass(b.a1, b.a2, Drive(in), k1, k1, fb1);
+    return Rest(b.a2, soft);
+  }
+  // The first resonance's input.
+  F2 Drive(F2 in) const { return (in * L.half + L.guard) * G * gA; }
+  // From the first resonance's output a2 on.
+  F2 Rest(F2 a2, bool soft) {
+    ResonantLowPass(b.b1, b.b2, a2, k2, k2, fb2);
+    ResonantLowPass(b.c1, b.c2, a2 - b.b2, k3, k3b, fb3);
     if (!L.AbsAbove(b.c2, L.l0_7))
       gA = gA[0] >= c.Cb ? Cb : gA * riseA;
     else
@@ -183,6 +188,12 @@ struct MainPath {
 
   // From the input to the highs split and the gain update: w, and hi.
   F2 Head(F2 in, float dither, const Parameters& params, F2& hi) {
+    const F2 m = Gated(in, dither, params);
+    ResonantLowPass(s.p1, s.p2, m, kh, kh, L.l0_3);
+    return Rest(m, s.p2, params, hi);
+  }
+  // The input with its gain and the gate: the high-pass resonance's input.
+  F2 Gated(F2 in, float dither, const Parameters& params) {
     F2 m = (in + dither) * s.g;
     if (params.Get(Param::dnl) >= 1) {
       s.l1 = s.l1 + (m - s.l1) * kg1;
@@ -201,9 +212,11 @@ struct MainPath {
       s.ts = L.l0_95 * s.ts + L.l0_05 * s.t;
       m = m + h1 * s.ts;
     }
-    s.p1 = s.p1 + ((s.p1 - s.p2) * L.l0_3 + m - s.p1) * kh;
-    s.p2 = s.p2 + (s.p1 - s.p2) * kh;
-    const F2 w = m - s.p2;
+    return m;
+  }
+  // From the resonance's input m and output p2 on.
+  F2 Rest(F2 m, F2 p2, const Parameters& params, F2& hi) {
+    const F2 w = m - p2;
     s.q = s.q + (w - s.q) * kq;
     hi = w - s.q;
 
@@ -558,10 +571,30 @@ __attribute__((noinline)) void InputPass(DspState& st, const Coefficients& c, co
   BassFront front{st.bass.f, c, L};
   MainPath main{st.main.f, st.main.ring.data(), c, L};
   float d = dither;  // a local copy, which the stores to the arrays cannot alias
-  for (int n = 0; n < count; ++n) {
-    if (bassOn[n]) bass[n] = front.Frame(in[n], params.On(Param::soft));
-    d = -d;
-    w[n] = main.Head(in[n], d, params, hi[n]);
+  int bassFrames = 0;
+  for (int n = 0; n < count; ++n) bassFrames += bassOn[n];
+  if (bassFrames == count) {
+    // The bass section's first resonance and the main path's high-pass
+    // resonance have the same steps: one in lanes 0 and 1, the other in lanes
+    // 2 and 3 of the same vectors.
+    F2 a = LowHigh(front.b.a1, Twice(main.s.p1)), b = LowHigh(front.b.a2, Twice(main.s.p2));
+    const F2 k = Lanes(c.k1, c.k1, main.kh[0], main.kh[0]), fb = Lanes(c.fb1, c.fb1, 0.3f, 0.3f);
+    for (int n = 0; n < count; ++n) {
+      const F2 drive = front.Drive(in[n]);
+      d = -d;
+      const F2 m = main.Gated(in[n], d, params);
+      ResonantLowPass(a, b, _mm_movelh_ps(drive, m), k, k, fb);
+      bass[n] = front.Rest(b, params.On(Param::soft));
+      w[n] = main.Rest(m, High(b), params, hi[n]);
+    }
+    front.b.a1 = a, front.b.a2 = b;
+    main.s.p1 = High(a), main.s.p2 = High(b);
+  } else {
+    for (int n = 0; n < count; ++n) {
+      if (bassOn[n]) bass[n] = front.Frame(in[n], params.On(Param::soft));
+      d = -d;
+      w[n] = main.Head(in[n], d, params, hi[n]);
+    }
   }
   dither = d;
   st.bass.f = front.Filters();
