@@ -81,7 +81,6 @@ void TVstWindowController::LoadFVst(const std::string& path) {
   faultTold_ = false;
   flags_.SetEnabled(view_.EnabledChecked());
   flags_.SetActive(true);
-  flags_.SetLoaded(true);
   loaded_ = true;
   plugInPath_ = path;
 }
@@ -105,7 +104,6 @@ std::exception_ptr TVstWindowController::Unload() {
   view_.SetCaption(kVstEmptyCaption);
   view_.ClearPrograms();
   programCount_ = 0;
-  flags_.SetLoaded(false);
   loaded_ = false;
   return failed;
 }

@@ -103,7 +103,6 @@ class IVstPassFlags {
   virtual bool Active() = 0;
   virtual void SetActive(bool on) = 0;
   virtual void SetEnabled(bool on) = 0;
-  virtual void SetLoaded(bool on) = 0;
   virtual void Sleep(int ms) = 0;
   // Waits, bounded, for a block inside the plug-in (VstActive clear). True
   // when none is.

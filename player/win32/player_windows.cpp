@@ -8,6 +8,7 @@
 #include "player/win32/form_list.h"
 #include "player/win32/form_main.h"
 #include "player/win32/form_url.h"
+#include "player/win32/form_vst.h"
 #include "tav/engine/globals.h"
 
 namespace tav::player {
@@ -53,14 +54,15 @@ void TPlayerWindows::Make(T*& slot, Args&&... args) {
   Application().CreateForm(form, slot, std::forward<Args>(args)...);
 }
 
+// A new stream: the VST plug-in learns its rate, then the effects come back.
 void TPlayerWindows::ReapplyEffects() {
+  if (vst_) vst_->StreamStarting();
   if (effects_) effects_->ReapplyEffects();
 }
 
 void TPlayerWindows::ToggleEffectsWindow() { Toggle(effects_); }
 
-// The VST window is not built yet: until it is, nothing to show.
-void TPlayerWindows::ToggleVstWindow() {}
+void TPlayerWindows::ToggleVstWindow() { Toggle(vst_); }
 
 void TPlayerWindows::TogglePlayList() { Toggle(list_); }
 
@@ -96,6 +98,7 @@ void CreatePlayerWindows() {
   w.Make(w.main_, w.playList_, static_cast<IMainLinks&>(w), playIndex);
   ISettingsStore* settings = w.main_->Settings();
   w.Make(w.effects_, settings, static_cast<IEffectsLinks&>(w));
+  w.Make(w.vst_, settings);
   w.Make(w.about_);
   w.Make(w.list_, w.playList_, settings, static_cast<IStreamOpened&>(w), playIndex);
   w.Make(w.config_, settings);

@@ -31,7 +31,7 @@ struct World : IVstPlugInSlot, IVstPassFlags, IVstWindowView {
   float rate = 44100;
   unsigned passFault = 0;
   // flags
-  bool active = false, enabled = false, loadedFlag = false, idle = true;
+  bool active = false, enabled = false, idle = true;
   // view
   std::string caption = kVstEmptyCaption;
   TVstClientSize client{kVstEmptyClientWidth, kVstEmptyClientHeight};
@@ -101,10 +101,6 @@ struct World : IVstPlugInSlot, IVstPassFlags, IVstWindowView {
     log.push_back(on ? "active" : "inactive");
   }
   void SetEnabled(bool on) override { enabled = on; }
-  void SetLoaded(bool on) override {
-    loadedFlag = on;
-    log.push_back(on ? "loaded" : "unloaded");
-  }
   void Sleep(int ms) override { log.push_back("sleep " + std::to_string(ms)); }
   bool WaitIdle() override {
     log.push_back("wait");
@@ -188,15 +184,14 @@ TEST_F(VstWindow, LoadOpensRestoresTheEditorsSizeListsProgramsAndSetsTheFlagsLas
   EXPECT_EQ(w.loadedPresets, std::vector<std::string>{kPreset});
   EXPECT_TRUE(w.active);
   EXPECT_FALSE(w.enabled);  // the "启用" check
-  EXPECT_TRUE(w.loadedFlag);
   EXPECT_TRUE(c.Loaded());
   EXPECT_EQ(c.PlugInPath(), kDll);
   // The preset goes into the program the plug-in opened on, before the walk
   // through the programs; the pass is attached before it is switched on.
   const std::vector<std::string> head(w.log.begin(), w.log.begin() + 3);
   EXPECT_EQ(head, (std::vector<std::string>{"open D:\\VST\\Echo.dll", "load preset", "edit open"}));
-  const std::vector<std::string> tail(w.log.end() - 6, w.log.end());
-  EXPECT_EQ(tail, (std::vector<std::string>{"program 0", "tempo 120", "timer on", "attach", "active", "loaded"}));
+  const std::vector<std::string> tail(w.log.end() - 5, w.log.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{"program 0", "tempo 120", "timer on", "attach", "active"}));
 
   c.ProgramClick(3);
   EXPECT_EQ(w.program, 3);
@@ -227,7 +222,6 @@ TEST_F(VstWindow, FailedLoadsChangeNoFlagAndLeaveOneItem) {
   for (int i = 0; i < 3; ++i) EXPECT_THROW(c.LoadFVst("bad.dll"), std::runtime_error);
   EXPECT_EQ(w.items, 1);
   EXPECT_FALSE(w.active);
-  EXPECT_FALSE(w.loadedFlag);
   EXPECT_FALSE(c.Loaded());
   EXPECT_EQ(w.caption, kVstEmptyCaption);
   // A good one loads into that item afterwards.
@@ -242,8 +236,7 @@ TEST_F(VstWindow, UnloadSwitchesThePassOffWaitsSavesAndEmptiesTheWindow) {
   c.ProgramClick(1);
   w.log.clear();
   c.VSTUnClick();
-  EXPECT_EQ(w.log, (std::vector<std::string>{"timer off", "inactive", "sleep 200", "wait", "save preset", "release",
-                                             "unloaded"}));
+  EXPECT_EQ(w.log, (std::vector<std::string>{"timer off", "inactive", "sleep 200", "wait", "save preset", "release"}));
   EXPECT_EQ(w.savedPresets, std::vector<std::string>{kPreset});
   EXPECT_EQ(w.caption, kVstEmptyCaption);
   EXPECT_EQ(w.client.Width, 267);
@@ -263,7 +256,6 @@ TEST_F(VstWindow, UnloadWhosePresetCannotBeSavedStillUnloadsAndTellsIt) {
   w.failSave = true;
   EXPECT_THROW(c.VSTUnClick(), std::runtime_error);
   EXPECT_FALSE(c.Loaded());
-  EXPECT_FALSE(w.loadedFlag);
   EXPECT_EQ(w.items, 0);
   EXPECT_EQ(w.caption, kVstEmptyCaption);
   // Loading again works; so does a load over a plug-in that cannot save:

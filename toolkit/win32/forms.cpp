@@ -456,6 +456,7 @@ bool TApplication::PreTranslate(MSG& msg) {
   auto* form = dynamic_cast<TCustomForm*>(TWinControl::FromHandle(root));
   if (!form) return false;
   if (IsKeyMessage(msg.message)) {
+    if (form->ForeignChildKeys && !target && msg.hwnd != root) return false;
     if (form->KeyPreview && target != form) {
       if (GuardedCall([&] { return form->PreviewKey(msg); })) return true;
     }
