@@ -191,12 +191,13 @@ int32_t ClampModuleFrames(int32_t frames, int32_t roomFrames) {
   return frames > roomFrames ? roomFrames : frames;
 }
 
-int32_t DspPassBlock(int16_t* samples, int32_t frames, int32_t nch, int32_t srate, int32_t roomFrames) {
-  // Counted before the flag is read: a stop that clears the flag and then sees
-  // no call in flight knows that none will enter the module.
+int32_t DspPassBlock(int16_t* samples, int32_t frames, int32_t nch, int32_t srate, int32_t roomFrames,
+                     TPassCaller caller) {
+  // Counted before the flags are read: a stop (or a render) that sets its
+  // flag and then sees no call in flight knows that none will enter the module.
   DspHostState.DspCallsInFlight.fetch_add(1);
   int32_t result = frames;
-  if (PassState.DspActive.load()) {
+  if (PassState.DspActive.load() && (caller == TPassCaller::Render || !PassState.RenderRunning.load())) {
     int32_t got = frames;
     const TForeignCallResult r =
         CallForeign([&] { got = DSPModifySamples(PassState.DspModuleIndex.load(), samples, frames, 16, nch, srate); });

@@ -8,7 +8,9 @@ bool TBassRenderSource::Open(int64_t start, TWavFormat& format) {
   Close();
   if (start < 0) return false;
   // A tracker module, an address or a missing file gives no stream here.
-  stream_ = BASS_StreamCreateFile(FALSE, file_.c_str(), 0, 0, BASS_STREAM_DECODE);
+  // Prescanned as playback's stream is, so the byte positions of the
+  // segment, measured there, mean the same place here.
+  stream_ = BASS_StreamCreateFile(FALSE, file_.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_STREAM_PRESCAN);
   if (stream_ == 0) return false;
   BASS_CHANNELINFO info{};
   if (!BASS_ChannelGetInfo(stream_, &info)) return false;

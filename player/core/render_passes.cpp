@@ -1,10 +1,14 @@
 #include "player/core/render_passes.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "tav/engine/dsp_host.h"
 #include "tav/engine/globals.h"
 #include "tav/engine/output_pump.h"
+#include "tav/engine/sent_messages.h"
+#include "tav/vst/vst_host.h"
 
 namespace tav::player {
 
@@ -20,8 +24,43 @@ int32_t TDspRenderPass::Process(uint8_t* samples, int32_t bytes, int32_t roomByt
   if (frameBytes <= 0) return bytes;
   const int32_t frames = engine::DspPassBlock(reinterpret_cast<int16_t*>(samples), bytes / frameBytes,
                                               static_cast<int32_t>(format.channels),
-                                              static_cast<int32_t>(format.rate), roomBytes / frameBytes);
+                                              static_cast<int32_t>(format.rate), roomBytes / frameBytes,
+                                              engine::TPassCaller::Render);
   return frames * frameBytes;
+}
+
+bool TEngineRenderLock::Acquire() {
+  rateBefore_ = 0.0f;
+  engine::PassState.RenderRunning.store(true);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs_);
+  // A module may be waiting for this thread to answer a message it sent.
+  while (engine::DspHostState.DspCallsInFlight.load() != 0) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      engine::PassState.RenderRunning.store(false);
+      return false;
+    }
+    engine::DeliverSentMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+void TEngineRenderLock::RenderRate(uint32_t rate) {
+  vst::TVstHost* host = engine::PassState.VstHost;
+  if (host == nullptr || rate == 0) return;
+  const float before = vst::HostSampleRate;
+  if (host->ChangeSampleRate(static_cast<float>(rate))) {
+    rateBefore_ = before;
+    renderRate_ = static_cast<float>(rate);
+  }
+}
+
+void TEngineRenderLock::Release() {
+  // Undone only while it stands: a stream opened meanwhile has set its own.
+  if (rateBefore_ > 0.0f && engine::PassState.VstHost != nullptr && vst::HostSampleRate == renderRate_)
+    engine::PassState.VstHost->ChangeSampleRate(rateBefore_);
+  rateBefore_ = 0.0f;
+  engine::PassState.RenderRunning.store(false);
 }
 
 }  // namespace tav::player

@@ -3,6 +3,7 @@
 // (while DspActive).
 #pragma once
 
+#include "player/core/render_controller.h"
 #include "player/core/wav_render.h"
 
 namespace tav::player {
@@ -18,6 +19,24 @@ class TVstRenderPass final : public IRenderPass {
 class TDspRenderPass final : public IRenderPass {
  public:
   int32_t Process(uint8_t* samples, int32_t bytes, int32_t roomBytes, const TWavFormat& format) override;
+};
+
+// The render's hold on the engine's plug-ins: RenderRunning set, then a
+// bounded wait for playback's calls already inside a plug-in (the counts of
+// the DSP pass and the VST pass); the VST host's rate set to the render
+// stream's for the render and back to what it was afterwards (unless a
+// stream opened meanwhile has set its own).
+class TEngineRenderLock final : public IRenderPassLock {
+ public:
+  explicit TEngineRenderLock(int32_t waitMs = 2000) : waitMs_(waitMs) {}
+  bool Acquire() override;
+  void RenderRate(uint32_t rate) override;
+  void Release() override;
+
+ private:
+  int32_t waitMs_;
+  float rateBefore_ = 0.0f;
+  float renderRate_ = 0.0f;
 };
 
 }  // namespace tav::player

@@ -124,6 +124,7 @@ TRenderOutcome TWavRender::Run(TRenderJob job, IRenderSource& source, IRenderSin
   int64_t position = job.start;
   outcome.end = TRenderEnd::Done;
   try {
+    progress.Starting(format);
     while (position < job.end) {
       const int32_t n = source.Read(read.data(), kRenderReadBytes);
       if (n <= 0) {

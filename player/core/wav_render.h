@@ -79,6 +79,9 @@ class IRenderProgress {
   // Lets the window system process pending messages, once per cycle.
   virtual void ProcessMessages() = 0;
   virtual bool CancelRequested() = 0;
+  // The source is open and the target's header written: the cycles begin
+  // in this format.
+  virtual void Starting(const TWavFormat& format) { (void)format; }
   virtual void ShowPercent(int32_t percent) = 0;
   // The stream is freed and the size fields are about to be written.
   virtual void Finishing() = 0;

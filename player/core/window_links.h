@@ -5,6 +5,7 @@
 // window that does not exist (yet, or any more) does nothing.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace tav::player {
@@ -38,6 +39,26 @@ class IMainLinks {
   // "另存为WAVE文件...": the WAV segment window shows, and the render will
   // read `source` (8-bit path) and write `target`.
   virtual void StartWaveRender(const std::string& source, const std::string& target) = 0;
+  // While a WAV render runs its window comes to the front and the answer
+  // is true: the save command then does nothing else.
+  virtual bool BringRenderForward() = 0;
+};
+
+struct TRenderJob;
+
+// What the WAV segment window asks of the other windows.
+class ISegmentLinks {
+ public:
+  virtual ~ISegmentLinks() = default;
+  // The main window's position slider, in tenths of a second.
+  virtual int32_t PositionTenths() = 0;
+  // Shows the VST window.
+  virtual void ShowVstWindow() = 0;
+  // Shows the effects window at its Winamp plug-in page.
+  virtual void ShowDspPage() = 0;
+  // Shows the render window and renders `job` of the file and into the
+  // target the main window chose; returns when the render has ended.
+  virtual void RunWaveRender(const TRenderJob& job) = 0;
 };
 
 // What the effects window asks of the other windows.

@@ -305,12 +305,24 @@ void TFormMain::muopensClick() {
 }
 
 void TFormMain::muSavewClick() {
+  // One render at a time: while one runs the command shows it.
+  if (links_.BringRenderForward()) return;
   if (!controller_.MayRenderWave()) return;
   dgSaveWave.Title = L"另存为Wave文件";
   dgSaveWave.Filter = L"Wave音频文件(*.wav)|*.wav";
+  // A name typed without an extension gets ".wav" from the dialog, so its
+  // question before replacing a file is about the file that will be written.
+  dgSaveWave.DefaultExt = L"wav";
   dgSaveWave.Owner = Handle();
   if (!dgSaveWave.Execute()) return;
-  links_.StartWaveRender(audio_.CurrentFile(), WaveTargetName(WideToAnsi(dgSaveWave.FileName)));
+  const std::string chosen = WideToAnsi(dgSaveWave.FileName);
+  const std::string target = WaveTargetName(chosen);
+  // ".wav" appended after the dialog: the dialog did not ask about that name.
+  if (target != chosen && GetFileAttributesW(AnsiToWide(target).c_str()) != INVALID_FILE_ATTRIBUTES &&
+      MessageBoxW(Handle(), (AnsiToWide(target) + L" 已存在。\n要替换它吗?").c_str(), L"另存为Wave文件",
+                  MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES)
+    return;
+  links_.StartWaveRender(audio_.CurrentFile(), target);
 }
 
 void TFormMain::musettopClick() {

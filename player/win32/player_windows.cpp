@@ -7,6 +7,8 @@
 #include "player/win32/form_effect.h"
 #include "player/win32/form_list.h"
 #include "player/win32/form_main.h"
+#include "player/win32/form_render.h"
+#include "player/win32/form_segment.h"
 #include "player/win32/form_url.h"
 #include "player/win32/form_vst.h"
 #include "tav/engine/globals.h"
@@ -54,10 +56,13 @@ void TPlayerWindows::Make(T*& slot, Args&&... args) {
   Application().CreateForm(form, slot, std::forward<Args>(args)...);
 }
 
-// A new stream: the VST plug-in learns its rate, then the effects come back.
+// Every new stream: the VST plug-in learns its rate, the effects window
+// re-applies its effects to it, and a segment window shown for the stream
+// before hides.
 void TPlayerWindows::ReapplyEffects() {
   if (vst_) vst_->StreamStarting();
   if (effects_) effects_->ReapplyEffects();
+  if (segment_) segment_->StreamChanged();
 }
 
 void TPlayerWindows::ToggleEffectsWindow() { Toggle(effects_); }
@@ -78,9 +83,35 @@ void TPlayerWindows::ShowAboutWindowModal() {
   if (about_) about_->ShowModal();
 }
 
-// The WAV segment window is not built yet: the request waits here for it.
 void TPlayerWindows::StartWaveRender(const std::string& source, const std::string& target) {
+  if (BringRenderForward()) return;
   render_ = {source, target};
+  if (!segment_) return;
+  // Shown afresh for the stream open now, also when it was up already.
+  if (segment_->Visible()) segment_->Controller().Shown();
+  segment_->Show();
+}
+
+bool TPlayerWindows::BringRenderForward() {
+  if (!render_window_ || !render_window_->Rendering()) return false;
+  render_window_->BringForward();
+  return true;
+}
+
+int32_t TPlayerWindows::PositionTenths() { return main_ ? main_->SldPos->Value() : 0; }
+
+void TPlayerWindows::ShowVstWindow() {
+  if (vst_) vst_->Show();
+}
+
+void TPlayerWindows::ShowDspPage() {
+  if (!effects_) return;
+  effects_->Show();
+  effects_->PageControl1->SetActivePageIndex(1);
+}
+
+void TPlayerWindows::RunWaveRender(const TRenderJob& job) {
+  if (render_window_) render_window_->ConvertToWav(render_.Source, render_.Target, job);
 }
 
 void TPlayerWindows::SendPlays(const std::string& path) {
@@ -99,10 +130,12 @@ void CreatePlayerWindows() {
   ISettingsStore* settings = w.main_->Settings();
   w.Make(w.effects_, settings, static_cast<IEffectsLinks&>(w));
   w.Make(w.vst_, settings);
+  w.Make(w.render_window_);
   w.Make(w.about_);
   w.Make(w.list_, w.playList_, settings, static_cast<IStreamOpened&>(w), playIndex);
   w.Make(w.config_, settings);
   w.Make(w.url_, static_cast<IStreamOpened&>(w));
+  w.Make(w.segment_, static_cast<ISegmentLinks&>(w));
 }
 
 int RunPlayer() {

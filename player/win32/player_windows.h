@@ -23,6 +23,8 @@ class TFormAbout;
 class TFormList;
 class TFormConfig;
 class TFormURL;
+class TForm7;
+class TFrmSWavs;
 
 // The file and target of the WAV render last asked for (8-bit paths).
 struct TRenderRequest {
@@ -30,7 +32,7 @@ struct TRenderRequest {
   std::string Target;
 };
 
-class TPlayerWindows final : public IMainLinks, public IEffectsLinks, public IStreamOpened {
+class TPlayerWindows final : public IMainLinks, public IEffectsLinks, public IStreamOpened, public ISegmentLinks {
  public:
   // The windows as made; none before they are made or once they are freed.
   // For the start-up and the tests: the windows themselves reach each other
@@ -42,6 +44,8 @@ class TPlayerWindows final : public IMainLinks, public IEffectsLinks, public ISt
   TFormList* List() const { return list_; }
   TFormConfig* Config() const { return config_; }
   TFormURL* Url() const { return url_; }
+  TForm7* Render() const { return render_window_; }
+  TFrmSWavs* Segment() const { return segment_; }
   // The play list the play-list window shows and the main window walks.
   TPlayListModel& PlayList() { return playList_; }
   const TRenderRequest& RenderRequest() const { return render_; }
@@ -55,6 +59,12 @@ class TPlayerWindows final : public IMainLinks, public IEffectsLinks, public ISt
   void ShowConfigWindowModal() override;
   void ShowAboutWindowModal() override;
   void StartWaveRender(const std::string& source, const std::string& target) override;
+  bool BringRenderForward() override;
+  // ISegmentLinks
+  int32_t PositionTenths() override;
+  void ShowVstWindow() override;
+  void ShowDspPage() override;
+  void RunWaveRender(const TRenderJob& job) override;
   // IStreamOpened
   void SendPlays(const std::string& path) override;
   void SendPlaysAddress() override;
@@ -73,6 +83,8 @@ class TPlayerWindows final : public IMainLinks, public IEffectsLinks, public ISt
   TFormList* list_ = nullptr;
   TFormConfig* config_ = nullptr;
   TFormURL* url_ = nullptr;
+  TForm7* render_window_ = nullptr;
+  TFrmSWavs* segment_ = nullptr;
 };
 
 // The one registry. It stays to the end of the process: windows freed by the

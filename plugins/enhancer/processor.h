@@ -4,8 +4,8 @@
 // frame lags its input by 201 frames; the block keeps its length.
 //
 // The state is float32 throughout. The two channels travel together as the
-// lanes of one SSE vector (F2); the reverb, whose two channels have lines of
-// different lengths, runs per channel.
+// lanes of one SSE vector (F2). The stages themselves are in stages.h: the
+// SSE2 kernels the processor runs, and the plain code they are held to.
 #pragma once
 
 #include <array>
@@ -149,9 +149,14 @@ struct Handshake {
   std::function<void()> holdHook;
 };
 
+// Which set of stage code a processor runs: the SSE2 kernels, or the plain
+// code they are tested against.
+enum class Kernels { sse, plain };
+
 struct Processor {
   DspState state;
   ScopeValues scope;
+  Kernels kernels = Kernels::sse;
 };
 
 // The enhancer's ModifySamples: returns the frame count it was given.

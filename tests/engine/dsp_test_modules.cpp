@@ -40,7 +40,9 @@ void WINAMP_DSP_CALL Quit(winampDSPModule*) {
 
 int WINAMP_DSP_CALL Modify(winampDSPModule* m, short* samples, int frames, int bps, int nch, int srate) {
   TTestDspReport& r = R();
-  r.inside++;
+  const int now = ++r.inside;
+  for (int most = r.mostInside.load(); now > most && !r.mostInside.compare_exchange_weak(most, now);) {
+  }
   r.modifyCalls++;
   r.lastFrames = frames;
   r.lastBps = bps;

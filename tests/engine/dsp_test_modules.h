@@ -40,8 +40,10 @@ struct TTestDspReport {
   std::atomic<int> lastRate{0};
   std::atomic<void*> parentSeen{nullptr};     // hwndParent at Init
   std::atomic<void*> instanceSeen{nullptr};   // hDllInstance at Init
-  // ModifySamples calls running now; Quit notes when it finds one running.
+  // ModifySamples calls running now, and the most that ever ran at once;
+  // Quit notes when it finds one running.
   std::atomic<int> inside{0};
+  std::atomic<int> mostInside{0};
   std::atomic<int> quitWhileInside{0};
   // "Bad count": how many calls answered the too large count.
   std::atomic<int> tooLargeAnswers{0};

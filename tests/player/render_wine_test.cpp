@@ -24,35 +24,14 @@
 #include "tav/test/win32_process.h"
 #include "tav/vst/vst_host.h"
 #include "tav/vst/vst_pass_item.h"
+#include "wav_bytes.h"
 
 namespace tav::player {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using namespace tav::test;
 
 Bytes ReadAll(const std::filesystem::path& file) { return tav::test::ReadFileBytes<Bytes>(file); }
-
-uint32_t Le32(const Bytes& b, size_t at) {
-  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t(b[at + 3]) << 24);
-}
-uint16_t Le16(const Bytes& b, size_t at) { return uint16_t(b[at] | (b[at + 1] << 8)); }
-
-// The samples of a PCM WAV file's data chunk.
-Bytes DataChunk(const Bytes& wav) {
-  for (size_t at = 12; at + 8 <= wav.size();) {
-    const uint32_t size = Le32(wav, at + 4);
-    if (std::memcmp(&wav[at], "data", 4) == 0)
-      return Bytes(wav.begin() + long(at + 8), wav.begin() + long(std::min<size_t>(wav.size(), at + 8 + size)));
-    at += 8 + size + (size & 1);
-  }
-  return {};
-}
-
-std::vector<int16_t> Samples(const Bytes& data, size_t from = 0) {
-  std::vector<int16_t> s((data.size() - from) / 2);
-  std::memcpy(s.data(), data.data() + from, s.size() * 2);
-  return s;
-}
 
 class TQuietProgress final : public IRenderProgress {
  public:

@@ -5,15 +5,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <functional>
 #include <stdexcept>
 #include <vector>
 
 #include "engine_fixture.h"
 #include "player/core/bass_render_source.h"
+#include "player/core/render_controller.h"
 #include "player/core/render_passes.h"
 #include "player/core/wav_segment.h"
 #include "tav/engine/vst_pass.h"
+#include "tav/vst/vst_host.h"
 
 namespace tav::player {
 namespace {
@@ -440,7 +445,7 @@ TEST_F(RenderPasses, TheAudioLibrarysStreamIsOpenedReadAndFreed) {
     fake::Bass.readPos = fake::Bass.source.size();
     EXPECT_EQ(source.Read(buffer, 10000), -1);
   }
-  EXPECT_EQ(fake::Calls("StreamCreateFile"), (std::vector<std::string>{"StreamCreateFile C:\\song.wav 0x200000"}));
+  EXPECT_EQ(fake::Calls("StreamCreateFile"), (std::vector<std::string>{"StreamCreateFile C:\\song.wav 0x220000"}));
   EXPECT_EQ(fake::Calls("SetPosition"), (std::vector<std::string>{"SetPosition 100 4410 0"}));
   EXPECT_EQ(fake::Calls("StreamFree").size(), 1u);  // freed with the object
 
@@ -488,6 +493,219 @@ TEST_F(RenderPasses, VstPassGetsAtMostTheBlockSizeItWasOpenedWith) {
   }
 }
 
+// --- the render window's behaviour ---
+
+// The window as the controller drives it: every text and call in order.
+class TFakeRenderView final : public IRenderView {
+ public:
+  void ShowForward() override { log.push_back("show"); }
+  void SetButtonCaption(const std::string& t) override { button = t; }
+  void SetStatus(const std::string& t) override { statuses.push_back(t); }
+  void SetProgress(int32_t p) override { progress = p; }
+  void ProcessMessages() override {
+    ++pumps;
+    if (onPump) onPump();
+  }
+  bool ProgramEnding() override { return ending; }
+  void Warn(const std::string& t) override { log.push_back("warn " + t); }
+  void ShowError(const std::string& m) override { log.push_back("error " + m); }
+  void CloseWindow() override { log.push_back("close"); }
+  std::string button;
+  std::vector<std::string> statuses, log;
+  int32_t progress = -1;
+  int pumps = 0;
+  bool ending = false;
+  std::function<void()> onPump;
+};
+
+class TFakeLock final : public IRenderPassLock {
+ public:
+  bool Acquire() override {
+    log.push_back("acquire");
+    return grant;
+  }
+  void RenderRate(uint32_t rate) override { log.push_back("rate " + std::to_string(rate)); }
+  void Release() override { log.push_back("release"); }
+  bool grant = true;
+  std::vector<std::string> log;
+};
+
+// The render window's controller over the fakes, with a stereo source.
+struct TWindowRig {
+  TFakeRenderView view;
+  TFakeLock lock;
+  TRenderController render{view, lock};
+  TFakeSource source{kStereo};
+  TMemorySink sink;
+  TRenderOutcome Run(const TRenderJob& job, const TRenderPasses& passes = {}) {
+    return render.ConvertToWav(job, source, sink, passes);
+  }
+};
+
+TEST(RenderWindow, TextsOfARenderAndTheButton) {
+  TWindowRig rig;
+  auto& [view, lock, render, source, sink] = rig;
+  std::vector<std::string> buttonsWhileRunning;
+  view.onPump = [&] { buttonsWhileRunning.push_back(view.button); };
+  const TRenderOutcome outcome = rig.Run({50000, 75000});
+  EXPECT_EQ(outcome.end, TRenderEnd::Done);
+  EXPECT_EQ(buttonsWhileRunning, (std::vector<std::string>(3, "中断")));
+  EXPECT_EQ(view.statuses, (std::vector<std::string>{"正在转换:0%", "正在转换:66%", "正在转换:80%", "正在转换:93%",
+                                                     "正在完成...", "转换完成!"}));
+  EXPECT_EQ(view.progress, 93);
+  EXPECT_EQ(view.button, "关闭");
+  EXPECT_EQ(view.log, (std::vector<std::string>{"show"}));
+  EXPECT_TRUE(lock.log.empty()) << "a render without a pass leaves the plug-ins to playback";
+  render.Button1Click();
+  EXPECT_EQ(view.log.back(), "close");
+}
+
+TEST(RenderWindow, CancelByTheButtonByClosingAndByTheProgramsEnd) {
+  struct Case {
+    const char* what;
+    std::function<void(TRenderController&, TFakeRenderView&)> act;
+  } cases[] = {
+      {"中断", [](TRenderController& r, TFakeRenderView&) { r.Button1Click(); }},
+      {"the window closes", [](TRenderController& r, TFakeRenderView&) { r.WindowClosing(); }},
+      {"the main window closed", [](TRenderController&, TFakeRenderView& v) { v.ending = true; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TWindowRig rig;
+    auto& [view, lock, render, source, sink] = rig;
+    view.onPump = [&] { c.act(render, view); };
+    const TRenderOutcome outcome = rig.Run({0, 25000});
+    EXPECT_EQ(outcome.end, TRenderEnd::Cancelled);
+    ASSERT_EQ(sink.file.size(), 10044u);
+    EXPECT_EQ(Field32(sink.file, 4), 10036u);
+    EXPECT_EQ(Field32(sink.file, 40), 10000u);
+    EXPECT_EQ(view.statuses.back(), "转换完成!");
+    EXPECT_EQ(view.button, "关闭");
+    EXPECT_EQ(std::count(view.log.begin(), view.log.end(), "close"), 0) << "中断 while running does not close";
+  }
+  // Closing the window when no render runs cancels nothing later.
+  TWindowRig rig;
+  rig.render.WindowClosing();
+  EXPECT_EQ(rig.Run({0, 25000}).end, TRenderEnd::Done);
+}
+
+TEST(RenderWindow, ASecondRenderOnlyBringsTheWindowForward) {
+  TWindowRig rig;
+  auto& [view, lock, render, source, sink] = rig;
+  TRenderOutcome nested;
+  TMemorySink otherSink;
+  TRenderJob job{0, 25000};
+  view.onPump = [&] {
+    if (view.pumps != 1) return;
+    TFakeSource other(kStereo);
+    view.log.clear();
+    nested = render.ConvertToWav(job, other, otherSink, {});
+    EXPECT_FALSE(other.opened);
+    EXPECT_EQ(view.log, (std::vector<std::string>{"show"}));
+    EXPECT_EQ(view.button, "中断") << "the running render keeps its button";
+  };
+  rig.Run(job);
+  EXPECT_EQ(nested.end, TRenderEnd::Busy);
+  EXPECT_FALSE(otherSink.created);
+  EXPECT_EQ(sink.file.size(), 30044u);
+}
+
+TEST(RenderWindow, WhatTheUserIsToldAtTheEnd) {
+  struct Case {
+    const char* what;
+    std::function<void(TFakeSource&, TMemorySink&)> setUp;
+    std::vector<std::string> log;
+    std::string status;
+    bool file;
+  } cases[] = {
+      {"a source that cannot be decoded", [](TFakeSource& s, TMemorySink&) { s.failOpen = true; },
+       {"show", std::string("warn ") + kRenderSourceFailed}, "转换失败!", false},
+      {"a target that cannot be created", [](TFakeSource&, TMemorySink& k) { k.failCreate = true; },
+       {"show", "error Cannot create file"}, "转换失败!", false},
+      {"a write that fails part-way", [](TFakeSource&, TMemorySink& k) { k.failAt = 15000; },
+       {"show", "error Stream write error"}, "转换失败!", true},
+      {"a source that ends early", [](TFakeSource& s, TMemorySink&) { s.length = 15000; }, {"show"}, "转换完成!",
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TWindowRig rig;
+    auto& [view, lock, render, source, sink] = rig;
+    c.setUp(source, sink);
+    rig.Run({0, 25000});
+    EXPECT_EQ(view.log, c.log);
+    EXPECT_EQ(view.statuses.back(), c.status);
+    EXPECT_EQ(view.button, "关闭");
+    EXPECT_EQ(sink.created, c.file);
+  }
+}
+
+TEST(RenderWindow, APassHoldsThePlugInsAndTellsTheRate) {
+  TWindowRig rig;
+  auto& [view, lock, render, source, sink] = rig;
+  source.format = {48000, 2, 16};
+  TRecordingPass pass;
+  view.onPump = [&] { lock.log.push_back("cycle"); };
+  rig.Run({0, 25000, true, true, false}, {&pass, nullptr});
+  EXPECT_EQ(lock.log,
+            (std::vector<std::string>{"acquire", "rate 48000", "cycle", "cycle", "cycle", "release"}));
+
+  // Playback's call that does not leave the plug-in: no render, no file.
+  lock.grant = false;
+  lock.log.clear();
+  view.log.clear();
+  TFakeSource other(kStereo);
+  TMemorySink otherSink;
+  EXPECT_EQ(render.ConvertToWav({0, 25000, true, false, true}, other, otherSink, {nullptr, &pass}).end,
+            TRenderEnd::Busy);
+  EXPECT_EQ(lock.log, (std::vector<std::string>{"acquire"}));
+  EXPECT_EQ(view.log, (std::vector<std::string>{"show", std::string("warn ") + kRenderPlugInBusy}));
+  EXPECT_FALSE(other.opened);
+  EXPECT_FALSE(otherSink.created);
+  EXPECT_EQ(view.button, "关闭");
+}
+
+TEST_F(RenderPasses, WhileARenderHoldsThePlugInsPlaybackPassesItsBlocksDry) {
+  StartModule("invert");
+  TEngineRenderLock lock(200);
+  ASSERT_TRUE(lock.Acquire());
+  int16_t block[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+  EXPECT_EQ(engine::DspPassBlock(block, 4, 2, 44100, 8), 4);
+  EXPECT_EQ(block[0], 1) << "playback's block is left as it is";
+  engine::DspPassBlock(block, 4, 2, 44100, 8, engine::TPassCaller::Render);
+  EXPECT_EQ(block[0], -1) << "the render's goes through the module";
+  lock.Release();
+  engine::DspPassBlock(block, 4, 2, 44100, 8);
+  EXPECT_EQ(block[0], 1) << "and playback's again once the render ends";
+
+  // A playback call still inside the module after the wait: no render.
+  engine::DspHostState.DspCallsInFlight = 1;
+  const auto before = std::chrono::steady_clock::now();
+  EXPECT_FALSE(lock.Acquire());
+  EXPECT_GE(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(190));
+  EXPECT_FALSE(engine::PassState.RenderRunning.load());
+  engine::DspHostState.DspCallsInFlight = 0;
+}
+
+TEST_F(RenderPasses, TheVstHostsRateIsTheRendersAndComesBack) {
+  vst::TVstHost host;
+  engine::PassState.VstHost = &host;
+  host.ChangeSampleRate(44100.0f);
+  TEngineRenderLock lock;
+  ASSERT_TRUE(lock.Acquire());
+  lock.RenderRate(22050);
+  EXPECT_EQ(vst::HostSampleRate, 22050.0f);
+  lock.Release();
+  EXPECT_EQ(vst::HostSampleRate, 44100.0f);
+  // A stream of another rate opened meanwhile keeps its rate.
+  ASSERT_TRUE(lock.Acquire());
+  lock.RenderRate(22050);
+  host.ChangeSampleRate(48000.0f);
+  lock.Release();
+  EXPECT_EQ(vst::HostSampleRate, 48000.0f);
+  engine::PassState.VstHost = nullptr;
+}
+
 // --- the segment window's rules ---
 
 TEST(WavSegment, TimeTexts) {
@@ -525,6 +743,111 @@ TEST(WavSegment, SaveAndPassChoice) {
   EXPECT_FALSE(choice.vst);
   choice.effects = true;
   EXPECT_TRUE(choice.RadiosEnabled());
+}
+
+// The segment window over a stream of 1000 bytes a second.
+class TFakeSegment final : public ISegmentView, public ISegmentEngine {
+ public:
+  void ShowTimes(const std::string& s, const std::string& e, const std::string& l) override {
+    start = s, end = e, length = l;
+  }
+  void SetRadiosEnabled(bool e) override { radios = e; }
+  void Warn(const std::string& t) override { warnings.push_back(t); }
+  void HideWindow() override { ++hides; }
+  uint32_t Stream() override { return stream; }
+  int64_t SecondsToBytes(double seconds) override { return stream ? int64_t(seconds * 1000) : -1; }
+  double BytesToSeconds(int64_t bytes) override { return double(bytes) / 1000; }
+  uint32_t OutActivity() override { return activity; }
+  int32_t SliderTenths() override { return tenths; }
+  TSegment Range() override { return range; }
+  void SetRange(const TSegment& r) override { range = r; }
+
+  std::string start, end, length;
+  bool radios = true;
+  std::vector<std::string> warnings;
+  int hides = 0;
+  uint32_t stream = 7, activity = 0;
+  int32_t tenths = 0;
+  TSegment range{0, 120000};
+};
+
+TEST(SegmentWindow, TheSegmentFromTheSlider) {
+  TFakeSegment f;
+  TSegmentController seg(f, f);
+  seg.Shown();
+  EXPECT_EQ(f.end, "0:02:00.0");
+  EXPECT_FALSE(f.radios);
+  f.tenths = 900;
+  seg.SetEnd();
+  f.tenths = 300;
+  seg.SetStart();
+  EXPECT_EQ(f.start, "0:00:30.0");
+  EXPECT_EQ(f.end, "0:01:30.0");
+  EXPECT_EQ(f.length, "估计总时间:0:01:00.0");
+  f.tenths = 901;
+  seg.SetStart();
+  f.tenths = 299;
+  seg.SetEnd();
+  EXPECT_EQ(f.warnings, (std::vector<std::string>{kStartAfterEnd, kEndBeforeStart}));
+  EXPECT_EQ(f.range.start, 30000);
+  EXPECT_EQ(f.range.end, 90000);
+  EXPECT_EQ(f.hides, 0);
+}
+
+TEST(SegmentWindow, AStreamThatIsGoneIsRefusedAndTheWindowHides) {
+  struct Case {
+    const char* what;
+    uint32_t streamNow;
+  } cases[] = {{"closed", 0}, {"another file opened", 8}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TFakeSegment f;
+    TSegmentController seg(f, f);
+    seg.Shown();
+    f.stream = c.streamNow;
+    f.tenths = 50;
+    seg.SetStart();
+    seg.SetEnd();
+    TRenderJob job{-5, -5};
+    EXPECT_FALSE(seg.Save(job));
+    EXPECT_EQ(f.warnings, (std::vector<std::string>(3, kOpenAFileFirst)));
+    EXPECT_EQ(f.hides, 3);
+    EXPECT_EQ(f.range.start, 0);
+    EXPECT_EQ(f.range.end, 120000);
+    EXPECT_EQ(job.start, -5);
+    seg.StreamChanged();
+    EXPECT_EQ(f.hides, 4);
+  }
+  // Shown with no stream at all: "设置" has no position to take.
+  TFakeSegment f;
+  f.stream = 0;
+  TSegmentController seg(f, f);
+  seg.Shown();
+  seg.SetStart();
+  EXPECT_EQ(f.warnings, (std::vector<std::string>{kOpenAFileFirst}));
+  EXPECT_EQ(f.range.start, 0);
+}
+
+TEST(SegmentWindow, SaveRefusedWhilePlayingAndTheJobAsChosen) {
+  TFakeSegment f;
+  TSegmentController seg(f, f);
+  seg.Shown();
+  f.activity = 1;  // playing
+  TRenderJob job;
+  EXPECT_FALSE(seg.Save(job));
+  EXPECT_EQ(f.warnings, (std::vector<std::string>{kStopBeforeSave}));
+  f.activity = 3;  // paused
+  seg.ChooseDsp();
+  ASSERT_TRUE(seg.Save(job));
+  EXPECT_EQ(job.end, 120000);
+  EXPECT_FALSE(job.effects) << "with the box clear no pass runs, whatever was chosen";
+  seg.PlugChecked(true);
+  EXPECT_TRUE(f.radios);
+  ASSERT_TRUE(seg.Save(job));
+  EXPECT_TRUE(job.effects);
+  EXPECT_TRUE(job.dsp);
+  EXPECT_FALSE(job.vst);
+  EXPECT_EQ(f.hides, 0);
 }
 
 }  // namespace

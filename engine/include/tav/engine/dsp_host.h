@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "tav/engine/globals.h"
 #include "tav/library_loader.h"
 #include "tav/winamp_dsp.h"
 
@@ -77,6 +78,9 @@ int32_t ClampModuleFrames(int32_t frames, int32_t roomFrames);
 // DspModuleIndex under the foreign-call guard and returns its frame count
 // limited to roomFrames. A fault or exception clears DspActive and returns
 // `frames` (the block stands as it is). Without DspActive returns `frames`.
-int32_t DspPassBlock(int16_t* samples, int32_t frames, int32_t nch, int32_t srate, int32_t roomFrames);
+// While a WAV render holds the plug-ins (RenderRunning) playback's calls
+// pass the block as it is; the render's own calls go through.
+int32_t DspPassBlock(int16_t* samples, int32_t frames, int32_t nch, int32_t srate, int32_t roomFrames,
+                     TPassCaller caller = TPassCaller::Playback);
 
 }  // namespace tav::engine

@@ -96,7 +96,16 @@ struct TPassState {
   std::atomic<bool> DspActive{false};
   // Index of the started module in the DSP host's module table.
   std::atomic<int32_t> DspModuleIndex{0};
+  // A WAV render (GUI thread) drives the plug-ins: playback's fill passes its
+  // blocks by them. The fill counts its call in before it reads this flag
+  // (DspCallsInFlight, and the VST pass's own count), so the render, which
+  // sets it and then waits for those counts to reach 0, never shares a
+  // plug-in with it.
+  std::atomic<bool> RenderRunning{false};
 };
+
+// Who runs a plug-in pass: playback's fill, or the WAV render.
+enum class TPassCaller { Playback, Render };
 extern TPassState PassState;
 
 // What the add-ons and the configuration give the windows. GUI thread only:

@@ -1,0 +1,615 @@
+// The processor's stages as SSE2 kernels: the operations of stages_plain.cpp in
+// the same order and with the same roundings, arranged for speed. A run of
+// frames goes through four passes: the bass section's input part beside the
+// main path's first part; the bass section's branches beside the rest of the
+// main path; the reverb; the bass section's limiter beside the dynamics stage.
+// Each pass puts work with long chains from frame to frame beside independent
+// work, so that the processor overlaps the two, and keeps its loop short
+// enough for several frames to be in flight at once. The passes are kept out
+// of line: inlined into one function they come out slower.
+#include "stages.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <emmintrin.h>
+
+namespace brindle::sse {
+namespace {
+
+inline F2 Lanes(float a, float b, float c, float d) { return _mm_setr_ps(a, b, c, d); }
+// lanes 0 and 1 of a with lanes 2 and 3 of b
+inline F2 LowHigh(F2 a, F2 b) { return _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 2, 1, 0)); }
+// lanes 2 and 3 of v in lanes 0 and 1
+inline F2 High(F2 v) { return _mm_movehl_ps(v, v); }
+// lanes 2 and 3 of v, lanes 0 and 1 zero
+inline F2 HighOnly(F2 v) { return _mm_and_ps(v, _mm_castsi128_ps(_mm_setr_epi32(0, 0, -1, -1))); }
+// v in both halves
+inline F2 Twice(F2 v) { return _mm_movelh_ps(v, v); }
+
+// The kernels' constant vectors, kept in memory. The compiler rebuilds a vector
+// constant whose value it knows from its float with two instructions (SSE2 has
+// no broadcast) wherever registers run short, which is in every loop here;
+// read from memory it is one operand of the instruction that uses it. Each
+// pass holds a copy and lets its address escape, so that the compiler cannot
+// fold the values back in.
+struct Literals {
+  F2 absMask = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+  F2 zero = Both(0.0f), half = Both(0.5f), guard = Both(kGuard), minusOne = Both(-1.0f), one = Both(1.0f);
+  F2 l0_7 = Both(0.7f), l0_75 = Both(0.75f), l0_8 = Both(0.8f), l0_9 = Both(0.9f), l10 = Both(10.0f);
+  F2 l0_3 = Both(0.3f), l0_1 = Both(0.1f), l0_95 = Both(0.95f), l0_05 = Both(0.05f);
+  F2 agcRise = Both(1.0000015f), agcFall = Both(0.9994f);
+
+  Literals() { asm volatile("" : : "r"(this) : "memory"); }
+  Literals(const Literals&) = delete;
+  // either |lane 0| or |lane 1| > limit
+  int AbsAbove(F2 v, F2 limit) const { return _mm_movemask_ps(_mm_cmpgt_ps(_mm_and_ps(v, absMask), limit)) & 3; }
+  F2 Abs(F2 v) const { return _mm_and_ps(v, absMask); }
+};
+
+// The bass section's input filters, AGC, drive and clipping: each frame's y K.
+struct BassFront {
+  BassFilters b;
+  const Coefficients& c;
+  const Literals& L;
+  const F2 G = Both(c.G), D = Both(c.D), S = Both(c.S), K = Both(c.K);
+  const F2 k1 = Both(c.k1), k2 = Both(c.k2), k3 = Both(c.k3), k3b = Both(c.k3b);
+  const F2 fb1 = Both(c.fb1), fb2 = Both(c.fb2), fb3 = Both(c.fb3);
+
+  F2 Frame(F2 in, bool soft) {
+    const F2 bx = in * L.half + L.guard;
+    ResonantLowPass(b.a1, b.a2, bx * G * b.gA, k1, k1, fb1);
+    ResonantLowPass(b.b1, b.b2, b.a2, k2, k2, fb2);
+    ResonantLowPass(b.c1, b.c2, b.a2 - b.b2, k3, k3b, fb3);
+    if (!L.AbsAbove(b.c2, L.l0_7))
+      b.gA = b.gA >= c.Cb ? c.Cb : b.gA * 1.000004f;
+    else
+      b.gA = b.gA >= 0.5f ? b.gA * 0.999f : 0.5f;
+
+    F2 y = b.c2 * D * b.gS;
+    y = y + (y - Swap(y)) * S;  // left + m, right - m
+    if (soft) {
+      if (L.AbsAbove(y, L.l0_9)) b.gS = b.gS * 0.998f;
+      if (L.AbsAbove(y, L.l0_8))
+        b.gS = b.gS * 0.998f;
+      else
+        b.gS = b.gS >= 1.0f ? 1.0f : b.gS * 1.0003f;
+    } else {
+      b.gS = 1.2f;
+      y = _mm_min_ps(_mm_max_ps(y, L.minusOne), L.one);
+    }
+    return y * K;
+  }
+};
+
+// The two branches, their mix and the output resonance removed: y K in, z out.
+// Branch A's states travel in lanes 0 and 1 and branch B's in lanes 2 and 3 of
+// the same vectors, step k of one beside step k of the other:
+//   u1 + ((yK - u1) + guard) k4 - 0     t1 + ((yK - t1) + 0) k9 - t2
+//   u2 + (u1 - u2) k4                   t2 + (t1 - t2) k10
+//   u3 + (u2 - u3) k7 - 0               t3 + (t1 - t3) k11 - t4
+//   u4 + (u3 - u4) k7                   t4 + (t3 - t4) k12
+//   u5 + ((u2 - u4 - w) - u5) k5 - 0    t5 + (t3 - t5) k13 - t6
+//   u6 + (u5 - u6) k6                   t6 + (t5 - t6) k14
+// Subtracting 0 changes no value, and adding 0 at most the sign of a zero,
+// which no later step can turn into a different value. The chain from one
+// frame's w to the next one's is the section's longest: u5's lanes go on to
+// u6 straight from before the subtraction of 0.
+struct BassBranches {
+  BassFilters& f;
+  const Coefficients& c;
+  F2 s1 = LowHigh(f.u[0], Twice(f.t[0])), s2 = LowHigh(f.u[1], Twice(f.t[1])), s3 = LowHigh(f.u[2], Twice(f.t[2])),
+     s4 = LowHigh(f.u[3], Twice(f.t[3])), s5 = LowHigh(f.u[4], Twice(f.t[4])), s6 = LowHigh(f.u[5], Twice(f.t[5]));
+  F2 w = f.w, o1 = f.o1, o2 = f.o2;
+  const F2 kA = Lanes(c.k4, c.k4, c.k9, c.k9), kB = Lanes(c.k4, c.k4, c.k10, c.k10),
+           kC = Lanes(c.k7, c.k7, c.k11, c.k11), kD = Lanes(c.k7, c.k7, c.k12, c.k12),
+           kE = Lanes(c.k5, c.k5, c.k13, c.k13), kF = Lanes(c.k6, c.k6, c.k14, c.k14);
+  const F2 first = Lanes(kGuard, kGuard, 0.0f, 0.0f);
+  const F2 mA = Both(c.mA), mB = Both(c.mB), k8 = Both(c.k8), fb4 = Both(c.fb4);
+
+  F2 Frame(F2 yK) {
+    const F2 x = Twice(yK);
+    s1 = s1 + ((x - s1) + first) * kA - HighOnly(s2);
+    s2 = s2 + (s1 - s2) * kB;
+    s3 = s3 + (LowHigh(s2, s1) - s3) * kC - HighOnly(s4);
+    s4 = s4 + (s3 - s4) * kD;
+    const F2 u5 = s5 + (LowHigh(s2 - s4 - w, s3) - s5) * kE;
+    s5 = LowHigh(u5, u5 - HighOnly(s6));
+    s6 = s6 + (s5 - s6) * kF;
+    const F2 z = s6 * mB + High(s5) * mA;
+    w = z;  // the feedback refresh: the same sum from the same states
+    ResonantLowPass(o1, o2, z, k8, k8, fb4);
+    return z - o2;
+  }
+  void Refresh() { w = s6 * mB + High(s5) * mA; }  // a frame with the section off
+  void Store() {
+    f.u[0] = s1, f.u[1] = s2, f.u[2] = s3, f.u[3] = s4, f.u[4] = s5, f.u[5] = s6;
+    f.t[0] = High(s1), f.t[1] = High(s2), f.t[2] = High(s3), f.t[3] = High(s4), f.t[4] = High(s5), f.t[5] = High(s6);
+    f.w = w, f.o1 = o1, f.o2 = o2;
+  }
+};
+
+// The bass section's ring and limiter: z in, the bass output out.
+struct BassLimiter {
+  BassFilters& f;
+  F2* ring;
+  const F2 O;
+  const Literals& L;
+  float gL = f.gL, s1 = f.s1, s2 = f.s2, s3 = f.s3;
+  int p = f.p;
+
+  F2 Frame(F2 z) {
+    ring[p] = z;
+    p = Advance(p, 180);
+    const F2 zd = ring[p];
+    const F2 l = z * gL;
+    if (L.AbsAbove(l, L.l0_9)) gL = gL * 0.97f;
+    if (L.AbsAbove(l, L.l0_8)) gL = gL * 0.97f;
+    if (L.AbsAbove(l, L.l0_75)) gL = gL * 0.97f;
+    if (!L.AbsAbove(l, L.l0_7))
+      gL = gL >= 1.0f ? 1.0f : gL * 1.0001f;
+    else
+      gL = gL * 0.9999f;
+    s1 = s1 + (gL - s1) * 0.005f;
+    s2 = s2 + (s1 - s2) * 0.005f;
+    s3 = s3 + (s2 - s3) * 0.005f;
+    return zd * s3 * O;
+  }
+  void Store() { f.gL = gL, f.s1 = s1, f.s2 = s2, f.s3 = s3, f.p = p; }
+};
+
+// The main path: the scaled input in, the mixed signal out.
+struct MainPath {
+  MainFilters s;
+  std::array<float, 2>* ring;
+  const Coefficients& c;
+  const Literals& L;
+  const F2 kg1 = Both(c.kg1), kg2 = Both(c.kg2), kh = Both(c.kh), kq = Both(c.kq), ks = Both(c.ks), ku = Both(c.ku),
+           kt1 = Both(c.kt1), kt2 = Both(c.kt2), Tl = Both(c.Tl), P = Both(c.P), T = Both(c.T), C = Both(c.C),
+           Wf = Both(c.Wf);
+
+  // From the input to the highs split and the gain update: w, and hi.
+  F2 Head(F2 in, float dither, const Parameters& params, F2& hi) {
+    F2 m = (in + dither) * s.g;
+    if (params.Get(Param::dnl) >= 1) {
+      s.l1 = s.l1 + (m - s.l1) * kg1;
+      const F2 h1 = m - s.l1;
+      s.l2 = s.l2 + (h1 - s.l2) * kg2;
+      const F2 h2 = h1 - s.l2;
+      const I4 open = L.Abs(h2) * T > L.l10;
+      const F2 up = s.t + L.l0_3, down = s.t - L.l0_1;
+      const F2 opened = Select(up >= L.zero, L.zero, up);
+      const F2 closed = Select(down > L.minusOne, down, L.minusOne);
+      s.t = Select(open, opened, closed);
+      s.ts = L.l0_95 * s.ts + L.l0_05 * s.t;
+      m = m + h1 * s.ts;
+    }
+    s.p1 = s.p1 + ((s.p1 - s.p2) * L.l0_3 + m - s.p1) * kh;
+    s.p2 = s.p2 + (s.p1 - s.p2) * kh;
+    const F2 w = m - s.p2;
+    s.q = s.q + (w - s.q) * kq;
+    hi = w - s.q;
+
+    // The gain for the next frame. Mostly both channels are within 0.8: a
+    // branch then keeps that frame from waiting for this one's whole path.
+    const F2 rising = Select(s.g >= C, C, s.g * L.agcRise);
+    const I4 quiet = L.Abs(hi) <= L.l0_8;
+    if ((_mm_movemask_ps((__m128)quiet) & 3) == 3)
+      s.g = rising;
+    else
+      s.g = Select(quiet, rising, s.g * L.agcFall);
+    if (!params.On(Param::stereoagc)) s.g = _mm_min_ps(s.g, Swap(s.g));  // the smaller gain in both lanes
+    return w;
+  }
+
+  // From the surround feed to the mix: the mixed signal.
+  F2 Tail(F2 w, F2 hi, const Parameters& params) {
+    s.sf = s.sf + (hi - s.sf) * ks;
+    const F2 feed = hi - s.sf;
+
+    if (params.Get(Param::prologic) >= 1) {
+      s.i = s.i > c.len ? 0 : s.i + 1;
+      const int j = s.i + c.len;
+      _mm_storel_pi(reinterpret_cast<__m64*>(ring[s.i].data()), feed);
+      _mm_storel_pi(reinterpret_cast<__m64*>(ring[j].data()), feed);
+      const float leftA = ring[j - c.tapA][0];
+      const float sL = ring[j - c.tapB][0] - leftA;
+      const float sR = leftA - ring[j - c.tapB][1];
+      s.su = s.su + (Pair(sL, sR) - s.su) * ku;
+    } else {
+      s.su = F2{};
+    }
+
+    // W in the left lane and -W in the right one
+    const F2 d = (w - Swap(w)) * Wf;
+    s.W = params.On(Param::widefilt) ? (s.W + d) * L.half : d;
+    w = w + s.W;
+
+    s.e1 = s.e1 + (w - s.e1) * kt1;
+    F2 tb = w - s.e1;
+    s.e2 = s.e2 + (tb - s.e2) * kt2;
+    tb = tb - s.e2;
+    return tb * Tl + w + s.su * P;
+  }
+};
+
+// Loudness, compressor, the bass added, final limiter: the float outputs.
+struct DynamicsPath {
+  DynamicsFilters s;
+  DynamicsState& st;
+  const Coefficients& c;
+  const Literals& L;
+  const F2 kl1 = Both(c.kl1), kl2 = Both(c.kl2), Lc = Both(c.Lc), Md = Both(c.Md), Og = Both(c.Og),
+           theta = Both(c.theta);
+
+  F2 Frame(F2 o, F2 bo, bool loudness) {
+    if (loudness) {
+      s.a1 = s.a1 + (o - s.a1) * kl1;
+      s.a2 = s.a2 + (o - s.a2) * kl2;
+      o = L.l0_8 * o - L.l0_1 * s.a2 + s.a1;
+    }
+    if (L.AbsAbove(o * s.gc * Lc, L.l0_9))
+      s.gc = s.gc * c.Rf;
+    else
+      s.gc = s.gc >= 1.0f ? 1.0f : s.gc * c.Rr;
+    s.gs = 0.95f * s.gs + 0.05f * s.gc;
+
+    const int q1 = s.p1, q2 = s.p2;
+    s.p1 = Advance(s.p1, 140);
+    s.p2 = Advance(s.p2, 40);
+    st.ring1[q1] = o;
+    st.ring2[q2] = st.ring1[s.p1] * s.gs * Md;
+    const F2 mv = st.ring2[s.p2] + bo;
+
+    const int q3 = s.p3;
+    s.p3 = Advance(s.p3, 21);
+    if (L.AbsAbove(s.out, theta)) s.gf = s.gf * 0.997f;
+    if (L.AbsAbove(mv * s.ga * Og, theta))
+      s.gf = s.gf * 0.997f;
+    else
+      s.gf = s.gf >= 1.0f ? 1.0f : s.gf * 1.0002f;
+    if (s.gf < 0.25f) s.gf = 0.25f;
+    s.f1 = 0.97f * s.f1 + 0.03f * s.gf;
+    s.ga = 0.97f * s.f1 + 0.03f * s.gf;
+
+    st.ringF[q3] = mv;
+    s.out = st.ringF[s.p3] * Og * s.ga;
+    return s.out;
+  }
+};
+
+// The reverb's lines and running values while a stretch of frames runs.
+struct ReverbRun {
+  const Literals& L;
+  std::array<std::array<float, kReverbLine>, 13>& lineL;
+  std::array<std::array<float, kReverbLine>, 13>& lineR;
+  std::array<int, 13> posL, posR;
+  std::array<F2, 9> damp;
+  F2 lowpass;
+  F2 d1, d2, F, kd, kdc, dry, wet;
+
+  // One frame, each line at its position plus `ahead`.
+  void Frame(int ahead, F2& o) {
+    const F2 in = o + L.l0_7 * Swap(o);  // left + 0.7 right, right + 0.7 left
+    F2 acc = Both(0.0f);
+    for (int i = 0; i < 9; ++i) {
+      float& slotL = lineL[i][posL[i] + ahead];
+      float& slotR = lineR[i][posR[i] + ahead];
+      const F2 y = Pair(slotL, slotR);
+      damp[i] = damp[i] * d1 + y * d2;
+      const F2 fed = damp[i] * F + in;
+      slotL = Left(fed);
+      slotR = Right(fed);
+      acc = acc + y;
+    }
+    lowpass = lowpass * kd + acc * kdc;
+    acc = lowpass;
+    for (int i = 9; i < 13; ++i) {
+      float& slotL = lineL[i][posL[i] + ahead];
+      float& slotR = lineR[i][posR[i] + ahead];
+      const F2 b = Pair(slotL, slotR);
+      const F2 out = b - acc;
+      const F2 fed = b * L.half + acc;
+      slotL = Left(fed);
+      slotR = Right(fed);
+      acc = out;
+    }
+    o = o * dry + acc * wet;
+  }
+
+  // Four frames, each line at its position plus ahead .. ahead + 3, none of
+  // them wrapping. A line is read at least 26 frames after it was written, so
+  // the four frames' values of a line are loaded and stored together, one
+  // vector per channel, frame j in lane j; the sums run in that layout too,
+  // while the damping and the low-pass go frame by frame as before.
+  void Four(int ahead, F2* o) {
+    F2 in[4], in2[4];
+    for (int j = 0; j < 4; ++j) {
+      in[j] = o[j] + L.l0_7 * Swap(o[j]);
+      in2[j] = Twice(in[j]);
+    }
+    F2 accL = Both(0.0f), accR = Both(0.0f);
+    // Combs two at a time: frame j of comb i and comb i + 1 as (left i, right
+    // i, left i + 1, right i + 1).
+    const F2 d1x2 = Twice(d1), d2x2 = Twice(d2), Fx2 = Twice(F);
+    for (int i = 0; i < 8; i += 2) {
+      float* l0 = &lineL[i][posL[i] + ahead];
+      float* r0 = &lineR[i][posR[i] + ahead];
+      float* l1 = &lineL[i + 1][posL[i + 1] + ahead];
+      float* r1 = &lineR[i + 1][posR[i + 1] + ahead];
+      const F2 yL0 = _mm_loadu_ps(l0), yR0 = _mm_loadu_ps(r0), yL1 = _mm_loadu_ps(l1), yR1 = _mm_loadu_ps(r1);
+      const F2 a01 = _mm_unpacklo_ps(yL0, yR0), a23 = _mm_unpackhi_ps(yL0, yR0);  // comb i: L0 R0 L1 R1, L2 R2 L3 R3
+      const F2 b01 = _mm_unpacklo_ps(yL1, yR1), b23 = _mm_unpackhi_ps(yL1, yR1);  // comb i + 1
+      F2 d = LowHigh(damp[i], Twice(damp[i + 1]));
+      d = d * d1x2 + _mm_movelh_ps(a01, b01) * d2x2;
+      F2 f0 = d * Fx2 + in2[0];
+      d = d * d1x2 + _mm_movehl_ps(b01, a01) * d2x2;
+      F2 f1 = d * Fx2 + in2[1];
+      d = d * d1x2 + _mm_movelh_ps(a23, b23) * d2x2;
+      F2 f2 = d * Fx2 + in2[2];
+      d = d * d1x2 + _mm_movehl_ps(b23, a23) * d2x2;
+      F2 f3 = d * Fx2 + in2[3];
+      damp[i] = d;
+      damp[i + 1] = High(d);
+      _MM_TRANSPOSE4_PS(f0, f1, f2, f3);  // now the four frames of left i, right i, left i + 1, right i + 1
+      _mm_storeu_ps(l0, f0);
+      _mm_storeu_ps(r0, f1);
+      _mm_storeu_ps(l1, f2);
+      _mm_storeu_ps(r1, f3);
+      accL = accL + yL0;
+      accR = accR + yR0;
+      accL = accL + yL1;
+      accR = accR + yR1;
+    }
+    {
+      float* l = &lineL[8][posL[8] + ahead];
+      float* r = &lineR[8][posR[8] + ahead];
+      const F2 yL = _mm_loadu_ps(l), yR = _mm_loadu_ps(r);
+      const F2 y01 = _mm_unpacklo_ps(yL, yR), y23 = _mm_unpackhi_ps(yL, yR);  // L0 R0 L1 R1, L2 R2 L3 R3
+      F2 d = damp[8];
+      d = d * d1 + y01 * d2;
+      const F2 f0 = d * F + in[0];
+      d = d * d1 + High(y01) * d2;
+      const F2 f1 = d * F + in[1];
+      d = d * d1 + y23 * d2;
+      const F2 f2 = d * F + in[2];
+      d = d * d1 + High(y23) * d2;
+      const F2 f3 = d * F + in[3];
+      damp[8] = d;
+      StoreFour(f0, f1, f2, f3, l, r);
+      accL = accL + yL;
+      accR = accR + yR;
+    }
+    {
+      const F2 a01 = _mm_unpacklo_ps(accL, accR), a23 = _mm_unpackhi_ps(accL, accR);
+      lowpass = lowpass * kd + a01 * kdc;
+      const F2 l0 = lowpass;
+      lowpass = lowpass * kd + High(a01) * kdc;
+      const F2 l1 = lowpass;
+      lowpass = lowpass * kd + a23 * kdc;
+      const F2 l2 = lowpass;
+      lowpass = lowpass * kd + High(a23) * kdc;
+      const F2 l3 = lowpass;
+      const F2 a = _mm_movelh_ps(l0, l1), b = _mm_movelh_ps(l2, l3);
+      accL = _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0));
+      accR = _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1));
+    }
+    for (int i = 9; i < 13; ++i) {
+      float* l = &lineL[i][posL[i] + ahead];
+      float* r = &lineR[i][posR[i] + ahead];
+      const F2 bL = _mm_loadu_ps(l), bR = _mm_loadu_ps(r);
+      _mm_storeu_ps(l, bL * L.half + accL);
+      _mm_storeu_ps(r, bR * L.half + accR);
+      accL = bL - accL;
+      accR = bR - accR;
+    }
+    const F2 a01 = _mm_unpacklo_ps(accL, accR), a23 = _mm_unpackhi_ps(accL, accR);
+    o[0] = o[0] * dry + a01 * wet;
+    o[1] = o[1] * dry + High(a01) * wet;
+    o[2] = o[2] * dry + a23 * wet;
+    o[3] = o[3] * dry + High(a23) * wet;
+  }
+
+  // Four frames' (left, right) pairs stored as four left and four right values.
+  static void StoreFour(F2 f0, F2 f1, F2 f2, F2 f3, float* l, float* r) {
+    const F2 a = _mm_movelh_ps(f0, f1), b = _mm_movelh_ps(f2, f3);  // L0 R0 L1 R1, L2 R2 L3 R3
+    _mm_storeu_ps(l, _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+    _mm_storeu_ps(r, _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+  }
+};
+
+// Between two wraps of any line every position just steps on by one: such runs
+// go without a position test, four frames at a time.
+__attribute__((noinline)) void Reverb(ReverbState& st, const Coefficients& c, const Parameters& params, F2* o,
+                                      int count) {
+  bool on[kChunk];
+  int frames = 0;
+  for (int n = 0; n < count; ++n) frames += on[n] = params.Get(Param::reverb) != 0;
+  const Literals L;
+  ReverbRun run{L, st.line[0], st.line[1], st.pos[0], st.pos[1], st.damp, st.lowpass,
+                Both(c.d1), Both(c.d2), Both(c.F), Both(c.kd), Both(1.0f - c.kd), Both(c.dryLevel), Both(c.wetLevel)};
+  const std::array<int, 13>& lenL = c.lineLenL;
+  const std::array<int, 13>& lenR = c.lineLenR;
+  int n = 0;
+  while (n < count) {
+    if (!on[n]) {
+      ++n;
+      continue;
+    }
+    int end = n;
+    if (frames == count)
+      end = count;
+    else
+      while (end < count && on[end]) ++end;
+    while (n < end) {
+      // the frames before the first wrap
+      int steps = end - n;
+      for (int i = 0; i < 13; ++i) {
+        steps = std::min(steps, run.posL[i] >= lenL[i] ? 0 : lenL[i] - run.posL[i]);
+        steps = std::min(steps, run.posR[i] >= lenR[i] ? 0 : lenR[i] - run.posR[i]);
+      }
+      if (steps == 0) {
+        for (int i = 0; i < 13; ++i) {
+          run.posL[i] = Advance(run.posL[i], lenL[i]);
+          run.posR[i] = Advance(run.posR[i], lenR[i]);
+        }
+        run.Frame(0, o[n]);
+        ++n;
+        continue;
+      }
+      int k = 0;
+      for (; k + 4 <= steps; k += 4) run.Four(1 + k, o + n + k);
+      for (; k < steps; ++k) run.Frame(1 + k, o[n + k]);
+      for (int i = 0; i < 13; ++i) {
+        run.posL[i] += steps;
+        run.posR[i] += steps;
+      }
+      n += steps;
+    }
+  }
+  st.pos[0] = run.posL;
+  st.pos[1] = run.posR;
+  st.damp = run.damp;
+  st.lowpass = run.lowpass;
+}
+
+// The bass section's input part beside the main path's first part: y K of the
+// frames with the bass on; w and hi of every frame.
+__attribute__((noinline)) void InputPass(DspState& st, const Coefficients& c, const Parameters& params,
+                                         const F2* in, int count, const bool* bassOn, float& dither, F2* bass,
+                                         F2* w, F2* hi) {
+  const Literals L;
+  BassFront front{st.bass.f, c, L};
+  MainPath main{st.main.f, st.main.ring.data(), c, L};
+  for (int n = 0; n < count; ++n) {
+    if (bassOn[n]) bass[n] = front.Frame(in[n], params.On(Param::soft));
+    dither = -dither;
+    w[n] = main.Head(in[n], dither, params, hi[n]);
+  }
+  st.bass.f = front.b;
+  st.main.f = main.s;
+}
+
+// The bass section's branches beside the rest of the main path: z of the
+// frames with the bass on, in place of y K; the mixed signal in place of w.
+__attribute__((noinline)) void MiddlePass(DspState& st, const Coefficients& c, const Parameters& params,
+                                          int count, const bool* bassOn, F2* bass, F2* io, const F2* hi) {
+  const Literals L;
+  BassBranches branches{st.bass.f, c};
+  MainPath main{st.main.f, st.main.ring.data(), c, L};
+  for (int n = 0; n < count; ++n) {
+    if (bassOn[n])
+      bass[n] = branches.Frame(bass[n]);
+    else
+      branches.Refresh();
+    io[n] = main.Tail(io[n], hi[n], params);
+  }
+  branches.Store();
+  st.main.f = main.s;
+}
+
+// The bass section's limiter beside the dynamics stage: the float outputs.
+__attribute__((noinline)) void OutputPass(DspState& st, const Coefficients& c, const Parameters& params,
+                                          int count, const bool* bassOn, const F2* bass, F2* out) {
+  const Literals L;
+  BassLimiter limiter{st.bass.f, st.bass.ring.data(), Both(c.O), L};
+  DynamicsPath dyn{st.dyn.f, st.dyn, c, L};
+  for (int n = 0; n < count; ++n) {
+    const F2 bo = bassOn[n] ? limiter.Frame(bass[n]) : F2{};
+    out[n] = dyn.Frame(out[n], bo, params.On(Param::loudness));
+  }
+  limiter.Store();
+  st.dyn.f = dyn.s;
+}
+
+}  // namespace
+
+void Stages(DspState& st, const Coefficients& c, const Parameters& params, const F2* in, int count, float& dither,
+            F2* out) {
+  bool bassOn[kChunk];
+  for (int n = 0; n < count; ++n) bassOn[n] = params.Get(Param::bassout) >= 1;
+  F2 bass[kChunk];  // y K, then z
+  F2 hi[kChunk];
+  InputPass(st, c, params, in, count, bassOn, dither, bass, out, hi);
+  MiddlePass(st, c, params, count, bassOn, bass, out, hi);
+  Reverb(st.reverb, c, params, out, count);
+  OutputPass(st, c, params, count, bassOn, bass, out);
+}
+
+namespace {
+
+// Two frames' (left, right) floats, four lanes, as the samples written:
+// v x 32769 truncated toward zero, +-32764 where it reaches them (each counted),
+// 0 where it is no number.
+inline __m128i Samples(__m128 v, int& clips) {
+  static constexpr int kBits[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
+  v = _mm_mul_ps(v, _mm_set1_ps(32769.0f));
+  const __m128 top = _mm_cmpge_ps(v, _mm_set1_ps(float(kClipLimit)));
+  const __m128 bottom = _mm_cmple_ps(v, _mm_set1_ps(-float(kClipLimit)));
+  clips += kBits[_mm_movemask_ps(_mm_or_ps(top, bottom))];
+  __m128i i = _mm_and_si128(_mm_cvttps_epi32(v), _mm_castps_si128(_mm_cmpord_ps(v, v)));
+  i = _mm_or_si128(_mm_andnot_si128(_mm_castps_si128(top), i),
+                   _mm_and_si128(_mm_castps_si128(top), _mm_set1_epi32(kClipLimit)));
+  i = _mm_or_si128(_mm_andnot_si128(_mm_castps_si128(bottom), i),
+                   _mm_and_si128(_mm_castps_si128(bottom), _mm_set1_epi32(-kClipLimit)));
+  return i;
+}
+
+// Lanes that are an infinity or no number.
+inline __m128 NotFinite(__m128 v) {
+  const __m128 d = _mm_sub_ps(v, v);
+  return _mm_cmpunord_ps(d, d);
+}
+
+}  // namespace
+
+int StereoOutput(const F2* o, int count, int16_t* samples, bool inverted, int16_t* ring, int32_t& scopeIndex,
+                 bool& finite) {
+  const __m128i flip = inverted ? _mm_setr_epi32(-1, 0, -1, 0) : _mm_setzero_si128();  // (i ^ flip) - flip
+  int clips = 0;
+  __m128 bad = _mm_setzero_ps();
+  for (int n = 0; n < count; n += 4) {
+    F2 group[4];
+    const int frames = std::min(4, count - n);
+    if (frames == 4) {
+      std::memcpy(group, o + n, sizeof group);
+    } else {
+      for (int j = 0; j < 4; ++j) group[j] = j < frames ? o[n + j] : F2{};
+    }
+    const __m128 a = _mm_movelh_ps(group[0], group[1]), b = _mm_movelh_ps(group[2], group[3]);
+    bad = _mm_or_ps(bad, _mm_or_ps(NotFinite(a), NotFinite(b)));
+    __m128i ia = Samples(a, clips), ib = Samples(b, clips);
+    ia = _mm_sub_epi32(_mm_xor_si128(ia, flip), flip);
+    ib = _mm_sub_epi32(_mm_xor_si128(ib, flip), flip);
+    const __m128i written = _mm_packs_epi32(ia, ib);  // L0 R0 L1 R1 L2 R2 L3 R3, all within +-32764
+    const __m128i scope = _mm_sub_epi16(_mm_setzero_si128(), written);
+    if (frames == 4) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(samples + 2 * n), written);
+    } else {
+      int16_t values[8];
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(values), written);
+      std::memcpy(samples + 2 * n, values, sizeof(int16_t) * 2 * size_t(frames));
+    }
+    if (scopeIndex + 2 * frames < kScopeRingValues) {
+      if (frames == 4) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(ring + scopeIndex), scope);
+      } else {
+        int16_t values[8];
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(values), scope);
+        std::memcpy(ring + scopeIndex, values, sizeof(int16_t) * 2 * size_t(frames));
+      }
+      scopeIndex += 2 * frames;
+    } else {
+      int16_t values[8];
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(values), scope);
+      for (int j = 0; j < 2 * frames; ++j) {
+        ring[scopeIndex] = values[j];
+        if (++scopeIndex >= kScopeRingValues) scopeIndex = 0;
+      }
+    }
+  }
+  if (_mm_movemask_ps(bad)) finite = false;
+  return clips;
+}
+
+}  // namespace brindle::sse
