@@ -143,16 +143,17 @@ DWORD BASSCALLBACK OutputStreamProc(HSTREAM, void* buffer, DWORD length, void*) 
 TVstPassCall::TVstPassCall() { PassState.VstCallsInFlight.fetch_add(1); }
 TVstPassCall::~TVstPassCall() { PassState.VstCallsInFlight.fetch_sub(1); }
 
-bool VstPassBlock(int32_t channels, int16_t* samples, int32_t bytes) {
+bool VstPassBlock(int32_t channels, int16_t* samples, int32_t bytes, TPassCaller caller, uint32_t sampleRate) {
   TVstPassCall call;
   if (PassState.VstActive.load() == 0) return false;
-  ProcessVstBlock(channels, samples, bytes);
+  if (caller == TPassCaller::Playback && PassState.RenderRunning.load()) return false;
+  ProcessVstBlock(channels, samples, bytes, sampleRate);
   return true;
 }
 
 bool WaitForVstPassIdle(int32_t timeoutMs) { return WaitForCallsToEnd(PassState.VstCallsInFlight, timeoutMs); }
 
-void ProcessVstBlock(int32_t channels, int16_t* samples, int32_t bytes) {
+void ProcessVstBlock(int32_t channels, int16_t* samples, int32_t bytes, uint32_t sampleRate) {
   TVstPassItem* plugin = PassState.VstPassItem.load();
   if (plugin == nullptr || channels <= 0) {
     PassState.VstActive.store(0, std::memory_order_relaxed);
@@ -160,7 +161,7 @@ void ProcessVstBlock(int32_t channels, int16_t* samples, int32_t bytes) {
   }
   const TForeignCallResult r = CallForeign([&] {
     const int32_t frames = bytes / (2 * channels);
-    plugin->SetBlockSizeAndSampleRate(frames, static_cast<float>(StreamState.ChannelInfo.freq));
+    plugin->SetBlockSizeAndSampleRate(frames, static_cast<float>(sampleRate != 0 ? sampleRate : StreamState.ChannelInfo.freq));
     const int32_t planes = std::max({channels, plugin->numInputs(), plugin->numOutputs()});
     PumpState.VstBuffers.Resize(static_cast<size_t>(planes), static_cast<size_t>(frames));
     SamplesToPlanes(samples, channels, frames, kVstToFloat, PumpState.VstBuffers);

@@ -50,21 +50,32 @@ int LevelHold::Step(int level, bool outputIdle) {
   return drawnAt;
 }
 
-int ComposeLevelFrame(const PixelView& back, const PixelView& bar, int level, int lineX, int srcX,
-                       LevelHold& hold, bool outputIdle) {
+LevelFrame NextLevelFrame(int level, int height, LevelHold& hold, bool outputIdle) {
+  LevelFrame frame;
+  frame.Level = std::clamp(level, 0, std::max(height, 0));
+  frame.Line = hold.Step(frame.Level, outputIdle);
+  return frame;
+}
+
+void DrawLevelFrame(const PixelView& back, const PixelView& bar, LevelFrame frame, int lineX, int srcX) {
   const int height = back.Height;
   FillRect(back, {0, 0, back.Width, height}, kMeterBackground);
-  level = std::clamp(level, 0, height);
+  const int level = std::clamp(frame.Level, 0, height);
   if (level > 0) {
     const int top = height - level;
     CopyRect(bar, {0, top, bar.Width, height}, back, -srcX, top);
   }
-  const int line = hold.Step(level, outputIdle);
-  if (line > 0) {
-    const int y = height - line;
+  if (frame.Line > 0) {
+    const int y = height - frame.Line;
     FillRect(back, {lineX, y, lineX + bar.Width, y + 1}, kMeterHoldLine);
   }
-  return line;
+}
+
+int ComposeLevelFrame(const PixelView& back, const PixelView& bar, int level, int lineX, int srcX,
+                       LevelHold& hold, bool outputIdle) {
+  const LevelFrame frame = NextLevelFrame(level, back.Height, hold, outputIdle);
+  DrawLevelFrame(back, bar, frame, lineX, srcX);
+  return frame.Line;
 }
 
 }  // namespace tav::player

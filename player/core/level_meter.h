@@ -30,10 +30,26 @@ struct LevelHold {
   int Step(int level, bool outputIdle);
 };
 
-// Composes one frame into `back` (meter width x height): background, the
-// bottom `level` rows of `bar` landing at x = -srcX, then the hold line from
-// x = lineX, as wide as the bar. Returns the height of the line drawn (0 for
-// none): with the level as cut, it is all that tells one frame from another.
+// What one meter shows in a frame: the bar's height (cut to the meter) and
+// the hold line's (0 for none). Two frames that compare equal are the same
+// picture.
+struct LevelFrame {
+  int Level = 0;
+  int Line = 0;
+  bool operator==(const LevelFrame&) const = default;
+};
+
+// One frame at `level` on a meter `height` pixels high: cuts the level and
+// steps the hold line.
+LevelFrame NextLevelFrame(int level, int height, LevelHold& hold, bool outputIdle);
+
+// Draws a frame into `back` (meter width x height): background, the bottom
+// `frame.Level` rows of `bar` landing at x = -srcX, then the hold line from
+// x = lineX, as wide as the bar.
+void DrawLevelFrame(const PixelView& back, const PixelView& bar, LevelFrame frame, int lineX, int srcX);
+
+// Both in one: steps the hold line and draws the frame. Returns the height of
+// the line drawn (0 for none).
 int ComposeLevelFrame(const PixelView& back, const PixelView& bar, int level, int lineX, int srcX,
                        LevelHold& hold, bool outputIdle);
 

@@ -230,8 +230,12 @@ void TMainController::PositionTick() {
   } else {
     ms = view_.SliderValue(MainSlider::Position) * 100;
   }
-  view_.SetText(MainText::Seconds, SecondsLabelText(ms));
-  view_.DrawTimeDisplay(TimeDisplayText(ms));
+  // Both texts follow from the milliseconds alone: the same milliseconds
+  // show the same texts, which are on the screen already.
+  if (shownMs_.Changes(ms)) {
+    view_.SetText(MainText::Seconds, SecondsLabelText(ms));
+    view_.DrawTimeDisplay(TimeDisplayText(ms));
+  }
 
   // Decoding reaches the end while the output still holds up to half a
   // second of the track: the track ends once that has been heard.

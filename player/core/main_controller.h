@@ -14,6 +14,7 @@
 #include "player/core/level_meter.h"
 #include "player/core/playlist_model.h"
 #include "player/core/settings_store.h"
+#include "player/core/shown_value.h"
 #include "player/core/track_change.h"
 
 namespace tav::player {
@@ -192,6 +193,7 @@ class TMainController {
   double totalSeconds_ = 0;
   int heldLeft_ = 0;
   int heldRight_ = 0;
+  TShownValue<int32_t> shownMs_;  // what the position texts show
 };
 
 }  // namespace tav::player

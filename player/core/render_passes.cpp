@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
 
 #include "tav/engine/dsp_host.h"
 #include "tav/engine/globals.h"
@@ -13,9 +12,8 @@
 namespace tav::player {
 
 int32_t TVstRenderPass::Process(uint8_t* samples, int32_t bytes, int32_t, const TWavFormat& format) {
-  if (engine::PassState.VstActive.load(std::memory_order_relaxed) == 0) return bytes;
   const auto channels = static_cast<int32_t>(std::max<uint32_t>(format.channels, 2));
-  engine::ProcessVstBlock(channels, reinterpret_cast<int16_t*>(samples), bytes);
+  engine::VstPassBlock(channels, reinterpret_cast<int16_t*>(samples), bytes, engine::TPassCaller::Render, format.rate);
   return bytes;
 }
 
@@ -33,16 +31,16 @@ bool TEngineRenderLock::Acquire() {
   rateBefore_ = 0.0f;
   engine::PassState.RenderRunning.store(true);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs_);
-  // A module may be waiting for this thread to answer a message it sent.
-  while (engine::DspHostState.DspCallsInFlight.load() != 0) {
-    if (std::chrono::steady_clock::now() >= deadline) {
-      engine::PassState.RenderRunning.store(false);
-      return false;
-    }
-    engine::DeliverSentMessages();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
+  // Both counts within the one bound.
+  const auto left = [&] {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    return static_cast<int32_t>(std::max<int64_t>(0, ms.count()));
+  };
+  if (engine::WaitForCallsToEnd(engine::DspHostState.DspCallsInFlight, left()) &&
+      engine::WaitForCallsToEnd(engine::PassState.VstCallsInFlight, left()))
+    return true;
+  engine::PassState.RenderRunning.store(false);
+  return false;
 }
 
 void TEngineRenderLock::RenderRate(uint32_t rate) {

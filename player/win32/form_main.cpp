@@ -417,13 +417,13 @@ void TFormMain::SetTimeScale(const std::array<std::string, 7>& texts) {
 
 void TFormMain::DrawTimeDisplay(const std::string& text) {
   timeText_ = Widen(text);
-  if (timeDisplay_) timeDisplay_->Show(PaTime->Canvas(), 0, 0, timeText_);
+  if (timeDisplay_) timeDisplay_->Show(*PaTime, 0, 0, timeText_);
 }
 
 void TFormMain::DrawMeters(int left, int right, bool outputIdle) {
   if (!vuLeft_ || !vuRight_) return;
-  vuLeft_->Draw(Pavul->Canvas(), left, 0, 0, outputIdle);
-  vuRight_->Draw(pavur->Canvas(), right, 1, -1, outputIdle);
+  vuLeft_->Draw(*Pavul, left, 0, 0, outputIdle);
+  vuRight_->Draw(*pavur, right, 1, -1, outputIdle);
 }
 
 int TFormMain::MeterTransfers() const {

@@ -9,25 +9,23 @@ TGetVuParam::TGetVuParam(int width, int height, int gradWidth, int redFall, int 
   FillLevelGradient(gradientBitmap_.Pixels(), LevelGradientRows(height, redFall, greenRise));
 }
 
-bool TGetVuParam::Draw(TCanvas& target, int level, int lineX, int srcX, bool outputIdle) {
+bool TGetVuParam::Draw(TPaintBox& target, int level, int lineX, int srcX, bool outputIdle) {
+  const LevelFrame frame = NextLevelFrame(level, height_, hold_, outputIdle);
+  // The same frame as the one on the screen is not composed or copied again:
+  // a resting meter costs the stepping of its hold line and nothing more.
+  if (!shown_.Changes(frame)) return false;
   GdiFlush();  // the DIB's memory is written directly
-  const int line = ComposeLevelFrame(backBuffer_.Pixels(), gradientBitmap_.Pixels(), level, lineX, srcX, hold_, outputIdle);
-  // The same frame as the one on the screen is not copied again: a resting
-  // meter costs the composing of a small bitmap and nothing more.
-  const Frame frame{std::clamp(level, 0, height_), line};
-  if (shown_ && *shown_ == frame) return false;
-  shown_ = frame;
-  target.Draw(0, 0, backBuffer_);
+  DrawLevelFrame(backBuffer_.Pixels(), gradientBitmap_.Pixels(), frame, lineX, srcX);
+  target.Canvas().Draw(0, 0, backBuffer_);
   ++transfers_;
   return true;
 }
 
 TBufferText::TBufferText(int width, int height) : bitmap_(width, height) {}
 
-bool TBufferText::Show(TCanvas& target, int x, int y, std::wstring_view text) {
-  if (shown_ && *shown_ == text) return false;
-  DrawTo(target, x, y, text);
-  shown_ = std::wstring(text);
+bool TBufferText::Show(TPaintBox& target, int x, int y, std::wstring_view text) {
+  if (!shown_.Changes(text)) return false;
+  DrawTo(target.Canvas(), x, y, text);
   return true;
 }
 

@@ -2,14 +2,16 @@
 // falling peak-hold line) and one line of text on a solid background. Each
 // composes its frame in a bitmap of its own and copies it to the target in
 // one block transfer, so the 18 ms timer does not flicker; a frame the same
-// as the one already on the screen is not transferred at all.
+// as the one already on the screen is neither composed nor transferred, and
+// the target's device context is not even taken.
 #pragma once
 #include <windows.h>
 
-#include <optional>
 #include <string>
 
 #include "player/core/level_meter.h"
+#include "player/core/shown_value.h"
+#include "toolkit/win32/extctrls.h"
 #include "toolkit/win32/graphics.h"
 
 namespace tav::player {
@@ -19,19 +21,15 @@ class TGetVuParam {
   TGetVuParam(int width, int height, int gradWidth, int redFall, int greenRise);
   // Level in pixels; outputIdle: the output stream is paused or stopped.
   // Returns whether the frame differed from the last one and was copied.
-  bool Draw(TCanvas& target, int level, int lineX, int srcX, bool outputIdle);
+  bool Draw(TPaintBox& target, int level, int lineX, int srcX, bool outputIdle);
   const LevelHold& Hold() const { return hold_; }
   TBitmap& BackBuffer() { return backBuffer_; }
   // Frames copied to the target so far.
   int Transfers() const { return transfers_; }
 
  private:
-  struct Frame {
-    int Level, Line;
-    bool operator==(const Frame&) const = default;
-  };
   int height_;
-  std::optional<Frame> shown_;
+  TShownValue<LevelFrame> shown_;
   int transfers_ = 0;
   TBitmap gradientBitmap_;
   TBitmap backBuffer_;
@@ -49,14 +47,14 @@ class TBufferText {
   void DrawTo(TCanvas& target, int x, int y, std::wstring_view text);
   // Draws it only when it differs from the text Show drew last; returns
   // whether it did.
-  bool Show(TCanvas& target, int x, int y, std::wstring_view text);
+  bool Show(TPaintBox& target, int x, int y, std::wstring_view text);
   TBitmap& Bitmap() { return bitmap_; }
   // Texts drawn to a target so far.
   int Transfers() const { return transfers_; }
 
  private:
   TBitmap bitmap_;
-  std::optional<std::wstring> shown_;
+  TShownValue<std::wstring> shown_;
   int transfers_ = 0;
 };
 

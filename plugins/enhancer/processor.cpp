@@ -224,7 +224,10 @@ int ProcessBlock(Processor& proc, const Parameters& params, const WindowSettings
       const int count = std::min(kChunk, frames - first);
       int16_t* left = samples + first * channels;
       int16_t* right = left + (channels == 2 ? 1 : 0);
-      ReadInput(left, right, channels, count, in);
+      if (proc.kernels == Kernels::sse && channels == 2)
+        sse::StereoInput(left, count, in);
+      else
+        ReadInput(left, right, channels, count, in);
       (proc.kernels == Kernels::plain ? plain::Stages : sse::Stages)(st, k, params, in, count, st.dither, o);
 
       bool finite = true;

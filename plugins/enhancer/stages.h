@@ -56,6 +56,9 @@ void Stages(DspState& st, const Coefficients& c, const Parameters& params, const
 // the values clamped; clears `finite` when an output is infinite or no number.
 int StereoOutput(const F2* o, int count, int16_t* samples, bool inverted, int16_t* ring, int32_t& scopeIndex,
                  bool& finite);
+// A stereo run's samples as the frame-by-frame input scaling gives them, four
+// frames at a time (lanes 2 and 3 of each frame hold the next frame's values).
+void StereoInput(const int16_t* samples, int count, F2* in);
 }  // namespace sse
 
 }  // namespace brindle

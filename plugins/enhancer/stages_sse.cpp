@@ -92,9 +92,7 @@ struct BassFront {
 //   u5 + ((u2 - u4 - w) - u5) k5 - 0    t5 + (t3 - t5) k13 - t6
 //   u6 + (u5 - u6) k6                   t6 + (t5 - t6) k14
 // Subtracting 0 changes no value, and adding 0 at most the sign of a zero,
-// which no later step can turn into a different value. The chain from one
-// frame's w to the next one's is the section's longest: u5's lanes go on to
-// u6 straight from before the subtraction of 0.
+// which no later step can turn into a different value.
 struct BassBranches {
   BassFilters& f;
   const Coefficients& c;
@@ -113,8 +111,7 @@ struct BassBranches {
     s2 = s2 + (s1 - s2) * kB;
     s3 = s3 + (LowHigh(s2, s1) - s3) * kC - HighOnly(s4);
     s4 = s4 + (s3 - s4) * kD;
-    const F2 u5 = s5 + (LowHigh(s2 - s4 - w, s3) - s5) * kE;
-    s5 = LowHigh(u5, u5 - HighOnly(s6));
+    s5 = s5 + (LowHigh(s2 - s4 - w, s3) - s5) * kE - HighOnly(s6);
     s6 = s6 + (s5 - s6) * kF;
     const F2 z = s6 * mB + High(s5) * mA;
     w = z;  // the feedback refresh: the same sum from the same states
@@ -179,8 +176,10 @@ struct MainPath {
       const I4 open = L.Abs(h2) * T > L.l10;
       const F2 up = s.t + L.l0_3, down = s.t - L.l0_1;
       const F2 opened = Select(up >= L.zero, L.zero, up);
-      const F2 closed = Select(down > L.minusOne, down, L.minusOne);
-      s.t = Select(open, opened, closed);
+      if ((_mm_movemask_ps((__m128)open) & 3) == 3)  // mostly, while there is sound
+        s.t = opened;
+      else
+        s.t = Select(open, opened, Select(down > L.minusOne, down, L.minusOne));
       s.ts = L.l0_95 * s.ts + L.l0_05 * s.t;
       m = m + h1 * s.ts;
     }
@@ -192,7 +191,8 @@ struct MainPath {
 
     // The gain for the next frame. Mostly both channels are within 0.8: a
     // branch then keeps that frame from waiting for this one's whole path.
-    const F2 rising = Select(s.g >= C, C, s.g * L.agcRise);
+    const I4 atCeiling = s.g >= C;
+    const F2 rising = (_mm_movemask_ps((__m128)atCeiling) & 3) == 3 ? C : Select(atCeiling, C, s.g * L.agcRise);
     const I4 quiet = L.Abs(hi) <= L.l0_8;
     if ((_mm_movemask_ps((__m128)quiet) & 3) == 3)
       s.g = rising;
@@ -481,11 +481,13 @@ __attribute__((noinline)) void InputPass(DspState& st, const Coefficients& c, co
   const Literals L;
   BassFront front{st.bass.f, c, L};
   MainPath main{st.main.f, st.main.ring.data(), c, L};
+  float d = dither;  // a local copy, which the stores to the arrays cannot alias
   for (int n = 0; n < count; ++n) {
     if (bassOn[n]) bass[n] = front.Frame(in[n], params.On(Param::soft));
-    dither = -dither;
-    w[n] = main.Head(in[n], dither, params, hi[n]);
+    d = -d;
+    w[n] = main.Head(in[n], d, params, hi[n]);
   }
+  dither = d;
   st.bass.f = front.b;
   st.main.f = main.s;
 }
@@ -610,6 +612,22 @@ int StereoOutput(const F2* o, int count, int16_t* samples, bool inverted, int16_
   }
   if (_mm_movemask_ps(bad)) finite = false;
   return clips;
+}
+
+void StereoInput(const int16_t* samples, int count, F2* in) {
+  const F2 scale = Both(1.0f / 32767.0f);
+  int n = 0;
+  for (; n + 4 <= count; n += 4) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + 2 * n));  // L0 R0 .. L3 R3
+    // sign-extended to 32 bits: each 16-bit value into the high half, then shifted down
+    const F2 a = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16)) * scale;  // L0 R0 L1 R1
+    const F2 b = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpackhi_epi16(v, v), 16)) * scale;  // L2 R2 L3 R3
+    in[n] = a;
+    in[n + 1] = High(a);
+    in[n + 2] = b;
+    in[n + 3] = High(b);
+  }
+  for (; n < count; ++n) in[n] = _mm_cvtepi32_ps(_mm_setr_epi32(samples[2 * n], samples[2 * n + 1], 0, 0)) * scale;
 }
 
 }  // namespace brindle::sse

@@ -1,5 +1,7 @@
 #include "dsp_test_host.h"
 
+#include <cstdint>
+
 namespace tav::test {
 namespace {
 
@@ -35,6 +37,15 @@ std::wstring exeFolder() {
   wchar_t buf[MAX_PATH];
   std::wstring path(buf, GetModuleFileNameW(nullptr, buf, MAX_PATH));
   return path.substr(0, path.find_last_of(L"\\/"));
+}
+
+double processCpuSeconds() {
+  FILETIME created, exited, kernel, user;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  auto seconds = [](const FILETIME& t) {
+    return double((uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime) * 1e-7;
+  };
+  return seconds(kernel) + seconds(user);
 }
 
 std::wstring readWindowText(HWND window) {

@@ -68,5 +68,8 @@ class DspTestHost {
 
 std::wstring readWindowText(HWND window);
 std::wstring exeFolder();
+// The process's CPU time so far (user and kernel), in seconds: what the
+// plug-ins' speed tools measure against.
+double processCpuSeconds();
 
 }  // namespace tav::test

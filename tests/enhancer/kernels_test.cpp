@@ -65,6 +65,42 @@ TEST(Kernels, TheSseKernelsGiveThePlainCodesBitsForRandomSettingsAndSignals) {
   }
 }
 
+// A value that is no number, or an infinity, in a stage's state: both sets
+// write the same samples until the restart and after it.
+TEST(Kernels, ANonFiniteStateGivesThePlainCodesBitsThroughTheRestart) {
+  const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+  struct Poison {
+    const char* where;
+    void (*apply)(DspState&, float);
+  };
+  const Poison poisons[] = {
+      {"main p1", [](DspState& s, float v) { s.main.f.p1 = Both(v); }},
+      {"main surround", [](DspState& s, float v) { s.main.f.su = Pair(v, 0.0f); }},
+      {"bass a1", [](DspState& s, float v) { s.bass.f.a1 = Pair(0.0f, v); }},
+      {"bass branch", [](DspState& s, float v) { s.bass.f.u[2] = Both(v); }},
+      {"bass limiter", [](DspState& s, float v) { s.bass.f.s2 = v; }},
+      {"reverb damping", [](DspState& s, float v) { s.reverb.damp[4] = Both(v); }},
+      {"dynamics", [](DspState& s, float v) { s.dyn.f.a1 = Pair(v, v); }},
+  };
+  for (const Poison& poison : poisons)
+    for (float value : {nan, inf, -inf}) {
+      Rig sse, plain;
+      plain.proc->kernels = Kernels::plain;
+      for (Rig* rig : {&sse, &plain}) {
+        rig->params.SetFromControl(Param::reverb, 30);
+        rig->params.SetFromControl(Param::loudness, 1);
+      }
+      const auto in = test::Noise(1152 * 4, 2, 20000, 4);
+      sse.Run(in);
+      plain.Run(in);
+      poison.apply(sse.proc->state, value);
+      poison.apply(plain.proc->state, value);
+      EXPECT_EQ(sse.Run(in), plain.Run(in)) << poison.where << " " << value;
+      EXPECT_GE(plain.proc->state.restarts, 1) << poison.where << " " << value;
+      EXPECT_EQ(sse.proc->state.restarts, plain.proc->state.restarts) << poison.where << " " << value;
+    }
+}
+
 // The four-frame output conversion against the frame-by-frame one, on the
 // values around the clamps, no numbers and infinities, for every run length up
 // to 9 (the last group short), with and without `inverted`, across the end of

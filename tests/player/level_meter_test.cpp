@@ -1,8 +1,13 @@
 // The level meter's colour bar, its peak-hold line and the composed frame.
 #include "player/core/level_meter.h"
 
+#include "player/core/shown_value.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace tav::player {
@@ -57,6 +62,47 @@ TEST(LevelHold, ANewPeakPushesTheLineUpAgain) {
   EXPECT_EQ(hold.HoldLevel, 60);
   EXPECT_EQ(hold.HoldTicks, 0);
   EXPECT_EQ(hold.Step(10, false), 60);
+}
+
+TEST(ShownValue, ChangesOnlyWhenTheValueDiffersFromTheOneShown) {
+  TShownValue<std::wstring> shown;
+  EXPECT_TRUE(shown.Changes(L"0:00:00.0"));  // nothing shown yet
+  EXPECT_FALSE(shown.Changes(std::wstring_view(L"0:00:00.0")));
+  EXPECT_TRUE(shown.Changes(L"0:00:00.1"));
+  EXPECT_FALSE(shown.Changes(L"0:00:00.1"));
+  shown.Forget();
+  EXPECT_TRUE(shown.Changes(L"0:00:00.1"));
+}
+
+// The frames a meter paints, tick by tick: a frame is drawn when its bar or
+// hold line moves and not while both stand still.
+std::vector<bool> MeterPaints(const std::vector<int>& levels, bool idle) {
+  LevelHold hold;
+  TShownValue<LevelFrame> shown;
+  std::vector<bool> painted;
+  for (int level : levels) painted.push_back(shown.Changes(NextLevelFrame(level, 114, hold, idle)));
+  return painted;
+}
+
+TEST(LevelFrame, AMeterPaintsWhenItsPictureChangesAndNotOtherwise) {
+  // at rest: the first frame, then nothing
+  EXPECT_EQ(MeterPaints({0, 0, 0, 0}, true), (std::vector<bool>{true, false, false, false}));
+  // a steady level: the peak frame, the frame the hold line appears in, then
+  // 15 still frames while the line is held, then the line falls frame by frame
+  std::vector<int> steady(30, 50);
+  std::vector<bool> painted = MeterPaints(steady, false);
+  EXPECT_EQ(std::count(painted.begin(), painted.end(), true), 1);  // a level at its hold draws no line
+  // a peak, then silence while playing: the line is held, falls, and then rests
+  std::vector<int> peak{100};
+  peak.resize(40, 0);
+  painted = MeterPaints(peak, false);
+  std::vector<bool> expected{true, true};              // the bar, then bar gone and line at 100
+  expected.resize(17, false);                          // held at 100 (same picture)
+  for (int i = 0; i < 6; ++i) expected.push_back(true);  // 85, 69, 52, 34, 15, gone
+  expected.resize(40, false);
+  EXPECT_EQ(painted, expected);
+  // a level that stays but is cut to the meter's height draws once
+  EXPECT_EQ(MeterPaints({200, 300, 114}, false), (std::vector<bool>{true, false, false}));
 }
 
 struct MeterFixture : ::testing::Test {

@@ -90,10 +90,15 @@ struct FakeView : IMainView {
   std::string timeDisplay;
   Log warnings;
   int reapplied = 0, titleRestarts = 0;
+  int timeDraws = 0;  // texts handed to the time display
+  std::map<MainText, int> textSets;
   int meterLeft = -1, meterRight = -1;
   bool meterIdle = false;
 
-  void SetText(MainText w, const std::string& t) override { texts[w] = t; }
+  void SetText(MainText w, const std::string& t) override {
+    texts[w] = t;
+    ++textSets[w];
+  }
   void SetTitleFromPath(const std::string& name) override { texts[MainText::Title] = name; }
   int SliderValue(MainSlider w) override { return values[w]; }
   int SliderMax(MainSlider w) override { return maxima[w]; }
@@ -109,7 +114,10 @@ struct FakeView : IMainView {
   bool Checked(MainCheck w) override { return checks[w]; }
   void SetChecked(MainCheck w, bool on) override { checks[w] = on; }
   void SetTimeScale(const std::array<std::string, 7>& t) override { scale = t; }
-  void DrawTimeDisplay(const std::string& t) override { timeDisplay = t; }
+  void DrawTimeDisplay(const std::string& t) override {
+    timeDisplay = t;
+    ++timeDraws;
+  }
   void DrawMeters(int l, int r, bool idle) override {
     meterLeft = l;
     meterRight = r;
@@ -371,6 +379,39 @@ TEST_F(Main, PositionTickMovesSliderTextsAndMeters) {
   EXPECT_EQ(view.values[MainSlider::Position], 300);
   main.StopTracking();
   EXPECT_EQ(audio.log.back(), "seek 300");
+}
+
+// The position texts are handed to the window only when the position they
+// show moves: at rest, with or without a stream, the timer draws no text.
+TEST_F(Main, PositionTextsAreDrawnOnlyWhenThePositionMoves) {
+  main.PositionTick();  // the first tick draws what nothing has shown yet
+  EXPECT_EQ(view.timeDraws, 1);
+  EXPECT_EQ(view.textSets[MainText::Seconds], 1);
+  EXPECT_EQ(Text(MainText::Seconds), "Seconds:0000.0 s");
+  for (int i = 0; i < 5; ++i) main.PositionTick();
+  EXPECT_EQ(view.timeDraws, 1);
+  EXPECT_EQ(view.textSets[MainText::Seconds], 1);
+
+  Open();
+  audio.position = 1.2344;
+  main.PositionTick();
+  EXPECT_EQ(view.timeDraws, 2);
+  audio.position = 1.2346;  // the same millisecond: the same texts
+  main.PositionTick();
+  EXPECT_EQ(view.timeDraws, 2);
+  audio.position = 1.236;
+  main.PositionTick();
+  EXPECT_EQ(view.timeDraws, 3);
+  EXPECT_EQ(view.textSets[MainText::Seconds], 3);
+  EXPECT_EQ(view.timeDisplay, "0:00:01.2");
+
+  // Dragging shows the slider's time, once per change of it.
+  main.StartTracking();
+  view.values[MainSlider::Position] = 40;
+  main.PositionTick();
+  main.PositionTick();
+  EXPECT_EQ(view.timeDraws, 4);
+  EXPECT_EQ(view.timeDisplay, "0:00:04.0");
 }
 
 TEST_F(Main, VstTimeWithoutAStreamIsZeroNotADivisionByZero) {

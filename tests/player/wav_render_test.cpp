@@ -17,6 +17,7 @@
 #include "player/core/render_controller.h"
 #include "player/core/render_passes.h"
 #include "player/core/wav_segment.h"
+#include "tav/engine/output_pump.h"
 #include "tav/engine/vst_pass.h"
 #include "tav/vst/vst_host.h"
 
@@ -383,6 +384,24 @@ TEST(WavRender, StopsBeforeFourGibibytesOnAWholeFrame) {
 
 // --- the engine's passes under the render ---
 
+class THalvingItem final : public engine::TVstPassItem {
+ public:
+  void SetBlockSizeAndSampleRate(int32_t f, float rate) override {
+    frames.push_back(f);
+    rates.push_back(rate);
+  }
+  int32_t numInputs() override { return 2; }
+  int32_t numOutputs() override { return 2; }
+  void ProcessReplacing(engine::TAVDArrayOfSingleDynArray& in, engine::TAVDArrayOfSingleDynArray& out,
+                        int32_t n) override {
+    for (size_t c = 0; c < 2; ++c)
+      for (int32_t i = 0; i < n; ++i) out[c][size_t(i)] = in[c][size_t(i)] * 0.5f;
+  }
+  bool Active() override { return true; }
+  std::vector<int32_t> frames;
+  std::vector<float> rates;
+};
+
 class RenderPasses : public enginetest::EngineTest {
  protected:
   void StartModule(const std::string& kind) {
@@ -455,19 +474,6 @@ TEST_F(RenderPasses, TheAudioLibrarysStreamIsOpenedReadAndFreed) {
   EXPECT_FALSE(module.Open(0, format));
 }
 
-class THalvingItem final : public engine::TVstPassItem {
- public:
-  void SetBlockSizeAndSampleRate(int32_t f, float) override { frames.push_back(f); }
-  int32_t numInputs() override { return 2; }
-  int32_t numOutputs() override { return 2; }
-  void ProcessReplacing(engine::TAVDArrayOfSingleDynArray& in, engine::TAVDArrayOfSingleDynArray& out,
-                        int32_t n) override {
-    for (size_t c = 0; c < 2; ++c)
-      for (int32_t i = 0; i < n; ++i) out[c][size_t(i)] = in[c][size_t(i)] * 0.5f;
-  }
-  bool Active() override { return true; }
-  std::vector<int32_t> frames;
-};
 
 TEST_F(RenderPasses, VstPassGetsAtMostTheBlockSizeItWasOpenedWith) {
   for (uint32_t channels : {2u, 1u}) {
@@ -678,13 +684,33 @@ TEST_F(RenderPasses, WhileARenderHoldsThePlugInsPlaybackPassesItsBlocksDry) {
   engine::DspPassBlock(block, 4, 2, 44100, 8);
   EXPECT_EQ(block[0], 1) << "and playback's again once the render ends";
 
-  // A playback call still inside the module after the wait: no render.
-  engine::DspHostState.DspCallsInFlight = 1;
-  const auto before = std::chrono::steady_clock::now();
-  EXPECT_FALSE(lock.Acquire());
-  EXPECT_GE(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(190));
-  EXPECT_FALSE(engine::PassState.RenderRunning.load());
-  engine::DspHostState.DspCallsInFlight = 0;
+  // The VST pass likewise, and the render's blocks go at the render's rate.
+  THalvingItem item;
+  engine::PassState.VstPassItem = &item;
+  engine::PassState.VstActive = -1;
+  engine::PassState.VstEnabled = -1;
+  ASSERT_TRUE(lock.Acquire());
+  int16_t stereo[8] = {1000, 1000, 1000, 1000, 1000, 1000, 1000, 1000};
+  EXPECT_FALSE(engine::VstPassBlock(2, stereo, 16));
+  EXPECT_EQ(stereo[0], 1000);
+  EXPECT_TRUE(engine::VstPassBlock(2, stereo, 16, engine::TPassCaller::Render, 22050));
+  EXPECT_NEAR(stereo[0], 500, 1);
+  EXPECT_EQ(item.rates, (std::vector<float>{22050.0f}));
+  lock.Release();
+  EXPECT_TRUE(engine::VstPassBlock(2, stereo, 16));
+  EXPECT_EQ(item.rates.back(), 44100.0f) << "playback's blocks at the stream's rate";
+  engine::PassState.VstActive = 0;
+  engine::PassState.VstPassItem = nullptr;
+
+  // A playback call still inside a plug-in after the wait: no render.
+  for (std::atomic<int32_t>* count : {&engine::DspHostState.DspCallsInFlight, &engine::PassState.VstCallsInFlight}) {
+    *count = 1;
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_FALSE(lock.Acquire());
+    EXPECT_GE(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(190));
+    EXPECT_FALSE(engine::PassState.RenderRunning.load());
+    *count = 0;
+  }
 }
 
 TEST_F(RenderPasses, TheVstHostsRateIsTheRendersAndComesBack) {

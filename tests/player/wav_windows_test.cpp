@@ -499,6 +499,74 @@ TEST_F(WavWindows, ARenderSlowedByASleepingModule) {
   }
 }
 
+// The 16-bit left channel of the capture of device 0 from frame `from` on.
+std::vector<int16_t> CaptureLeft(const std::string& capture, size_t from, size_t to) {
+  const Bytes bytes = ReadAll(capture);
+  std::vector<int16_t> left;
+  for (size_t f = from; f < to && 44 + 4 * f + 2 <= bytes.size(); ++f)
+    left.push_back(int16_t(bytes[44 + 4 * f] | (bytes[45 + 4 * f] << 8)));
+  return left;
+}
+int PeakOf(const std::vector<int16_t>& x) {
+  int peak = 0;
+  for (int16_t v : x) peak = std::max(peak, std::abs(int(v)));
+  return peak;
+}
+size_t CapturedFrames(const std::string& capture) {
+  std::error_code ec;
+  const auto bytes = fs::file_size(capture, ec);
+  return ec || bytes < 44 ? 0 : size_t(bytes - 44) / 4;
+}
+
+// A long render through the test VST plug-in while the file plays: the
+// plug-in sees the render's blocks only, the sound played meanwhile stays
+// dry (above the halved level, on its way up the fade-in), and once the
+// render has ended playback is halved again.
+TEST_F(WavWindows, PlaybackDuringAVstRenderStaysDry) {
+  using namespace tav::vst::testplugin;
+  TTestPlugInState* state = LoadVst();
+  ASSERT_NE(state, nullptr);
+  const std::string tone = (temp_.path() / L"tone60s.wav").string();
+  tav::test::WriteToneWav(tone, 60, 440.0, 12000);
+  OpenStopped(tone);
+  SaveCommand(Target(L"vstlong.wav"));
+  Choose(true, true);
+  size_t playedAtStart = 0;
+  state->callCount = 0;
+  DuringRender([&] {
+    Main().btnPlay->Click();
+    playedAtStart = CapturedFrames(capture_);
+  });
+  const Bytes file = Save(Target(L"vstlong.wav"));
+  const size_t playedAtEnd = CapturedFrames(capture_);
+  ExpectValidWav(file);
+  // The log holds the first 2048 blocks the plug-in processed: the render's
+  // cycles of 10000 bytes in sub-blocks of 1152, 1152 and 196 frames, with no
+  // block of playback's between them.
+  const size_t data = file.size() - 44;
+  const int cycles = int((data + 9999) / 10000);
+  int blocks = 0, outOfTurn = 0;
+  for (int i = 0; i < kMaxLoggedCalls; ++i) {
+    if (state->calls[i].kind != kCallProcessReplacing) continue;
+    outOfTurn += state->calls[i].value != (blocks % 3 == 2 ? 196 : 1152);
+    ++blocks;
+  }
+  EXPECT_EQ(blocks, kMaxLoggedCalls / 2);
+  EXPECT_EQ(outOfTurn, 0) << "the plug-in saw the render's blocks and no others";
+  // What played during the render: a halved tone never goes above 6000.
+  const int during = PeakOf(CaptureLeft(capture_, playedAtStart, playedAtEnd));
+  Pump(1500);
+  const size_t now = CapturedFrames(capture_);
+  const int after = PeakOf(CaptureLeft(capture_, now - 22050, now));
+  std::printf("VST render of %zu bytes in %d cycles while playing: %.2f s played during it at peak %d, peak %d after\n",
+              file.size() - 44, cycles, double(playedAtEnd - playedAtStart) / 44100, during, after);
+  EXPECT_GT(playedAtEnd - playedAtStart, 4410u) << "the render lasted long enough to hear";
+  EXPECT_GT(during, 7000) << "dry while the render holds the plug-in";
+  EXPECT_NEAR(after, 6000, 400) << "halved again afterwards";
+  Main().btnStopPlay->Click();
+  PumpUntil([] { return BASS_ChannelIsActive(engine::StreamState.OutStream) == BASS_ACTIVE_STOPPED; }, 3000);
+}
+
 // The plug-in runs at the rate of the file it renders, and at playback's
 // again afterwards.
 TEST_F(WavWindows, TheVstPlugInGetsTheRendersRate) {

@@ -20,15 +20,6 @@ namespace {
 
 constexpr int kRate = 44100, kBlock = 1152;
 
-double processCpuSeconds() {
-  FILETIME created, exited, kernel, user;
-  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-  auto seconds = [](const FILETIME& t) {
-    return double((uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime) * 1e-7;
-  };
-  return seconds(kernel) + seconds(user);
-}
-
 // Tones, a moving chord and noise in both channels (as the native benchmark feeds).
 std::vector<short> musicLikeInput(int seconds) {
   const size_t frames = size_t(kRate) * size_t(seconds);
@@ -72,7 +63,7 @@ int main(int argc, char** argv) {
         }
         tav::test::DspTestHost::pump();
         long long out = 0, fed = 0;
-        const double start = processCpuSeconds();
+        const double start = tav::test::processCpuSeconds();
         double cpu = 0;
         while (cpu < cpuPerSetting) {
           for (int b = 0; b < blocks; ++b) {
@@ -80,7 +71,7 @@ int main(int argc, char** argv) {
             out += host.modify(block.data(), kBlock, 16, 2, kRate);
           }
           fed += static_cast<long long>(blocks) * kBlock;
-          cpu = processCpuSeconds() - start;
+          cpu = tav::test::processCpuSeconds() - start;
         }
         const double frames = double(fed);
         std::printf("%-6s %8ls %6ls %14.0f %10.1f   (out/in %.3f)\n", mono ? "Mono" : "stereo", stretch, pitch,

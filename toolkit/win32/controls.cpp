@@ -615,6 +615,10 @@ LRESULT TWinControl::HandlePaint() {
     if (!backBuffer_) backBuffer_ = std::make_unique<TBitmap>();
     backBuffer_->SetSize(r.Width(), r.Height());
     TCanvas& c = backBuffer_->Canvas();
+    // Only the part to be painted is drawn (a label that changed paints
+    // itself, not the whole window); the rest of the buffer is not copied.
+    SelectClipRgn(c.Handle(), nullptr);
+    IntersectClipRect(c.Handle(), ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right, ps.rcPaint.bottom);
     c.Font = Font();
     c.Brush.SetStyle(bsSolid);
     c.Brush.SetColor(Color());
@@ -623,7 +627,8 @@ LRESULT TWinControl::HandlePaint() {
     // A failing painter shows its exception; the paint still ends.
     GuardedCall([&] { PaintWindow(c); });
     c.ResetSelection();
-    PaintControls(c);
+    PaintControls(c, ps.rcPaint);
+    SelectClipRgn(c.Handle(), nullptr);
     BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
            ps.rcPaint.bottom - ps.rcPaint.top, c.Handle(), ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
   }
@@ -631,10 +636,13 @@ LRESULT TWinControl::HandlePaint() {
   return 0;
 }
 
-void TWinControl::PaintControls(TCanvas& canvas) {
+void TWinControl::PaintControls(TCanvas& canvas, const RECT& area) {
   HDC dc = canvas.Handle();
   for (TControl* c : controls_) {
     if (c->IsWindowed() || !c->Visible() || c->Width() <= 0 || c->Height() <= 0) continue;
+    if (c->Left() >= area.right || c->Top() >= area.bottom || c->Left() + c->Width() <= area.left ||
+        c->Top() + c->Height() <= area.top)
+      continue;
     const int saved = SaveDC(dc);
     canvas.ResetSelection();
     OffsetViewportOrgEx(dc, c->Left(), c->Top(), nullptr);

@@ -220,8 +220,9 @@ class TWinControl : public TControl {
 
   // Runs a message through the control's handling.
   LRESULT Perform(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
-  // Paints windowless children over what the window drew.
-  void PaintControls(TCanvas& canvas);
+  // Paints the windowless children that reach into `area` (client
+  // coordinates) over what the window drew.
+  void PaintControls(TCanvas& canvas, const RECT& area);
 
  protected:
   // The caption is also the window's text (a form's title).

@@ -450,19 +450,18 @@ void TApplication::UpdateLibraryHook() {
 }
 
 bool TApplication::PreTranslate(MSG& msg) {
-  if (!msg.hwnd) return false;
+  // Only keys are previewed: the timers' and painting's many messages pass
+  // without a look at the window tree.
+  if (!msg.hwnd || !IsKeyMessage(msg.message)) return false;
   TWinControl* target = TWinControl::FromHandle(msg.hwnd);
   HWND root = GetAncestor(msg.hwnd, GA_ROOT);
   auto* form = dynamic_cast<TCustomForm*>(TWinControl::FromHandle(root));
   if (!form) return false;
-  if (IsKeyMessage(msg.message)) {
-    if (form->ForeignChildKeys && !target && msg.hwnd != root) return false;
-    if (form->KeyPreview && target != form) {
-      if (GuardedCall([&] { return form->PreviewKey(msg); })) return true;
-    }
-    if (IsDialogMessageW(root, &msg)) return true;
+  if (form->ForeignChildKeys && !target && msg.hwnd != root) return false;
+  if (form->KeyPreview && target != form) {
+    if (GuardedCall([&] { return form->PreviewKey(msg); })) return true;
   }
-  return false;
+  return IsDialogMessageW(root, &msg) != FALSE;
 }
 
 bool TApplication::HandleMessage() {

@@ -9,6 +9,7 @@
 
 #include "bass.h"
 #include "tav/engine/float_planes.h"
+#include "tav/engine/globals.h"
 
 namespace tav::engine {
 
@@ -46,9 +47,10 @@ DWORD BASSCALLBACK OutputStreamProc(HSTREAM handle, void* buffer, DWORD length, 
 // while the fill procedure cannot run.
 void ResetPump();
 
-// Runs VstPassItem over one block of 16-bit samples in place. Callers hold a
-// TVstPassCall around their reading of VstActive and this call.
-void ProcessVstBlock(int32_t channels, int16_t* samples, int32_t bytes);
+// Runs VstPassItem over one block of 16-bit samples in place, telling it the
+// block's size and `sampleRate` (0: the stream's, ChannelInfo's). Callers
+// hold a TVstPassCall around their reading of VstActive and this call.
+void ProcessVstBlock(int32_t channels, int16_t* samples, int32_t bytes, uint32_t sampleRate = 0);
 
 // One block of the VST pass as counted in PassState.VstCallsInFlight: the
 // count is raised when this is made, before any flag that lets the block into
@@ -65,8 +67,10 @@ class TVstPassCall {
 };
 
 // The VST pass over one block, counted: runs ProcessVstBlock when VstActive
-// is set. True when it ran.
-bool VstPassBlock(int32_t channels, int16_t* samples, int32_t bytes);
+// is set, and for playback's fill only while no WAV render holds the
+// plug-ins (RenderRunning). True when it ran.
+bool VstPassBlock(int32_t channels, int16_t* samples, int32_t bytes, TPassCaller caller = TPassCaller::Playback,
+                  uint32_t sampleRate = 0);
 
 // How long a window waits for a block inside the plug-in before it gives up.
 inline constexpr int32_t kVstPassWaitMs = 5000;
