@@ -19,6 +19,7 @@
 #include "toolkit/win32/forms.h"
 #include "toolkit/win32/module_windows.h"
 #include "win32/bit_button.h"
+#include "win32/knob.h"
 #include "win32/simple_timer_window.h"
 #include "win32/tray_icon.h"
 
@@ -168,6 +169,7 @@ class ButtonForm : public tav::TForm {
     SetBounds(60, 60, 200, 100);
     SetColor(kFormColor);
     button.SetBounds(20, 30, 30, 20);
+    SetCursorPos(700, 700);  // away from the button, whatever a test before left
   }
 };
 
@@ -254,6 +256,43 @@ TEST_F(Components, ButtonPaintsTheFrameOfItsState) {
   ASSERT_EQ(atClick.size(), 1u);
   EXPECT_EQ(atClick[0], window::ButtonState::pressed);
   EXPECT_EQ(clickPixel, kPressed);
+}
+
+TEST_F(Components, PressedButtonLeftAndEnteredAgain) {
+  ButtonForm f;
+  tav::TBitmap strip;
+  MakeStrip(strip, 90);
+  f.button.SetBmp(strip);
+  int clicks = 0;
+  f.button.OnClick = [&](tav::TObject*) { ++clicks; };
+  f.Show();
+  const tav::TPoint over = OnScreen(f.Handle(), 35, 40);
+  SetCursorPos(over.X, over.Y);
+  Pump(100);
+  const HWND w = f.Handle();
+  struct Step {
+    const char* what;
+    UINT msg;
+    WPARAM keys;
+    int x;
+    window::ButtonState state;
+    tav::TColor frame;
+  };
+  const Step steps[] = {
+      {"entered", WM_MOUSEMOVE, 0, 35, window::ButtonState::hot, kHot},
+      {"pressed", WM_LBUTTONDOWN, MK_LBUTTON, 35, window::ButtonState::pressed, kPressed},
+      {"left while pressed", WM_MOUSEMOVE, MK_LBUTTON, 90, window::ButtonState::normal, kNormal},
+      {"back while pressed", WM_MOUSEMOVE, MK_LBUTTON, 40, window::ButtonState::hot, kHot},
+      {"left again", WM_MOUSEMOVE, MK_LBUTTON, 90, window::ButtonState::normal, kNormal},
+      {"released outside", WM_LBUTTONUP, 0, 90, window::ButtonState::hot, kHot},
+  };
+  for (const Step& st : steps) {
+    PostMouse(w, st.msg, st.keys, st.x, 40);
+    Pump(60);
+    EXPECT_EQ(f.button.State(), st.state) << st.what;
+    EXPECT_EQ(ScreenPixel(w, 40, 45), st.frame) << st.what;
+  }
+  EXPECT_EQ(clicks, 0);  // released away from the button
 }
 
 TEST_F(Components, TransparentButtonShowsWhatLiesBehindIt) {
@@ -365,8 +404,10 @@ TEST_F(Components, TrayIconTalksToTheShellWithThe488ByteRecord) {
     ASSERT_FALSE(tray.calls.empty());
     const auto& add = tray.calls.back();
     EXPECT_EQ(add.message, DWORD(NIM_ADD));
-    EXPECT_EQ(sizeof add.data, 488u);
-    EXPECT_EQ(add.data.cbSize, 488u);
+    // the 32-bit shell's record (the 64-bit build's has wider handles)
+    const size_t recordSize = sizeof(void*) == 4 ? 488u : sizeof(TrayIconData);
+    EXPECT_EQ(sizeof add.data, recordSize);
+    EXPECT_EQ(add.data.cbSize, recordSize);
     EXPECT_EQ(add.data.hWnd, trayWindow);
     EXPECT_EQ(add.data.uID, tray.IconId());
     EXPECT_EQ(add.data.uFlags, 7u);
@@ -481,8 +522,10 @@ TEST_F(Components, TaskbarRestartPutsTheVisibleIconsBack) {
   shown.SetIconVisible(true);
   const bool shell = shown.calls.back().ok;
   // The shell forgets the icons.
-  if (shell) EXPECT_TRUE(ShellForgets(shown.IconId()));
-  if (shell) EXPECT_FALSE(shown.UpdateIcon());
+  if (shell) {
+    EXPECT_TRUE(ShellForgets(shown.IconId()));
+    EXPECT_FALSE(shown.UpdateIcon());
+  }
   shown.calls.clear();
   hidden.calls.clear();
   // The restarted shell's broadcast reaches the hidden window.
@@ -572,6 +615,123 @@ TEST_F(Components, OwnerComesToTheFrontAndMinimisesToTheTray) {
   SendMessageW(owner.Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
   Pump(100);
   EXPECT_TRUE(IsIconic(owner.Handle()));
+}
+
+// --- the knob -------------------------------------------------------------------
+
+class KnobForm : public tav::TForm {
+ public:
+  TMyKnob2 knob{this};
+  tav::TLabel label{this};
+  KnobForm() {
+    SetBorderStyle(tav::bsNone);
+    SetBounds(80, 80, 160, 100);
+    SetColor(kFormColor);
+    knob.SetBounds(10, 10, 60, 50);  // made square: 60 x 60
+    knob.SetText(L"dB");
+    label.SetBounds(90, 40, 60, 16);
+    tav::TFont white = label.Font();
+    white.SetColor(tav::clWhite);
+    label.SetFont(white);
+    knob.SetPositionLabel(&label);
+  }
+};
+
+TEST_F(Components, KnobTurnsByDragKeysAndWheel) {
+  KnobForm f;
+  EXPECT_EQ(f.knob.Width(), 60);
+  EXPECT_EQ(f.knob.Height(), 60);
+  int changes = 0;
+  f.knob.OnChange = [&](tav::TObject*) { ++changes; };
+  f.Show();
+  Pump(100);
+  const HWND k = f.knob.Handle();
+  auto mouse = [&](UINT msg, WPARAM keys, int x, int y) {
+    PostMouse(k, msg, keys, x, y);
+    Pump(40);
+  };
+  // A press at 12 o'clock: the middle of the range, and the focus.
+  mouse(WM_LBUTTONDOWN, MK_LBUTTON, 30, 4);
+  EXPECT_EQ(f.knob.Position(), 50);
+  EXPECT_TRUE(f.knob.Focused());
+  EXPECT_EQ(f.label.Caption(), L"50 dB");
+  struct Drag {
+    int x, y, value;
+  };
+  // 3 o'clock, 9 o'clock, the dead zone left and right of the bottom.
+  for (const Drag d : {Drag{56, 30, 80}, Drag{4, 30, 20}, Drag{25, 58, 0}, Drag{35, 58, 100}, Drag{56, 30, 80}}) {
+    mouse(WM_MOUSEMOVE, MK_LBUTTON, d.x, d.y);
+    EXPECT_EQ(f.knob.Position(), d.value) << d.x << "," << d.y;
+  }
+  mouse(WM_LBUTTONUP, 0, 56, 30);
+  EXPECT_FALSE(f.knob.Model().Dragging());
+  mouse(WM_MOUSEMOVE, 0, 4, 30);  // not dragging: nothing moves
+  EXPECT_EQ(f.knob.Position(), 80);
+  // Keys, in a table; a request equal to the one before is filtered.
+  struct Key {
+    WORD vk;
+    int value;
+  };
+  for (const Key key : {Key{VK_RIGHT, 81}, Key{VK_UP, 82}, Key{VK_PRIOR, 92}, Key{VK_PRIOR, 100}, Key{VK_NEXT, 90},
+                        Key{VK_LEFT, 89}, Key{VK_HOME, 0}, Key{VK_DOWN, 0}, Key{VK_END, 100}}) {
+    PostMessageW(k, WM_KEYDOWN, key.vk, 1);
+    Pump(30);
+    EXPECT_EQ(f.knob.Position(), key.value) << key.vk;
+  }
+  EXPECT_EQ(SendMessageW(k, WM_GETDLGCODE, 0, 0), DLGC_WANTARROWS);
+  // The wheel: 2 a notch either way.
+  const tav::TPoint c = OnScreen(k, 30, 30);
+  PostMessageW(k, WM_MOUSEWHEEL, MAKEWPARAM(0, -120), MAKELPARAM(c.X, c.Y));
+  Pump(30);
+  EXPECT_EQ(f.knob.Position(), 98);
+  PostMessageW(k, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), MAKELPARAM(c.X, c.Y));
+  Pump(30);
+  EXPECT_EQ(f.knob.Position(), 100);
+  EXPECT_EQ(f.label.Caption(), L"100 dB");
+  EXPECT_GT(changes, 15);
+  // Square on every size change.
+  f.knob.SetBounds(10, 10, 60, 30);
+  EXPECT_EQ(f.knob.Width(), 30);
+  EXPECT_EQ(f.knob.Height(), 30);
+}
+
+TEST_F(Components, KnobPaintsFaceRimAndPointer) {
+  KnobForm f;
+  f.knob.SetLight(tav::clYellow);
+  f.knob.SetShadow(tav::clGray);
+  f.knob.SetLineColor(tav::clRed);
+  f.Show();
+  Pump(100);
+  const HWND k = f.knob.Handle();
+  for (const int position : {50, 0, 100, 27}) {
+    f.knob.SetPosition(position);
+    Pump(40);
+    tav::TBitmap shot;
+    tav::test::GrabClient(k, shot);
+    const auto px = shot.Pixels();
+    EXPECT_EQ(px.ColorAt(0, 0), tav::clBlack) << position;    // the corners
+    EXPECT_EQ(px.ColorAt(59, 59), tav::clBlack) << position;
+    // The pointer: red at the middle of its line, and the model's ends.
+    window::Point from, to;
+    f.knob.Model().PointerLine(from, to);
+    const int mx = (from.x + to.x) / 2, my = (from.y + to.y) / 2;
+    EXPECT_EQ(px.ColorAt(mx, my), tav::clRed) << position;
+    // The face is white away from the pointer: opposite the pointer's middle.
+    EXPECT_EQ(px.ColorAt(60 - mx, 60 - my), tav::clWhite) << position;
+    // The rim: light on the upper left, shadow on the lower right.
+    int light = 0, shadow = 0;
+    for (int d = -2; d <= 2; ++d) {
+      light += px.ColorAt(10 + d, 10 + d) == tav::clYellow;
+      shadow += px.ColorAt(50 + d, 50 + d) == tav::clGray;
+    }
+    EXPECT_GT(light, 0) << position;
+    EXPECT_GT(shadow, 0) << position;
+  }
+  f.knob.SetPosition(70);
+  Pump(40);
+  f.Repaint();
+  Pump(40);
+  EXPECT_FALSE(tav::test::SaveScreenshot(f.Handle(), L"enhancer_knob").empty());
 }
 
 }  // namespace
