@@ -49,6 +49,7 @@ using tav::test::MediaPath;
 using tav::test::ReadFileBytes;
 using tav::test::Pump;
 using tav::test::PumpUntil;
+using tav::test::Screenshot;
 
 namespace {
 
@@ -71,14 +72,6 @@ HDROP MakeDrop(const std::vector<std::string>& files) {
 
 void Drop(HWND window, const std::vector<std::string>& files) {
   SendMessageW(window, WM_DROPFILES, WPARAM(MakeDrop(files)), 0);
-}
-
-// Brings the window to the front, lets it paint and saves what the screen shows.
-void Screenshot(HWND window, const wchar_t* name) {
-  SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
-  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  Pump(300);
-  EXPECT_FALSE(tav::test::SaveScreenshot(window, name).empty()) << Narrow(name);
 }
 
 // A stereo 44.1 kHz sine of the given length.

@@ -51,6 +51,7 @@ using namespace tav::player;
 using tav::test::MediaPath;
 using tav::test::Pump;
 using tav::test::PumpUntil;
+using tav::test::Screenshot;
 using namespace tav::test;
 
 namespace {
@@ -70,14 +71,6 @@ void ExpectValidWav(const Bytes& file, uint16_t channels = 2) {
   EXPECT_EQ(Le32(file, 4), file.size() - 8);
   EXPECT_EQ(Le32(file, 40), file.size() - 44);
   EXPECT_EQ(Le16(file, 22), channels);
-}
-
-// Brings the window to the front, lets it paint and saves what the screen shows.
-void Screenshot(HWND window, const wchar_t* name) {
-  SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
-  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  Pump(300);
-  EXPECT_FALSE(tav::test::SaveScreenshot(window, name).empty());
 }
 
 // Runs `action` once, from the message loop, as soon as a render runs.
@@ -526,8 +519,8 @@ TEST_F(WavWindows, PlaybackDuringAVstRenderStaysDry) {
   using namespace tav::vst::testplugin;
   TTestPlugInState* state = LoadVst();
   ASSERT_NE(state, nullptr);
-  const std::string tone = (temp_.path() / L"tone60s.wav").string();
-  tav::test::WriteToneWav(tone, 60, 440.0, 12000);
+  const std::string tone = (temp_.path() / L"tone240s.wav").string();
+  tav::test::WriteToneWav(tone, 240, 440.0, 12000);
   OpenStopped(tone);
   SaveCommand(Target(L"vstlong.wav"));
   Choose(true, true);
@@ -567,14 +560,16 @@ TEST_F(WavWindows, PlaybackDuringAVstRenderStaysDry) {
   PumpUntil([] { return BASS_ChannelIsActive(engine::StreamState.OutStream) == BASS_ACTIVE_STOPPED; }, 3000);
 }
 
-// The plug-in runs at the rate of the file it renders, and at playback's
-// again afterwards.
+// The plug-in runs at the rate of the file it renders, and at the rate it
+// had before again afterwards.
 TEST_F(WavWindows, TheVstPlugInGetsTheRendersRate) {
   using namespace tav::vst;
   using namespace tav::vst::testplugin;
   TTestPlugInState* state = LoadVst();
   ASSERT_NE(state, nullptr);
   OpenStopped(MediaPath("tone48k_stereo.wav"));
+  // The plug-in runs at another rate than the file's when the render starts.
+  engine::PassState.VstHost->ChangeSampleRate(22050.0f);
   const float playbackRate = tav::vst::HostSampleRate;
   SaveCommand(Target(L"rate.wav"));
   Choose(true, true);
@@ -599,10 +594,31 @@ TEST_F(WavWindows, TheVstPlugInGetsTheRendersRate) {
   ASSERT_TRUE(processed);
   EXPECT_EQ(atFirstBlock, 48000.0f);
   answerAtResume = state->rateAtResume;
-  EXPECT_EQ(state->lastSampleRate, playbackRate) << "playback's rate again after the render";
+  EXPECT_EQ(state->lastSampleRate, playbackRate) << "the rate from before the render again";
   EXPECT_EQ(tav::vst::HostSampleRate, playbackRate);
   std::printf("plug-in rate: %.0f before, %.0f at the render's first block, %.0f after (last resume asked: %lld)\n",
               rateBefore, atFirstBlock, state->lastSampleRate, static_cast<long long>(answerAtResume));
+}
+
+// Ending the program during a render (the main window closes): the render
+// stops as by "中断" and leaves a valid file; the message loop still gets its
+// end. Last in the file: the program has ended for the tests after it.
+TEST_F(WavWindows, ClosingTheMainWindowDuringARenderCancelsIt) {
+  TTestDspReport report;
+  report.sleepMs = 20;
+  StartModule(4, report);  // "Sleep"
+  OpenStopped(MediaPath(kTone));
+  SaveCommand(Target(L"ending.wav"));
+  Choose(true, false);
+  DuringRender([] { Main().Close(); });
+  const Bytes file = Save(Target(L"ending.wav"));
+  ExpectValidWav(file);
+  EXPECT_LT(file.size() - 44, SourceData(kTone).size());
+  EXPECT_TRUE(Application().Terminated());
+  MSG msg;
+  EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE)) << "the end is left for the main loop";
+  std::printf("main window closed during the render: %zu data bytes, fields %u/%u\n", file.size() - 44,
+              Le32(file, 4), Le32(file, 40));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // What the in-process window tests share: running this thread's messages
-// (tests/common) and writing tone files to play.
+// (tests/common), screenshots of windows and writing tone files to play.
 #pragma once
 
 #include <windows.h>
@@ -11,7 +11,10 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "tav/test/message_pump.h"
+#include "tav/test/screenshot.h"
 #include "wav_writer.h"
 
 namespace tav::test {
@@ -31,6 +34,15 @@ inline void WriteToneWav(const std::string& path, double seconds, double hz, int
     wav.write(block.data(), n);
     done += n;
   }
+}
+
+// Brings the window to the front, lets it paint and saves what the screen
+// shows to the build's screenshots folder.
+inline void Screenshot(HWND window, const wchar_t* name) {
+  SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  Pump(300);
+  EXPECT_FALSE(SaveScreenshot(window, name).empty());
 }
 
 }  // namespace tav::test

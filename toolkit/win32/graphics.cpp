@@ -203,8 +203,23 @@ void TCanvas::DrawTransparent(const TBitmap& bitmap, TRect s, int x, int y, TCol
   if (s.IsEmpty()) return;
   const PixelView target = Pixels();
   if (target.Bits) {
+    // Straight into the pixels: keep to the clip box and move by the origin
+    // as GDI would (a windowless control draws on its parent's bitmap with
+    // the origin moved to it and the clip cut to it).
+    RECT clip;
+    const int kind = GetClipBox(dc_, &clip);
+    if (kind == NULLREGION) return;
+    if (kind != ERROR) {
+      const int left = std::max(x, int(clip.left)), top = std::max(y, int(clip.top));
+      const int right = std::min(x + s.Width(), int(clip.right)), bottom = std::min(y + s.Height(), int(clip.bottom));
+      if (right <= left || bottom <= top) return;
+      s = {s.Left + left - x, s.Top + top - y, s.Left + right - x, s.Top + bottom - y};
+      x = left, y = top;
+    }
+    POINT origin{};
+    GetViewportOrgEx(dc_, &origin);
     GdiFlush();
-    tav::DrawTransparent(bitmap.Pixels(), s, target, x, y, ColorToRGB(key));
+    tav::DrawTransparent(bitmap.Pixels(), s, target, x + origin.x, y + origin.y, ColorToRGB(key));
     return;
   }
   // Any other canvas: take the pixels under the picture, draw on them, put them back.
