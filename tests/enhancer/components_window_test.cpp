@@ -169,6 +169,7 @@ class ButtonForm : public tav::TForm {
     SetBounds(60, 60, 200, 100);
     SetColor(kFormColor);
     button.SetBounds(20, 30, 30, 20);
+    SetCursorPos(700, 700);  // away from the button, whatever a test before left
   }
 };
 
@@ -255,6 +256,43 @@ TEST_F(Components, ButtonPaintsTheFrameOfItsState) {
   ASSERT_EQ(atClick.size(), 1u);
   EXPECT_EQ(atClick[0], window::ButtonState::pressed);
   EXPECT_EQ(clickPixel, kPressed);
+}
+
+TEST_F(Components, PressedButtonLeftAndEnteredAgain) {
+  ButtonForm f;
+  tav::TBitmap strip;
+  MakeStrip(strip, 90);
+  f.button.SetBmp(strip);
+  int clicks = 0;
+  f.button.OnClick = [&](tav::TObject*) { ++clicks; };
+  f.Show();
+  const tav::TPoint over = OnScreen(f.Handle(), 35, 40);
+  SetCursorPos(over.X, over.Y);
+  Pump(100);
+  const HWND w = f.Handle();
+  struct Step {
+    const char* what;
+    UINT msg;
+    WPARAM keys;
+    int x;
+    window::ButtonState state;
+    tav::TColor frame;
+  };
+  const Step steps[] = {
+      {"entered", WM_MOUSEMOVE, 0, 35, window::ButtonState::hot, kHot},
+      {"pressed", WM_LBUTTONDOWN, MK_LBUTTON, 35, window::ButtonState::pressed, kPressed},
+      {"left while pressed", WM_MOUSEMOVE, MK_LBUTTON, 90, window::ButtonState::normal, kNormal},
+      {"back while pressed", WM_MOUSEMOVE, MK_LBUTTON, 40, window::ButtonState::hot, kHot},
+      {"left again", WM_MOUSEMOVE, MK_LBUTTON, 90, window::ButtonState::normal, kNormal},
+      {"released outside", WM_LBUTTONUP, 0, 90, window::ButtonState::hot, kHot},
+  };
+  for (const Step& st : steps) {
+    PostMouse(w, st.msg, st.keys, st.x, 40);
+    Pump(60);
+    EXPECT_EQ(f.button.State(), st.state) << st.what;
+    EXPECT_EQ(ScreenPixel(w, 40, 45), st.frame) << st.what;
+  }
+  EXPECT_EQ(clicks, 0);  // released away from the button
 }
 
 TEST_F(Components, TransparentButtonShowsWhatLiesBehindIt) {
@@ -366,8 +404,10 @@ TEST_F(Components, TrayIconTalksToTheShellWithThe488ByteRecord) {
     ASSERT_FALSE(tray.calls.empty());
     const auto& add = tray.calls.back();
     EXPECT_EQ(add.message, DWORD(NIM_ADD));
-    EXPECT_EQ(sizeof add.data, 488u);
-    EXPECT_EQ(add.data.cbSize, 488u);
+    // the 32-bit shell's record (the 64-bit build's has wider handles)
+    const size_t recordSize = sizeof(void*) == 4 ? 488u : sizeof(TrayIconData);
+    EXPECT_EQ(sizeof add.data, recordSize);
+    EXPECT_EQ(add.data.cbSize, recordSize);
     EXPECT_EQ(add.data.hWnd, trayWindow);
     EXPECT_EQ(add.data.uID, tray.IconId());
     EXPECT_EQ(add.data.uFlags, 7u);

@@ -50,15 +50,27 @@ void TBitButton::Paint(tav::TCanvas& canvas) {
 }
 
 void TBitButton::MouseEnter() {
-  TGraphicControl::MouseEnter();
+  if (!over_) TGraphicControl::MouseEnter();
+  over_ = true;
   model_.MouseEnter();
   Repaint();
 }
 
 void TBitButton::MouseLeave() {
   model_.MouseLeave();
-  TGraphicControl::MouseLeave();
+  if (over_) TGraphicControl::MouseLeave();
+  over_ = false;
   Repaint();
+}
+
+void TBitButton::MouseMove(tav::TShiftState s, int x, int y) {
+  TGraphicControl::MouseMove(s, x, y);
+  if (!(s & tav::ssLeft)) return;  // without a press the parent tells crossings
+  const bool inside = x >= 0 && y >= 0 && x < Width() && y < Height();
+  if (inside && !over_)
+    MouseEnter();
+  else if (!inside && over_)
+    MouseLeave();
 }
 
 void TBitButton::MouseDown(tav::TMouseButton b, tav::TShiftState s, int x, int y) {

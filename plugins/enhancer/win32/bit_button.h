@@ -34,6 +34,9 @@ class TBitButton : public tav::TGraphicControl {
   void MouseEnter() override;
   void MouseLeave() override;
   void MouseDown(tav::TMouseButton b, tav::TShiftState s, int x, int y) override;
+  // While pressed the button holds the mouse: leaving and entering again
+  // are seen here.
+  void MouseMove(tav::TShiftState s, int x, int y) override;
   void MouseUp(tav::TMouseButton b, tav::TShiftState s, int x, int y) override;
 
  private:
@@ -41,6 +44,7 @@ class TBitButton : public tav::TGraphicControl {
   tav::TBitmap bmp_;
   int posX_ = 0, posY_ = 0;
   bool transparent_ = true;
+  bool over_ = false;
 };
 
 }  // namespace brindle
