@@ -61,8 +61,12 @@ class TNoSettings : public ISettingsStore {
  public:
   int32_t ReadInteger(std::string_view, std::string_view, int32_t fallback) override { return fallback; }
   bool ReadBool(std::string_view, std::string_view, bool fallback) override { return fallback; }
+  std::string ReadString(std::string_view, std::string_view, std::string_view fallback) override {
+    return std::string(fallback);
+  }
   void WriteInteger(std::string_view, std::string_view, int32_t) override {}
   void WriteBool(std::string_view, std::string_view, bool) override {}
+  void WriteString(std::string_view, std::string_view, std::string_view) override {}
 };
 
 }  // namespace

@@ -18,4 +18,13 @@ void TIniSettings::WriteBool(std::string_view section, std::string_view key, boo
   file_.WriteBool(Widen(section), Widen(key), value);
 }
 
+
+std::string TIniSettings::ReadString(std::string_view section, std::string_view key, std::string_view fallback) {
+  return Narrow(file_.ReadString(Widen(section), Widen(key), Widen(fallback)));
+}
+
+void TIniSettings::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+  file_.WriteString(Widen(section), Widen(key), Widen(value));
+}
+
 }  // namespace tav::player

@@ -10,6 +10,7 @@
 #include "player/win32/form_render.h"
 #include "player/win32/form_segment.h"
 #include "player/win32/form_url.h"
+#include "player/win32/form_vst.h"
 #include "tav/engine/globals.h"
 
 namespace tav::player {
@@ -55,17 +56,18 @@ void TPlayerWindows::Make(T*& slot, Args&&... args) {
   Application().CreateForm(form, slot, std::forward<Args>(args)...);
 }
 
-// Every new stream: the effects window re-applies its effects to it, and a
-// segment window shown for the stream before hides.
+// Every new stream: the VST plug-in learns its rate, the effects window
+// re-applies its effects to it, and a segment window shown for the stream
+// before hides.
 void TPlayerWindows::ReapplyEffects() {
+  if (vst_) vst_->StreamStarting();
   if (effects_) effects_->ReapplyEffects();
   if (segment_) segment_->StreamChanged();
 }
 
 void TPlayerWindows::ToggleEffectsWindow() { Toggle(effects_); }
 
-// The VST window is not built yet: until it is, nothing to show.
-void TPlayerWindows::ToggleVstWindow() {}
+void TPlayerWindows::ToggleVstWindow() { Toggle(vst_); }
 
 void TPlayerWindows::TogglePlayList() { Toggle(list_); }
 
@@ -98,7 +100,9 @@ bool TPlayerWindows::BringRenderForward() {
 
 int32_t TPlayerWindows::PositionTenths() { return main_ ? main_->SldPos->Value() : 0; }
 
-void TPlayerWindows::ShowVstWindow() {}
+void TPlayerWindows::ShowVstWindow() {
+  if (vst_) vst_->Show();
+}
 
 void TPlayerWindows::ShowDspPage() {
   if (!effects_) return;
@@ -125,6 +129,7 @@ void CreatePlayerWindows() {
   w.Make(w.main_, w.playList_, static_cast<IMainLinks&>(w), playIndex);
   ISettingsStore* settings = w.main_->Settings();
   w.Make(w.effects_, settings, static_cast<IEffectsLinks&>(w));
+  w.Make(w.vst_, settings);
   w.Make(w.render_window_);
   w.Make(w.about_);
   w.Make(w.list_, w.playList_, settings, static_cast<IStreamOpened&>(w), playIndex);

@@ -18,6 +18,7 @@ namespace tav::player {
 
 class TFormMain;
 class TFormEffect;
+class TForm4;
 class TFormAbout;
 class TFormList;
 class TFormConfig;
@@ -38,6 +39,7 @@ class TPlayerWindows final : public IMainLinks, public IEffectsLinks, public ISt
   // through the interfaces only.
   TFormMain* Main() const { return main_; }
   TFormEffect* Effects() const { return effects_; }
+  TForm4* Vst() const { return vst_; }
   TFormAbout* About() const { return about_; }
   TFormList* List() const { return list_; }
   TFormConfig* Config() const { return config_; }
@@ -76,6 +78,7 @@ class TPlayerWindows final : public IMainLinks, public IEffectsLinks, public ISt
   TRenderRequest render_;
   TFormMain* main_ = nullptr;
   TFormEffect* effects_ = nullptr;
+  TForm4* vst_ = nullptr;
   TFormAbout* about_ = nullptr;
   TFormList* list_ = nullptr;
   TFormConfig* config_ = nullptr;

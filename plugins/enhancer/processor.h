@@ -79,9 +79,13 @@ struct MainState {
 
 inline constexpr int kReverbLine = 7001;
 inline constexpr int kReverbClearedValues = 5001;
+// Room after each line's last position for a copy of its first three values,
+// so that four frames that wrap it can still be read and written as one vector.
+inline constexpr int kReverbLineMirror = 3;
+using ReverbLine = std::array<float, kReverbLine + kReverbLineMirror>;
 
 struct ReverbState {
-  std::array<std::array<std::array<float, kReverbLine>, 13>, 2> line{};  // left, right
+  std::array<std::array<ReverbLine, 13>, 2> line{};  // left, right
   std::array<std::array<int, 13>, 2> pos{};
   std::array<F2, 9> damp{};
   F2 lowpass{};

@@ -48,6 +48,9 @@ struct Literals {
 };
 
 // The bass section's input filters, AGC, drive and clipping: each frame's y K.
+// The gains are scalars kept in every lane (each lane rounds as the scalar
+// would), so that they multiply the channels' vectors without a shuffle; their
+// tests read lane 0.
 struct BassFront {
   BassFilters b;
   const Coefficients& c;
@@ -55,30 +58,44 @@ struct BassFront {
   const F2 G = Both(c.G), D = Both(c.D), S = Both(c.S), K = Both(c.K);
   const F2 k1 = Both(c.k1), k2 = Both(c.k2), k3 = Both(c.k3), k3b = Both(c.k3b);
   const F2 fb1 = Both(c.fb1), fb2 = Both(c.fb2), fb3 = Both(c.fb3);
+  const F2 Cb = Both(c.Cb), riseA = Both(1.000004f), fallA = Both(0.999f), riseS = Both(1.0003f),
+           fallS = Both(0.998f), hardS = Both(1.2f);
+  F2 gA = Both(b.gA), gS = Both(b.gS);
 
   F2 Frame(F2 in, bool soft) {
-    const F2 bx = in * L.half + L.guard;
-    ResonantLowPass(b.a1, b.a2, bx * G * b.gA, k1, k1, fb1);
-    ResonantLowPass(b.b1, b.b2, b.a2, k2, k2, fb2);
-    ResonantLowPass(b.c1, b.c2, b.a2 - b.b2, k3, k3b, fb3);
+    ResonantLowPass(b.a1, b.a2, Drive(in), k1, k1, fb1);
+    return Rest(b.a2, soft);
+  }
+  // The first resonance's input.
+  F2 Drive(F2 in) const { return (in * L.half + L.guard) * G * gA; }
+  // From the first resonance's output a2 on.
+  F2 Rest(F2 a2, bool soft) {
+    ResonantLowPass(b.b1, b.b2, a2, k2, k2, fb2);
+    ResonantLowPass(b.c1, b.c2, a2 - b.b2, k3, k3b, fb3);
     if (!L.AbsAbove(b.c2, L.l0_7))
-      b.gA = b.gA >= c.Cb ? c.Cb : b.gA * 1.000004f;
+      gA = gA[0] >= c.Cb ? Cb : gA * riseA;
     else
-      b.gA = b.gA >= 0.5f ? b.gA * 0.999f : 0.5f;
+      gA = gA[0] >= 0.5f ? gA * fallA : L.half;
 
-    F2 y = b.c2 * D * b.gS;
+    F2 y = b.c2 * D * gS;
     y = y + (y - Swap(y)) * S;  // left + m, right - m
     if (soft) {
-      if (L.AbsAbove(y, L.l0_9)) b.gS = b.gS * 0.998f;
-      if (L.AbsAbove(y, L.l0_8))
-        b.gS = b.gS * 0.998f;
-      else
-        b.gS = b.gS >= 1.0f ? 1.0f : b.gS * 1.0003f;
+      // nothing above 0.8 is above 0.9 either: one test while the drive is moderate
+      if (!L.AbsAbove(y, L.l0_8)) {
+        gS = gS[0] >= 1.0f ? L.one : gS * riseS;
+      } else {
+        if (L.AbsAbove(y, L.l0_9)) gS = gS * fallS;
+        gS = gS * fallS;
+      }
     } else {
-      b.gS = 1.2f;
+      gS = hardS;
       y = _mm_min_ps(_mm_max_ps(y, L.minusOne), L.one);
     }
     return y * K;
+  }
+  BassFilters Filters() {
+    b.gA = gA[0], b.gS = gS[0];
+    return b;
   }
 };
 
@@ -127,12 +144,14 @@ struct BassBranches {
 };
 
 // The bass section's ring and limiter: z in, the bass output out.
+// Its gains, like the input part's, in every lane.
 struct BassLimiter {
   BassFilters& f;
   F2* ring;
   const F2 O;
   const Literals& L;
-  float gL = f.gL, s1 = f.s1, s2 = f.s2, s3 = f.s3;
+  const F2 riseL = Both(1.0001f), fallL = Both(0.97f), easeL = Both(0.9999f), smooth = Both(0.005f);
+  F2 gL = Both(f.gL), s1 = Both(f.s1), s2 = Both(f.s2), s3 = Both(f.s3);
   int p = f.p;
 
   F2 Frame(F2 z) {
@@ -140,19 +159,21 @@ struct BassLimiter {
     p = Advance(p, 180);
     const F2 zd = ring[p];
     const F2 l = z * gL;
-    if (L.AbsAbove(l, L.l0_9)) gL = gL * 0.97f;
-    if (L.AbsAbove(l, L.l0_8)) gL = gL * 0.97f;
-    if (L.AbsAbove(l, L.l0_75)) gL = gL * 0.97f;
-    if (!L.AbsAbove(l, L.l0_7))
-      gL = gL >= 1.0f ? 1.0f : gL * 1.0001f;
-    else
-      gL = gL * 0.9999f;
-    s1 = s1 + (gL - s1) * 0.005f;
-    s2 = s2 + (s1 - s2) * 0.005f;
-    s3 = s3 + (s2 - s3) * 0.005f;
+    // nothing within 0.7 is above the higher limits: one test for most frames
+    if (!L.AbsAbove(l, L.l0_7)) {
+      gL = gL[0] >= 1.0f ? L.one : gL * riseL;
+    } else {
+      if (L.AbsAbove(l, L.l0_9)) gL = gL * fallL;
+      if (L.AbsAbove(l, L.l0_8)) gL = gL * fallL;
+      if (L.AbsAbove(l, L.l0_75)) gL = gL * fallL;
+      gL = gL * easeL;
+    }
+    s1 = s1 + (gL - s1) * smooth;
+    s2 = s2 + (s1 - s2) * smooth;
+    s3 = s3 + (s2 - s3) * smooth;
     return zd * s3 * O;
   }
-  void Store() { f.gL = gL, f.s1 = s1, f.s2 = s2, f.s3 = s3, f.p = p; }
+  void Store() { f.gL = gL[0], f.s1 = s1[0], f.s2 = s2[0], f.s3 = s3[0], f.p = p; }
 };
 
 // The main path: the scaled input in, the mixed signal out.
@@ -167,6 +188,12 @@ struct MainPath {
 
   // From the input to the highs split and the gain update: w, and hi.
   F2 Head(F2 in, float dither, const Parameters& params, F2& hi) {
+    const F2 m = Gated(in, dither, params);
+    ResonantLowPass(s.p1, s.p2, m, kh, kh, L.l0_3);
+    return Rest(m, s.p2, params, hi);
+  }
+  // The input with its gain and the gate: the high-pass resonance's input.
+  F2 Gated(F2 in, float dither, const Parameters& params) {
     F2 m = (in + dither) * s.g;
     if (params.Get(Param::dnl) >= 1) {
       s.l1 = s.l1 + (m - s.l1) * kg1;
@@ -175,17 +202,21 @@ struct MainPath {
       const F2 h2 = h1 - s.l2;
       const I4 open = L.Abs(h2) * T > L.l10;
       const F2 up = s.t + L.l0_3, down = s.t - L.l0_1;
-      const F2 opened = Select(up >= L.zero, L.zero, up);
+      // min(0, up) is up where up < 0 or no number, else 0 (up + 0.3 is never -0);
+      // max(down, -1) is down where down > -1, else -1
+      const F2 opened = _mm_min_ps(L.zero, up);
       if ((_mm_movemask_ps((__m128)open) & 3) == 3)  // mostly, while there is sound
         s.t = opened;
       else
-        s.t = Select(open, opened, Select(down > L.minusOne, down, L.minusOne));
+        s.t = Select(open, opened, _mm_max_ps(down, L.minusOne));
       s.ts = L.l0_95 * s.ts + L.l0_05 * s.t;
       m = m + h1 * s.ts;
     }
-    s.p1 = s.p1 + ((s.p1 - s.p2) * L.l0_3 + m - s.p1) * kh;
-    s.p2 = s.p2 + (s.p1 - s.p2) * kh;
-    const F2 w = m - s.p2;
+    return m;
+  }
+  // From the resonance's input m and output p2 on.
+  F2 Rest(F2 m, F2 p2, const Parameters& params, F2& hi) {
+    const F2 w = m - p2;
     s.q = s.q + (w - s.q) * kq;
     hi = w - s.q;
 
@@ -233,7 +264,8 @@ struct MainPath {
   }
 };
 
-// Loudness, compressor, the bass added, final limiter: the float outputs.
+// Loudness, compressor, the bass added, final limiter: the float outputs. The
+// gains in every lane, as in the bass section.
 struct DynamicsPath {
   DynamicsFilters s;
   DynamicsState& st;
@@ -241,6 +273,9 @@ struct DynamicsPath {
   const Literals& L;
   const F2 kl1 = Both(c.kl1), kl2 = Both(c.kl2), Lc = Both(c.Lc), Md = Both(c.Md), Og = Both(c.Og),
            theta = Both(c.theta);
+  const F2 Rf = Both(c.Rf), Rr = Both(c.Rr), fallF = Both(0.997f), riseF = Both(1.0002f), floorF = Both(0.25f),
+           l0_97 = Both(0.97f), l0_03 = Both(0.03f);
+  F2 gc = Both(s.gc), gs = Both(s.gs), gf = Both(s.gf), f1 = Both(s.f1), ga = Both(s.ga);
 
   F2 Frame(F2 o, F2 bo, bool loudness) {
     if (loudness) {
@@ -248,41 +283,52 @@ struct DynamicsPath {
       s.a2 = s.a2 + (o - s.a2) * kl2;
       o = L.l0_8 * o - L.l0_1 * s.a2 + s.a1;
     }
-    if (L.AbsAbove(o * s.gc * Lc, L.l0_9))
-      s.gc = s.gc * c.Rf;
+    if (L.AbsAbove(o * gc * Lc, L.l0_9))
+      gc = gc * Rf;
     else
-      s.gc = s.gc >= 1.0f ? 1.0f : s.gc * c.Rr;
-    s.gs = 0.95f * s.gs + 0.05f * s.gc;
+      gc = gc[0] >= 1.0f ? L.one : gc * Rr;
+    gs = L.l0_95 * gs + L.l0_05 * gc;
 
     const int q1 = s.p1, q2 = s.p2;
     s.p1 = Advance(s.p1, 140);
     s.p2 = Advance(s.p2, 40);
     st.ring1[q1] = o;
-    st.ring2[q2] = st.ring1[s.p1] * s.gs * Md;
+    st.ring2[q2] = st.ring1[s.p1] * gs * Md;
     const F2 mv = st.ring2[s.p2] + bo;
 
     const int q3 = s.p3;
     s.p3 = Advance(s.p3, 21);
-    if (L.AbsAbove(s.out, theta)) s.gf = s.gf * 0.997f;
-    if (L.AbsAbove(mv * s.ga * Og, theta))
-      s.gf = s.gf * 0.997f;
-    else
-      s.gf = s.gf >= 1.0f ? 1.0f : s.gf * 1.0002f;
-    if (s.gf < 0.25f) s.gf = 0.25f;
-    s.f1 = 0.97f * s.f1 + 0.03f * s.gf;
-    s.ga = 0.97f * s.f1 + 0.03f * s.gf;
+    // the latest outputs and this frame's limited value tested at once: bits 0
+    // and 1 the outputs, bits 2 and 3 the value
+    const int above = _mm_movemask_ps(_mm_cmpgt_ps(L.Abs(_mm_movelh_ps(s.out, mv * ga * Og)), theta));
+    if (above == 0) {
+      gf = gf[0] >= 1.0f ? L.one : gf * riseF;
+    } else {
+      if (above & 3) gf = gf * fallF;
+      if (above & 12)
+        gf = gf * fallF;
+      else
+        gf = gf[0] >= 1.0f ? L.one : gf * riseF;
+    }
+    if (gf[0] < 0.25f) gf = floorF;
+    f1 = l0_97 * f1 + l0_03 * gf;
+    ga = l0_97 * f1 + l0_03 * gf;
 
     st.ringF[q3] = mv;
-    s.out = st.ringF[s.p3] * Og * s.ga;
+    s.out = st.ringF[s.p3] * Og * ga;
     return s.out;
+  }
+  DynamicsFilters Filters() {
+    s.gc = gc[0], s.gs = gs[0], s.gf = gf[0], s.f1 = f1[0], s.ga = ga[0];
+    return s;
   }
 };
 
 // The reverb's lines and running values while a stretch of frames runs.
 struct ReverbRun {
   const Literals& L;
-  std::array<std::array<float, kReverbLine>, 13>& lineL;
-  std::array<std::array<float, kReverbLine>, 13>& lineR;
+  std::array<ReverbLine, 13>& lineL;
+  std::array<ReverbLine, 13>& lineR;
   std::array<int, 13> posL, posR;
   std::array<F2, 9> damp;
   F2 lowpass;
@@ -322,7 +368,7 @@ struct ReverbRun {
   // the four frames' values of a line are loaded and stored together, one
   // vector per channel, frame j in lane j; the sums run in that layout too,
   // while the damping and the low-pass go frame by frame as before.
-  void Four(int ahead, F2* o) {
+  __attribute__((always_inline)) void Four(int ahead, F2* o) {
     F2 in[4], in2[4];
     for (int j = 0; j < 4; ++j) {
       in[j] = o[j] + L.l0_7 * Swap(o[j]);
@@ -416,10 +462,54 @@ struct ReverbRun {
     _mm_storeu_ps(l, _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
     _mm_storeu_ps(r, _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
   }
+
+  // Four frames in which some lines wrap. Such a line runs on into the three
+  // values after its end: they are set aside, its first three values copied
+  // there, the four frames read and write it there, and then what they wrote
+  // goes back to the line's start and the values set aside to their place (a
+  // longer line later reads them as they were).
+  void Wrapping(F2* o, const std::array<int, 13>& lenL, const std::array<int, 13>& lenR) {
+    float asideL[13][kReverbLineMirror], asideR[13][kReverbLineMirror];
+    constexpr size_t kBytes = kReverbLineMirror * sizeof(float);
+    for (int i = 0; i < 13; ++i) {
+      if (posL[i] >= lenL[i]) {
+        posL[i] = -1;  // at the end: the next position is 0
+      } else if (posL[i] + 4 > lenL[i]) {
+        float* end = &lineL[i][size_t(lenL[i]) + 1];
+        std::memcpy(asideL[i], end, kBytes);
+        std::memcpy(end, &lineL[i][0], kBytes);
+      }
+      if (posR[i] >= lenR[i]) {
+        posR[i] = -1;
+      } else if (posR[i] + 4 > lenR[i]) {
+        float* end = &lineR[i][size_t(lenR[i]) + 1];
+        std::memcpy(asideR[i], end, kBytes);
+        std::memcpy(end, &lineR[i][0], kBytes);
+      }
+    }
+    Four(1, o);
+    for (int i = 0; i < 13; ++i) {
+      posL[i] += 4;
+      if (posL[i] > lenL[i]) {
+        float* end = &lineL[i][size_t(lenL[i]) + 1];
+        std::memcpy(&lineL[i][0], end, kBytes);
+        std::memcpy(end, asideL[i], kBytes);
+        posL[i] -= lenL[i] + 1;
+      }
+      posR[i] += 4;
+      if (posR[i] > lenR[i]) {
+        float* end = &lineR[i][size_t(lenR[i]) + 1];
+        std::memcpy(&lineR[i][0], end, kBytes);
+        std::memcpy(end, asideR[i], kBytes);
+        posR[i] -= lenR[i] + 1;
+      }
+    }
+  }
 };
 
-// Between two wraps of any line every position just steps on by one: such runs
-// go without a position test, four frames at a time.
+// The reverb four frames at a time: between two wraps of any line every
+// position just steps on by one, so those frames go without a position test;
+// a group of four in which lines wrap goes through the room after their ends.
 __attribute__((noinline)) void Reverb(ReverbState& st, const Coefficients& c, const Parameters& params, F2* o,
                                       int count) {
   bool on[kChunk];
@@ -441,30 +531,36 @@ __attribute__((noinline)) void Reverb(ReverbState& st, const Coefficients& c, co
       end = count;
     else
       while (end < count && on[end]) ++end;
-    while (n < end) {
-      // the frames before the first wrap
-      int steps = end - n;
+    // A position at or past its line's end steps to 0 next, as -1 does: every
+    // frame's position is then one past the one before it, up to a wrap.
+    for (int i = 0; i < 13; ++i) {
+      if (run.posL[i] >= lenL[i]) run.posL[i] = -1;
+      if (run.posR[i] >= lenR[i]) run.posR[i] = -1;
+    }
+    while (end - n >= 4) {
+      // the groups of four before the first in which a line wraps
+      int groups = (end - n) / 4;
       for (int i = 0; i < 13; ++i) {
-        steps = std::min(steps, run.posL[i] >= lenL[i] ? 0 : lenL[i] - run.posL[i]);
-        steps = std::min(steps, run.posR[i] >= lenR[i] ? 0 : lenR[i] - run.posR[i]);
+        groups = std::min(groups, (lenL[i] - run.posL[i]) / 4);
+        groups = std::min(groups, (lenR[i] - run.posR[i]) / 4);
       }
-      if (steps == 0) {
-        for (int i = 0; i < 13; ++i) {
-          run.posL[i] = Advance(run.posL[i], lenL[i]);
-          run.posR[i] = Advance(run.posR[i], lenR[i]);
-        }
-        run.Frame(0, o[n]);
-        ++n;
-        continue;
-      }
-      int k = 0;
-      for (; k + 4 <= steps; k += 4) run.Four(1 + k, o + n + k);
-      for (; k < steps; ++k) run.Frame(1 + k, o[n + k]);
+      for (int k = 0; k < groups; ++k) run.Four(1 + 4 * k, o + n + 4 * k);
       for (int i = 0; i < 13; ++i) {
-        run.posL[i] += steps;
-        run.posR[i] += steps;
+        run.posL[i] += 4 * groups;
+        run.posR[i] += 4 * groups;
       }
-      n += steps;
+      n += 4 * groups;
+      if (end - n >= 4) {
+        run.Wrapping(o + n, lenL, lenR);
+        n += 4;
+      }
+    }
+    for (; n < end; ++n) {
+      for (int i = 0; i < 13; ++i) {
+        run.posL[i] = Advance(run.posL[i], lenL[i]);
+        run.posR[i] = Advance(run.posR[i], lenR[i]);
+      }
+      run.Frame(0, o[n]);
     }
   }
   st.pos[0] = run.posL;
@@ -482,13 +578,33 @@ __attribute__((noinline)) void InputPass(DspState& st, const Coefficients& c, co
   BassFront front{st.bass.f, c, L};
   MainPath main{st.main.f, st.main.ring.data(), c, L};
   float d = dither;  // a local copy, which the stores to the arrays cannot alias
-  for (int n = 0; n < count; ++n) {
-    if (bassOn[n]) bass[n] = front.Frame(in[n], params.On(Param::soft));
-    d = -d;
-    w[n] = main.Head(in[n], d, params, hi[n]);
+  int bassFrames = 0;
+  for (int n = 0; n < count; ++n) bassFrames += bassOn[n];
+  if (bassFrames == count) {
+    // The bass section's first resonance and the main path's high-pass
+    // resonance have the same steps: one in lanes 0 and 1, the other in lanes
+    // 2 and 3 of the same vectors.
+    F2 a = LowHigh(front.b.a1, Twice(main.s.p1)), b = LowHigh(front.b.a2, Twice(main.s.p2));
+    const F2 k = Lanes(c.k1, c.k1, main.kh[0], main.kh[0]), fb = Lanes(c.fb1, c.fb1, 0.3f, 0.3f);
+    for (int n = 0; n < count; ++n) {
+      const F2 drive = front.Drive(in[n]);
+      d = -d;
+      const F2 m = main.Gated(in[n], d, params);
+      ResonantLowPass(a, b, _mm_movelh_ps(drive, m), k, k, fb);
+      bass[n] = front.Rest(b, params.On(Param::soft));
+      w[n] = main.Rest(m, High(b), params, hi[n]);
+    }
+    front.b.a1 = a, front.b.a2 = b;
+    main.s.p1 = High(a), main.s.p2 = High(b);
+  } else {
+    for (int n = 0; n < count; ++n) {
+      if (bassOn[n]) bass[n] = front.Frame(in[n], params.On(Param::soft));
+      d = -d;
+      w[n] = main.Head(in[n], d, params, hi[n]);
+    }
   }
   dither = d;
-  st.bass.f = front.b;
+  st.bass.f = front.Filters();
   st.main.f = main.s;
 }
 
@@ -521,7 +637,7 @@ __attribute__((noinline)) void OutputPass(DspState& st, const Coefficients& c, c
     out[n] = dyn.Frame(out[n], bo, params.On(Param::loudness));
   }
   limiter.Store();
-  st.dyn.f = dyn.s;
+  st.dyn.f = dyn.Filters();
 }
 
 }  // namespace

@@ -169,6 +169,7 @@ class ButtonForm : public tav::TForm {
     SetBounds(60, 60, 200, 100);
     SetColor(kFormColor);
     button.SetBounds(20, 30, 30, 20);
+    SetCursorPos(700, 700);  // away from the button, whatever a test before left
   }
 };
 

@@ -18,6 +18,7 @@ struct RecordingStore : ISettingsStore {
   std::string section;
   std::vector<std::string> log;
   std::map<std::string, int32_t> values;
+  std::map<std::string, std::string> texts;
   int failAt = -1;  // the write (counted from 0) that throws
   int writes = 0;
 
@@ -35,6 +36,18 @@ struct RecordingStore : ISettingsStore {
     values[std::string(k)] = v;
   }
   void WriteBool(std::string_view s, std::string_view k, bool v) override { WriteInteger(s, k, v); }
+  std::string ReadString(std::string_view s, std::string_view k, std::string_view f) override {
+    EXPECT_EQ(s, section);
+    log.push_back("read " + std::string(k));
+    auto it = texts.find(std::string(k));
+    return it == texts.end() ? std::string(f) : it->second;
+  }
+  void WriteString(std::string_view s, std::string_view k, std::string_view v) override {
+    if (writes++ == failAt) throw std::runtime_error("disk full");
+    EXPECT_EQ(s, section);
+    log.push_back("write " + std::string(k));
+    texts[std::string(k)] = std::string(v);
+  }
 };
 
 }  // namespace tav::player

@@ -392,8 +392,20 @@ void TWinControl::SetClientSize(int width, int height) {
   if (!hwnd_) return;
   RECT r{0, 0, width, height};
   const DWORD style = GetWindowLongW(hwnd_, GWL_STYLE), ex = GetWindowLongW(hwnd_, GWL_EXSTYLE);
-  AdjustWindowRectEx(&r, style, !(style & WS_CHILD) && GetMenu(hwnd_) != nullptr, ex);
+  const bool menu = !(style & WS_CHILD) && GetMenu(hwnd_) != nullptr;
+  AdjustWindowRectEx(&r, style, menu, ex);
   SetBounds(Left(), Top(), r.right - r.left, r.bottom - r.top);
+  if (!menu) return;
+  // A menu bar that wraps at this width takes more than the one line counted
+  // above: the window grows by what the client lacks (a few rounds, as the
+  // bar's lines follow the width only).
+  for (int round = 0; round < 3; ++round) {
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    const int missing = height - (client.bottom - client.top);
+    if (missing == 0) break;
+    SetBounds(Left(), Top(), Width(), Height() + missing);
+  }
 }
 
 void TWinControl::SetVisible(bool v) {

@@ -457,6 +457,7 @@ bool TApplication::PreTranslate(MSG& msg) {
   HWND root = GetAncestor(msg.hwnd, GA_ROOT);
   auto* form = dynamic_cast<TCustomForm*>(TWinControl::FromHandle(root));
   if (!form) return false;
+  if (form->ForeignChildKeys && !target && msg.hwnd != root) return false;
   if (form->KeyPreview && target != form) {
     if (GuardedCall([&] { return form->PreviewKey(msg); })) return true;
   }

@@ -63,6 +63,10 @@ class TCustomForm : public TWinControl {
   int SnapBuffer = 10;
   // The form's key handler runs before the focused control's.
   bool KeyPreview = false;
+  // Windows inside the form that are not the toolkit's (a plug-in's editor)
+  // get their keys as they come: no key preview, no dialog navigation, so
+  // Tab, the arrows, Enter and Esc reach them.
+  bool ForeignChildKeys = false;
   // Dropped files reach OnDropFiles.
   void SetAcceptFiles(bool v);
 

@@ -112,6 +112,40 @@ HINSTANCE ThisModule() {
   return module;
 }
 const wchar_t kEditorClass[] = L"TavolenTestPlugInEditor";
+
+// The editor paints its name, its program and the program's parameters, so a
+// screenshot shows it is there.
+LRESULT CALLBACK EditorProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_PAINT) return DefWindowProcW(window, message, wParam, lParam);
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(window, &ps);
+  RECT r;
+  GetClientRect(window, &r);
+  HBRUSH back = CreateSolidBrush(RGB(24, 56, 88));
+  FillRect(dc, &r, back);
+  DeleteObject(back);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, RGB(240, 220, 120));
+  auto* in = reinterpret_cast<Instance*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  char line[96];
+  int y = 10;
+  auto text = [&](const char* t) {
+    TextOutA(dc, 12, y, t, static_cast<int>(std::strlen(t)));
+    y += 18;
+  };
+  text("Test Halver: every sample x 0.5");
+  if (in) {
+    const Program& p = in->programs[static_cast<std::size_t>(in->current)];
+    std::snprintf(line, sizeof line, "Program %d: %s", in->current, p.name);
+    text(line);
+    for (int i = 0; i < in->effect.numParams && i < kMaxParams; ++i) {
+      std::snprintf(line, sizeof line, "Param %d = %.3f", i, static_cast<double>(p.values[i]));
+      text(line);
+    }
+  }
+  EndPaint(window, &ps);
+  return 0;
+}
 #endif
 
 bool OpenEditor(Instance& in, void* parent) {
@@ -119,13 +153,14 @@ bool OpenEditor(Instance& in, void* parent) {
   state.editorParent = parent;
 #ifdef _WIN32
   WNDCLASSW wc{};
-  wc.lpfnWndProc = DefWindowProcW;
+  wc.lpfnWndProc = EditorProc;
   wc.hInstance = ThisModule();
   wc.lpszClassName = kEditorClass;
   RegisterClassW(&wc);
   in.editor = CreateWindowExW(0, kEditorClass, L"Test editor", WS_CHILD | WS_VISIBLE, 0, 0,
                               state.editorWidth, state.editorHeight, static_cast<HWND>(parent), nullptr,
                               wc.hInstance, nullptr);
+  if (in.editor) SetWindowLongPtrW(in.editor, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&in));
   state.editorWindow = in.editor;
   return in.editor != nullptr;
 #else
