@@ -24,6 +24,7 @@
 #include "tav/engine/globals.h"
 #include "tav/engine/stream_chain.h"
 #include "tav/test/files.h"
+#include "tav/test/module_windows.h"
 #include "tav/test/screenshot.h"
 #include "tav/test/win32_process.h"
 #include "wav_writer.h"
@@ -227,13 +228,7 @@ TEST_F(EnhancerInPlayer, ListedStartedWhileATonePlaysDelayedAndProcessedThenStop
       << "Quit wrote back what Init loaded";
 }
 
-// Top-level windows of this thread whose instance is `module`.
-std::vector<HWND> WindowsOfModule(HMODULE module) {
-  std::vector<HWND> found;
-  for (HWND h : tav::test::TopWindowsOf(GetCurrentProcessId()))
-    if (reinterpret_cast<HMODULE>(GetWindowLongPtrW(h, GWLP_HINSTANCE)) == module) found.push_back(h);
-  return found;
-}
+using tav::test::WindowsOfModule;
 
 TEST_F(EnhancerInPlayer, DocksToTheEffectsWindowWithItsTrayIconAndLeavesNothingWhenStopped) {
   TFormEffect& fx = Fx();

@@ -453,6 +453,7 @@ TEST_F(EnhancerWindowTest, ABadCustomIconFileNeitherStopsTheStartNorReplacesTheN
   Store("icon", bad.string());
   TForm_s& f = Start();
   EXPECT_TRUE(f.timermove.Enabled()) << "the start-up ran to its end";
+  EXPECT_TRUE(f.CoolTrayIcon1->IconVisible()) << "and the tray icon, the way back, is there";
   EXPECT_TRUE(IsWindowVisible(f.Handle()));
   EXPECT_FALSE(f.Icon().Empty());
   // a failed change of icon keeps the old file name
