@@ -4,6 +4,7 @@
 
 #include "enhancer_module.h"
 #include "tav/winamp_dsp.h"
+#include "win32/form_s.h"
 #include "win32_platform.h"
 
 namespace brindle {
@@ -12,7 +13,7 @@ namespace {
 char kModuleDescription[] = "Brindle Enhancer 031";
 
 Win32Platform platform;
-StandInWindowFactory windowFactory;  // until the enhancer's window is built
+win32::FormWindowFactory windowFactory;
 Module module(platform, windowFactory);
 
 void Config(winampDSPModule*) { module.Config(); }

@@ -298,11 +298,18 @@ struct DynamicsPath {
 
     const int q3 = s.p3;
     s.p3 = Advance(s.p3, 21);
-    if (L.AbsAbove(s.out, theta)) gf = gf * fallF;
-    if (L.AbsAbove(mv * ga * Og, theta))
-      gf = gf * fallF;
-    else
+    // the latest outputs and this frame's limited value tested at once: bits 0
+    // and 1 the outputs, bits 2 and 3 the value
+    const int above = _mm_movemask_ps(_mm_cmpgt_ps(L.Abs(_mm_movelh_ps(s.out, mv * ga * Og)), theta));
+    if (above == 0) {
       gf = gf[0] >= 1.0f ? L.one : gf * riseF;
+    } else {
+      if (above & 3) gf = gf * fallF;
+      if (above & 12)
+        gf = gf * fallF;
+      else
+        gf = gf[0] >= 1.0f ? L.one : gf * riseF;
+    }
     if (gf[0] < 0.25f) gf = floorF;
     f1 = l0_97 * f1 + l0_03 * gf;
     ga = l0_97 * f1 + l0_03 * gf;

@@ -168,7 +168,9 @@ class WavWindows : public ::testing::Test {
   // The test VST plug-in as item 0 of the main window's host, its pass on.
   tav::vst::testplugin::TTestPlugInState* LoadVst() {
     vst::TVstHost& host = *engine::PassState.VstHost;
-    vst::TVstPlugIn& item = host.VstPlugIns().Count() > 0 ? host.Items(0) : host.VstPlugIns().Add();
+    // Item 0 as the VST window would hold it; made here when it has none.
+    addedItem_ = host.VstPlugIns().Count() == 0;
+    vst::TVstPlugIn& item = addedItem_ ? host.VstPlugIns().Add() : host.Items(0);
     item.SetDLLFileName((Bin() / L"TestHalver.dll").wstring());
     item.SetActive(true);
     vstPass_ = std::make_unique<vst::TVstPlugInPassItem>(item);
@@ -184,7 +186,10 @@ class WavWindows : public ::testing::Test {
     engine::PassState.VstActive = 0;
     Sleep(200);
     engine::PassState.VstPassItem = nullptr;
-    engine::PassState.VstHost->VstPlugIns().Delete(0);
+    if (addedItem_)
+      engine::PassState.VstHost->VstPlugIns().Delete(0);
+    else
+      engine::PassState.VstHost->Items(0).UnloadModule();
     vstPass_.reset();
   }
   // A module of the test Winamp DSP library started, as the effects window does.
@@ -206,6 +211,7 @@ class WavWindows : public ::testing::Test {
   static inline std::string startError_;
   tav::test::TempFolder temp_{L"wavwin"};
   std::unique_ptr<vst::TVstPlugInPassItem> vstPass_;
+  bool addedItem_ = false;
 };
 
 const char kTone[] = "tone44k_stereo.wav";
