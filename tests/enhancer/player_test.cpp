@@ -24,6 +24,8 @@
 #include "tav/engine/globals.h"
 #include "tav/engine/stream_chain.h"
 #include "tav/test/files.h"
+#include "tav/test/module_windows.h"
+#include "tav/test/screenshot.h"
 #include "tav/test/win32_process.h"
 #include "wav_writer.h"
 #include "win32_platform.h"
@@ -224,6 +226,61 @@ TEST_F(EnhancerInPlayer, ListedStartedWhileATonePlaysDelayedAndProcessedThenStop
   const fs::path ini = tav::test::ExeDir() / brindle::kSettingsFileName;
   EXPECT_EQ(brindle::ProfileStore(ini.string(), brindle::kSettingsSection).Read("dry").value_or(""), "100")
       << "Quit wrote back what Init loaded";
+}
+
+using tav::test::WindowsOfModule;
+
+TEST_F(EnhancerInPlayer, DocksToTheEffectsWindowWithItsTrayIconAndLeavesNothingWhenStopped) {
+  TFormEffect& fx = Fx();
+  int row = -1;
+  for (int r = 0; r < fx.ListView1->Count(); ++r)
+    if (fx.ListView1->Cell(r, 1) == L"dsp_brindle.dll") row = r;
+  ASSERT_GE(row, 0);
+  fx.ListView1->SetItemIndex(row);
+  Pump(20);
+  // stored 10 pixels right of the effects window, a little below its top
+  RECT host{};
+  GetWindowRect(fx.Handle(), &host);
+  const fs::path ini = tav::test::ExeDir() / brindle::kSettingsFileName;
+  brindle::ProfileStore store(ini.string(), brindle::kSettingsSection);
+  store.Write("x", std::to_string(host.right + 10));
+  store.Write("y", std::to_string(host.top + 8));
+  store.Write("hidden", "0");
+  fx.CheckBox1->SetChecked(true);
+  fx.Button3Click(nullptr);
+  ASSERT_TRUE(fx.Controller().DspRunning());
+  HMODULE lib = GetModuleHandleW(L"dsp_brindle.dll");
+  ASSERT_NE(lib, nullptr);
+  HWND w = nullptr;
+  PumpUntil([&] {
+    for (HWND h : WindowsOfModule(lib))
+      if (tav::test::WindowText(h) == L"Brindle Enhancer" && IsWindowVisible(h)) w = h;
+    return w != nullptr;
+  }, 3000);
+  ASSERT_TRUE(w) << "the enhancer's window shows";
+  Pump(100);
+  RECT r{};
+  GetWindowRect(w, &r);
+  EXPECT_EQ(r.left, host.right) << "docked to the effects window's right edge";
+  EXPECT_EQ(r.top, host.top);
+  // it follows the effects window
+  SetWindowPos(fx.Handle(), nullptr, host.left + 40, host.top + 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  PumpUntil([&] {
+    GetWindowRect(w, &r);
+    return r.left == host.right + 40;
+  }, 1000);
+  EXPECT_EQ(r.left, host.right + 40);
+  EXPECT_EQ(r.top, host.top + 20);
+  // the tray icon's hidden window is there beside the form
+  const auto windows = WindowsOfModule(lib);
+  EXPECT_GE(windows.size(), 2u);
+  tav::test::SaveScreenshot(nullptr, L"enhancer_in_player");
+
+  fx.Button4Click(nullptr);
+  EXPECT_FALSE(fx.Controller().DspRunning());
+  EXPECT_EQ(GetModuleHandleW(L"dsp_brindle.dll"), nullptr);
+  for (HWND h : windows) EXPECT_FALSE(IsWindow(h)) << "window, tray icon's window and timers' window are gone";
+  SetWindowPos(fx.Handle(), nullptr, host.left, host.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "dsp_test_host.h"
 #include "tav/test/box_watcher.h"
 #include "tav/test/files.h"
+#include "tav/test/module_windows.h"
 #include "presets.h"
 #include "signals.h"
 #include "win32_platform.h"
@@ -218,29 +219,8 @@ TEST_F(BrindleLibrary, TheLibraryLoadsAndFreesTwice) {
   EXPECT_EQ(Value("XXX"), "666");
 }
 
-// Top-level windows of this thread that a module made.
-struct WindowsOfModule {
-  HMODULE module;
-  std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectModuleWindow(HWND h, LPARAM lp) {
-  auto* s = reinterpret_cast<WindowsOfModule*>(lp);
-  if (reinterpret_cast<HMODULE>(GetWindowLongPtrW(h, GWLP_HINSTANCE)) == s->module) s->found.push_back(h);
-  return TRUE;
-}
-
-size_t WindowsOf(HMODULE module) {
-  WindowsOfModule s{module, {}};
-  EnumThreadWindows(GetCurrentThreadId(), CollectModuleWindow, reinterpret_cast<LPARAM>(&s));
-  return s.found.size();
-}
-
-bool ClassLeft(HMODULE module, const wchar_t* name) {
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  return GetClassInfoExW(module, name, &wc) != FALSE;
-}
+using tav::test::ClassLeft;
+using tav::test::WindowsOf;
 
 // The host's own loop for a while: PeekMessage, TranslateMessage, DispatchMessage.
 void HostLoopFor(int ms) {

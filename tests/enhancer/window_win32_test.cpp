@@ -168,19 +168,29 @@ TEST_F(EnhancerWindowTest, StoredCoordinatesNearTheHostSnapToItAndFollowItsMoves
   EXPECT_EQ(f.Position(), (window::Point{550, 180}));
 }
 
+// A left click on a control of the header, as the mouse gives it.
+void ClickOn(TForm_s& f, tav::TControl* c) {
+  const LPARAM at = MAKELPARAM(c->Left() + c->Width() / 2, c->Top() + c->Height() / 2);
+  SendMessageW(f.Handle(), WM_MOUSEMOVE, 0, at);
+  SendMessageW(f.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+  SendMessageW(f.Handle(), WM_LBUTTONUP, 0, at);
+}
+
 TEST_F(EnhancerWindowTest, PanelButtonsFoldThePanelsOut) {
   TForm_s& f = Start();
+  EXPECT_EQ(f.BitButton1->Hint(), L"Previous");
+  EXPECT_TRUE(f.CoolTrayIcon1->IconVisible()) << "the tray icon is the window's door";
   struct Press {
-    void (TForm_s::*click)();
+    TBitButton* button;
     int height;
     const wchar_t* shot;
   };
-  const Press presses[] = {{&TForm_s::BitButton1Click, 361, L"enhancer_bass_panel"},
-                           {&TForm_s::BitButton6Click, 442, L"enhancer_music_panel"},
-                           {&TForm_s::BitButton6Click, 116, L"enhancer_header"},
-                           {&TForm_s::BitButton2Click, 211, L"enhancer_settings_panel"}};
+  const Press presses[] = {{f.BitButton1, 361, L"enhancer_bass_panel"},
+                           {f.BitButton6, 442, L"enhancer_music_panel"},
+                           {f.BitButton6, 116, L"enhancer_header"},
+                           {f.BitButton2, 211, L"enhancer_settings_panel"}};
   for (const Press& p : presses) {
-    (f.*p.click)();
+    ClickOn(f, p.button);
     Pump(60);
     const window::Rect r = RectOf(f.Handle());
     EXPECT_EQ(r.bottom - r.top, p.height);
@@ -189,6 +199,11 @@ TEST_F(EnhancerWindowTest, PanelButtonsFoldThePanelsOut) {
   }
   EXPECT_TRUE(f.Panel_cfg->Visible() && f.Panel_cfg->Enabled());
   EXPECT_FALSE(f.Panel_bass->Visible() || f.Panel_music->Visible());
+  // a double click toggles twice
+  const LPARAM at = MAKELPARAM(f.BitButton2->Left() + 5, f.BitButton2->Top() + 5);
+  SendMessageW(f.Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+  SendMessageW(f.Handle(), WM_LBUTTONUP, 0, at);
+  EXPECT_EQ(f.OpenPanel, Panel::none);
 }
 
 TEST_F(EnhancerWindowTest, AMovedSliderShowsItsValueTextAndIsStored) {
@@ -438,6 +453,7 @@ TEST_F(EnhancerWindowTest, ABadCustomIconFileNeitherStopsTheStartNorReplacesTheN
   Store("icon", bad.string());
   TForm_s& f = Start();
   EXPECT_TRUE(f.timermove.Enabled()) << "the start-up ran to its end";
+  EXPECT_TRUE(f.CoolTrayIcon1->IconVisible()) << "and the tray icon, the way back, is there";
   EXPECT_TRUE(IsWindowVisible(f.Handle()));
   EXPECT_FALSE(f.Icon().Empty());
   // a failed change of icon keeps the old file name

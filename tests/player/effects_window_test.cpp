@@ -187,21 +187,11 @@ class EffectsWindow : public ::testing::Test {
 
   // Device 0 up, its output captured into a file of this name ("" for none).
   void StartDevice(const std::string& captureName = "") {
-    EndDevice();
     capture_ = captureName.empty() ? "" : TempFile(captureName + ".wav");
-    if (!capture_.empty()) DeleteFileA(capture_.c_str());
-    _putenv_s("TAVOLEN_NOSOUND_CAPTURE", capture_.c_str());
-    ASSERT_TRUE(BASS_Init(0, kRate, 0, nullptr, nullptr)) << BASS_ErrorGetCode();
-    deviceUp_ = true;
+    tav::test::StartCapturedDevice(capture_, kRate);
   }
 
-  static void EndDevice() {
-    if (!deviceUp_) return;
-    BASS_Free();  // frees the streams and ends the capture file
-    tav::engine::StreamState.DecodeStream = 0;
-    tav::engine::StreamState.OutStream = 0;
-    deviceUp_ = false;
-  }
+  static void EndDevice() { tav::test::EndCapturedDevice(); }
 
   // What device 0 played, once it is ended.
   std::vector<float> Heard() {
@@ -221,7 +211,6 @@ class EffectsWindow : public ::testing::Test {
   }
 
   std::string capture_;
-  static inline bool deviceUp_ = false;
 
   static fs::path PluginFolder() { return tav::test::ExeDir() / "Plugins"; }
   // Selects the list row of a library by its file name.

@@ -23,6 +23,7 @@
 
 #include "bass.h"
 #include "player/core/vst_window.h"
+#include "player/win32/form_effect.h"
 #include "player/win32/form_main.h"
 #include "player/win32/form_vst.h"
 #include "player/win32/player_windows.h"
@@ -30,7 +31,6 @@
 #include "tav/engine/stream_chain.h"
 #include "tav/test/box_watcher.h"
 #include "tav/test/files.h"
-#include "tav/test/screenshot.h"
 #include "tav/test/win32_process.h"
 #include "tav/vst/vst_host.h"
 #include "test_plugin.h"
@@ -146,20 +146,10 @@ class VstWindowWine : public ::testing::Test {
   }
 
   void StartDevice(const std::string& captureName) {
-    EndDevice();
     capture_ = TempFile(captureName + "_heard.wav");
-    DeleteFileA(capture_.c_str());
-    _putenv_s("TAVOLEN_NOSOUND_CAPTURE", capture_.c_str());
-    ASSERT_TRUE(BASS_Init(0, kRate, 0, nullptr, nullptr)) << BASS_ErrorGetCode();
-    deviceUp_ = true;
+    tav::test::StartCapturedDevice(capture_, kRate);
   }
-  static void EndDevice() {
-    if (!deviceUp_) return;
-    BASS_Free();
-    engine::StreamState.DecodeStream = 0;
-    engine::StreamState.OutStream = 0;
-    deviceUp_ = false;
-  }
+  static void EndDevice() { tav::test::EndCapturedDevice(); }
   // Plays a tone file to its end on device 0 and answers what was heard.
   Heard Play(const std::string& tone, const std::string& captureName) {
     StartDevice(captureName);
@@ -173,7 +163,6 @@ class VstWindowWine : public ::testing::Test {
   static inline HMODULE library_ = nullptr;
   static inline TTestPlugInState* state_ = nullptr;
   static inline TResetFunc reset_ = nullptr;
-  static inline bool deviceUp_ = false;
   std::string capture_;
   tav::test::BoxWatcher boxes_;
 };
@@ -209,8 +198,25 @@ TEST_F(VstWindowWine, LoadShowsTheEditorTheCaptionAndTheProgramsCheckedOneAtATim
   const int idles = state_->editIdleCount;
   Pump(200);
   EXPECT_GT(state_->editIdleCount, idles);
+  tav::test::Screenshot(Vst().Handle(), L"vst_window");
+}
+
+// The main window's menu item and the effects window's button show and hide it.
+TEST_F(VstWindowWine, TheMainAndEffectsWindowsShowAndHideIt) {
+  ASSERT_TRUE(Vst().Visible());
+  Main().mushfrmvst->Click();
+  EXPECT_FALSE(Vst().Visible());
+  Main().mushfrmvst->Click();
+  EXPECT_TRUE(Vst().Visible());
+  auto& effects = *PlayerWindows().Effects();
+  effects.Button8->Click();
+  EXPECT_FALSE(Vst().Visible());
+  effects.Button8->Click();
+  EXPECT_TRUE(Vst().Visible());
   Pump(100);
-  tav::test::SaveScreenshot(Vst().Handle(), L"vst_window");
+  wchar_t visible[8] = {};
+  GetPrivateProfileStringW(L"FormVST", L"Visible", L"", visible, 8, (Bin() / "Tavolen.ini").c_str());
+  EXPECT_EQ(std::wstring(visible), L"1");
 }
 
 TEST_F(VstWindowWine, LiveSoundIsHalvedWhileEnabledAndNotWhileOff) {

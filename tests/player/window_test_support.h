@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include "bass.h"
+#include "tav/engine/globals.h"
 #include "tav/test/message_pump.h"
 #include "tav/test/screenshot.h"
 #include "wav_writer.h"
@@ -43,6 +45,31 @@ inline void Screenshot(HWND window, const wchar_t* name) {
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   Pump(300);
   EXPECT_FALSE(SaveScreenshot(window, name).empty());
+}
+
+// Device 0 of our audio library, its output captured into `captureFile`
+// ("" for none, TAVOLEN_NOSOUND_CAPTURE), one at a time: a device still up is
+// ended first. Ending it frees its streams, which the engine then forgets,
+// and closes the capture file.
+inline bool& CapturedDeviceUp() {
+  static bool up = false;
+  return up;
+}
+
+inline void EndCapturedDevice() {
+  if (!CapturedDeviceUp()) return;
+  BASS_Free();
+  tav::engine::StreamState.DecodeStream = 0;
+  tav::engine::StreamState.OutStream = 0;
+  CapturedDeviceUp() = false;
+}
+
+inline void StartCapturedDevice(const std::string& captureFile, unsigned rate = 44100) {
+  EndCapturedDevice();
+  if (!captureFile.empty()) DeleteFileA(captureFile.c_str());
+  _putenv_s("TAVOLEN_NOSOUND_CAPTURE", captureFile.c_str());
+  ASSERT_TRUE(BASS_Init(0, rate, 0, nullptr, nullptr)) << BASS_ErrorGetCode();
+  CapturedDeviceUp() = true;
 }
 
 }  // namespace tav::test

@@ -79,6 +79,12 @@ void TForm_s::BuildFrame() {
   presetbox->OnDropDown = [this](TObject*) { presetboxDropDown(); };
   presetbox->OnChange = [this](TObject*) { presetboxSelect(); };
 
+  BitButton1 = MakeButton(this, 4, 44, 49, 18, L"BRINDLE_BASS", L"Previous", [this] { BitButton1Click(); }, true);
+  BitButton6 = MakeButton(this, 55, 44, 49, 18, L"BRINDLE_MUSIC", L"Previous", [this] { BitButton6Click(); }, true);
+  BitButton2 = MakeButton(this, 106, 44, 61, 18, L"BRINDLE_SETTINGS", L"Previous", [this] { BitButton2Click(); }, true);
+  BitButton3 = MakeButton(this, 169, 44, 50, 18, L"BRINDLE_SAVE", L"保存预设", [this] { Button1Click(); }, false);
+  BitButton4 = MakeButton(this, 221, 44, 50, 18, L"BRINDLE_DELETE", L"删除预设", [this] { Button2Click(); }, false);
+
   Panel_osc = Make<TPanel>();
   Panel_osc->SetBounds(5, 63, window::kScopeWidth, window::kScopeHeight);
   Panel_osc->BevelOuter = bvNone;
@@ -103,12 +109,19 @@ void TForm_s::BuildFrame() {
   Panel_bass = makePanel(window::kBassPanelHeight);
   Panel_music = makePanel(window::kMusicPanelHeight);
   Panel_cfg = makePanel(window::kSettingsPanelHeight);
+  BitButton5 = MakeButton(Panel_cfg, 169, 29, 82, 31, L"BRINDLE_ABOUTBUTTON", L"我!", [this] { Button3Click(); }, false);
 
   Generalreset1 = PopupMenu1.Items.Add(L"重置所有", [this](TObject*) { Generalreset1Click(); });
   Changeicon1 = PopupMenu1.Items.Add(L"改变系统托盘图标", [this](TObject*) { Changeicon1Click(); });
   Defaulticon1 = PopupMenu1.Items.Add(L"默认图标", [this](TObject*) { Defaulticon1Click(); });
   Getbackthewindow1 = PopupMenu2.Items.Add(L"显示窗口", [this](TObject*) { Getbackthewindow1Click(); });
   PopupMenu = &PopupMenu1;
+  CoolTrayIcon1 = std::make_unique<TCoolTrayIcon>(this);
+  CoolTrayIcon1->SetHint(L"Brindle Enhancer");
+  CoolTrayIcon1->SetShowHint(false);
+  CoolTrayIcon1->PopupMenu = &PopupMenu2;
+  CoolTrayIcon1->OnClick = [this](TObject*) { CoolTrayIcon1Click(); };
+  CoolTrayIcon1->OnBalloonHintClick = [this](TObject*) { CoolTrayIcon1BalloonHintClick(); };
   for (TPanel* p : {Panel_bass, Panel_music, Panel_cfg}) p->PopupMenu = &PopupMenu1;
   Image2->PopupMenu = &PopupMenu1;
 
@@ -128,6 +141,21 @@ void TForm_s::BuildFrame() {
   timer(Timer1, 1000, [this] { Timer1Timer(); });
   timer(Timer2, 30000, [this] { Timer2Timer(); });
   timer(Timer3, 500, [this] { Timer3Timer(); });
+}
+
+TBitButton* TForm_s::MakeButton(TWinControl* parent, int left, int top, int width, int height, const wchar_t* picture,
+                                const wchar_t* hint, std::function<void()> click, bool doubleClickToo) {
+  TBitButton* b = parent->Make<TBitButton>();
+  b->SetBounds(left, top, width, height);
+  TBitmap strip;
+  strip.LoadFromResourceName(ModuleInstance(), picture);
+  b->SetBmp(strip);
+  b->SetTransparentBmp(false);
+  b->SetHint(hint);
+  b->OnClick = [click](TObject*) { click(); };
+  // the second press of a double click toggles again, like a click of its own
+  if (doubleClickToo) b->OnDblClick = [click](TObject*) { click(); };
+  return b;
 }
 
 // --- creation and start-up ---------------------------------------------------
@@ -170,6 +198,8 @@ void TForm_s::Timer_showTimer() {
   DockOffset = window::DockOffsetOf(HostRect, Position());
 
   iconbuf_ = Icon();
+  CoolTrayIcon1->SetIcon(Icon());
+  CoolTrayIcon1->SetIconVisible(true);
   BuildScopeBitmaps();
 }
 
@@ -308,11 +338,15 @@ void TForm_s::Changeicon1Click() {
     return;  // the icon and the stored name stay as they were
   }
   module_.window.icon = name;
+  CoolTrayIcon1->SetIcon(Icon());
 }
 
 void TForm_s::Defaulticon1Click() {
   // the window's own icon, whatever a start-up run found in place
   Icon() = ownIcon_;
+  CoolTrayIcon1->SetIconVisible(false);
+  CoolTrayIcon1->SetIcon(Icon());
+  CoolTrayIcon1->SetIconVisible(true);
   module_.window.icon.clear();
 }
 
@@ -343,9 +377,11 @@ void TForm_s::FormClose() {
     module_.window.hidden = Visible() ? 0 : 1;
   }
   module_.WindowClosing();
+  CoolTrayIcon1->HideTaskbarIcon();
 }
 
 void TForm_s::FormDestroy() {
+  CoolTrayIcon1->SetIconVisible(false);
   for (TTimer* t : {&Timer_show, &timermove, &Timer_osc, &Timer1, &Timer2, &Timer3}) t->SetEnabled(false);
   ScopeBuffer.SetSize(0, 0);
   ScopeGrid.SetSize(0, 0);

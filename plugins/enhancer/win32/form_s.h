@@ -22,6 +22,8 @@
 #include "toolkit/win32/forms.h"
 #include "toolkit/win32/menus.h"
 #include "toolkit/win32/stdctrls.h"
+#include "win32/bit_button.h"
+#include "win32/tray_icon.h"
 #include "window/placement.h"
 #include "window/scope.h"
 
@@ -54,6 +56,8 @@ class TForm_s : public tav::TForm {
   tav::TComboBox* presetbox;
   tav::TPanel *Panel_osc, *Panel_bass, *Panel_music, *Panel_cfg;
   tav::TPaintBox* osc;
+  TBitButton *BitButton1, *BitButton6, *BitButton2, *BitButton3, *BitButton4, *BitButton5;
+  std::unique_ptr<TCoolTrayIcon> CoolTrayIcon1;
   tav::TPopupMenu PopupMenu1, PopupMenu2;
   tav::TMenuItem *Generalreset1, *Changeicon1, *Defaulticon1, *Getbackthewindow1;
   // A test puts dialogs of its own in place.
@@ -127,6 +131,8 @@ class TForm_s : public tav::TForm {
 
  private:
   void BuildFrame();
+  TBitButton* MakeButton(tav::TWinControl* parent, int left, int top, int width, int height, const wchar_t* picture,
+                         const wchar_t* hint, std::function<void()> click, bool doubleClickToo);
   void BuildControls();
   void BuildBassPanel();
   void BuildMusicPanel();

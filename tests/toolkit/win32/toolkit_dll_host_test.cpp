@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tav/test/module_windows.h"
 #include "tav/test/win32_process.h"
 
 namespace {
@@ -87,29 +88,8 @@ TEST(ToolkitInsideLibrary, FormRunsUnderTheHostsLoop) {
   DestroyWindow(host);
 }
 
-// Top-level windows of this thread that a module made.
-struct WindowsOfModule {
-  HMODULE module;
-  std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectModuleWindow(HWND h, LPARAM lp) {
-  auto* s = reinterpret_cast<WindowsOfModule*>(lp);
-  if (reinterpret_cast<HMODULE>(GetWindowLongPtrW(h, GWLP_HINSTANCE)) == s->module) s->found.push_back(h);
-  return TRUE;
-}
-
-size_t WindowsOf(HMODULE module) {
-  WindowsOfModule s{module, {}};
-  EnumThreadWindows(GetCurrentThreadId(), CollectModuleWindow, reinterpret_cast<LPARAM>(&s));
-  return s.found.size();
-}
-
-bool ClassLeft(HMODULE module, const wchar_t* name) {
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  return GetClassInfoExW(module, name, &wc) != FALSE;
-}
+using tav::test::ClassLeft;
+using tav::test::WindowsOf;
 
 struct Plugin {
   HMODULE lib = nullptr;
