@@ -8,34 +8,20 @@
 
 #include <cstdint>
 
+#include "tav/test/module_windows.h"
+
 namespace {
+
+using tav::test::ClassLeft;
+using tav::test::Entry;
+using tav::test::HostLoopFor;
+
+// the shared hidden window's class
+constexpr wchar_t kUtilityClass[] = L"TavolenUtilityWindow";
 
 using Start = int (*)();
 using Query = intptr_t (*)(int);
 using Stop = void (*)();
-
-template <class F>
-F Entry(HMODULE lib, const char* name) {
-  return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(lib, name)));
-}
-
-void HostLoopFor(int ms) {
-  const DWORD end = GetTickCount() + ms;
-  while (static_cast<int>(end - GetTickCount()) > 0) {
-    MSG m;
-    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&m);
-      DispatchMessageW(&m);
-    }
-    Sleep(5);
-  }
-}
-
-bool ClassLeft(HMODULE module) {
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  return GetClassInfoExW(module, L"TavolenUtilityWindow", &wc) != FALSE;
-}
 
 struct Library {
   HMODULE lib = LoadLibraryW(L"brindle_components_in_dll.dll");
@@ -52,7 +38,7 @@ void StartAndRun(Library& l, HWND& timers, HWND& trayWindow) {
   trayWindow = reinterpret_cast<HWND>(l.query(3));
   ASSERT_TRUE(IsWindow(timers));
   ASSERT_TRUE(IsWindow(trayWindow));
-  EXPECT_TRUE(ClassLeft(l.lib));
+  EXPECT_TRUE(ClassLeft(l.lib, kUtilityClass));
   // a click as the shell reports it
   PostMessageW(trayWindow, 0x800, static_cast<WPARAM>(l.query(4)), WM_LBUTTONDOWN);
   PostMessageW(trayWindow, 0x800, static_cast<WPARAM>(l.query(4)), WM_LBUTTONUP);
@@ -71,7 +57,7 @@ TEST(ComponentsInsideLibrary, StoppedOrNotNothingOfTheLibraryIsLeft) {
     l.stop();
     EXPECT_FALSE(IsWindow(timers));
     EXPECT_FALSE(IsWindow(trayWindow));
-    EXPECT_FALSE(ClassLeft(l.lib));
+    EXPECT_FALSE(ClassLeft(l.lib, kUtilityClass));
     // a late tick and a late callback find nothing
     PostMessageW(timers, WM_TIMER, 1, 0);
     HostLoopFor(100);
@@ -88,7 +74,7 @@ TEST(ComponentsInsideLibrary, StoppedOrNotNothingOfTheLibraryIsLeft) {
     EXPECT_EQ(GetModuleHandleW(L"brindle_components_in_dll.dll"), nullptr);
     EXPECT_FALSE(IsWindow(timers));
     EXPECT_FALSE(IsWindow(trayWindow));
-    EXPECT_FALSE(ClassLeft(module));
+    EXPECT_FALSE(ClassLeft(module, kUtilityClass));
   }
   // The host's loop runs on: no tick or callback reaches the unloaded code.
   HostLoopFor(300);

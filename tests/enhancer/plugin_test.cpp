@@ -220,16 +220,8 @@ TEST_F(BrindleLibrary, TheLibraryLoadsAndFreesTwice) {
 }
 
 using tav::test::ClassLeft;
+using tav::test::HostLoopFor;
 using tav::test::WindowsOf;
-
-// The host's own loop for a while: PeekMessage, TranslateMessage, DispatchMessage.
-void HostLoopFor(int ms) {
-  const auto end = Clock::now() + std::chrono::milliseconds(ms);
-  while (Clock::now() < end) {
-    DspTestHost::pump();
-    Sleep(5);
-  }
-}
 
 TEST_F(BrindleLibrary, TheWindowShowsUnderTheHostsLoopAndLeavesNothingWhenFreedTwice) {
   for (int round = 0; round < 2; ++round) {

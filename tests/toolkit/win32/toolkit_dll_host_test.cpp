@@ -13,28 +13,13 @@
 
 namespace {
 
+using tav::test::Entry;
+using tav::test::HostLoopFor;
+
 using ShowForm = int (*)(HWND);
 using Query = intptr_t (*)(int);
 using ShowModal = int (*)(HWND);
 using Close = void (*)();
-
-template <class F>
-F Entry(HMODULE lib, const char* name) {
-  return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(lib, name)));
-}
-
-// The host's own loop: GetMessage, TranslateMessage, DispatchMessage.
-void HostLoopFor(int ms) {
-  const DWORD end = GetTickCount() + ms;
-  while (static_cast<int>(end - GetTickCount()) > 0) {
-    MSG m;
-    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&m);
-      DispatchMessageW(&m);
-    }
-    Sleep(5);
-  }
-}
 
 HWND MakeHostWindow() {
   WNDCLASSW wc{};

@@ -1,5 +1,6 @@
-// Windows test helpers for libraries that make windows: which top-level
-// windows of this thread a module made, and whether a class of it is still
+// Windows test helpers for libraries that make windows: a named entry of a
+// loaded library, a foreign host's own message loop, which top-level windows
+// of this thread a module made, and whether a class of it is still
 // registered. Header only.
 #pragma once
 #ifdef _WIN32
@@ -9,6 +10,25 @@
 #include <vector>
 
 namespace tav::test {
+
+// A library's entry point as the type the caller names.
+template <class F>
+F Entry(HMODULE lib, const char* name) {
+  return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(lib, name)));
+}
+
+// The host's own loop (PeekMessage, TranslateMessage, DispatchMessage) for `ms`.
+inline void HostLoopFor(int ms) {
+  const DWORD end = GetTickCount() + ms;
+  while (static_cast<int>(end - GetTickCount()) > 0) {
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&m);
+      DispatchMessageW(&m);
+    }
+    Sleep(5);
+  }
+}
 
 struct WindowsOfModuleSearch {
   HMODULE module;
