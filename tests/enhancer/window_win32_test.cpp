@@ -500,6 +500,30 @@ TEST_F(EnhancerWindowTest, ShowTheWindowShowsAHiddenWindowAtItsHomePlace) {
   EXPECT_EQ(Value("hidden"), "0");
 }
 
+TEST_F(EnhancerWindowTest, ClicksOnTheTrayIconHideAndShowTheWindowAndStoreIt) {
+  TForm_s& f = Start();
+  const HWND tray = TCoolTrayIcon::TrayWindow();
+  ASSERT_TRUE(IsWindow(tray));
+  const WPARAM id = f.CoolTrayIcon1->IconId();
+  // a click as the shell reports it; the click comes once no double click can follow
+  const auto click = [&] {
+    PostMessageW(tray, 0x800, id, WM_LBUTTONDOWN);
+    PostMessageW(tray, 0x800, id, WM_LBUTTONUP);
+    Pump(GetDoubleClickTime() + 250);
+  };
+  click();
+  EXPECT_FALSE(IsWindowVisible(f.Handle()));
+  EXPECT_EQ(Value("hidden"), "1");
+  click();
+  EXPECT_TRUE(IsWindowVisible(f.Handle()));
+  EXPECT_EQ(Value("hidden"), "0");
+  // a late message for an id no icon has changes nothing
+  PostMessageW(tray, 0x800, id + 100, WM_LBUTTONDOWN);
+  PostMessageW(tray, 0x800, id + 100, WM_LBUTTONUP);
+  Pump(GetDoubleClickTime() + 250);
+  EXPECT_TRUE(IsWindowVisible(f.Handle()));
+}
+
 // The pixels of an icon, drawn on black.
 std::vector<uint32_t> IconPixels(HICON icon) {
   tav::TBitmap b(16, 16);

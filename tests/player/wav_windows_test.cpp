@@ -445,22 +445,38 @@ TEST_F(WavWindows, ARenderSlowedByASleepingModule) {
     report.modifyCalls = 0;
     report.mostInside = 0;
     int callsAtPlay = -1;
+    int callsAtPause = -1;
+    // Playback plays through most of the render and pauses ten cycles before
+    // its end, so that no block of playback's can reach the module between
+    // the render's end and the count below.
+    std::function<void()> pauseNearTheEnd = [&] {
+      if (report.modifyCalls.load() < renderCalls - 30) {
+        DuringRender(pauseNearTheEnd);
+        return;
+      }
+      callsAtPause = report.modifyCalls.load();
+      Main().btnPlay->Click();  // pauses at the end of its fade-out
+      PumpUntil([] { return BASS_ChannelIsActive(engine::StreamState.OutStream) == BASS_ACTIVE_PAUSED; }, 2000);
+    };
     DuringRender([&] {
       callsAtPlay = report.modifyCalls.load();
       Main().btnPlay->Click();
+      DuringRender(pauseNearTheEnd);
     });
     const Bytes file = Save(Target(L"slow.wav"));
     ExpectValidWav(file);
     EXPECT_EQ(file.size() - 44, full);
     EXPECT_GE(callsAtPlay, 0) << "playback started while the render ran";
-    EXPECT_EQ(BASS_ChannelIsActive(engine::StreamState.OutStream), DWORD(BASS_ACTIVE_PLAYING));
+    ASSERT_GT(callsAtPause, callsAtPlay) << "playback paused while the render ran";
+    EXPECT_EQ(BASS_ChannelIsActive(engine::StreamState.OutStream), DWORD(BASS_ACTIVE_PAUSED));
     EXPECT_EQ(report.modifyCalls.load(), renderCalls) << "playback's blocks went by the module while it rendered";
     EXPECT_EQ(report.mostInside.load(), 1);
     // Once the render has ended playback takes the module again.
+    Main().btnPlay->Click();
     PumpUntil([&] { return report.modifyCalls.load() > renderCalls; }, 2000);
     EXPECT_GT(report.modifyCalls.load(), renderCalls);
-    std::printf("render calls %d (playback started after %d), then playback's: %d; at most %d at once\n", renderCalls,
-                callsAtPlay, report.modifyCalls.load() - renderCalls, report.mostInside.load());
+    std::printf("render calls %d (playback from %d to %d), then playback's: %d; at most %d at once\n", renderCalls,
+                callsAtPlay, callsAtPause, report.modifyCalls.load() - renderCalls, report.mostInside.load());
     Main().btnStopPlay->Click();
     PumpUntil([] { return BASS_ChannelIsActive(engine::StreamState.OutStream) == BASS_ACTIVE_STOPPED; }, 3000);
     EXPECT_EQ(report.mostInside.load(), 1);
