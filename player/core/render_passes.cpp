@@ -29,6 +29,7 @@ int32_t TDspRenderPass::Process(uint8_t* samples, int32_t bytes, int32_t roomByt
 
 bool TEngineRenderLock::Acquire() {
   rateBefore_ = 0.0f;
+  engine::PassState.VstRateAfterRender = 0.0f;
   engine::PassState.RenderRunning.store(true);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs_);
   // Both counts within the one bound.
@@ -53,11 +54,23 @@ void TEngineRenderLock::RenderRate(uint32_t rate) {
   }
 }
 
+bool TEngineRenderLock::DeferStreamRate(float rate) {
+  if (!engine::PassState.RenderRunning.load()) return false;
+  engine::PassState.VstRateAfterRender = rate;
+  return true;
+}
+
 void TEngineRenderLock::Release() {
-  // Undone only while it stands: a stream opened meanwhile has set its own.
-  if (rateBefore_ > 0.0f && engine::PassState.VstHost != nullptr && vst::HostSampleRate == renderRate_)
-    engine::PassState.VstHost->ChangeSampleRate(rateBefore_);
+  vst::TVstHost* host = engine::PassState.VstHost;
+  const float deferred = engine::PassState.VstRateAfterRender;
+  if (host != nullptr) {
+    if (deferred > 0.0f)
+      host->ChangeSampleRate(deferred);  // the stream that plays now
+    else if (rateBefore_ > 0.0f && vst::HostSampleRate == renderRate_)
+      host->ChangeSampleRate(rateBefore_);  // unless changed past the render
+  }
   rateBefore_ = 0.0f;
+  engine::PassState.VstRateAfterRender = 0.0f;
   engine::PassState.RenderRunning.store(false);
 }
 

@@ -24,11 +24,15 @@ class TDspRenderPass final : public IRenderPass {
 // The render's hold on the engine's plug-ins: RenderRunning set, then a
 // bounded wait for playback's calls already inside a plug-in (the counts of
 // the DSP pass and the VST pass); the VST host's rate set to the render
-// stream's for the render and back to what it was afterwards (unless a
-// stream opened meanwhile has set its own).
+// stream's for the render and back to what it was afterwards, or to the rate
+// of a stream that started meanwhile.
 class TEngineRenderLock final : public IRenderPassLock {
  public:
   explicit TEngineRenderLock(int32_t waitMs = 2000) : waitMs_(waitMs) {}
+  // A stream starting while a render holds the plug-ins: its rate waits for
+  // the render's end, which hands the plug-in back at it. True when a render
+  // holds them (the caller leaves the plug-in alone).
+  static bool DeferStreamRate(float rate);
   bool Acquire() override;
   void RenderRate(uint32_t rate) override;
   void Release() override;

@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 
+#include "player/core/render_passes.h"
 #include "player/win32/ansi_text.h"
 #include "player/win32/form_main.h"
 #include "tav/engine/globals.h"
@@ -236,7 +237,10 @@ void TForm4::Timer1Timer(TObject*) { controller_->Timer1Timer(); }
 
 void TForm4::StreamStarting() {
   const DWORD rate = engine::StreamState.ChannelInfo.freq;
-  if (rate > 0) controller_->StreamStarting(float(rate));
+  if (rate == 0) return;
+  // A render running through the plug-in keeps its own rate to its end.
+  if (TEngineRenderLock::DeferStreamRate(float(rate))) return;
+  controller_->StreamStarting(float(rate));
 }
 
 // --- what the controller shows --------------------------------------------------

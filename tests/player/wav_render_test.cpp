@@ -713,7 +713,7 @@ TEST_F(RenderPasses, WhileARenderHoldsThePlugInsPlaybackPassesItsBlocksDry) {
   }
 }
 
-TEST_F(RenderPasses, TheVstHostsRateIsTheRendersAndComesBack) {
+TEST_F(RenderPasses, TheVstHostsRateIsTheRendersAndComesBackOrGoesToTheNewStream) {
   vst::TVstHost host;
   engine::PassState.VstHost = &host;
   host.ChangeSampleRate(44100.0f);
@@ -729,6 +729,20 @@ TEST_F(RenderPasses, TheVstHostsRateIsTheRendersAndComesBack) {
   host.ChangeSampleRate(48000.0f);
   lock.Release();
   EXPECT_EQ(vst::HostSampleRate, 48000.0f);
+  // A stream starting during the render leaves the render's rate alone and
+  // gets its own at the end; without a render it is not held back.
+  EXPECT_FALSE(TEngineRenderLock::DeferStreamRate(32000.0f));
+  ASSERT_TRUE(lock.Acquire());
+  lock.RenderRate(22050);
+  EXPECT_TRUE(TEngineRenderLock::DeferStreamRate(96000.0f));
+  EXPECT_EQ(vst::HostSampleRate, 22050.0f);
+  lock.Release();
+  EXPECT_EQ(vst::HostSampleRate, 96000.0f);
+  // The next render ends with the rate it found.
+  ASSERT_TRUE(lock.Acquire());
+  lock.RenderRate(22050);
+  lock.Release();
+  EXPECT_EQ(vst::HostSampleRate, 96000.0f);
   engine::PassState.VstHost = nullptr;
 }
 

@@ -622,6 +622,52 @@ TEST_F(WavWindows, TheVstPlugInGetsTheRendersRate) {
               rateBefore, atFirstBlock, state->lastSampleRate, static_cast<long long>(answerAtResume));
 }
 
+// A file of another rate opened while a render runs through the plug-in:
+// the render keeps its rate to the end, and the plug-in runs at the new
+// file's rate afterwards.
+TEST_F(WavWindows, AStreamOpenedDuringARenderWaitsForItsEnd) {
+  using namespace tav::vst;
+  using namespace tav::vst::testplugin;
+  TTestPlugInState* state = LoadVst();
+  ASSERT_NE(state, nullptr);
+  const std::string tone = (temp_.path() / L"tone60s.wav").string();
+  tav::test::WriteToneWav(tone, 60, 440.0, 12000);
+  OpenStopped(tone);
+  SaveCommand(Target(L"ratechange.wav"));
+  Choose(true, true);
+  bool opened = false;
+  float duringRender = 0.0f, hostDuringRender = 0.0f;
+  int processedBefore = 0, processedAfter = 0;
+  const auto processed = [state] {
+    int n = 0;
+    for (int i = 0; i < std::min(state->callCount, kMaxLoggedCalls); ++i)
+      n += state->calls[i].kind == kCallProcessReplacing;
+    return n;
+  };
+  DuringRender([&] {
+    state->callCount = 0;
+    Main().Controller().OpenFromDialog(MediaPath("tone48k_stereo.wav"));
+    opened = Render().Rendering();
+    duringRender = state->lastSampleRate;
+    hostDuringRender = tav::vst::HostSampleRate;
+    processedBefore = processed();
+  });
+  const Bytes file = Save(Target(L"ratechange.wav"));
+  processedAfter = processed();
+  ExpectValidWav(file);
+  ASSERT_TRUE(opened) << "the render ended before the file opened";
+  EXPECT_EQ(duringRender, 44100.0f) << "the render's rate while it runs";
+  EXPECT_EQ(hostDuringRender, 44100.0f);
+  EXPECT_GT(processedAfter, processedBefore) << "the render went on through the plug-in";
+  EXPECT_EQ(state->lastSampleRate, 48000.0f) << "the new file's rate after the render";
+  EXPECT_EQ(tav::vst::HostSampleRate, 48000.0f);
+  std::printf("a 48 kHz file opened during a render of %zu bytes: the plug-in at %.0f Hz while the render went on "
+              "(%d blocks after), %.0f Hz after it\n",
+              file.size() - 44, duringRender, processedAfter - processedBefore, state->lastSampleRate);
+  Main().btnStopPlay->Click();
+  PumpUntil([] { return BASS_ChannelIsActive(engine::StreamState.OutStream) == BASS_ACTIVE_STOPPED; }, 3000);
+}
+
 // Ending the program during a render (the main window closes): the render
 // stops as by "中断" and leaves a valid file; the message loop still gets its
 // end. Last in the file: the program has ended for the tests after it.

@@ -102,6 +102,9 @@ struct TPassState {
   // sets it and then waits for those counts to reach 0, never shares a
   // plug-in with it.
   std::atomic<bool> RenderRunning{false};
+  // GUI thread: the rate of a stream that started while a render held the
+  // plug-ins; the render hands the VST plug-in back at this rate (0: none).
+  float VstRateAfterRender = 0.0f;
 };
 
 // Who runs a plug-in pass: playback's fill, or the WAV render.
