@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The player's CPU time at rest or playing, measured from outside under Wine:
-#   measure-player-cpu.sh [-b BUILD_DIR] [-s SECONDS] [-w SETTLE] [FILE|none]
+#   measure-player-cpu.sh [-b BUILD_DIR] [-s SECONDS] [-w SETTLE] [-f RATE] [FILE|none]
 # Stages the build's deliverables into BUILD_DIR/measure/Tavolen, starts the
 # player in the build's Wine session (brought up if it is not), and with a
 # FILE puts it alone in the play list and clicks "上一曲" (player_remote.exe),
@@ -12,22 +12,32 @@
 # 3-minute 128 kbps MP3. With -z the file is paused once it plays (a paused
 # stream at rest). With -p CMD, CMD runs after the measurement while the
 # player still runs, with PLAYER_PID in its environment (a profiler, e.g.
-# -p 'perf record -g -p $PLAYER_PID -o /tmp/p.data -- sleep 10'). BUILD_DIR defaults to build/win32 (the i686 build);
-# it needs the targets "deliverables" and "player_remote".
+# -p 'perf record -g -p $PLAYER_PID -o /tmp/p.data -- sleep 10'). With -f RATE
+# the player is not started: dsound_floor_probe.exe plays one looping buffer of
+# silence at RATE Hz the way the library opens its device, and is measured in
+# its place (the sound system's own cost, the floor under playing).
+# BUILD_DIR defaults to build/win32 (the i686 build); it needs the targets
+# "deliverables" and "player_remote" (with -f: "dsound_floor_probe").
 set -euo pipefail
 HERE=$(cd "$(dirname "$0")" && pwd)
-build=$HERE/../build/win32 seconds=20 settle=8 hook= pause=
-while getopts b:s:w:p:z opt; do
+build=$HERE/../build/win32 seconds=20 settle=8 hook= pause= floor=
+while getopts b:s:w:p:f:z opt; do
   case $opt in
     b) build=$OPTARG ;; s) seconds=$OPTARG ;; w) settle=$OPTARG ;; p) hook=$OPTARG ;; z) pause=1 ;;
-    *) sed -n 2,18p "$0" >&2; exit 2 ;;
+    f) floor=$OPTARG ;;
+    *) sed -n 2,22p "$0" >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
 file=${1:-none}
 build=$(realpath "$build")
 . "$HERE/common.sh"
-[ -x "$build/bin/player_remote.exe" ] || { echo "build player_remote in $build first" >&2; exit 1; }
+if [ -n "$floor" ]; then
+  [ -x "$build/bin/dsound_floor_probe.exe" ] || { echo "build dsound_floor_probe in $build first" >&2; exit 1; }
+  file=none
+else
+  [ -x "$build/bin/player_remote.exe" ] || { echo "build player_remote in $build first" >&2; exit 1; }
+fi
 
 stage=$build/measure/Tavolen
 rm -rf "$build/measure"
@@ -56,10 +66,15 @@ export TAV_BUILD_DIR=$build
 
 cd "$stage"
 # wine replaces itself with the program's own process: this is its id
-"$TAV_WINE" Tavolen.exe </dev/null >"$build/measure/player.log" 2>&1 &
+if [ -n "$floor" ]; then
+  "$TAV_WINE" "$build/bin/dsound_floor_probe.exe" $((settle + seconds + 30)) "$floor" </dev/null \
+    >"$build/measure/player.log" 2>&1 &
+else
+  "$TAV_WINE" Tavolen.exe </dev/null >"$build/measure/player.log" 2>&1 &
+fi
 player=$!
 finish() {
-  "$TAV_WINE" "$build/measure/player_remote.exe" close 5 >/dev/null 2>&1 || true
+  [ -n "$floor" ] || "$TAV_WINE" "$build/measure/player_remote.exe" close 5 >/dev/null 2>&1 || true
   for _ in $(seq 100); do kill -0 "$player" 2>/dev/null || break; sleep 0.1; done
   kill "$player" 2>/dev/null || true
   [ -n "$session_ours" ] && bash "$HERE/wine-session.sh" down "$build" >/dev/null
@@ -67,8 +82,8 @@ finish() {
 }
 trap finish EXIT
 
-"$TAV_WINE" "$build/measure/player_remote.exe" previous 30 >/dev/null 2>&1 \
-  || { [ "$file" = none ] || { echo "the player did not come up" >&2; exit 1; }; }
+[ -n "$floor" ] || "$TAV_WINE" "$build/measure/player_remote.exe" previous 30 >/dev/null 2>"$build/measure/remote.log" \
+  || { [ "$file" = none ] || { echo "the player did not come up: $(cat "$build/measure/remote.log")" >&2; exit 1; }; }
 if [ "$file" != none ]; then
   # "previous" waited for the window; the list plays now
   "$TAV_WINE" "$build/measure/player_remote.exe" previous 5 >/dev/null 2>&1 || true
@@ -121,14 +136,16 @@ t1=$(date +%s%N)
 kill -0 "$player" 2>/dev/null || { echo "the player ended during the measurement" >&2; exit 1; }
 
 load=$(cut -d' ' -f1-3 /proc/loadavg)
-echo "player CPU over $(( (t1 - t0) / 1000000 )) ms, ${file##*/}${pause:+ (paused)}, load average $load (percent of one core)"
-awk -v span=$((t1 - t0)) -v pid="$player" '
+what=${file##*/}${pause:+ (paused)}
+[ -z "$floor" ] || what="the bare DirectSound probe at $floor Hz"
+echo "player CPU over $(( (t1 - t0) / 1000000 )) ms, $what, load average $load (percent of one core)"
+awk -v span=$((t1 - t0)) -v pid="$player" -v main="${floor:+main}" -v name="$(cat /proc/"$player"/comm)" '
   NR == FNR { was[$1] = $3; next }
   { d = $3 - ($1 in was ? was[$1] : 0); pct = 100 * d / span
-    if ($1 ~ /^thread:/) { total += pct; rows[++n] = sprintf("  %-8s %-18s %6.2f", substr($1, 8), (substr($1, 8) == pid ? "GUI" : $2), pct) }
+    if ($1 ~ /^thread:/) { total += pct; rows[++n] = sprintf("  %-8s %-18s %6.2f", substr($1, 8), (substr($1, 8) == pid ? (main == "" ? "GUI" : main) : $2), pct) }
     else other[$2] += pct }
   END {
-    printf "process %s (Tavolen.exe): %.2f\n", pid, total
+    printf "process %s (%s): %.2f\n", pid, name, total
     for (i = 1; i <= n; i++) print rows[i] | "sort -k3 -nr"
     close("sort -k3 -nr")
     for (k in other) printf "%s: %.2f\n", k, other[k]

@@ -32,12 +32,22 @@ BOOL CALLBACK FindButton(HWND child, LPARAM data) {
   return FALSE;
 }
 
-HWND WaitForMainWindow(int seconds) {
+HWND FindChildButton(HWND main, const wchar_t* caption) {
+  ButtonSearch search{caption, nullptr};
+  EnumChildWindows(main, FindButton, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// The main window has its caption before its buttons exist: with a caption to
+// find, waits for that button as well.
+HWND WaitForMainWindow(int seconds, const wchar_t* button, HWND& found) {
+  HWND main = nullptr;
   for (int waited = 0; waited < seconds * 10; ++waited) {
-    if (HWND main = FindWindowW(nullptr, kMainCaption)) return main;
+    main = FindWindowW(nullptr, kMainCaption);
+    if (main && (!button || (found = FindChildButton(main, button)))) return main;
     Sleep(100);
   }
-  return nullptr;
+  return main;
 }
 
 }  // namespace
@@ -48,28 +58,28 @@ int main(int argc, char** argv) {
     return 2;
   }
   const int seconds = argc > 2 ? std::atoi(argv[2]) : 20;
-  HWND main = WaitForMainWindow(seconds);
+  const bool close = std::strcmp(argv[1], "close") == 0;
+  const wchar_t* caption = std::strcmp(argv[1], "previous") == 0 ? L"上一曲"
+                           : std::strcmp(argv[1], "pause") == 0  ? L"暂停"
+                                                                 : nullptr;
+  if (!close && !caption) {
+    std::fprintf(stderr, "unknown command %s\n", argv[1]);
+    return 2;
+  }
+  HWND button = nullptr;
+  HWND main = WaitForMainWindow(seconds, caption, button);
   if (!main) {
     std::fprintf(stderr, "no main window\n");
     return 1;
   }
-  if (std::strcmp(argv[1], "close") == 0) {
+  if (close) {
     PostMessageW(main, WM_CLOSE, 0, 0);
     return 0;
   }
-  const wchar_t* caption = std::strcmp(argv[1], "previous") == 0 ? L"上一曲"
-                           : std::strcmp(argv[1], "pause") == 0  ? L"暂停"
-                                                                 : nullptr;
-  if (caption) {
-    ButtonSearch search{caption, nullptr};
-    EnumChildWindows(main, FindButton, reinterpret_cast<LPARAM>(&search));
-    if (!search.found) {
-      std::fprintf(stderr, "no button\n");
-      return 1;
-    }
-    SendMessageW(search.found, BM_CLICK, 0, 0);
-    return 0;
+  if (!button) {
+    std::fprintf(stderr, "no button\n");
+    return 1;
   }
-  std::fprintf(stderr, "unknown command %s\n", argv[1]);
-  return 2;
+  SendMessageW(button, BM_CLICK, 0, 0);
+  return 0;
 }
