@@ -329,10 +329,12 @@ struct ReverbRun {
   const Literals& L;
   std::array<ReverbLine, 13>& lineL;
   std::array<ReverbLine, 13>& lineR;
-  std::array<int, 13> posL, posR;
   std::array<F2, 9> damp;
   F2 lowpass;
   F2 d1, d2, F, kd, kdc, dry, wet;
+  // The positions and lengths, lines 0 to 12 and three that never wrap, four
+  // lines to a vector.
+  alignas(16) std::array<int, 16> posL{}, posR{}, lenL{}, lenR{};
 
   // One frame, each line at its position plus `ahead`.
   void Frame(int ahead, F2& o) {
@@ -463,63 +465,96 @@ struct ReverbRun {
     _mm_storeu_ps(r, _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
   }
 
-  // Four frames in which some lines wrap. Such a line runs on into the three
-  // values after its end: they are set aside, its first three values copied
-  // there, the four frames read and write it there, and then what they wrote
-  // goes back to the line's start and the values set aside to their place (a
-  // longer line later reads them as they were).
-  void Wrapping(F2* o, const std::array<int, 13>& lenL, const std::array<int, 13>& lenR) {
-    float asideL[13][kReverbLineMirror], asideR[13][kReverbLineMirror];
-    constexpr size_t kBytes = kReverbLineMirror * sizeof(float);
-    for (int i = 0; i < 13; ++i) {
-      if (posL[i] >= lenL[i]) {
-        posL[i] = -1;  // at the end: the next position is 0
-      } else if (posL[i] + 4 > lenL[i]) {
-        float* end = &lineL[i][size_t(lenL[i]) + 1];
-        std::memcpy(asideL[i], end, kBytes);
-        std::memcpy(end, &lineL[i][0], kBytes);
-      }
-      if (posR[i] >= lenR[i]) {
-        posR[i] = -1;
-      } else if (posR[i] + 4 > lenR[i]) {
-        float* end = &lineR[i][size_t(lenR[i]) + 1];
-        std::memcpy(asideR[i], end, kBytes);
-        std::memcpy(end, &lineR[i][0], kBytes);
-      }
+  // Lays the stretch of `frames` frames from each line's next position out as
+  // one straight run of values. A line that wraps within it runs on past its
+  // end into the room after it: the `frames` values there (kept for a longer
+  // line later) trade places with the line's first values, which the stretch
+  // reads there, and Unfold puts both back. A stretch is at most half a line's
+  // period, so it reaches neither the first values in their own place nor
+  // the values traded.
+  void Fold(int frames) {
+    const __m128i ones = _mm_set1_epi32(-1), count = _mm_set1_epi32(frames);
+    int wraps = 0;
+    for (int v = 0; v < 4; ++v) {
+      wraps |= Fold(posL, lenL, v, ones, count) << (4 * v);
+      wraps |= Fold(posR, lenR, v, ones, count) << (4 * v + 16);
     }
-    Four(1, o);
-    for (int i = 0; i < 13; ++i) {
-      posL[i] += 4;
-      if (posL[i] > lenL[i]) {
-        float* end = &lineL[i][size_t(lenL[i]) + 1];
-        std::memcpy(&lineL[i][0], end, kBytes);
-        std::memcpy(end, asideL[i], kBytes);
-        posL[i] -= lenL[i] + 1;
-      }
-      posR[i] += 4;
-      if (posR[i] > lenR[i]) {
-        float* end = &lineR[i][size_t(lenR[i]) + 1];
-        std::memcpy(&lineR[i][0], end, kBytes);
-        std::memcpy(end, asideR[i], kBytes);
-        posR[i] -= lenR[i] + 1;
-      }
+    Trade(wraps, frames);
+  }
+  // After the stretch: each position `frames` on, the lines as they were laid.
+  void Unfold(int frames) {
+    const __m128i one = _mm_set1_epi32(1), count = _mm_set1_epi32(frames);
+    int wraps = 0;
+    for (int v = 0; v < 4; ++v) {
+      wraps |= Unfold(posL, lenL, v, one, count) << (4 * v);
+      wraps |= Unfold(posR, lenR, v, one, count) << (4 * v + 16);
     }
+    Trade(wraps, frames);
+  }
+
+ private:
+  // Lines 4 v to 4 v + 3 of one channel: which of them wrap.
+  static int Fold(std::array<int, 16>& pos, const std::array<int, 16>& len, int v, __m128i ones, __m128i count) {
+    __m128i p = Load(pos, v);
+    const __m128i n = Load(len, v);
+    p = _mm_or_si128(p, _mm_xor_si128(_mm_cmpgt_epi32(n, p), ones));  // at or past the end: -1, next 0
+    Store(pos, v, p);
+    return Wraps(_mm_sub_epi32(_mm_add_epi32(p, count), n));
+  }
+  static int Unfold(std::array<int, 16>& pos, const std::array<int, 16>& len, int v, __m128i one, __m128i count) {
+    const __m128i n = Load(len, v);
+    const __m128i p = _mm_add_epi32(Load(pos, v), count);
+    const __m128i past = _mm_sub_epi32(p, n);
+    const __m128i wrapped = _mm_cmpgt_epi32(past, _mm_setzero_si128());
+    Store(pos, v, _mm_sub_epi32(p, _mm_and_si128(wrapped, _mm_add_epi32(n, one))));
+    return Wraps(past);
+  }
+  // lanes with frames past the end
+  static int Wraps(__m128i past) {
+    return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(past, _mm_setzero_si128())));
+  }
+  // Each line that wraps (bit i of `wraps` line i on the left, bit 16 + i on
+  // the right) trades its first `frames` values with those after its end.
+  void Trade(int wraps, int frames) {
+    for (; wraps; wraps &= wraps - 1) {
+      const int bit = __builtin_ctz(unsigned(wraps)), i = bit & 15;
+      ReverbLine& line = (bit < 16 ? lineL : lineR)[size_t(i)];
+      const int end = (bit < 16 ? lenL : lenR)[size_t(i)] + 1;
+      std::swap_ranges(line.begin(), line.begin() + frames, line.begin() + end);
+    }
+  }
+  static __m128i Load(const std::array<int, 16>& a, int v) {
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(a.data() + 4 * v));
+  }
+  static void Store(std::array<int, 16>& a, int v, __m128i x) {
+    _mm_store_si128(reinterpret_cast<__m128i*>(a.data() + 4 * v), x);
   }
 };
 
-// The reverb four frames at a time: between two wraps of any line every
-// position just steps on by one, so those frames go without a position test;
-// a group of four in which lines wrap goes through the room after their ends.
+// The reverb in stretches laid out straight (Fold), four frames at a time
+// without a position test, and the frames left over one by one.
 __attribute__((noinline)) void Reverb(ReverbState& st, const Coefficients& c, const Parameters& params, F2* o,
                                       int count) {
   bool on[kChunk];
   int frames = 0;
   for (int n = 0; n < count; ++n) frames += on[n] = params.Get(Param::reverb) != 0;
   const Literals L;
-  ReverbRun run{L, st.line[0], st.line[1], st.pos[0], st.pos[1], st.damp, st.lowpass,
+  ReverbRun run{L, st.line[0], st.line[1], st.damp, st.lowpass,
                 Both(c.d1), Both(c.d2), Both(c.F), Both(c.kd), Both(1.0f - c.kd), Both(c.dryLevel), Both(c.wetLevel)};
-  const std::array<int, 13>& lenL = c.lineLenL;
-  const std::array<int, 13>& lenR = c.lineLenR;
+  // the lines past 12 never wrap and are never read
+  run.lenL.fill(kReverbLine);
+  run.lenR.fill(kReverbLine);
+  std::copy(st.pos[0].begin(), st.pos[0].end(), run.posL.begin());
+  std::copy(st.pos[1].begin(), st.pos[1].end(), run.posR.begin());
+  std::copy(c.lineLenL.begin(), c.lineLenL.end(), run.lenL.begin());
+  std::copy(c.lineLenR.begin(), c.lineLenR.end(), run.lenR.begin());
+  // A stretch is at most half the shortest period of a line, and kStretch
+  // frames, which keeps the values traded few.
+  constexpr int kStretch = 32;
+  static_assert(kStretch <= kReverbLineMirror);
+  int longest = kStretch;
+  for (int i = 0; i < 13; ++i) longest = std::min({longest, (c.lineLenL[i] + 1) / 2, (c.lineLenR[i] + 1) / 2});
+  longest = std::max(longest, 1);
   int n = 0;
   while (n < count) {
     if (!on[n]) {
@@ -531,40 +566,18 @@ __attribute__((noinline)) void Reverb(ReverbState& st, const Coefficients& c, co
       end = count;
     else
       while (end < count && on[end]) ++end;
-    // A position at or past its line's end steps to 0 next, as -1 does: every
-    // frame's position is then one past the one before it, up to a wrap.
-    for (int i = 0; i < 13; ++i) {
-      if (run.posL[i] >= lenL[i]) run.posL[i] = -1;
-      if (run.posR[i] >= lenR[i]) run.posR[i] = -1;
-    }
-    while (end - n >= 4) {
-      // the groups of four before the first in which a line wraps
-      int groups = (end - n) / 4;
-      for (int i = 0; i < 13; ++i) {
-        groups = std::min(groups, (lenL[i] - run.posL[i]) / 4);
-        groups = std::min(groups, (lenR[i] - run.posR[i]) / 4);
-      }
-      for (int k = 0; k < groups; ++k) run.Four(1 + 4 * k, o + n + 4 * k);
-      for (int i = 0; i < 13; ++i) {
-        run.posL[i] += 4 * groups;
-        run.posR[i] += 4 * groups;
-      }
-      n += 4 * groups;
-      if (end - n >= 4) {
-        run.Wrapping(o + n, lenL, lenR);
-        n += 4;
-      }
-    }
-    for (; n < end; ++n) {
-      for (int i = 0; i < 13; ++i) {
-        run.posL[i] = Advance(run.posL[i], lenL[i]);
-        run.posR[i] = Advance(run.posR[i], lenR[i]);
-      }
-      run.Frame(0, o[n]);
+    while (n < end) {
+      const int stretch = std::min(end - n, longest);
+      run.Fold(stretch);
+      int k = 0;
+      for (; k + 4 <= stretch; k += 4) run.Four(1 + k, o + n + k);
+      for (; k < stretch; ++k) run.Frame(1 + k, o[n + k]);
+      run.Unfold(stretch);
+      n += stretch;
     }
   }
-  st.pos[0] = run.posL;
-  st.pos[1] = run.posR;
+  std::copy(run.posL.begin(), run.posL.begin() + 13, st.pos[0].begin());
+  std::copy(run.posR.begin(), run.posR.begin() + 13, st.pos[1].begin());
   st.damp = run.damp;
   st.lowpass = run.lowpass;
 }
