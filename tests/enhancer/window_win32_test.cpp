@@ -316,6 +316,19 @@ TEST_F(EnhancerWindowTest, TheDelayComesFromTheHostsOutputBuffer) {
 }
 
 // Answers the save dialog with a file of the test's choice.
+// An open dialog that picks `file`.
+class PickedFile : public tav::TOpenDialog {
+ public:
+  explicit PickedFile(std::wstring file) : file_(std::move(file)) {}
+  bool Execute() override {
+    FileName = file_;
+    return true;
+  }
+
+ private:
+  std::wstring file_;
+};
+
 class ChosenFile : public tav::TSaveDialog {
  public:
   explicit ChosenFile(std::wstring file) : file_(std::move(file)) {}
@@ -459,16 +472,7 @@ TEST_F(EnhancerWindowTest, ABadCustomIconFileNeitherStopsTheStartNorReplacesTheN
   // a failed change of icon keeps the old file name
   std::vector<std::wstring> errors;
   tav::Application().OnException = [&](const std::wstring& m) { errors.push_back(m); };
-  struct PickBad : tav::TOpenDialog {
-    std::wstring file;
-    bool Execute() override {
-      FileName = file;
-      return true;
-    }
-  };
-  auto* pick = new PickBad;
-  pick->file = bad.wstring();
-  f.OpenPictureDialog1.reset(pick);
+  f.OpenPictureDialog1 = std::make_unique<PickedFile>(bad.wstring());
   f.Changeicon1Click();
   tav::Application().OnException = nullptr;
   EXPECT_EQ(errors.size(), 1u);
@@ -502,16 +506,7 @@ TEST_F(EnhancerWindowTest, LongChineseNamesOfAPresetAndAnIconAreKeptWhole) {
     const auto bytes = tav::test::MakeIconFile({{16, 0xFFFF0000}});
     std::ofstream(icon, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
   }
-  struct PickIcon : tav::TOpenDialog {
-    std::wstring file;
-    bool Execute() override {
-      FileName = file;
-      return true;
-    }
-  };
-  auto* pick = new PickIcon;
-  pick->file = icon.wstring();
-  f.OpenPictureDialog1.reset(pick);
+  f.OpenPictureDialog1 = std::make_unique<PickedFile>(icon.wstring());
   std::vector<std::wstring> errors;
   tav::Application().OnException = [&](const std::wstring& m) { errors.push_back(m); };
   f.Changeicon1Click();
