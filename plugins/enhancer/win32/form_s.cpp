@@ -158,6 +158,14 @@ TBitButton* TForm_s::MakeButton(TWinControl* parent, int left, int top, int widt
   return b;
 }
 
+bool TForm_s::RunModal(const std::function<bool()>& call) {
+  // The host's windows take no input meanwhile: a host that ended the
+  // plug-in under the dialog would free this window and unload the code the
+  // dialog returns into.
+  TTaskWindowsDisabled host(Handle());
+  return call();
+}
+
 // --- creation and start-up ---------------------------------------------------
 
 void TForm_s::FormCreate() {
@@ -328,7 +336,7 @@ void TForm_s::LoadIconFile() {
 }
 
 void TForm_s::Changeicon1Click() {
-  if (!OpenPictureDialog1->Execute()) return;
+  if (!RunModal([this] { return OpenPictureDialog1->Execute(); })) return;
   const std::string name = CutText(Narrow(OpenPictureDialog1->FileName), 255);
   try {
     Icon().LoadFromFile(Widen(name), 16);
@@ -475,9 +483,11 @@ void TForm_s::presetboxSelect() {
   if (presetbox->ItemIndex() < 0) return;
   module_.PresetFile = PresetPath(module_.PresetFolder, Narrow(presetbox->Item(presetbox->ItemIndex())));
   const auto askOlder = [this] {
-    return MessageBoxW(Handle(),
-                       L"This preset is older.\rIt's not compatible with this version.\rWould you like to load it?",
-                       L"Annoing Question", MB_YESNO) == IDYES;
+    return RunModal([this] {
+      return MessageBoxW(Handle(),
+                         L"This preset is older.\rIt's not compatible with this version.\rWould you like to load it?",
+                         L"Annoing Question", MB_YESNO) == IDYES;
+    });
   };
   if (LoadPreset(Disk(), module_.PresetFile, module_.params, askOlder) == PresetLoad::declined) {
     presetbox->Clear();
@@ -504,7 +514,7 @@ void TForm_s::Button1Click() {
   SaveDialog1->InitialDir = Widen(module_.PresetFolder);
   SaveDialog1->FileName = Widen(module_.PresetFile);
   SaveDialog1->Owner = Handle();
-  if (SaveDialog1->Execute()) {
+  if (RunModal([this] { return SaveDialog1->Execute(); })) {
     const std::string file = CutText(Narrow(SaveDialog1->FileName), 255);
     module_.PresetFile = file;
     SavePreset(Disk(), file, module_.params);
@@ -521,7 +531,8 @@ void TForm_s::Button1Click() {
 }
 
 void TForm_s::Button2Click() {
-  if (presetbox->ItemIndex() >= 0 && MessageBoxW(Handle(), L"Delete?", L"Annoing?", MB_YESNO) == IDYES)
+  if (presetbox->ItemIndex() >= 0 &&
+      RunModal([this] { return MessageBoxW(Handle(), L"Delete?", L"Annoing?", MB_YESNO) == IDYES; }))
     DeletePreset(Disk(), module_.PresetFile);
   presetbox->Clear();
   ActivateHost();
