@@ -176,15 +176,12 @@ struct BassLimiter {
   void Store() { f.gL = gL[0], f.s1 = s1[0], f.s2 = s2[0], f.s3 = s3[0], f.p = p; }
 };
 
-// The main path: the scaled input in, the mixed signal out.
+// The main path up to the highs split and the gain update.
 struct MainPath {
   MainFilters s;
-  std::array<float, 2>* ring;
   const Coefficients& c;
   const Literals& L;
-  const F2 kg1 = Both(c.kg1), kg2 = Both(c.kg2), kh = Both(c.kh), kq = Both(c.kq), ks = Both(c.ks), ku = Both(c.ku),
-           kt1 = Both(c.kt1), kt2 = Both(c.kt2), Tl = Both(c.Tl), P = Both(c.P), T = Both(c.T), C = Both(c.C),
-           Wf = Both(c.Wf);
+  const F2 kg1 = Both(c.kg1), kg2 = Both(c.kg2), kh = Both(c.kh), kq = Both(c.kq), T = Both(c.T), C = Both(c.C);
 
   // From the input to the highs split and the gain update: w, and hi.
   F2 Head(F2 in, float dither, const Parameters& params, F2& hi) {
@@ -232,35 +229,55 @@ struct MainPath {
     if (!params.On(Param::stereoagc)) s.g = _mm_min_ps(s.g, Swap(s.g));  // the smaller gain in both lanes
     return w;
   }
+};
 
-  // From the surround feed to the mix: the mixed signal.
-  F2 Tail(F2 w, F2 hi, const Parameters& params) {
-    s.sf = s.sf + (hi - s.sf) * ks;
-    const F2 feed = hi - s.sf;
+// The main path from the surround feed to the mix: the mixed signal. Its four
+// one-pole steps go two at a time, each pair in one vector, the first in lanes
+// 0 and 1 and the second in lanes 2 and 3:
+//   sf toward hi with ks, feed := hi - sf     e1 toward w with kt1, tb := w - e1
+//   su toward s with ku                       e2 toward tb with kt2, tb := tb - e2
+struct MainTail {
+  MainFilters s;
+  std::array<float, 2>* ring;
+  const Coefficients& c;
+  const Literals& L;
+  F2 feedTreble = LowHigh(s.sf, Twice(s.e1));  // sf, e1
+  F2 surroundTreble = LowHigh(s.su, Twice(s.e2));  // su, e2
+  const F2 k1 = Lanes(c.ks, c.ks, c.kt1, c.kt1), k2 = Lanes(c.ku, c.ku, c.kt2, c.kt2);
+  const F2 levels = Lanes(c.P, c.P, c.Tl, c.Tl), Wf = Both(c.Wf);
 
-    if (params.Get(Param::prologic) >= 1) {
-      s.i = s.i > c.len ? 0 : s.i + 1;
-      const int j = s.i + c.len;
-      _mm_storel_pi(reinterpret_cast<__m64*>(ring[s.i].data()), feed);
-      _mm_storel_pi(reinterpret_cast<__m64*>(ring[j].data()), feed);
-      const float leftA = ring[j - c.tapA][0];
-      const float sL = ring[j - c.tapB][0] - leftA;
-      const float sR = leftA - ring[j - c.tapB][1];
-      s.su = s.su + (Pair(sL, sR) - s.su) * ku;
-    } else {
-      s.su = F2{};
-    }
-
+  F2 Frame(F2 w, F2 hi, const Parameters& params) {
     // W in the left lane and -W in the right one
     const F2 d = (w - Swap(w)) * Wf;
     s.W = params.On(Param::widefilt) ? (s.W + d) * L.half : d;
     w = w + s.W;
 
-    s.e1 = s.e1 + (w - s.e1) * kt1;
-    F2 tb = w - s.e1;
-    s.e2 = s.e2 + (tb - s.e2) * kt2;
-    tb = tb - s.e2;
-    return tb * Tl + w + s.su * P;
+    const F2 x1 = _mm_movelh_ps(hi, w);
+    feedTreble = feedTreble + (x1 - feedTreble) * k1;
+    const F2 feedTb = x1 - feedTreble;  // feed, tb
+
+    F2 x2 = feedTb;
+    if (params.Get(Param::prologic) >= 1) {
+      s.i = s.i > c.len ? 0 : s.i + 1;
+      const int j = s.i + c.len;
+      _mm_storel_pi(reinterpret_cast<__m64*>(ring[s.i].data()), feedTb);
+      _mm_storel_pi(reinterpret_cast<__m64*>(ring[j].data()), feedTb);
+      const float leftA = ring[j - c.tapA][0];
+      const float sL = ring[j - c.tapB][0] - leftA;
+      const float sR = leftA - ring[j - c.tapB][1];
+      x2 = LowHigh(Pair(sL, sR), feedTb);
+      surroundTreble = surroundTreble + (x2 - surroundTreble) * k2;
+    } else {
+      surroundTreble = HighOnly(surroundTreble + (x2 - surroundTreble) * k2);  // su := 0
+    }
+    // tb * Tl + w + su * P, the sums in that order
+    const F2 terms = LowHigh(surroundTreble, x2 - surroundTreble) * levels;  // su P, tb Tl
+    return (High(terms) + w) + terms;
+  }
+  MainFilters Filters() {
+    s.sf = feedTreble, s.e1 = High(feedTreble);
+    s.su = surroundTreble, s.e2 = High(surroundTreble);
+    return s;
   }
 };
 
@@ -589,7 +606,7 @@ __attribute__((noinline)) void InputPass(DspState& st, const Coefficients& c, co
                                          F2* w, F2* hi) {
   const Literals L;
   BassFront front{st.bass.f, c, L};
-  MainPath main{st.main.f, st.main.ring.data(), c, L};
+  MainPath main{st.main.f, c, L};
   float d = dither;  // a local copy, which the stores to the arrays cannot alias
   int bassFrames = 0;
   for (int n = 0; n < count; ++n) bassFrames += bassOn[n];
@@ -627,16 +644,16 @@ __attribute__((noinline)) void MiddlePass(DspState& st, const Coefficients& c, c
                                           int count, const bool* bassOn, F2* bass, F2* io, const F2* hi) {
   const Literals L;
   BassBranches branches{st.bass.f, c};
-  MainPath main{st.main.f, st.main.ring.data(), c, L};
+  MainTail main{st.main.f, st.main.ring.data(), c, L};
   for (int n = 0; n < count; ++n) {
     if (bassOn[n])
       bass[n] = branches.Frame(bass[n]);
     else
       branches.Refresh();
-    io[n] = main.Tail(io[n], hi[n], params);
+    io[n] = main.Frame(io[n], hi[n], params);
   }
   branches.Store();
-  st.main.f = main.s;
+  st.main.f = main.Filters();
 }
 
 // The bass section's limiter beside the dynamics stage: the float outputs.
