@@ -143,21 +143,34 @@ struct BassBranches {
   }
 };
 
+// A delay ring's position as a pointer to the slot the frame writes; the step
+// on from it holds the value written as many frames ago as the ring has slots
+// less one.
+struct RingCursor {
+  F2* first;
+  F2* last;
+  F2* at;
+  RingCursor(F2* ring, int size, int pos) : first(ring), last(ring + size - 1), at(ring + pos) {}
+  F2 Delay(F2 v) {
+    *at = v;
+    at = at >= last ? first : at + 1;
+    return *at;
+  }
+  int Position() const { return int(at - first); }
+};
+
 // The bass section's ring and limiter: z in, the bass output out.
 // Its gains, like the input part's, in every lane.
 struct BassLimiter {
   BassFilters& f;
-  F2* ring;
+  RingCursor ring;
   const F2 O;
   const Literals& L;
   const F2 riseL = Both(1.0001f), fallL = Both(0.97f), easeL = Both(0.9999f), smooth = Both(0.005f);
   F2 gL = Both(f.gL), s1 = Both(f.s1), s2 = Both(f.s2), s3 = Both(f.s3);
-  int p = f.p;
 
   F2 Frame(F2 z) {
-    ring[p] = z;
-    p = Advance(p, 180);
-    const F2 zd = ring[p];
+    const F2 zd = ring.Delay(z);
     const F2 l = z * gL;
     // nothing within 0.7 is above the higher limits: one test for most frames
     if (!L.AbsAbove(l, L.l0_7)) {
@@ -173,7 +186,7 @@ struct BassLimiter {
     s3 = s3 + (s2 - s3) * smooth;
     return zd * s3 * O;
   }
-  void Store() { f.gL = gL[0], f.s1 = s1[0], f.s2 = s2[0], f.s3 = s3[0], f.p = p; }
+  void Store() { f.gL = gL[0], f.s1 = s1[0], f.s2 = s2[0], f.s3 = s3[0], f.p = ring.Position(); }
 };
 
 // The main path up to the highs split and the gain update.
@@ -293,6 +306,8 @@ struct DynamicsPath {
   const F2 Rf = Both(c.Rf), Rr = Both(c.Rr), fallF = Both(0.997f), riseF = Both(1.0002f), floorF = Both(0.25f),
            l0_97 = Both(0.97f), l0_03 = Both(0.03f);
   F2 gc = Both(s.gc), gs = Both(s.gs), gf = Both(s.gf), f1 = Both(s.f1), ga = Both(s.ga);
+  RingCursor ring1{st.ring1.data(), int(st.ring1.size()), s.p1}, ring2{st.ring2.data(), int(st.ring2.size()), s.p2},
+      ringF{st.ringF.data(), int(st.ringF.size()), s.p3};
 
   F2 Frame(F2 o, F2 bo, bool loudness) {
     if (loudness) {
@@ -306,15 +321,8 @@ struct DynamicsPath {
       gc = gc[0] >= 1.0f ? L.one : gc * Rr;
     gs = L.l0_95 * gs + L.l0_05 * gc;
 
-    const int q1 = s.p1, q2 = s.p2;
-    s.p1 = Advance(s.p1, 140);
-    s.p2 = Advance(s.p2, 40);
-    st.ring1[q1] = o;
-    st.ring2[q2] = st.ring1[s.p1] * gs * Md;
-    const F2 mv = st.ring2[s.p2] + bo;
+    const F2 mv = ring2.Delay(ring1.Delay(o) * gs * Md) + bo;
 
-    const int q3 = s.p3;
-    s.p3 = Advance(s.p3, 21);
     // the latest outputs and this frame's limited value tested at once: bits 0
     // and 1 the outputs, bits 2 and 3 the value
     const int above = _mm_movemask_ps(_mm_cmpgt_ps(L.Abs(_mm_movelh_ps(s.out, mv * ga * Og)), theta));
@@ -331,12 +339,12 @@ struct DynamicsPath {
     f1 = l0_97 * f1 + l0_03 * gf;
     ga = l0_97 * f1 + l0_03 * gf;
 
-    st.ringF[q3] = mv;
-    s.out = st.ringF[s.p3] * Og * ga;
+    s.out = ringF.Delay(mv) * Og * ga;
     return s.out;
   }
   DynamicsFilters Filters() {
     s.gc = gc[0], s.gs = gs[0], s.gf = gf[0], s.f1 = f1[0], s.ga = ga[0];
+    s.p1 = ring1.Position(), s.p2 = ring2.Position(), s.p3 = ringF.Position();
     return s;
   }
 };
@@ -660,7 +668,7 @@ __attribute__((noinline)) void MiddlePass(DspState& st, const Coefficients& c, c
 __attribute__((noinline)) void OutputPass(DspState& st, const Coefficients& c, const Parameters& params,
                                           int count, const bool* bassOn, const F2* bass, F2* out) {
   const Literals L;
-  BassLimiter limiter{st.bass.f, st.bass.ring.data(), Both(c.O), L};
+  BassLimiter limiter{st.bass.f, {st.bass.ring.data(), int(st.bass.ring.size()), st.bass.f.p}, Both(c.O), L};
   DynamicsPath dyn{st.dyn.f, st.dyn, c, L};
   for (int n = 0; n < count; ++n) {
     const F2 bo = bassOn[n] ? limiter.Frame(bass[n]) : F2{};
