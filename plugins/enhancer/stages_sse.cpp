@@ -354,12 +354,27 @@ struct ReverbRun {
   const Literals& L;
   std::array<ReverbLine, 13>& lineL;
   std::array<ReverbLine, 13>& lineR;
-  std::array<F2, 9> damp;
-  F2 lowpass;
+  // The damping of combs 2 k and 2 k + 1 in pair k (left, right, left,
+  // right), and comb 8's damping with the low-pass (left, right, left, right).
+  std::array<F2, 4> combPairs;
+  F2 lastComb;
   F2 d1, d2, F, kd, kdc, dry, wet;
+  F2 lastKeep = LowHigh(d1, kd), lastTake = LowHigh(d2, kdc);  // comb 8 and the low-pass: state k, input k
   // The positions and lengths, lines 0 to 12 and three that never wrap, four
   // lines to a vector.
   alignas(16) std::array<int, 16> posL{}, posR{}, lenL{}, lenR{};
+
+  ReverbRun(const Literals& literals, ReverbState& st, const Coefficients& c)
+      : L(literals), lineL(st.line[0]), lineR(st.line[1]), d1(Both(c.d1)), d2(Both(c.d2)), F(Both(c.F)),
+        kd(Both(c.kd)), kdc(Both(1.0f - c.kd)), dry(Both(c.dryLevel)), wet(Both(c.wetLevel)) {
+    for (int k = 0; k < 4; ++k) combPairs[k] = LowHigh(st.damp[2 * k], Twice(st.damp[2 * k + 1]));
+    lastComb = LowHigh(st.damp[8], Twice(st.lowpass));
+  }
+  void Store(ReverbState& st) const {
+    for (int k = 0; k < 4; ++k) st.damp[2 * k] = combPairs[k], st.damp[2 * k + 1] = High(combPairs[k]);
+    st.damp[8] = lastComb;
+    st.lowpass = High(lastComb);
+  }
 
   // One frame, each line at its position plus `ahead`.
   void Frame(int ahead, F2& o) {
@@ -369,13 +384,18 @@ struct ReverbRun {
       float& slotL = lineL[i][posL[i] + ahead];
       float& slotR = lineR[i][posR[i] + ahead];
       const F2 y = Pair(slotL, slotR);
-      damp[i] = damp[i] * d1 + y * d2;
-      const F2 fed = damp[i] * F + in;
+      F2& pair = i < 8 ? combPairs[i / 2] : lastComb;
+      const bool second = i % 2 == 1;
+      F2 damp = second ? High(pair) : pair;
+      damp = damp * d1 + y * d2;
+      pair = second ? _mm_movelh_ps(pair, damp) : LowHigh(damp, pair);
+      const F2 fed = damp * F + in;
       slotL = Left(fed);
       slotR = Right(fed);
       acc = acc + y;
     }
-    lowpass = lowpass * kd + acc * kdc;
+    const F2 lowpass = High(lastComb) * kd + acc * kdc;
+    lastComb = _mm_movelh_ps(lastComb, lowpass);
     acc = lowpass;
     for (int i = 9; i < 13; ++i) {
       float& slotL = lineL[i][posL[i] + ahead];
@@ -393,77 +413,66 @@ struct ReverbRun {
   // Four frames, each line at its position plus ahead .. ahead + 3, none of
   // them wrapping. A line is read at least 26 frames after it was written, so
   // the four frames' values of a line are loaded and stored together, one
-  // vector per channel, frame j in lane j; the sums run in that layout too,
-  // while the damping and the low-pass go frame by frame as before.
+  // vector per channel, frame j in lane j; the sums and the products y d2 run
+  // in that layout too, while the damping and the low-pass go frame by frame
+  // as before.
   __attribute__((always_inline)) void Four(int ahead, F2* o) {
-    F2 in[4], in2[4];
-    for (int j = 0; j < 4; ++j) {
-      in[j] = o[j] + L.l0_7 * Swap(o[j]);
-      in2[j] = Twice(in[j]);
-    }
+    F2 in[4];  // both halves
+    for (int j = 0; j < 4; ++j) in[j] = Twice(o[j] + L.l0_7 * Swap(o[j]));
     F2 accL = Both(0.0f), accR = Both(0.0f);
     // Combs two at a time: frame j of comb i and comb i + 1 as (left i, right
     // i, left i + 1, right i + 1).
-    const F2 d1x2 = Twice(d1), d2x2 = Twice(d2), Fx2 = Twice(F);
-    for (int i = 0; i < 8; i += 2) {
+    for (int k = 0; k < 4; ++k) {
+      const int i = 2 * k;
       float* l0 = &lineL[i][posL[i] + ahead];
       float* r0 = &lineR[i][posR[i] + ahead];
       float* l1 = &lineL[i + 1][posL[i + 1] + ahead];
       float* r1 = &lineR[i + 1][posR[i + 1] + ahead];
-      const F2 yL0 = _mm_loadu_ps(l0), yR0 = _mm_loadu_ps(r0), yL1 = _mm_loadu_ps(l1), yR1 = _mm_loadu_ps(r1);
+      F2 yL0 = _mm_loadu_ps(l0), yR0 = _mm_loadu_ps(r0), yL1 = _mm_loadu_ps(l1), yR1 = _mm_loadu_ps(r1);
+      accL = accL + yL0;
+      accR = accR + yR0;
+      accL = accL + yL1;
+      accR = accR + yR1;
+      yL0 = yL0 * d2, yR0 = yR0 * d2, yL1 = yL1 * d2, yR1 = yR1 * d2;
       const F2 a01 = _mm_unpacklo_ps(yL0, yR0), a23 = _mm_unpackhi_ps(yL0, yR0);  // comb i: L0 R0 L1 R1, L2 R2 L3 R3
       const F2 b01 = _mm_unpacklo_ps(yL1, yR1), b23 = _mm_unpackhi_ps(yL1, yR1);  // comb i + 1
-      F2 d = LowHigh(damp[i], Twice(damp[i + 1]));
-      d = d * d1x2 + _mm_movelh_ps(a01, b01) * d2x2;
-      F2 f0 = d * Fx2 + in2[0];
-      d = d * d1x2 + _mm_movehl_ps(b01, a01) * d2x2;
-      F2 f1 = d * Fx2 + in2[1];
-      d = d * d1x2 + _mm_movelh_ps(a23, b23) * d2x2;
-      F2 f2 = d * Fx2 + in2[2];
-      d = d * d1x2 + _mm_movehl_ps(b23, a23) * d2x2;
-      F2 f3 = d * Fx2 + in2[3];
-      damp[i] = d;
-      damp[i + 1] = High(d);
+      F2 d = combPairs[k];
+      d = d * d1 + _mm_movelh_ps(a01, b01);
+      F2 f0 = d * F + in[0];
+      d = d * d1 + _mm_movehl_ps(b01, a01);
+      F2 f1 = d * F + in[1];
+      d = d * d1 + _mm_movelh_ps(a23, b23);
+      F2 f2 = d * F + in[2];
+      d = d * d1 + _mm_movehl_ps(b23, a23);
+      F2 f3 = d * F + in[3];
+      combPairs[k] = d;
       _MM_TRANSPOSE4_PS(f0, f1, f2, f3);  // now the four frames of left i, right i, left i + 1, right i + 1
       _mm_storeu_ps(l0, f0);
       _mm_storeu_ps(r0, f1);
       _mm_storeu_ps(l1, f2);
       _mm_storeu_ps(r1, f3);
-      accL = accL + yL0;
-      accR = accR + yR0;
-      accL = accL + yL1;
-      accR = accR + yR1;
     }
     {
+      // comb 8 in lanes 0 and 1 beside the low-pass of the sum in lanes 2 and 3
       float* l = &lineL[8][posL[8] + ahead];
       float* r = &lineR[8][posR[8] + ahead];
       const F2 yL = _mm_loadu_ps(l), yR = _mm_loadu_ps(r);
-      const F2 y01 = _mm_unpacklo_ps(yL, yR), y23 = _mm_unpackhi_ps(yL, yR);  // L0 R0 L1 R1, L2 R2 L3 R3
-      F2 d = damp[8];
-      d = d * d1 + y01 * d2;
-      const F2 f0 = d * F + in[0];
-      d = d * d1 + High(y01) * d2;
-      const F2 f1 = d * F + in[1];
-      d = d * d1 + y23 * d2;
-      const F2 f2 = d * F + in[2];
-      d = d * d1 + High(y23) * d2;
-      const F2 f3 = d * F + in[3];
-      damp[8] = d;
-      StoreFour(f0, f1, f2, f3, l, r);
       accL = accL + yL;
       accR = accR + yR;
-    }
-    {
+      const F2 y01 = _mm_unpacklo_ps(yL, yR), y23 = _mm_unpackhi_ps(yL, yR);  // L0 R0 L1 R1, L2 R2 L3 R3
       const F2 a01 = _mm_unpacklo_ps(accL, accR), a23 = _mm_unpackhi_ps(accL, accR);
-      lowpass = lowpass * kd + a01 * kdc;
-      const F2 l0 = lowpass;
-      lowpass = lowpass * kd + High(a01) * kdc;
-      const F2 l1 = lowpass;
-      lowpass = lowpass * kd + a23 * kdc;
-      const F2 l2 = lowpass;
-      lowpass = lowpass * kd + High(a23) * kdc;
-      const F2 l3 = lowpass;
-      const F2 a = _mm_movelh_ps(l0, l1), b = _mm_movelh_ps(l2, l3);
+      F2 v = lastComb;
+      v = v * lastKeep + _mm_movelh_ps(y01, a01) * lastTake;
+      const F2 v0 = v, f0 = v * F + in[0];
+      v = v * lastKeep + _mm_movehl_ps(a01, y01) * lastTake;
+      const F2 v1 = v, f1 = v * F + in[1];
+      v = v * lastKeep + _mm_movelh_ps(y23, a23) * lastTake;
+      const F2 v2 = v, f2 = v * F + in[2];
+      v = v * lastKeep + _mm_movehl_ps(a23, y23) * lastTake;
+      const F2 f3 = v * F + in[3];
+      lastComb = v;
+      StoreFour(f0, f1, f2, f3, l, r);
+      const F2 a = _mm_movehl_ps(v1, v0), b = _mm_movehl_ps(v, v2);  // the low-pass of frames 0, 1 and 2, 3
       accL = _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0));
       accR = _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1));
     }
@@ -564,8 +573,7 @@ __attribute__((noinline)) void Reverb(ReverbState& st, const Coefficients& c, co
   int frames = 0;
   for (int n = 0; n < count; ++n) frames += on[n] = params.Get(Param::reverb) != 0;
   const Literals L;
-  ReverbRun run{L, st.line[0], st.line[1], st.damp, st.lowpass,
-                Both(c.d1), Both(c.d2), Both(c.F), Both(c.kd), Both(1.0f - c.kd), Both(c.dryLevel), Both(c.wetLevel)};
+  ReverbRun run(L, st, c);
   // the lines past 12 never wrap and are never read
   run.lenL.fill(kReverbLine);
   run.lenR.fill(kReverbLine);
@@ -603,8 +611,7 @@ __attribute__((noinline)) void Reverb(ReverbState& st, const Coefficients& c, co
   }
   std::copy(run.posL.begin(), run.posL.begin() + 13, st.pos[0].begin());
   std::copy(run.posR.begin(), run.posR.begin() + 13, st.pos[1].begin());
-  st.damp = run.damp;
-  st.lowpass = run.lowpass;
+  run.Store(st);
 }
 
 // The bass section's input part beside the main path's first part: y K of the
