@@ -417,8 +417,11 @@ struct ReverbRun {
   // in that layout too, while the damping and the low-pass go frame by frame
   // as before.
   __attribute__((always_inline)) void Four(int ahead, F2* o) {
-    F2 in[4];  // both halves
-    for (int j = 0; j < 4; ++j) in[j] = Twice(o[j] + L.l0_7 * Swap(o[j]));
+    // two frames to a vector for the input and the output: frames 0 and 1, 2 and 3
+    const F2 o01 = _mm_movelh_ps(o[0], o[1]), o23 = _mm_movelh_ps(o[2], o[3]);
+    const F2 in01 = o01 + L.l0_7 * _mm_shuffle_ps(o01, o01, _MM_SHUFFLE(2, 3, 0, 1)),
+             in23 = o23 + L.l0_7 * _mm_shuffle_ps(o23, o23, _MM_SHUFFLE(2, 3, 0, 1));
+    const F2 in[4] = {Twice(in01), _mm_movehl_ps(in01, in01), Twice(in23), _mm_movehl_ps(in23, in23)};  // both halves
     F2 accL = Both(0.0f), accR = Both(0.0f);
     // Combs two at a time: frame j of comb i and comb i + 1 as (left i, right
     // i, left i + 1, right i + 1).
@@ -485,11 +488,9 @@ struct ReverbRun {
       accL = bL - accL;
       accR = bR - accR;
     }
-    const F2 a01 = _mm_unpacklo_ps(accL, accR), a23 = _mm_unpackhi_ps(accL, accR);
-    o[0] = o[0] * dry + a01 * wet;
-    o[1] = o[1] * dry + High(a01) * wet;
-    o[2] = o[2] * dry + a23 * wet;
-    o[3] = o[3] * dry + High(a23) * wet;
+    const F2 out01 = o01 * dry + _mm_unpacklo_ps(accL, accR) * wet;
+    const F2 out23 = o23 * dry + _mm_unpackhi_ps(accL, accR) * wet;
+    o[0] = out01, o[1] = High(out01), o[2] = out23, o[3] = High(out23);
   }
 
   // Four frames' (left, right) pairs stored as four left and four right values.
