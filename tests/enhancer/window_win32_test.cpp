@@ -476,6 +476,50 @@ TEST_F(EnhancerWindowTest, ABadCustomIconFileNeitherStopsTheStartNorReplacesTheN
   fs::remove(bad);
 }
 
+// 70 Chinese characters take 210 bytes in UTF-8: with the folder the full
+// names pass 255 bytes but not 255 characters, so neither the preset nor the
+// icon may lose any.
+TEST_F(EnhancerWindowTest, LongChineseNamesOfAPresetAndAnIconAreKeptWhole) {
+  TForm_s& f = Start();
+  const fs::path folder = Here() / "plugins" / "Brindle";
+  f.presetboxDropDown();  // makes the folder
+  std::wstring name;
+  for (int i = 0; i < 70; ++i) name += L'\u97f3';
+  const fs::path preset = folder / (name + L".brindle");
+  ASSERT_LT(preset.wstring().size(), 255u);
+  ASSERT_GT(Narrow(preset.wstring()).size(), 255u);
+  f.SliderOf(P::dry)->SetPosition(44);
+  f.SaveDialog1.reset(new ChosenFile(preset.wstring()));
+  f.Button1Click();
+  EXPECT_TRUE(fs::exists(preset));
+  ASSERT_EQ(f.presetbox->Count(), 1);
+  EXPECT_EQ(f.presetbox->Item(0), name);
+  EXPECT_EQ(f.presetbox->ItemIndex(), 0) << "the saved preset is selected";
+  EXPECT_EQ(module.PresetFile, Narrow(preset.wstring()));
+
+  const fs::path icon = folder / (name + L".ico");
+  {
+    const auto bytes = tav::test::MakeIconFile({{16, 0xFFFF0000}});
+    std::ofstream(icon, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  }
+  struct PickIcon : tav::TOpenDialog {
+    std::wstring file;
+    bool Execute() override {
+      FileName = file;
+      return true;
+    }
+  };
+  auto* pick = new PickIcon;
+  pick->file = icon.wstring();
+  f.OpenPictureDialog1.reset(pick);
+  std::vector<std::wstring> errors;
+  tav::Application().OnException = [&](const std::wstring& m) { errors.push_back(m); };
+  f.Changeicon1Click();
+  tav::Application().OnException = nullptr;
+  EXPECT_TRUE(errors.empty()) << "the icon file is found";
+  EXPECT_EQ(module.window.icon, Narrow(icon.wstring()));
+}
+
 TEST_F(EnhancerWindowTest, SettingsChangedAfterTheWindowWasClosedAndShownAgainAreSaved) {
   TForm_s& f = Start();
   f.Close();

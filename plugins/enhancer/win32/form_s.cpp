@@ -329,8 +329,7 @@ void TForm_s::LoadIconFile() {
 
 void TForm_s::Changeicon1Click() {
   if (!OpenPictureDialog1->Execute()) return;
-  std::string name = Narrow(OpenPictureDialog1->FileName);
-  if (name.size() > 255) name.resize(255);
+  const std::string name = CutText(Narrow(OpenPictureDialog1->FileName), 255);
   try {
     Icon().LoadFromFile(Widen(name), 16);
   } catch (...) {
@@ -449,10 +448,7 @@ void TForm_s::CheckBox1Click() {
   }
   module_.window.autodetect = 1;
   Edit1->SetEnabled(false);
-  const auto cut = [](std::string s) {
-    if (s.size() > 99) s.resize(99);
-    return s;
-  };
+  const auto cut = [](const std::string& s) { return CutText(s, 99); };
   const std::string output = cut(ProfileStore(module_.SettingsFile, "winamp").Read("outname").value_or("???"));
   const std::string buffer = cut(ProfileStore(module_.SettingsFile, "out_ds").Read("cfg_buf_ms").value_or("1000"));
   if (const auto text = window::DetectedDelayText(output, buffer)) Edit1->SetText(Widen(*text));
@@ -472,11 +468,7 @@ void TForm_s::presetboxDropDown() {
   // the list's folder becomes the host's current folder, and stays so
   if (!SetCurrentDirectoryW(Widen(folder).c_str())) Disk().MakeFolders(folder);
   std::vector<std::string> names = ListPresets(Disk(), folder);
-  for (const std::string& name : names) {
-    std::wstring entry = Widen(name);
-    if (entry.size() > 255) entry.resize(255);
-    presetbox->Add(entry);
-  }
+  for (const std::string& name : names) presetbox->Add(Widen(CutText(name, 255)));
 }
 
 void TForm_s::presetboxSelect() {
@@ -513,8 +505,7 @@ void TForm_s::Button1Click() {
   SaveDialog1->FileName = Widen(module_.PresetFile);
   SaveDialog1->Owner = Handle();
   if (SaveDialog1->Execute()) {
-    std::string file = Narrow(SaveDialog1->FileName);
-    if (file.size() > 255) file.resize(255);
+    const std::string file = CutText(Narrow(SaveDialog1->FileName), 255);
     module_.PresetFile = file;
     SavePreset(Disk(), file, module_.params);
     presetboxDropDown();
