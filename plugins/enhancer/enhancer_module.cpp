@@ -62,6 +62,9 @@ bool Module::WaitWhileInFlight() {
 int Module::Init(void* hostWindow) {
   // A second start without `Quit` first closes the window of the first.
   CloseWindow();
+  // What memory holds now was read by an earlier run: the file may have
+  // changed since, and a refused start must not write it back.
+  SettingsLoaded = false;
   WindowClosed = true;
   handshake.Bypass = true;
   WindowDestroyed = false;

@@ -79,9 +79,9 @@ struct MainState {
 
 inline constexpr int kReverbLine = 7001;
 inline constexpr int kReverbClearedValues = 5001;
-// Room after each line's last position for a copy of its first three values,
-// so that four frames that wrap it can still be read and written as one vector.
-inline constexpr int kReverbLineMirror = 3;
+// Room after each line's last position for the values of a stretch of frames
+// that wraps it, so that the stretch runs through the line without a wrap.
+inline constexpr int kReverbLineMirror = 128;
 using ReverbLine = std::array<float, kReverbLine + kReverbLineMirror>;
 
 struct ReverbState {

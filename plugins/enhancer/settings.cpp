@@ -23,10 +23,18 @@ void WriteInt(SettingsStore& store, std::string_view key, int32_t value) {
   store.Write(key, tav::FormatIniInteger(value));
 }
 
+std::string CutText(std::string_view utf8, size_t count) {
+  size_t characters = 0;
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    // every byte but a continuation byte (10xxxxxx) starts a character
+    if ((static_cast<unsigned char>(utf8[i]) & 0xC0) != 0x80 && characters++ == count)
+      return std::string(utf8.substr(0, i));
+  }
+  return std::string(utf8);
+}
+
 std::string ReadString(SettingsStore& store, std::string_view key) {
-  std::string text = store.Read(key).value_or("");
-  if (text.size() > kMaxText) text.resize(kMaxText);
-  return text;
+  return CutText(store.Read(key).value_or(""), kMaxText);
 }
 
 void WriteString(SettingsStore& store, std::string_view key, std::string_view value) { store.Write(key, value); }

@@ -30,6 +30,10 @@ void WriteInt(SettingsStore& store, std::string_view key, int32_t value);
 std::string ReadString(SettingsStore& store, std::string_view key);  // at most 255 characters
 void WriteString(SettingsStore& store, std::string_view key, std::string_view value);
 
+// At most `count` characters of UTF-8 text, cut between two characters and
+// never inside one (a name of 255 characters may take far more bytes).
+std::string CutText(std::string_view utf8, size_t count);
+
 inline int32_t IifInt(bool flag, int32_t a, int32_t b) { return flag ? a : b; }
 inline float IifFloat(bool flag, float a, float b) { return flag ? a : b; }
 

@@ -143,21 +143,34 @@ struct BassBranches {
   }
 };
 
+// A delay ring's position as a pointer to the slot the frame writes; the step
+// on from it holds the value written as many frames ago as the ring has slots
+// less one.
+struct RingCursor {
+  F2* first;
+  F2* last;
+  F2* at;
+  RingCursor(F2* ring, int size, int pos) : first(ring), last(ring + size - 1), at(ring + pos) {}
+  F2 Delay(F2 v) {
+    *at = v;
+    at = at >= last ? first : at + 1;
+    return *at;
+  }
+  int Position() const { return int(at - first); }
+};
+
 // The bass section's ring and limiter: z in, the bass output out.
 // Its gains, like the input part's, in every lane.
 struct BassLimiter {
   BassFilters& f;
-  F2* ring;
+  RingCursor ring;
   const F2 O;
   const Literals& L;
   const F2 riseL = Both(1.0001f), fallL = Both(0.97f), easeL = Both(0.9999f), smooth = Both(0.005f);
   F2 gL = Both(f.gL), s1 = Both(f.s1), s2 = Both(f.s2), s3 = Both(f.s3);
-  int p = f.p;
 
   F2 Frame(F2 z) {
-    ring[p] = z;
-    p = Advance(p, 180);
-    const F2 zd = ring[p];
+    const F2 zd = ring.Delay(z);
     const F2 l = z * gL;
     // nothing within 0.7 is above the higher limits: one test for most frames
     if (!L.AbsAbove(l, L.l0_7)) {
@@ -173,18 +186,15 @@ struct BassLimiter {
     s3 = s3 + (s2 - s3) * smooth;
     return zd * s3 * O;
   }
-  void Store() { f.gL = gL[0], f.s1 = s1[0], f.s2 = s2[0], f.s3 = s3[0], f.p = p; }
+  void Store() { f.gL = gL[0], f.s1 = s1[0], f.s2 = s2[0], f.s3 = s3[0], f.p = ring.Position(); }
 };
 
-// The main path: the scaled input in, the mixed signal out.
+// The main path up to the highs split and the gain update.
 struct MainPath {
   MainFilters s;
-  std::array<float, 2>* ring;
   const Coefficients& c;
   const Literals& L;
-  const F2 kg1 = Both(c.kg1), kg2 = Both(c.kg2), kh = Both(c.kh), kq = Both(c.kq), ks = Both(c.ks), ku = Both(c.ku),
-           kt1 = Both(c.kt1), kt2 = Both(c.kt2), Tl = Both(c.Tl), P = Both(c.P), T = Both(c.T), C = Both(c.C),
-           Wf = Both(c.Wf);
+  const F2 kg1 = Both(c.kg1), kg2 = Both(c.kg2), kh = Both(c.kh), kq = Both(c.kq), T = Both(c.T), C = Both(c.C);
 
   // From the input to the highs split and the gain update: w, and hi.
   F2 Head(F2 in, float dither, const Parameters& params, F2& hi) {
@@ -232,35 +242,55 @@ struct MainPath {
     if (!params.On(Param::stereoagc)) s.g = _mm_min_ps(s.g, Swap(s.g));  // the smaller gain in both lanes
     return w;
   }
+};
 
-  // From the surround feed to the mix: the mixed signal.
-  F2 Tail(F2 w, F2 hi, const Parameters& params) {
-    s.sf = s.sf + (hi - s.sf) * ks;
-    const F2 feed = hi - s.sf;
+// The main path from the surround feed to the mix: the mixed signal. Its four
+// one-pole steps go two at a time, each pair in one vector, the first in lanes
+// 0 and 1 and the second in lanes 2 and 3:
+//   sf toward hi with ks, feed := hi - sf     e1 toward w with kt1, tb := w - e1
+//   su toward s with ku                       e2 toward tb with kt2, tb := tb - e2
+struct MainTail {
+  MainFilters s;
+  std::array<float, 2>* ring;
+  const Coefficients& c;
+  const Literals& L;
+  F2 feedTreble = LowHigh(s.sf, Twice(s.e1));  // sf, e1
+  F2 surroundTreble = LowHigh(s.su, Twice(s.e2));  // su, e2
+  const F2 k1 = Lanes(c.ks, c.ks, c.kt1, c.kt1), k2 = Lanes(c.ku, c.ku, c.kt2, c.kt2);
+  const F2 levels = Lanes(c.P, c.P, c.Tl, c.Tl), Wf = Both(c.Wf);
 
-    if (params.Get(Param::prologic) >= 1) {
-      s.i = s.i > c.len ? 0 : s.i + 1;
-      const int j = s.i + c.len;
-      _mm_storel_pi(reinterpret_cast<__m64*>(ring[s.i].data()), feed);
-      _mm_storel_pi(reinterpret_cast<__m64*>(ring[j].data()), feed);
-      const float leftA = ring[j - c.tapA][0];
-      const float sL = ring[j - c.tapB][0] - leftA;
-      const float sR = leftA - ring[j - c.tapB][1];
-      s.su = s.su + (Pair(sL, sR) - s.su) * ku;
-    } else {
-      s.su = F2{};
-    }
-
+  F2 Frame(F2 w, F2 hi, const Parameters& params) {
     // W in the left lane and -W in the right one
     const F2 d = (w - Swap(w)) * Wf;
     s.W = params.On(Param::widefilt) ? (s.W + d) * L.half : d;
     w = w + s.W;
 
-    s.e1 = s.e1 + (w - s.e1) * kt1;
-    F2 tb = w - s.e1;
-    s.e2 = s.e2 + (tb - s.e2) * kt2;
-    tb = tb - s.e2;
-    return tb * Tl + w + s.su * P;
+    const F2 x1 = _mm_movelh_ps(hi, w);
+    feedTreble = feedTreble + (x1 - feedTreble) * k1;
+    const F2 feedTb = x1 - feedTreble;  // feed, tb
+
+    F2 x2 = feedTb;
+    if (params.Get(Param::prologic) >= 1) {
+      s.i = s.i > c.len ? 0 : s.i + 1;
+      const int j = s.i + c.len;
+      _mm_storel_pi(reinterpret_cast<__m64*>(ring[s.i].data()), feedTb);
+      _mm_storel_pi(reinterpret_cast<__m64*>(ring[j].data()), feedTb);
+      const float leftA = ring[j - c.tapA][0];
+      const float sL = ring[j - c.tapB][0] - leftA;
+      const float sR = leftA - ring[j - c.tapB][1];
+      x2 = LowHigh(Pair(sL, sR), feedTb);
+      surroundTreble = surroundTreble + (x2 - surroundTreble) * k2;
+    } else {
+      surroundTreble = HighOnly(surroundTreble + (x2 - surroundTreble) * k2);  // su := 0
+    }
+    // tb * Tl + w + su * P, the sums in that order
+    const F2 terms = LowHigh(surroundTreble, x2 - surroundTreble) * levels;  // su P, tb Tl
+    return (High(terms) + w) + terms;
+  }
+  MainFilters Filters() {
+    s.sf = feedTreble, s.e1 = High(feedTreble);
+    s.su = surroundTreble, s.e2 = High(surroundTreble);
+    return s;
   }
 };
 
@@ -276,6 +306,8 @@ struct DynamicsPath {
   const F2 Rf = Both(c.Rf), Rr = Both(c.Rr), fallF = Both(0.997f), riseF = Both(1.0002f), floorF = Both(0.25f),
            l0_97 = Both(0.97f), l0_03 = Both(0.03f);
   F2 gc = Both(s.gc), gs = Both(s.gs), gf = Both(s.gf), f1 = Both(s.f1), ga = Both(s.ga);
+  RingCursor ring1{st.ring1.data(), int(st.ring1.size()), s.p1}, ring2{st.ring2.data(), int(st.ring2.size()), s.p2},
+      ringF{st.ringF.data(), int(st.ringF.size()), s.p3};
 
   F2 Frame(F2 o, F2 bo, bool loudness) {
     if (loudness) {
@@ -289,15 +321,8 @@ struct DynamicsPath {
       gc = gc[0] >= 1.0f ? L.one : gc * Rr;
     gs = L.l0_95 * gs + L.l0_05 * gc;
 
-    const int q1 = s.p1, q2 = s.p2;
-    s.p1 = Advance(s.p1, 140);
-    s.p2 = Advance(s.p2, 40);
-    st.ring1[q1] = o;
-    st.ring2[q2] = st.ring1[s.p1] * gs * Md;
-    const F2 mv = st.ring2[s.p2] + bo;
+    const F2 mv = ring2.Delay(ring1.Delay(o) * gs * Md) + bo;
 
-    const int q3 = s.p3;
-    s.p3 = Advance(s.p3, 21);
     // the latest outputs and this frame's limited value tested at once: bits 0
     // and 1 the outputs, bits 2 and 3 the value
     const int above = _mm_movemask_ps(_mm_cmpgt_ps(L.Abs(_mm_movelh_ps(s.out, mv * ga * Og)), theta));
@@ -314,12 +339,12 @@ struct DynamicsPath {
     f1 = l0_97 * f1 + l0_03 * gf;
     ga = l0_97 * f1 + l0_03 * gf;
 
-    st.ringF[q3] = mv;
-    s.out = st.ringF[s.p3] * Og * ga;
+    s.out = ringF.Delay(mv) * Og * ga;
     return s.out;
   }
   DynamicsFilters Filters() {
     s.gc = gc[0], s.gs = gs[0], s.gf = gf[0], s.f1 = f1[0], s.ga = ga[0];
+    s.p1 = ring1.Position(), s.p2 = ring2.Position(), s.p3 = ringF.Position();
     return s;
   }
 };
@@ -329,10 +354,27 @@ struct ReverbRun {
   const Literals& L;
   std::array<ReverbLine, 13>& lineL;
   std::array<ReverbLine, 13>& lineR;
-  std::array<int, 13> posL, posR;
-  std::array<F2, 9> damp;
-  F2 lowpass;
+  // The damping of combs 2 k and 2 k + 1 in pair k (left, right, left,
+  // right), and comb 8's damping with the low-pass (left, right, left, right).
+  std::array<F2, 4> combPairs;
+  F2 lastComb;
   F2 d1, d2, F, kd, kdc, dry, wet;
+  F2 lastKeep = LowHigh(d1, kd), lastTake = LowHigh(d2, kdc);  // comb 8 and the low-pass: state k, input k
+  // The positions and lengths, lines 0 to 12 and three that never wrap, four
+  // lines to a vector.
+  alignas(16) std::array<int, 16> posL{}, posR{}, lenL{}, lenR{};
+
+  ReverbRun(const Literals& literals, ReverbState& st, const Coefficients& c)
+      : L(literals), lineL(st.line[0]), lineR(st.line[1]), d1(Both(c.d1)), d2(Both(c.d2)), F(Both(c.F)),
+        kd(Both(c.kd)), kdc(Both(1.0f - c.kd)), dry(Both(c.dryLevel)), wet(Both(c.wetLevel)) {
+    for (int k = 0; k < 4; ++k) combPairs[k] = LowHigh(st.damp[2 * k], Twice(st.damp[2 * k + 1]));
+    lastComb = LowHigh(st.damp[8], Twice(st.lowpass));
+  }
+  void Store(ReverbState& st) const {
+    for (int k = 0; k < 4; ++k) st.damp[2 * k] = combPairs[k], st.damp[2 * k + 1] = High(combPairs[k]);
+    st.damp[8] = lastComb;
+    st.lowpass = High(lastComb);
+  }
 
   // One frame, each line at its position plus `ahead`.
   void Frame(int ahead, F2& o) {
@@ -342,13 +384,18 @@ struct ReverbRun {
       float& slotL = lineL[i][posL[i] + ahead];
       float& slotR = lineR[i][posR[i] + ahead];
       const F2 y = Pair(slotL, slotR);
-      damp[i] = damp[i] * d1 + y * d2;
-      const F2 fed = damp[i] * F + in;
+      F2& pair = i < 8 ? combPairs[i / 2] : lastComb;
+      const bool second = i % 2 == 1;
+      F2 damp = second ? High(pair) : pair;
+      damp = damp * d1 + y * d2;
+      pair = second ? _mm_movelh_ps(pair, damp) : LowHigh(damp, pair);
+      const F2 fed = damp * F + in;
       slotL = Left(fed);
       slotR = Right(fed);
       acc = acc + y;
     }
-    lowpass = lowpass * kd + acc * kdc;
+    const F2 lowpass = High(lastComb) * kd + acc * kdc;
+    lastComb = _mm_movelh_ps(lastComb, lowpass);
     acc = lowpass;
     for (int i = 9; i < 13; ++i) {
       float& slotL = lineL[i][posL[i] + ahead];
@@ -366,77 +413,69 @@ struct ReverbRun {
   // Four frames, each line at its position plus ahead .. ahead + 3, none of
   // them wrapping. A line is read at least 26 frames after it was written, so
   // the four frames' values of a line are loaded and stored together, one
-  // vector per channel, frame j in lane j; the sums run in that layout too,
-  // while the damping and the low-pass go frame by frame as before.
+  // vector per channel, frame j in lane j; the sums and the products y d2 run
+  // in that layout too, while the damping and the low-pass go frame by frame
+  // as before.
   __attribute__((always_inline)) void Four(int ahead, F2* o) {
-    F2 in[4], in2[4];
-    for (int j = 0; j < 4; ++j) {
-      in[j] = o[j] + L.l0_7 * Swap(o[j]);
-      in2[j] = Twice(in[j]);
-    }
+    // two frames to a vector for the input and the output: frames 0 and 1, 2 and 3
+    const F2 o01 = _mm_movelh_ps(o[0], o[1]), o23 = _mm_movelh_ps(o[2], o[3]);
+    const F2 in01 = o01 + L.l0_7 * _mm_shuffle_ps(o01, o01, _MM_SHUFFLE(2, 3, 0, 1)),
+             in23 = o23 + L.l0_7 * _mm_shuffle_ps(o23, o23, _MM_SHUFFLE(2, 3, 0, 1));
+    const F2 in[4] = {Twice(in01), _mm_movehl_ps(in01, in01), Twice(in23), _mm_movehl_ps(in23, in23)};  // both halves
     F2 accL = Both(0.0f), accR = Both(0.0f);
     // Combs two at a time: frame j of comb i and comb i + 1 as (left i, right
     // i, left i + 1, right i + 1).
-    const F2 d1x2 = Twice(d1), d2x2 = Twice(d2), Fx2 = Twice(F);
-    for (int i = 0; i < 8; i += 2) {
+    for (int k = 0; k < 4; ++k) {
+      const int i = 2 * k;
       float* l0 = &lineL[i][posL[i] + ahead];
       float* r0 = &lineR[i][posR[i] + ahead];
       float* l1 = &lineL[i + 1][posL[i + 1] + ahead];
       float* r1 = &lineR[i + 1][posR[i + 1] + ahead];
-      const F2 yL0 = _mm_loadu_ps(l0), yR0 = _mm_loadu_ps(r0), yL1 = _mm_loadu_ps(l1), yR1 = _mm_loadu_ps(r1);
+      F2 yL0 = _mm_loadu_ps(l0), yR0 = _mm_loadu_ps(r0), yL1 = _mm_loadu_ps(l1), yR1 = _mm_loadu_ps(r1);
+      accL = accL + yL0;
+      accR = accR + yR0;
+      accL = accL + yL1;
+      accR = accR + yR1;
+      yL0 = yL0 * d2, yR0 = yR0 * d2, yL1 = yL1 * d2, yR1 = yR1 * d2;
       const F2 a01 = _mm_unpacklo_ps(yL0, yR0), a23 = _mm_unpackhi_ps(yL0, yR0);  // comb i: L0 R0 L1 R1, L2 R2 L3 R3
       const F2 b01 = _mm_unpacklo_ps(yL1, yR1), b23 = _mm_unpackhi_ps(yL1, yR1);  // comb i + 1
-      F2 d = LowHigh(damp[i], Twice(damp[i + 1]));
-      d = d * d1x2 + _mm_movelh_ps(a01, b01) * d2x2;
-      F2 f0 = d * Fx2 + in2[0];
-      d = d * d1x2 + _mm_movehl_ps(b01, a01) * d2x2;
-      F2 f1 = d * Fx2 + in2[1];
-      d = d * d1x2 + _mm_movelh_ps(a23, b23) * d2x2;
-      F2 f2 = d * Fx2 + in2[2];
-      d = d * d1x2 + _mm_movehl_ps(b23, a23) * d2x2;
-      F2 f3 = d * Fx2 + in2[3];
-      damp[i] = d;
-      damp[i + 1] = High(d);
+      F2 d = combPairs[k];
+      d = d * d1 + _mm_movelh_ps(a01, b01);
+      F2 f0 = d * F + in[0];
+      d = d * d1 + _mm_movehl_ps(b01, a01);
+      F2 f1 = d * F + in[1];
+      d = d * d1 + _mm_movelh_ps(a23, b23);
+      F2 f2 = d * F + in[2];
+      d = d * d1 + _mm_movehl_ps(b23, a23);
+      F2 f3 = d * F + in[3];
+      combPairs[k] = d;
       _MM_TRANSPOSE4_PS(f0, f1, f2, f3);  // now the four frames of left i, right i, left i + 1, right i + 1
       _mm_storeu_ps(l0, f0);
       _mm_storeu_ps(r0, f1);
       _mm_storeu_ps(l1, f2);
       _mm_storeu_ps(r1, f3);
-      accL = accL + yL0;
-      accR = accR + yR0;
-      accL = accL + yL1;
-      accR = accR + yR1;
     }
     {
+      // comb 8 in lanes 0 and 1 beside the low-pass of the sum in lanes 2 and 3
       float* l = &lineL[8][posL[8] + ahead];
       float* r = &lineR[8][posR[8] + ahead];
       const F2 yL = _mm_loadu_ps(l), yR = _mm_loadu_ps(r);
-      const F2 y01 = _mm_unpacklo_ps(yL, yR), y23 = _mm_unpackhi_ps(yL, yR);  // L0 R0 L1 R1, L2 R2 L3 R3
-      F2 d = damp[8];
-      d = d * d1 + y01 * d2;
-      const F2 f0 = d * F + in[0];
-      d = d * d1 + High(y01) * d2;
-      const F2 f1 = d * F + in[1];
-      d = d * d1 + y23 * d2;
-      const F2 f2 = d * F + in[2];
-      d = d * d1 + High(y23) * d2;
-      const F2 f3 = d * F + in[3];
-      damp[8] = d;
-      StoreFour(f0, f1, f2, f3, l, r);
       accL = accL + yL;
       accR = accR + yR;
-    }
-    {
+      const F2 y01 = _mm_unpacklo_ps(yL, yR), y23 = _mm_unpackhi_ps(yL, yR);  // L0 R0 L1 R1, L2 R2 L3 R3
       const F2 a01 = _mm_unpacklo_ps(accL, accR), a23 = _mm_unpackhi_ps(accL, accR);
-      lowpass = lowpass * kd + a01 * kdc;
-      const F2 l0 = lowpass;
-      lowpass = lowpass * kd + High(a01) * kdc;
-      const F2 l1 = lowpass;
-      lowpass = lowpass * kd + a23 * kdc;
-      const F2 l2 = lowpass;
-      lowpass = lowpass * kd + High(a23) * kdc;
-      const F2 l3 = lowpass;
-      const F2 a = _mm_movelh_ps(l0, l1), b = _mm_movelh_ps(l2, l3);
+      F2 v = lastComb;
+      v = v * lastKeep + _mm_movelh_ps(y01, a01) * lastTake;
+      const F2 v0 = v, f0 = v * F + in[0];
+      v = v * lastKeep + _mm_movehl_ps(a01, y01) * lastTake;
+      const F2 v1 = v, f1 = v * F + in[1];
+      v = v * lastKeep + _mm_movelh_ps(y23, a23) * lastTake;
+      const F2 v2 = v, f2 = v * F + in[2];
+      v = v * lastKeep + _mm_movehl_ps(a23, y23) * lastTake;
+      const F2 f3 = v * F + in[3];
+      lastComb = v;
+      StoreFour(f0, f1, f2, f3, l, r);
+      const F2 a = _mm_movehl_ps(v1, v0), b = _mm_movehl_ps(v, v2);  // the low-pass of frames 0, 1 and 2, 3
       accL = _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0));
       accR = _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1));
     }
@@ -449,11 +488,9 @@ struct ReverbRun {
       accL = bL - accL;
       accR = bR - accR;
     }
-    const F2 a01 = _mm_unpacklo_ps(accL, accR), a23 = _mm_unpackhi_ps(accL, accR);
-    o[0] = o[0] * dry + a01 * wet;
-    o[1] = o[1] * dry + High(a01) * wet;
-    o[2] = o[2] * dry + a23 * wet;
-    o[3] = o[3] * dry + High(a23) * wet;
+    const F2 out01 = o01 * dry + _mm_unpacklo_ps(accL, accR) * wet;
+    const F2 out23 = o23 * dry + _mm_unpackhi_ps(accL, accR) * wet;
+    o[0] = out01, o[1] = High(out01), o[2] = out23, o[3] = High(out23);
   }
 
   // Four frames' (left, right) pairs stored as four left and four right values.
@@ -463,63 +500,95 @@ struct ReverbRun {
     _mm_storeu_ps(r, _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
   }
 
-  // Four frames in which some lines wrap. Such a line runs on into the three
-  // values after its end: they are set aside, its first three values copied
-  // there, the four frames read and write it there, and then what they wrote
-  // goes back to the line's start and the values set aside to their place (a
-  // longer line later reads them as they were).
-  void Wrapping(F2* o, const std::array<int, 13>& lenL, const std::array<int, 13>& lenR) {
-    float asideL[13][kReverbLineMirror], asideR[13][kReverbLineMirror];
-    constexpr size_t kBytes = kReverbLineMirror * sizeof(float);
-    for (int i = 0; i < 13; ++i) {
-      if (posL[i] >= lenL[i]) {
-        posL[i] = -1;  // at the end: the next position is 0
-      } else if (posL[i] + 4 > lenL[i]) {
-        float* end = &lineL[i][size_t(lenL[i]) + 1];
-        std::memcpy(asideL[i], end, kBytes);
-        std::memcpy(end, &lineL[i][0], kBytes);
-      }
-      if (posR[i] >= lenR[i]) {
-        posR[i] = -1;
-      } else if (posR[i] + 4 > lenR[i]) {
-        float* end = &lineR[i][size_t(lenR[i]) + 1];
-        std::memcpy(asideR[i], end, kBytes);
-        std::memcpy(end, &lineR[i][0], kBytes);
-      }
+  // Lays the stretch of `frames` frames from each line's next position out as
+  // one straight run of values. A line that wraps within it runs on past its
+  // end into the room after it: the `frames` values there (kept for a longer
+  // line later) trade places with the line's first values, which the stretch
+  // reads there, and Unfold puts both back. A stretch is at most half a line's
+  // period, so it reaches neither the first values in their own place nor
+  // the values traded.
+  void Fold(int frames) {
+    const __m128i ones = _mm_set1_epi32(-1), count = _mm_set1_epi32(frames);
+    int wraps = 0;
+    for (int v = 0; v < 4; ++v) {
+      wraps |= Fold(posL, lenL, v, ones, count) << (4 * v);
+      wraps |= Fold(posR, lenR, v, ones, count) << (4 * v + 16);
     }
-    Four(1, o);
-    for (int i = 0; i < 13; ++i) {
-      posL[i] += 4;
-      if (posL[i] > lenL[i]) {
-        float* end = &lineL[i][size_t(lenL[i]) + 1];
-        std::memcpy(&lineL[i][0], end, kBytes);
-        std::memcpy(end, asideL[i], kBytes);
-        posL[i] -= lenL[i] + 1;
-      }
-      posR[i] += 4;
-      if (posR[i] > lenR[i]) {
-        float* end = &lineR[i][size_t(lenR[i]) + 1];
-        std::memcpy(&lineR[i][0], end, kBytes);
-        std::memcpy(end, asideR[i], kBytes);
-        posR[i] -= lenR[i] + 1;
-      }
+    Trade(wraps, frames);
+  }
+  // After the stretch: each position `frames` on, the lines as they were laid.
+  void Unfold(int frames) {
+    const __m128i one = _mm_set1_epi32(1), count = _mm_set1_epi32(frames);
+    int wraps = 0;
+    for (int v = 0; v < 4; ++v) {
+      wraps |= Unfold(posL, lenL, v, one, count) << (4 * v);
+      wraps |= Unfold(posR, lenR, v, one, count) << (4 * v + 16);
     }
+    Trade(wraps, frames);
+  }
+
+ private:
+  // Lines 4 v to 4 v + 3 of one channel: which of them wrap.
+  static int Fold(std::array<int, 16>& pos, const std::array<int, 16>& len, int v, __m128i ones, __m128i count) {
+    __m128i p = Load(pos, v);
+    const __m128i n = Load(len, v);
+    p = _mm_or_si128(p, _mm_xor_si128(_mm_cmpgt_epi32(n, p), ones));  // at or past the end: -1, next 0
+    Store(pos, v, p);
+    return Wraps(_mm_sub_epi32(_mm_add_epi32(p, count), n));
+  }
+  static int Unfold(std::array<int, 16>& pos, const std::array<int, 16>& len, int v, __m128i one, __m128i count) {
+    const __m128i n = Load(len, v);
+    const __m128i p = _mm_add_epi32(Load(pos, v), count);
+    const __m128i past = _mm_sub_epi32(p, n);
+    const __m128i wrapped = _mm_cmpgt_epi32(past, _mm_setzero_si128());
+    Store(pos, v, _mm_sub_epi32(p, _mm_and_si128(wrapped, _mm_add_epi32(n, one))));
+    return Wraps(past);
+  }
+  // lanes with frames past the end
+  static int Wraps(__m128i past) {
+    return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(past, _mm_setzero_si128())));
+  }
+  // Each line that wraps (bit i of `wraps` line i on the left, bit 16 + i on
+  // the right) trades its first `frames` values with those after its end.
+  void Trade(int wraps, int frames) {
+    for (; wraps; wraps &= wraps - 1) {
+      const int bit = __builtin_ctz(unsigned(wraps)), i = bit & 15;
+      ReverbLine& line = (bit < 16 ? lineL : lineR)[size_t(i)];
+      const int end = (bit < 16 ? lenL : lenR)[size_t(i)] + 1;
+      std::swap_ranges(line.begin(), line.begin() + frames, line.begin() + end);
+    }
+  }
+  static __m128i Load(const std::array<int, 16>& a, int v) {
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(a.data() + 4 * v));
+  }
+  static void Store(std::array<int, 16>& a, int v, __m128i x) {
+    _mm_store_si128(reinterpret_cast<__m128i*>(a.data() + 4 * v), x);
   }
 };
 
-// The reverb four frames at a time: between two wraps of any line every
-// position just steps on by one, so those frames go without a position test;
-// a group of four in which lines wrap goes through the room after their ends.
+// The reverb in stretches laid out straight (Fold), four frames at a time
+// without a position test, and the frames left over one by one.
 __attribute__((noinline)) void Reverb(ReverbState& st, const Coefficients& c, const Parameters& params, F2* o,
                                       int count) {
   bool on[kChunk];
   int frames = 0;
   for (int n = 0; n < count; ++n) frames += on[n] = params.Get(Param::reverb) != 0;
   const Literals L;
-  ReverbRun run{L, st.line[0], st.line[1], st.pos[0], st.pos[1], st.damp, st.lowpass,
-                Both(c.d1), Both(c.d2), Both(c.F), Both(c.kd), Both(1.0f - c.kd), Both(c.dryLevel), Both(c.wetLevel)};
-  const std::array<int, 13>& lenL = c.lineLenL;
-  const std::array<int, 13>& lenR = c.lineLenR;
+  ReverbRun run(L, st, c);
+  // the lines past 12 never wrap and are never read
+  run.lenL.fill(kReverbLine);
+  run.lenR.fill(kReverbLine);
+  std::copy(st.pos[0].begin(), st.pos[0].end(), run.posL.begin());
+  std::copy(st.pos[1].begin(), st.pos[1].end(), run.posR.begin());
+  std::copy(c.lineLenL.begin(), c.lineLenL.end(), run.lenL.begin());
+  std::copy(c.lineLenR.begin(), c.lineLenR.end(), run.lenR.begin());
+  // A stretch is at most half the shortest period of a line, and kStretch
+  // frames, which keeps the values traded few.
+  constexpr int kStretch = 32;
+  static_assert(kStretch <= kReverbLineMirror);
+  int longest = kStretch;
+  for (int i = 0; i < 13; ++i) longest = std::min({longest, (c.lineLenL[i] + 1) / 2, (c.lineLenR[i] + 1) / 2});
+  longest = std::max(longest, 1);
   int n = 0;
   while (n < count) {
     if (!on[n]) {
@@ -531,42 +600,19 @@ __attribute__((noinline)) void Reverb(ReverbState& st, const Coefficients& c, co
       end = count;
     else
       while (end < count && on[end]) ++end;
-    // A position at or past its line's end steps to 0 next, as -1 does: every
-    // frame's position is then one past the one before it, up to a wrap.
-    for (int i = 0; i < 13; ++i) {
-      if (run.posL[i] >= lenL[i]) run.posL[i] = -1;
-      if (run.posR[i] >= lenR[i]) run.posR[i] = -1;
-    }
-    while (end - n >= 4) {
-      // the groups of four before the first in which a line wraps
-      int groups = (end - n) / 4;
-      for (int i = 0; i < 13; ++i) {
-        groups = std::min(groups, (lenL[i] - run.posL[i]) / 4);
-        groups = std::min(groups, (lenR[i] - run.posR[i]) / 4);
-      }
-      for (int k = 0; k < groups; ++k) run.Four(1 + 4 * k, o + n + 4 * k);
-      for (int i = 0; i < 13; ++i) {
-        run.posL[i] += 4 * groups;
-        run.posR[i] += 4 * groups;
-      }
-      n += 4 * groups;
-      if (end - n >= 4) {
-        run.Wrapping(o + n, lenL, lenR);
-        n += 4;
-      }
-    }
-    for (; n < end; ++n) {
-      for (int i = 0; i < 13; ++i) {
-        run.posL[i] = Advance(run.posL[i], lenL[i]);
-        run.posR[i] = Advance(run.posR[i], lenR[i]);
-      }
-      run.Frame(0, o[n]);
+    while (n < end) {
+      const int stretch = std::min(end - n, longest);
+      run.Fold(stretch);
+      int k = 0;
+      for (; k + 4 <= stretch; k += 4) run.Four(1 + k, o + n + k);
+      for (; k < stretch; ++k) run.Frame(1 + k, o[n + k]);
+      run.Unfold(stretch);
+      n += stretch;
     }
   }
-  st.pos[0] = run.posL;
-  st.pos[1] = run.posR;
-  st.damp = run.damp;
-  st.lowpass = run.lowpass;
+  std::copy(run.posL.begin(), run.posL.begin() + 13, st.pos[0].begin());
+  std::copy(run.posR.begin(), run.posR.begin() + 13, st.pos[1].begin());
+  run.Store(st);
 }
 
 // The bass section's input part beside the main path's first part: y K of the
@@ -576,7 +622,7 @@ __attribute__((noinline)) void InputPass(DspState& st, const Coefficients& c, co
                                          F2* w, F2* hi) {
   const Literals L;
   BassFront front{st.bass.f, c, L};
-  MainPath main{st.main.f, st.main.ring.data(), c, L};
+  MainPath main{st.main.f, c, L};
   float d = dither;  // a local copy, which the stores to the arrays cannot alias
   int bassFrames = 0;
   for (int n = 0; n < count; ++n) bassFrames += bassOn[n];
@@ -614,23 +660,23 @@ __attribute__((noinline)) void MiddlePass(DspState& st, const Coefficients& c, c
                                           int count, const bool* bassOn, F2* bass, F2* io, const F2* hi) {
   const Literals L;
   BassBranches branches{st.bass.f, c};
-  MainPath main{st.main.f, st.main.ring.data(), c, L};
+  MainTail main{st.main.f, st.main.ring.data(), c, L};
   for (int n = 0; n < count; ++n) {
     if (bassOn[n])
       bass[n] = branches.Frame(bass[n]);
     else
       branches.Refresh();
-    io[n] = main.Tail(io[n], hi[n], params);
+    io[n] = main.Frame(io[n], hi[n], params);
   }
   branches.Store();
-  st.main.f = main.s;
+  st.main.f = main.Filters();
 }
 
 // The bass section's limiter beside the dynamics stage: the float outputs.
 __attribute__((noinline)) void OutputPass(DspState& st, const Coefficients& c, const Parameters& params,
                                           int count, const bool* bassOn, const F2* bass, F2* out) {
   const Literals L;
-  BassLimiter limiter{st.bass.f, st.bass.ring.data(), Both(c.O), L};
+  BassLimiter limiter{st.bass.f, {st.bass.ring.data(), int(st.bass.ring.size()), st.bass.f.p}, Both(c.O), L};
   DynamicsPath dyn{st.dyn.f, st.dyn, c, L};
   for (int n = 0; n < count; ++n) {
     const F2 bo = bassOn[n] ? limiter.Frame(bass[n]) : F2{};

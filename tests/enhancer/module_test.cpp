@@ -146,6 +146,22 @@ TEST_F(ModuleTest, AScreenOtherThan96DpiRefusesAndLeavesTheSettingsAlone) {
   EXPECT_TRUE(platform.Ini().writes.empty());
 }
 
+// The values a first run loaded are stale at a second start: a refused
+// start does not write them over what the section holds now.
+TEST_F(ModuleTest, ARefusedStartAfterARunLeavesTheSettingsAlone) {
+  StoreCustomSection();
+  ASSERT_EQ(module->Init(&hostWindow), 0);
+  module->Quit();
+  platform.Ini().values["dry"] = "12";  // another copy of the host saved since
+  platform.Ini().Forget();
+  const auto stored = platform.Ini().values;
+  platform.dpi = 120;
+  EXPECT_EQ(module->Init(&hostWindow), -1);
+  module->Quit();
+  EXPECT_EQ(platform.Ini().values, stored);
+  EXPECT_TRUE(platform.Ini().writes.empty());
+}
+
 TEST_F(ModuleTest, QuitWithoutInitReturnsAfterOnePoll) {
   module->Quit();
   EXPECT_EQ(platform.slept, kPollMs);

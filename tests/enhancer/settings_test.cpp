@@ -88,6 +88,32 @@ TEST(Settings, LoadReadsInOrderClampsAndTakesLeadingDigits) {
   EXPECT_EQ(w.timer, 2);
 }
 
+// Names are UTF-8: a limit of 255 characters is not one of 255 bytes, and a
+// cut never splits a character.
+TEST(Settings, TextsAreCutBetweenCharacters) {
+  std::string chinese;
+  for (int i = 0; i < 200; ++i) chinese += "\xE9\x9F\xB3";  // 200 characters, 600 bytes
+  const struct {
+    std::string text;
+    size_t count;
+    std::string cut;
+  } cases[] = {
+      {std::string(300, 'i'), 255, std::string(255, 'i')},
+      {"abc", 255, "abc"},
+      {chinese, 255, chinese},
+      {chinese, 2, "\xE9\x9F\xB3\xE9\x9F\xB3"},
+      {"a\xF0\x9F\x8E\xB5" "b", 2, "a\xF0\x9F\x8E\xB5"},  // a four-byte character stays whole
+      {"\xC3\xA9t\xC3\xA9", 0, ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CutText(c.text, c.count), c.cut) << c.text.size() << " bytes, " << c.count;
+
+  RecordingStore store;
+  store.values["icon"] = "C:\\" + chinese + ".ico";
+  EXPECT_EQ(ReadString(store, "icon"), store.values["icon"]) << "207 characters stay whole";
+  store.values["icon"] = std::string(254, 'i') + "\xE9\x9F\xB3\xE9\x9F\xB3";
+  EXPECT_EQ(ReadString(store, "icon"), std::string(254, 'i') + "\xE9\x9F\xB3");
+}
+
 TEST(Settings, AnEmptySectionLoadsZeros) {
   RecordingStore store;
   Parameters p;

@@ -316,19 +316,27 @@ TEST_F(EnhancerWindowTest, TheDelayComesFromTheHostsOutputBuffer) {
 }
 
 // Answers the save dialog with a file of the test's choice.
-class ChosenFile : public tav::TSaveDialog {
+// A dialog that picks `file` at once (none: cancelled), noting the default
+// extension it had and whether the window `watched` took input meanwhile.
+template <class Dialog>
+class Picking : public Dialog {
  public:
-  explicit ChosenFile(std::wstring file) : file_(std::move(file)) {}
+  explicit Picking(std::wstring file, HWND watched = nullptr) : file_(std::move(file)), watched_(watched) {}
   bool Execute() override {
-    seenExt = DefaultExt;
-    FileName = file_;
-    return true;
+    seenExt = this->DefaultExt;
+    if (watched_) watchedEnabled = IsWindowEnabled(watched_) != 0;
+    this->FileName = file_;
+    return !file_.empty();
   }
   std::wstring seenExt;
+  bool watchedEnabled = true;
 
  private:
   std::wstring file_;
+  HWND watched_;
 };
+using ChosenFile = Picking<tav::TSaveDialog>;
+using PickedFile = Picking<tav::TOpenDialog>;
 
 TEST_F(EnhancerWindowTest, PresetsThroughTheList) {
   TForm_s& f = Start();
@@ -459,21 +467,84 @@ TEST_F(EnhancerWindowTest, ABadCustomIconFileNeitherStopsTheStartNorReplacesTheN
   // a failed change of icon keeps the old file name
   std::vector<std::wstring> errors;
   tav::Application().OnException = [&](const std::wstring& m) { errors.push_back(m); };
-  struct PickBad : tav::TOpenDialog {
-    std::wstring file;
-    bool Execute() override {
-      FileName = file;
-      return true;
-    }
-  };
-  auto* pick = new PickBad;
-  pick->file = bad.wstring();
-  f.OpenPictureDialog1.reset(pick);
+  f.OpenPictureDialog1 = std::make_unique<PickedFile>(bad.wstring());
   f.Changeicon1Click();
   tav::Application().OnException = nullptr;
   EXPECT_EQ(errors.size(), 1u);
   EXPECT_EQ(module.window.icon, bad.string());
   fs::remove(bad);
+}
+
+void CALLBACK AnswerTheQuestionNo(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  probe->about = TopWindowCaptioned(L"Annoing?");
+  probe->aboutSeen = probe->about != nullptr;
+  probe->hostEnabled = IsWindowEnabled(probe->host) != 0;
+  if (probe->about) PostMessageW(probe->about, WM_COMMAND, IDNO, 0);
+}
+
+// The window's dialogs and questions keep the host from input, as its About
+// window does: a host that ended the plug-in under one would free the window
+// and unload the code the dialog returns into.
+TEST_F(EnhancerWindowTest, DialogsAndQuestionsHoldTheHostsWindows) {
+  TForm_s& f = Start();
+  const fs::path warm = Here() / "plugins" / "Brindle" / "Warm.brindle";
+  f.presetboxDropDown();
+  auto* save = new ChosenFile(warm.wstring(), host);
+  f.SaveDialog1.reset(save);
+  f.Button1Click();
+  EXPECT_FALSE(save->watchedEnabled) << "while the save dialog runs";
+  auto* pick = new PickedFile(L"", host);  // cancelled
+  f.OpenPictureDialog1.reset(pick);
+  f.Changeicon1Click();
+  EXPECT_FALSE(pick->watchedEnabled) << "while the icon dialog runs";
+  EXPECT_TRUE(IsWindowEnabled(host));
+
+  ASSERT_EQ(f.presetbox->ItemIndex(), 0) << "Warm, saved and selected";
+  ModalProbe p{host};
+  probe = &p;
+  SetTimer(nullptr, 0, 300, AnswerTheQuestionNo);
+  f.Button2Click();
+  probe = nullptr;
+  EXPECT_TRUE(p.aboutSeen) << "the question was asked";
+  EXPECT_FALSE(p.hostEnabled) << "while the question shows";
+  EXPECT_TRUE(IsWindowEnabled(host));
+  EXPECT_TRUE(fs::exists(warm)) << "answered No";
+}
+
+// 70 Chinese characters take 210 bytes in UTF-8: with the folder the full
+// names pass 255 bytes but not 255 characters, so neither the preset nor the
+// icon may lose any.
+TEST_F(EnhancerWindowTest, LongChineseNamesOfAPresetAndAnIconAreKeptWhole) {
+  TForm_s& f = Start();
+  const fs::path folder = Here() / "plugins" / "Brindle";
+  f.presetboxDropDown();  // makes the folder
+  std::wstring name;
+  for (int i = 0; i < 70; ++i) name += L'\u97f3';
+  const fs::path preset = folder / (name + L".brindle");
+  ASSERT_LT(preset.wstring().size(), 255u);
+  ASSERT_GT(Narrow(preset.wstring()).size(), 255u);
+  f.SliderOf(P::dry)->SetPosition(44);
+  f.SaveDialog1.reset(new ChosenFile(preset.wstring()));
+  f.Button1Click();
+  EXPECT_TRUE(fs::exists(preset));
+  ASSERT_EQ(f.presetbox->Count(), 1);
+  EXPECT_EQ(f.presetbox->Item(0), name);
+  EXPECT_EQ(f.presetbox->ItemIndex(), 0) << "the saved preset is selected";
+  EXPECT_EQ(module.PresetFile, Narrow(preset.wstring()));
+
+  const fs::path icon = folder / (name + L".ico");
+  {
+    const auto bytes = tav::test::MakeIconFile({{16, 0xFFFF0000}});
+    std::ofstream(icon, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  }
+  f.OpenPictureDialog1 = std::make_unique<PickedFile>(icon.wstring());
+  std::vector<std::wstring> errors;
+  tav::Application().OnException = [&](const std::wstring& m) { errors.push_back(m); };
+  f.Changeicon1Click();
+  tav::Application().OnException = nullptr;
+  EXPECT_TRUE(errors.empty()) << "the icon file is found";
+  EXPECT_EQ(module.window.icon, Narrow(icon.wstring()));
 }
 
 TEST_F(EnhancerWindowTest, SettingsChangedAfterTheWindowWasClosedAndShownAgainAreSaved) {

@@ -1,6 +1,7 @@
 #include "toolkit/win32/forms.h"
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 
 #include <commctrl.h>
@@ -73,6 +74,17 @@ BOOL CALLBACK CollectEnabled(HWND h, LPARAM lp) {
 }  // namespace
 
 void HandleException(std::exception_ptr e) { Application().ShowException(e); }
+
+TTaskWindowsDisabled::TTaskWindowsDisabled(HWND except) {
+  DisableContext ctx{except, &disabled_};
+  EnumThreadWindows(GetCurrentThreadId(), CollectEnabled, reinterpret_cast<LPARAM>(&ctx));
+  for (HWND h : disabled_) EnableWindow(h, FALSE);
+}
+
+TTaskWindowsDisabled::~TTaskWindowsDisabled() {
+  for (HWND h : disabled_)
+    if (IsWindow(h)) EnableWindow(h, TRUE);
+}
 
 // --- TCustomForm ---------------------------------------------------------------
 
@@ -233,12 +245,9 @@ void TCustomForm::Close() {
 
 int TCustomForm::ShowModal() {
   if (Visible() || modal_) throw std::logic_error("Cannot make a visible window modal");
-  // Disable every other enabled top-level window of this thread: the
+  // Every other enabled top-level window of this thread is disabled: the
   // program's own and, inside a plug-in, the host's.
-  std::vector<HWND> disabled;
-  DisableContext ctx{Handle(), &disabled};
-  EnumThreadWindows(GetCurrentThreadId(), CollectEnabled, reinterpret_cast<LPARAM>(&ctx));
-  for (HWND h : disabled) EnableWindow(h, FALSE);
+  std::optional<TTaskWindowsDisabled> others(std::in_place, Handle());
   const HWND previousActive = GetActiveWindow();
   modal_ = true;
   ModalResult = mrNone;
@@ -260,11 +269,10 @@ int TCustomForm::ShowModal() {
     }
   } catch (...) {
     modal_ = false;
-    for (HWND h : disabled) EnableWindow(h, TRUE);
+    others.reset();
     throw;
   }
-  for (HWND h : disabled)
-    if (IsWindow(h)) EnableWindow(h, TRUE);
+  others.reset();
   if (previousActive && IsWindow(previousActive)) SetActiveWindow(previousActive);
   Hide();
   modal_ = false;

@@ -33,6 +33,21 @@ using TCloseQueryEvent = std::function<void(TObject* sender, bool& canClose)>;
 using TMessageHandler = std::function<bool(TMessage& message)>;
 using TDropFilesEvent = std::function<void(TObject* sender, const std::vector<std::wstring>& files)>;
 
+// While it lives, every other enabled, visible top-level window of the
+// thread is disabled, the host's too inside a plug-in, as under a modal form;
+// they are enabled again when it goes. A plug-in's dialog or message box
+// holds one, so the host cannot end the plug-in under it.
+class TTaskWindowsDisabled {
+ public:
+  explicit TTaskWindowsDisabled(HWND except);
+  ~TTaskWindowsDisabled();
+  TTaskWindowsDisabled(const TTaskWindowsDisabled&) = delete;
+  TTaskWindowsDisabled& operator=(const TTaskWindowsDisabled&) = delete;
+
+ private:
+  std::vector<HWND> disabled_;
+};
+
 class TCustomForm : public TWinControl {
  public:
   // Creates the hidden window. Set the look, place and controls, then show it.

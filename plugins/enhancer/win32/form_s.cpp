@@ -158,6 +158,14 @@ TBitButton* TForm_s::MakeButton(TWinControl* parent, int left, int top, int widt
   return b;
 }
 
+bool TForm_s::RunModal(const std::function<bool()>& call) {
+  // The host's windows take no input meanwhile: a host that ended the
+  // plug-in under the dialog would free this window and unload the code the
+  // dialog returns into.
+  TTaskWindowsDisabled host(Handle());
+  return call();
+}
+
 // --- creation and start-up ---------------------------------------------------
 
 void TForm_s::FormCreate() {
@@ -328,9 +336,8 @@ void TForm_s::LoadIconFile() {
 }
 
 void TForm_s::Changeicon1Click() {
-  if (!OpenPictureDialog1->Execute()) return;
-  std::string name = Narrow(OpenPictureDialog1->FileName);
-  if (name.size() > 255) name.resize(255);
+  if (!RunModal([this] { return OpenPictureDialog1->Execute(); })) return;
+  const std::string name = CutText(Narrow(OpenPictureDialog1->FileName), 255);
   try {
     Icon().LoadFromFile(Widen(name), 16);
   } catch (...) {
@@ -449,10 +456,7 @@ void TForm_s::CheckBox1Click() {
   }
   module_.window.autodetect = 1;
   Edit1->SetEnabled(false);
-  const auto cut = [](std::string s) {
-    if (s.size() > 99) s.resize(99);
-    return s;
-  };
+  const auto cut = [](const std::string& s) { return CutText(s, 99); };
   const std::string output = cut(ProfileStore(module_.SettingsFile, "winamp").Read("outname").value_or("???"));
   const std::string buffer = cut(ProfileStore(module_.SettingsFile, "out_ds").Read("cfg_buf_ms").value_or("1000"));
   if (const auto text = window::DetectedDelayText(output, buffer)) Edit1->SetText(Widen(*text));
@@ -472,20 +476,18 @@ void TForm_s::presetboxDropDown() {
   // the list's folder becomes the host's current folder, and stays so
   if (!SetCurrentDirectoryW(Widen(folder).c_str())) Disk().MakeFolders(folder);
   std::vector<std::string> names = ListPresets(Disk(), folder);
-  for (const std::string& name : names) {
-    std::wstring entry = Widen(name);
-    if (entry.size() > 255) entry.resize(255);
-    presetbox->Add(entry);
-  }
+  for (const std::string& name : names) presetbox->Add(Widen(CutText(name, 255)));
 }
 
 void TForm_s::presetboxSelect() {
   if (presetbox->ItemIndex() < 0) return;
   module_.PresetFile = PresetPath(module_.PresetFolder, Narrow(presetbox->Item(presetbox->ItemIndex())));
   const auto askOlder = [this] {
-    return MessageBoxW(Handle(),
-                       L"This preset is older.\rIt's not compatible with this version.\rWould you like to load it?",
-                       L"Annoing Question", MB_YESNO) == IDYES;
+    return RunModal([this] {
+      return MessageBoxW(Handle(),
+                         L"This preset is older.\rIt's not compatible with this version.\rWould you like to load it?",
+                         L"Annoing Question", MB_YESNO) == IDYES;
+    });
   };
   if (LoadPreset(Disk(), module_.PresetFile, module_.params, askOlder) == PresetLoad::declined) {
     presetbox->Clear();
@@ -512,9 +514,8 @@ void TForm_s::Button1Click() {
   SaveDialog1->InitialDir = Widen(module_.PresetFolder);
   SaveDialog1->FileName = Widen(module_.PresetFile);
   SaveDialog1->Owner = Handle();
-  if (SaveDialog1->Execute()) {
-    std::string file = Narrow(SaveDialog1->FileName);
-    if (file.size() > 255) file.resize(255);
+  if (RunModal([this] { return SaveDialog1->Execute(); })) {
+    const std::string file = CutText(Narrow(SaveDialog1->FileName), 255);
     module_.PresetFile = file;
     SavePreset(Disk(), file, module_.params);
     presetboxDropDown();
@@ -530,7 +531,8 @@ void TForm_s::Button1Click() {
 }
 
 void TForm_s::Button2Click() {
-  if (presetbox->ItemIndex() >= 0 && MessageBoxW(Handle(), L"Delete?", L"Annoing?", MB_YESNO) == IDYES)
+  if (presetbox->ItemIndex() >= 0 &&
+      RunModal([this] { return MessageBoxW(Handle(), L"Delete?", L"Annoing?", MB_YESNO) == IDYES; }))
     DeletePreset(Disk(), module_.PresetFile);
   presetbox->Clear();
   ActivateHost();

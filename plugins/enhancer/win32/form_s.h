@@ -156,6 +156,9 @@ class TForm_s : public tav::TForm {
   window::Rect ReadHostRect();
   void BuildScopeBitmaps();
   void ActivateHost();
+  // A dialog or message box of the window, while the host's windows are
+  // disabled as under the About window.
+  bool RunModal(const std::function<bool()>& call);
   SettingsStore& Settings() { return module_.Settings(); }
   PresetDisk& Disk();
 
