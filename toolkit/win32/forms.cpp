@@ -532,6 +532,10 @@ void TApplication::ShowException(std::exception_ptr e) {
     return;
   }
   HWND owner = GetActiveWindow();
+  // Inside a plug-in the box holds the host's windows as a modal form does:
+  // a host that ended the plug-in under it would unload the code it returns into.
+  std::optional<TTaskWindowsDisabled> host;
+  if (InsideLibrary()) host.emplace(owner);
   ::MessageBoxW(owner, text.c_str(), Title().c_str(), MB_OK | MB_ICONSTOP);
 }
 

@@ -63,8 +63,13 @@ TEST(ToolkitInsideLibrary, FormRunsUnderTheHostsLoop) {
   EXPECT_EQ(query(1), 1);
   EXPECT_EQ(query(2), 1);
 
-  // A modal form of the library disables the host's window too.
+  // A modal form of the library disables the host's window too, and so does
+  // its exception box: a host ended under it would unload the code it
+  // returns into.
   EXPECT_EQ(modal(host), 1);
+  auto error = Entry<ShowModal>(lib, "tkd_ShowError");
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error(host), 1);
 
   close();
   HostLoopFor(50);

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <stdexcept>
 
 #include "controls/win32/slider.h"
 #include "toolkit/win32/extctrls.h"
@@ -47,6 +48,14 @@ class PluginForm : public TForm {
 };
 
 std::unique_ptr<PluginForm> form;
+
+// A message box (a visible dialog window) of the thread.
+BOOL CALLBACK FindBox(HWND h, LPARAM box) {
+  wchar_t cls[16] = {};
+  GetClassNameW(h, cls, 16);
+  if (IsWindowVisible(h) && lstrcmpW(cls, L"#32770") == 0) *reinterpret_cast<HWND*>(box) = h;
+  return TRUE;
+}
 
 }  // namespace
 
@@ -96,6 +105,24 @@ extern "C" __declspec(dllexport) int tkd_ShowModal(HWND host) {
   const int r = modal.ShowModal();
   modal.DoDestroy();
   return r == mrOk && hostDisabled && IsWindowEnabled(host);
+}
+
+// Shows the toolkit's exception box; answers 1 when the host's window was
+// disabled while it showed and is enabled again after.
+extern "C" __declspec(dllexport) int tkd_ShowError(HWND host) {
+  bool hostDisabled = false, boxSeen = false;
+  TTimer t;
+  t.SetInterval(50);
+  t.OnTimer = [&](TObject*) {
+    t.SetEnabled(false);
+    hostDisabled = !IsWindowEnabled(host);
+    HWND box = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindBox, reinterpret_cast<LPARAM>(&box));
+    boxSeen = box != nullptr;
+    if (box) PostMessageW(box, WM_COMMAND, IDOK, 0);
+  };
+  HandleException(std::make_exception_ptr(std::runtime_error("坏的图标")));
+  return boxSeen && hostDisabled && IsWindowEnabled(host);
 }
 
 extern "C" __declspec(dllexport) void tkd_Close() {
