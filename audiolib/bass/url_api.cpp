@@ -27,10 +27,12 @@ HSTREAM BASSAPI BASS_StreamCreateURL(const char* url, DWORD offset, DWORD flags,
     if (!reader) return fail(error, HSTREAM{0});
     NetworkSource::Progress progress;
     if (proc) progress = [proc, user](const void* data, size_t size) { proc(data, static_cast<DWORD>(size), user); };
-    // The buffer holds the network-buffer setting's time at up to 384 kbit/s.
+    // The buffer holds the network-buffer setting's time at up to 384 kbit/s; the prebuffer
+    // is its share of that time at the stream's own rate once the decoder knows it.
     NetBufferOptions options;
     options.capacity = std::max<size_t>(size_t{config.net_buffer_ms} * (384 / 8), 2 * NetworkSource::kMinAhead);
     options.prebuffer = options.capacity / 100 * config.net_prebuffer_percent;
+    options.prebuffer_ms = config.net_buffer_ms / 100 * config.net_prebuffer_percent;
     options.timeout_ms = timeout;
     // a seek outside the buffer opens the address again from there
     auto reconnect = [address, offset, timeout](uint64_t from, int& e) {

@@ -16,9 +16,11 @@ BassChannelSource::BassChannelSource(DWORD channel, unsigned channels)
 
 size_t BassChannelSource::pull_once(float* out, size_t frames) {
   size_t done = 0;
+  stalled_ = false;
   while (done < frames) {
     const size_t want = std::min(frames - done, kMaxPullFrames);
     const DWORD got = BASS_ChannelGetData(channel_, pcm_.data(), static_cast<DWORD>(want * bytes_per_frame_));
+    if (got == 0) stalled_ = true;  // 0 is a channel waiting for data; the end is (DWORD)-1
     if (got == 0 || got == DWORD(-1)) break;
     const size_t samples = got / 2;
     float* dst = out + done * channels_;
@@ -28,11 +30,9 @@ size_t BassChannelSource::pull_once(float* out, size_t frames) {
   return done;
 }
 
-bool BassChannelSource::stalled() const { return BASS_ChannelIsActive(channel_) == BASS_ACTIVE_STALLED; }
-
 size_t BassChannelSource::pull(float* out, size_t frames) {
   size_t done = pull_once(out, frames);
-  if (done < frames && wrap_ && wrap_to_start())
+  if (done < frames && wrap_ && !stalled_ && wrap_to_start())
     done += pull_once(out + done * channels_, frames - done);
   return done;
 }

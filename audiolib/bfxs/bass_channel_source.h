@@ -16,11 +16,12 @@ class BassChannelSource : public SeekableSource {
   BassChannelSource(DWORD channel, unsigned channels);
 
   size_t pull(float* out, size_t frames) override;
-  bool stalled() const override;
+  // The channel's own answer to the last read: 0 (waits for data) rather than the end.
+  bool stalled() const override { return stalled_; }
   // Length in frames, kUnknownLength when the channel does not know it.
   uint64_t length() const override;
   bool seek(uint64_t frame) override;
-  uint64_t position() const;
+  uint64_t position() const override;
 
   // At the end, start again from the beginning (from the end when the
   // channel itself plays backwards) instead of ending.
@@ -38,6 +39,7 @@ class BassChannelSource : public SeekableSource {
   unsigned channels_;
   unsigned bytes_per_frame_;
   bool wrap_ = false;
+  bool stalled_ = false;
   std::vector<int16_t> pcm_;
 };
 

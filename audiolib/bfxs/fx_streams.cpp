@@ -158,7 +158,7 @@ struct ReverseStream {
 DWORD TAVCDECL reverse_read(void* state, float* buffer, DWORD frames) {
   auto* s = static_cast<ReverseStream*>(state);
   size_t done = s->reader.read(buffer, frames);
-  if (done < frames && (s->flags & BASS_SAMPLE_LOOP)) {
+  if (done < frames && (s->flags & BASS_SAMPLE_LOOP) && !s->source.stalled()) {
     const uint64_t restart = s->reader.backwards() ? s->reader.length() : 0;
     if (restart != BassChannelSource::kUnknownLength && s->reader.set_position(restart))
       done += s->reader.read(buffer + done * s->chans, frames - done);
@@ -177,11 +177,13 @@ QWORD TAVCDECL reverse_get_position(void* state) {
 
 BOOL TAVCDECL reverse_set_position(void* state, QWORD pos) {
   auto* s = static_cast<ReverseStream*>(state);
-  if (!s->reader.set_position(pos / s->source.bytes_per_frame())) {
+  const uint64_t frame = pos / s->source.bytes_per_frame();
+  if (frame > s->reader.length()) {
     BASS_TAV_SetError(BASS_ERROR_POSITION);
     return FALSE;
   }
-  return TRUE;
+  // a source that refuses has set its own error code
+  return s->reader.set_position(frame) ? TRUE : FALSE;
 }
 
 BOOL TAVCDECL reverse_set_attribute(void* state, DWORD attrib, float value) {

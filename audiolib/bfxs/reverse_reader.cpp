@@ -20,9 +20,16 @@ void ReverseReader::set_backwards(bool backwards) {
 
 bool ReverseReader::set_position(uint64_t frame) {
   if (frame > source_.length()) return false;
-  position_ = frame;
+  if (!backwards_) {
+    // forwards the source moves now, so a source that refuses leaves everything as it was
+    if (!source_.seek(frame)) return false;
+    position_ = source_.position();  // where it landed
+    source_at_position_ = true;
+  } else {
+    position_ = frame;  // backwards the next block is read from before it, when it is needed
+    source_at_position_ = false;
+  }
   block_frames_held_ = 0;
-  source_at_position_ = false;
   return true;
 }
 

@@ -21,6 +21,8 @@ class SeekableSource : public PullSource {
   virtual uint64_t length() const = 0;
   // Moves the read position to `frame` (0..length); false when refused.
   virtual bool seek(uint64_t frame) = 0;
+  // The read position (after a seek: where the source landed).
+  virtual uint64_t position() const = 0;
 };
 
 }  // namespace tav::bfxs

@@ -21,10 +21,19 @@ class ByteSource {
   // bytes already received, and decoders must not look for the end.
   virtual bool seekable() const { return true; }
 
-  // Told once the decoder is open (a network stream's reads stop waiting then).
-  virtual void opened() {}
+  // Told once the decoder is open, with the stream's bytes per second where the decoder
+  // knows them (0 when not): a network stream's reads stop waiting then.
+  virtual void opened(unsigned bytes_per_second) { (void)bytes_per_second; }
   // True while too little has arrived to decode on (a network stream that ran dry).
   virtual bool stalled() { return false; }
+  // False while a transfer still brings more bytes: a short read then means only that
+  // they have not arrived yet, not the end.
+  virtual bool complete() const { return true; }
+  // The error code of the last seek that failed (0 when the source has none to tell).
+  virtual int seek_error() const { return 0; }
+
+  // What size() reports for a source whose length is not known.
+  static constexpr uint64_t kOpenEndedSize = uint64_t{1} << 62;
 
   // Reads exactly n bytes or fails.
   bool read_exact(void* dst, size_t n) { return read(dst, n) == n; }

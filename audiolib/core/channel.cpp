@@ -37,8 +37,9 @@ uint32_t Channel::get_data(void* buffer, uint32_t bytes, const LibraryConfig& co
     work_.resize(frames * channels_);
     samples = work_.data();
   }
+  waiting_ = false;
   const size_t got = produce(samples, frames);
-  if (got == 0 && stalled()) {  // nothing has arrived: not the end
+  if (got == 0 && waiting_) {  // nothing has arrived: not the end
     set_error(BASS_OK);
     return 0;
   }
@@ -133,18 +134,33 @@ bool FileStream::set_position_bytes(uint64_t pos) {
   return true;
 }
 
+bool FileStream::stalled() {
+  if (!source_) return false;
+  // a stream that stopped for data says so until a read gets on again
+  return waiting_ || source_->stalled();
+}
+
 size_t FileStream::produce(float* out, size_t frames) {
   if (StageReadScope::active()) source_of_stage_ = true;
   const bool loop = (flags_ & BASS_SAMPLE_LOOP) && !source_of_stage_;
   size_t done = 0;
+  waiting_ = false;
   while (done < frames) {
     // a network stream decodes in small steps while enough has arrived for each
-    if (source_ && source_->stalled()) break;
+    if (source_ && source_->stalled()) {
+      waiting_ = true;
+      break;
+    }
     const size_t want = source_ ? std::min(frames - done, network_step_frames(channels_)) : frames - done;
     const size_t got = decoder_->read(out + done * channels_, want);
     done += got;
     position_ += got;
     if (got == want) continue;
+    // short of a transfer that goes on: the decoder waits for more, it has not ended
+    if (source_ && !source_->complete()) {
+      waiting_ = true;
+      break;
+    }
     if (!loop || (got == 0 && position_ == 0) || !decoder_->seek(0)) break;  // end (an empty loop never spins)
     position_ = 0;
   }

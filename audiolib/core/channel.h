@@ -41,7 +41,8 @@ class Channel {
   // BASS_ChannelGetData on a decoding channel: bytes written or (DWORD)-1 (error code set).
   virtual uint32_t get_data(void* buffer, uint32_t bytes, const LibraryConfig& config);
   virtual uint64_t length_bytes() { return kNoValue; }
-  // A decoding channel waiting for data (a network stream whose buffer ran dry).
+  // A decoding channel waiting for data (a network stream whose buffer ran dry), as
+  // BASS_ChannelIsActive reports it. GetData decides by produce()'s own answer instead.
   virtual bool stalled() { return false; }
   virtual uint64_t position_bytes() { return kNoValue; }
   // False (error code set) and no change when refused.
@@ -56,7 +57,8 @@ class Channel {
   bool is_sliding(uint32_t attrib);
 
  protected:
-  // Produces up to `frames` float frames; fewer only at the end.
+  // Produces up to `frames` float frames; fewer only at the end, or when the source waits
+  // for data: then it sets `waiting_` (and clears it otherwise), once, where that is known.
   virtual size_t produce(float* out, size_t frames) { return 0; }
   virtual void on_flags_changed() {}
   virtual bool set_extra_attribute(uint32_t attrib, float value);
@@ -70,6 +72,7 @@ class Channel {
   uint32_t ctype_;
   std::vector<float> work_;
   bool ended_ = false;
+  bool waiting_ = false;  // the last produce() stopped short because the source waits for data
 };
 
 // A decoding stream over a file decoder.
@@ -79,7 +82,7 @@ class FileStream : public Channel {
   // enough has arrived to decode on.
   FileStream(std::unique_ptr<Decoder> decoder, uint32_t flags, ByteSource* source = nullptr);
   bool is_decoding() const override { return true; }
-  bool stalled() override { return source_ && source_->stalled(); }
+  bool stalled() override;
   uint64_t length_bytes() override;
   uint64_t position_bytes() override { return position_ * frame_bytes(); }
   bool set_position_bytes(uint64_t pos) override;

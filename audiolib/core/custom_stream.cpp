@@ -31,9 +31,14 @@ size_t CustomStream::produce(float* out, size_t frames) {
   if (!funcs_.read) return 0;
   StageReadScope stage;
   size_t done = 0;
+  waiting_ = false;
   while (done < frames) {
     const DWORD got = funcs_.read(state_, out + done * channels_, static_cast<DWORD>(frames - done));
-    if (got == 0) break;
+    if (got == 0) {
+      // asked once, right after the read that gave nothing: the owner answers for that read
+      waiting_ = funcs_.is_stalled && funcs_.is_stalled(state_);
+      break;
+    }
     done += std::min<size_t>(got, frames - done);
   }
   return done;

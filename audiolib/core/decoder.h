@@ -27,6 +27,9 @@ class Decoder {
   virtual size_t read(float* out, size_t frames) = 0;
   // Moves to `frame` (0..length); false and no change when refused.
   virtual bool seek(uint64_t frame) = 0;
+  // The file's bytes per one second of sound (a network stream's prebuffer counts in time
+  // with it); 0 when not known.
+  virtual unsigned bytes_per_second() const { return 0; }
 
  protected:
   StreamFormat format_;

@@ -51,7 +51,7 @@ uint32_t Library::create_file_stream(std::unique_ptr<ByteSource> source, uint32_
   const bool arriving = !raw->seekable();
   auto decoder = open_decoder(std::move(source), options, error);
   if (!decoder) return fail(error, 0u);
-  raw->opened();
+  raw->opened(decoder->bytes_per_second());
   return register_channel(
       std::make_shared<FileStream>(std::move(decoder), flags & ~BASS_SAMPLE_8BITS, arriving ? raw : nullptr));
 }

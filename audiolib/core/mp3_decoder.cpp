@@ -1,5 +1,10 @@
 // MPEG audio through mpg123: float output, gapless, and with prescan an exact
 // length and sample-exact seeking from mpg123's frame index.
+//
+// A source read as it arrives (a network stream) is fed to mpg123 piece by piece: bytes
+// that have not arrived yet are then a wait, never the end (a tag with a large picture
+// between joined files takes many pieces), and mpg123 names the byte a seek goes on from
+// instead of reading the source itself, so it never looks for the end.
 #include <algorithm>
 #include <cstring>
 #include <mutex>
@@ -23,17 +28,31 @@ off_t seek_cb(void* handle, off_t offset, int whence) {
   auto* s = static_cast<ByteSource*>(handle);
   int64_t base = 0;
   if (whence == SEEK_CUR) base = static_cast<int64_t>(s->tell());
-  else if (whence == SEEK_END) base = static_cast<int64_t>(s->size());
+  else if (whence == SEEK_END) {
+    if (!s->seekable()) return -1;  // an arriving source has no end to look at yet
+    base = static_cast<int64_t>(s->size());
+  }
   const int64_t target = base + offset;
   if (target < 0 || !s->seek(static_cast<uint64_t>(target))) return -1;
   return static_cast<off_t>(target);
 }
 
+constexpr size_t kFeedBytes = 4096;  // bytes of an arriving source handed to mpg123 at a time
+
+// Hands mpg123 the next bytes of an arriving source that are there; false when none are.
+bool feed(mpg123_handle* mh, ByteSource& source) {
+  unsigned char piece[kFeedBytes];
+  const size_t n = source.read(piece, sizeof piece);
+  return n > 0 && mpg123_feed(mh, piece, n) == MPG123_OK;
+}
+
 class Mp3Decoder : public Decoder {
  public:
-  Mp3Decoder(mpg123_handle* mh, std::unique_ptr<ByteSource> source, const StreamFormat& format, bool exact)
-      : mh_(mh), source_(std::move(source)), exact_(exact) {
+  Mp3Decoder(mpg123_handle* mh, std::unique_ptr<ByteSource> source, const StreamFormat& format, bool exact, bool fed)
+      : mh_(mh), source_(std::move(source)), exact_(exact), fed_(fed) {
     format_ = format;
+    mpg123_frameinfo info{};
+    if (mpg123_info(mh_, &info) == MPG123_OK && info.bitrate > 0) bytes_per_second_ = static_cast<unsigned>(info.bitrate) * 125;
     const off_t len = mpg123_length(mh_);
     length_ = len <= 0 ? kUnknownLength : static_cast<uint64_t>(len);  // 0: a stream mpg123 cannot measure
   }
@@ -58,6 +77,12 @@ class Mp3Decoder : public Decoder {
                                  (frames - done) * frame_bytes, &got);
       done += got / frame_bytes;
       position_ += got / frame_bytes;
+      if (rc == MPG123_NEED_MORE && fed_) {
+        if (feed(mh_, *source_)) continue;
+        if (!source_->complete()) break;  // more is on its way: a wait, not the end
+        ended_ = true;
+        break;
+      }
       if (rc == MPG123_NEW_FORMAT && !same_format()) ended_ = true;  // joined files: this stream ends here
       if (rc == MPG123_DONE || (rc != MPG123_OK && rc != MPG123_NEW_FORMAT) || (rc == MPG123_OK && got == 0))
         ended_ = true;
@@ -74,6 +99,7 @@ class Mp3Decoder : public Decoder {
 
   bool seek(uint64_t frame) override {
     if (length_ != kUnknownLength && frame > length_) return false;
+    if (fed_) return seek_fed(frame);
     const off_t at = mpg123_seek(mh_, static_cast<off_t>(frame), SEEK_SET);
     if (at < 0 && exact_ && length_ != kUnknownLength) {  // into the padding of a damaged file
       position_ = frame;
@@ -86,7 +112,28 @@ class Mp3Decoder : public Decoder {
     return true;
   }
 
+  unsigned bytes_per_second() const override { return bytes_per_second_; }
+
  private:
+  // mpg123 names the byte to go on from; the source goes there (a network stream may open
+  // the address again for it). A frame ahead of what has arrived is reached by decoding on
+  // as the bytes come, so the seek lands exactly where asked.
+  bool seek_fed(uint64_t frame) {
+    off_t input = 0;
+    const off_t at = mpg123_feedseek(mh_, static_cast<off_t>(frame), SEEK_SET, &input);
+    if (at < 0) return false;
+    if (input < 0 || !source_->seek(static_cast<uint64_t>(input))) {
+      // refused: back to where it was, from the bytes the source still holds
+      off_t back = 0;
+      if (mpg123_feedseek(mh_, static_cast<off_t>(position_), SEEK_SET, &back) >= 0 && back >= 0)
+        source_->seek(static_cast<uint64_t>(back));
+      return false;
+    }
+    position_ = static_cast<uint64_t>(at);
+    ended_ = false;
+    return true;
+  }
+
   bool same_format() {
     long rate = 0;
     int channels = 0, encoding = 0;
@@ -97,6 +144,8 @@ class Mp3Decoder : public Decoder {
   mpg123_handle* mh_;
   std::unique_ptr<ByteSource> source_;
   bool exact_;
+  bool fed_;  // the source arrives: mpg123 is fed from it
+  unsigned bytes_per_second_ = 0;
   uint64_t length_;
   uint64_t position_ = 0;
   bool ended_ = false;
@@ -125,7 +174,7 @@ std::unique_ptr<Decoder> open_mp3(std::unique_ptr<ByteSource>& source, const Dec
   }
   mpg123_param(mh, MPG123_FLAGS, MPG123_QUIET | MPG123_GAPLESS | MPG123_FORCE_FLOAT, 0);
   mpg123_param(mh, MPG123_RESYNC_LIMIT, kResyncLimit, 0);
-  if (!source->seekable()) mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_SEEKBUFFER, 0);  // peeks ahead instead
+  const bool fed = !source->seekable();
   mpg123_format_none(mh);
   const long* rates = nullptr;
   size_t rate_count = 0;
@@ -134,21 +183,31 @@ std::unique_ptr<Decoder> open_mp3(std::unique_ptr<ByteSource>& source, const Dec
 
   long rate = 0;
   int channels = 0, encoding = 0;
-  // A source read as it arrives refuses the seek to its end, so mpg123 treats it as a stream.
-  if (mpg123_replace_reader_handle(mh, read_cb, seek_cb, nullptr) != MPG123_OK ||
-      mpg123_open_handle(mh, source.get()) != MPG123_OK) {
+  if (fed) {
+    if (mpg123_open_feed(mh) != MPG123_OK) {
+      mpg123_delete(mh);
+      return nullptr;
+    }
+    // the announced size lets mpg123 estimate a length where the file has no frame count
+    if (source->size() < ByteSource::kOpenEndedSize) mpg123_set_filesize(mh, static_cast<off_t>(source->size()));
+  } else if (mpg123_replace_reader_handle(mh, read_cb, seek_cb, nullptr) != MPG123_OK ||
+             mpg123_open_handle(mh, source.get()) != MPG123_OK) {
     mpg123_delete(mh);
     return nullptr;
   }
-  if (mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK || channels < 1 || channels > 2 ||
-      encoding != MPG123_ENC_FLOAT_32) {
+  int format_rc = MPG123_NEED_MORE;
+  // until the decoder is open an arriving source's reads wait for their bytes
+  while ((format_rc = mpg123_getformat(mh, &rate, &channels, &encoding)) == MPG123_NEED_MORE && fed &&
+         feed(mh, *source)) {
+  }
+  if (format_rc != MPG123_OK || channels < 1 || channels > 2 || encoding != MPG123_ENC_FLOAT_32) {
     mpg123_close(mh);
     mpg123_delete(mh);
     return nullptr;
   }
   // Every rate and channel count stays allowed: mpg123 then sizes its output for whatever a
   // later frame holds and reports the change, where the stream ends.
-  if (options.prescan && mpg123_scan(mh) != MPG123_OK) {
+  if (options.prescan && !fed && mpg123_scan(mh) != MPG123_OK) {
     mpg123_close(mh);
     mpg123_delete(mh);
     return nullptr;
@@ -158,7 +217,7 @@ std::unique_ptr<Decoder> open_mp3(std::unique_ptr<ByteSource>& source, const Dec
   format.channels = static_cast<unsigned>(channels);
   format.ctype = BASS_CTYPE_STREAM_MP3;
   error = BASS_OK;
-  return std::make_unique<Mp3Decoder>(mh, std::move(source), format, options.prescan);
+  return std::make_unique<Mp3Decoder>(mh, std::move(source), format, options.prescan && !fed, fed);
 }
 
 }  // namespace tav::audio

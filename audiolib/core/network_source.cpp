@@ -132,7 +132,13 @@ void NetworkSource::stop() {
   transfer_.reset();
 }
 
-void NetworkSource::opened() { live_ = true; }
+void NetworkSource::opened(unsigned bytes_per_second) {
+  live_ = true;
+  stalled_ = true;  // plays once the prebuffer is there (or the whole file)
+  if (bytes_per_second && options_.prebuffer_ms)
+    options_.prebuffer = std::clamp<size_t>(uint64_t{bytes_per_second} * options_.prebuffer_ms / 1000, kMinAhead,
+                                            options_.capacity - options_.capacity / 4);
+}
 
 size_t NetworkSource::read(void* dst, size_t n) {
   if (!transfer_) return 0;
@@ -164,7 +170,10 @@ bool NetworkSource::seek(uint64_t pos) {
       t.changed.notify_all();
       return true;
     }
-    if (total_ != NetReader::kUnknownLength && pos > total_) return false;
+    if (total_ != NetReader::kUnknownLength && pos > total_) {
+      seek_error_ = BASS_ERROR_POSITION;
+      return false;
+    }
   }
   int error = BASS_ERROR_NOTAVAIL;
   auto reader = reconnect_ ? reconnect_(pos, error) : nullptr;
@@ -196,6 +205,12 @@ bool NetworkSource::stalled() {
   else if (stalled_) stalled_ = ahead < options_.prebuffer;
   else stalled_ = ahead < kMinAhead;
   return stalled_;
+}
+
+bool NetworkSource::complete() const {
+  if (!transfer_) return true;
+  std::lock_guard lock(transfer_->mutex);
+  return transfer_->ended;
 }
 
 size_t NetworkSource::held_bytes() const {

@@ -6,7 +6,8 @@
 // Until the decoder is open, reads wait for the bytes they need (the format probes run on
 // the caller's thread, within the network timeout). From then on reads take only what has
 // arrived and never wait: a stream whose buffer runs low reports itself stalled, and goes
-// on once the prebuffer has filled again or the transfer has ended. A seek inside the
+// on once the prebuffer has filled again or the transfer has ended; it starts so, too. The
+// prebuffer counts the stream's time once the decoder knows its bytes per second. A seek inside the
 // buffer is served from it; a seek outside it opens the address again from that byte (a
 // range request over http, a restart offset over ftp), and fails when the server cannot.
 #pragma once
@@ -42,6 +43,7 @@ std::unique_ptr<NetReader> open_net_reader(const std::string& url, uint64_t offs
 struct NetBufferOptions {
   size_t capacity = 256 * 1024;  // bytes held
   size_t prebuffer = 192 * 1024;  // bytes ahead of the reader before a stalled stream goes on
+  unsigned prebuffer_ms = 0;      // the same in the stream's time, once its bytes per second are known
   unsigned timeout_ms = 5000;     // the longest a read waits while the decoder is opened
 };
 
@@ -64,15 +66,16 @@ class NetworkSource : public ByteSource {
   // The announced length, or a length no transfer reaches when the server gave none.
   uint64_t size() const override;
   bool seekable() const override { return false; }
-  void opened() override;
+  void opened(unsigned bytes_per_second) override;
   bool stalled() override;
+  bool complete() const override;
 
   // The bytes of the stream that the buffer holds now.
   size_t held_bytes() const;
   // The error code of the last seek that failed.
-  int seek_error() const { return seek_error_; }
-
-  static constexpr uint64_t kOpenEndedSize = uint64_t{1} << 62;
+  int seek_error() const override { return seek_error_; }
+  // Bytes ahead of the reader before a stalled stream goes on.
+  size_t prebuffer() const { return options_.prebuffer; }
   // What a decoder may take in one step; less ahead of the reader counts as running dry.
   static constexpr size_t kMinAhead = 16 * 1024;
 

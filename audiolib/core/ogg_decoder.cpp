@@ -98,6 +98,10 @@ class OggDecoder : public Decoder {
     if (length_ != kUnknownLength && frame > length_) return false;
     return ov_pcm_seek(vf_, static_cast<ogg_int64_t>(frame)) == 0;
   }
+  unsigned bytes_per_second() const override {
+    const long bits = ov_bitrate(vf_, -1);
+    return bits > 0 ? static_cast<unsigned>(bits / 8) : 0;
+  }
 
  private:
   std::unique_ptr<ByteSource> source_;

@@ -24,6 +24,7 @@ class PcmDecoder : public Decoder {
   uint64_t length_frames() const override { return layout_.frames; }
   size_t read(float* out, size_t frames) override;
   bool seek(uint64_t frame) override;
+  unsigned bytes_per_second() const override { return format_.rate * frame_bytes_; }
 
  private:
   std::unique_ptr<ByteSource> source_;

@@ -241,7 +241,7 @@ void read_pattern(NetworkSource& s, uint64_t n) {
 TEST(NetworkBuffer, AnEndlessStreamHoldsTheSameMemoryHoweverLongItPlays) {
   Server server;
   NetworkSource s(std::make_unique<ServedReader>(server, 0), reconnect_to(server), small_buffer());
-  s.opened();
+  s.opened(0);
   const uint64_t total = 64ull << 20;
   read_pattern(s, total);
   EXPECT_EQ(s.held_bytes(), small_buffer().capacity);
@@ -254,7 +254,7 @@ TEST(NetworkBuffer, ARunDryStreamStallsWithoutWaitingAndGoesOnAfterThePrebuffer)
   Server server;
   server.allowed = 200000;
   NetworkSource s(std::make_unique<ServedReader>(server, 0), reconnect_to(server), small_buffer());
-  s.opened();
+  s.opened(0);
   read_pattern(s, 200000 - NetworkSource::kMinAhead + 1);
   EXPECT_TRUE(s.stalled());
   read_pattern(s, NetworkSource::kMinAhead - 1);  // what is there can still be read
@@ -276,7 +276,7 @@ TEST(NetworkBuffer, ARunDryStreamStallsWithoutWaitingAndGoesOnAfterThePrebuffer)
 TEST(NetworkBuffer, SeeksInsideTheBufferAreServedAndOutsideReconnectFromThatByte) {
   Server server;
   NetworkSource s(std::make_unique<ServedReader>(server, 0), reconnect_to(server), small_buffer());
-  s.opened();
+  s.opened(0);
   read_pattern(s, 1000000);
   ASSERT_TRUE(s.seek(1000000 - 20000));  // kept behind the reader
   read_pattern(s, 50000);
@@ -300,7 +300,7 @@ TEST(NetworkBuffer, FreeingEndsTheDownloadPromptlyWhileTheServerIsSilent) {
   Server server;
   server.allowed = 10000;
   auto s = std::make_unique<NetworkSource>(std::make_unique<ServedReader>(server, 0), reconnect_to(server), small_buffer());
-  s->opened();
+  s->opened(0);
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   const auto t0 = std::chrono::steady_clock::now();
   s.reset();

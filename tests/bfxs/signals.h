@@ -55,6 +55,7 @@ class VectorSource : public SeekableSource {
     pos_ = frame;
     return true;
   }
+  uint64_t position() const override { return pos_; }
   uint64_t pos() const { return pos_; }
 
  private:
