@@ -102,9 +102,10 @@ DWORD BASSCALLBACK OutputStreamProc(HSTREAM, void* buffer, DWORD length, void*) 
         static_cast<int32_t>(BASS_ChannelGetData(StreamState.DecodeStream, PumpState.WorkBuf, kPumpBlockBytes));
     PumpState.LastBlockBytes = bytes;
     if (bytes <= 0) {
-      // A network stream whose buffer ran dry is stalled, not at its end: the output
-      // gets what there is, asks again at its next call and plays on when data comes.
-      if (bytes == 0 && BASS_ChannelIsActive(StreamState.DecodeStream) == BASS_ACTIVE_STALLED) break;
+      // 0 is a network stream whose buffer ran dry, stalled and not at its end (the end
+      // is -1): the output gets what there is, asks again at its next call and plays on
+      // when data comes.
+      if (bytes == 0) break;
       endOfData = true;
       break;
     }

@@ -21,7 +21,7 @@ struct TFakeBass {
   // What the decoding stream delivers, and how far it has been read.
   std::vector<uint8_t> source;
   size_t readPos = 0;
-  DWORD endResult = 0;  // what GetData returns at the end (0 or (DWORD)-1)
+  DWORD endResult = 0xFFFFFFFFu;  // what GetData returns past the data: (DWORD)-1 the end, 0 a stall
 
   // Stream creation.
   std::set<std::string> streamNames;  // names StreamCreateFile/URL accept

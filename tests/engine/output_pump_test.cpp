@@ -132,16 +132,24 @@ TEST_F(Pump, DecoderErrorResultEndsLikeZero) {
   EXPECT_EQ(OutputStreamProc(2, buffer.data(), 100, nullptr), 40u | kEnd);
 }
 
+// GetData's own answer decides: 0 is a stall, whatever the stream's state says when asked
+// afterwards (its download may have recovered or ended in between), and -1 the end.
 TEST_F(Pump, AStalledDecoderIsNoEndAndPlaysOnWhenDataComes) {
   fake::Bass.source = Bytes(Ramp(10));
-  fake::Bass.activeState = BASS_ACTIVE_STALLED;
+  fake::Bass.endResult = 0;
   std::vector<uint8_t> buffer(4096);
-  EXPECT_EQ(OutputStreamProc(2, buffer.data(), 100, nullptr), 40u);
-  EXPECT_EQ(OutputStreamProc(2, buffer.data(), 100, nullptr), 0u) << "still dry: nothing, and no end";
+  for (DWORD stateAfter : {DWORD{BASS_ACTIVE_STALLED}, DWORD{BASS_ACTIVE_STOPPED}, DWORD{BASS_ACTIVE_PLAYING}}) {
+    fake::Bass.activeState = stateAfter;
+    fake::Bass.source.resize(fake::Bass.readPos);
+    const auto block = Bytes(Ramp(10));
+    fake::Bass.source.insert(fake::Bass.source.end(), block.begin(), block.end());
+    EXPECT_EQ(OutputStreamProc(2, buffer.data(), 100, nullptr), 40u) << stateAfter;
+    EXPECT_EQ(OutputStreamProc(2, buffer.data(), 100, nullptr), 0u) << "still dry: nothing, and no end";
+  }
   const auto more = Bytes(Ramp(5));
   fake::Bass.source.insert(fake::Bass.source.end(), more.begin(), more.end());
   EXPECT_EQ(OutputStreamProc(2, buffer.data(), 100, nullptr), 20u);
-  fake::Bass.activeState = BASS_ACTIVE_STOPPED;  // the stream really ended
+  fake::Bass.endResult = 0xFFFFFFFFu;  // the stream really ended
   EXPECT_EQ(OutputStreamProc(2, buffer.data(), 100, nullptr), kEnd);
 }
 
