@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "bass.h"
+#include "channel.h"
 #include "decoder.h"
+#include "library_config.h"
 #include "network_source.h"
 #include "tav/test/files.h"
 #include "tav/test/media.h"
@@ -149,6 +151,7 @@ struct Server {
   uint64_t allowed = UINT64_MAX;  // the gate: bytes of the stream it may send
   uint64_t sent = 0;
   uint64_t length = UINT64_MAX;
+  const std::vector<uint8_t>* file = nullptr;  // sent in place of the pattern (its length, too)
   bool can_seek = true;
   std::vector<uint64_t> connects;
   int aborts = 0;
@@ -184,7 +187,8 @@ class ServedReader : public NetReader {
     server_.cv.wait(lock, [&] { return aborted_ || pos_ < server_.allowed || pos_ >= server_.length; });
     if (aborted_ || pos_ >= server_.length) return 0;
     n = static_cast<size_t>(std::min<uint64_t>({n, server_.allowed - pos_, server_.length - pos_, 5000}));
-    for (size_t i = 0; i < n; ++i) static_cast<uint8_t*>(dst)[i] = pattern(pos_ + i);
+    for (size_t i = 0; i < n; ++i)
+      static_cast<uint8_t*>(dst)[i] = server_.file ? (*server_.file)[pos_ + i] : pattern(pos_ + i);
     pos_ += n;
     server_.sent += n;
     return n;
@@ -316,6 +320,242 @@ TEST(NetworkBuffer, FreeingEndsTheDownloadPromptlyWhileTheServerIsSilent) {
   std::lock_guard lock(server.mutex);
   EXPECT_GE(server.aborts, 1);
   EXPECT_EQ(server.closed, 1) << server.aborts;  // the connection is closed
+}
+
+}  // namespace
+}  // namespace tav::audio
+
+namespace tav::audio {
+namespace {
+
+// ---------------------------------------------------------------- stall or end, decided once
+
+// A source whose answers are scripted: stalled() gives its answers in turn (then the last
+// again), and the transfer is complete only when told.
+class ScriptedStallSource : public ByteSource {
+ public:
+  std::vector<bool> stalled_answers;
+  bool done = false;
+  size_t read(void*, size_t) override { return 0; }
+  bool seek(uint64_t) override { return false; }
+  uint64_t tell() const override { return 0; }
+  uint64_t size() const override { return kOpenEndedSize; }
+  bool seekable() const override { return false; }
+  bool stalled() override {
+    const bool answer = stalled_answers.at(std::min(asked_, stalled_answers.size() - 1));
+    ++asked_;
+    return answer;
+  }
+  bool complete() const override { return done; }
+
+ private:
+  size_t asked_ = 0;
+};
+
+// Gives `frames_left` frames of silence, then nothing (as a decoder whose bytes ran out).
+class CountedDecoder : public Decoder {
+ public:
+  explicit CountedDecoder(size_t frames) : left(frames) { format_ = {44100, 2, 16, BASS_CTYPE_STREAM_MP3}; }
+  size_t left;
+  uint64_t length_frames() const override { return kUnknownLength; }
+  size_t read(float* out, size_t frames) override {
+    const size_t n = std::min(frames, left);
+    std::fill(out, out + n * 2, 0.0f);
+    left -= n;
+    return n;
+  }
+  bool seek(uint64_t) override { return false; }
+};
+
+// The download thread may change the source's answer between two questions; the stream
+// answers by the question its read asked, so a stall never turns into the end.
+TEST(StallOrEnd, GetDataAnswersByTheCheckItsReadMade) {
+  LibraryConfig config;
+  std::vector<int16_t> block(4608 / 2);
+  struct Case {
+    const char* what;
+    std::vector<bool> stalled_answers;  // what the source says at each question
+    size_t frames;                      // what the decoder still has
+    DWORD expected;
+  };
+  const Case cases[] = {
+      {"stalled at the read, recovered when asked again", {true, false}, 0, 0},
+      {"dry inside a step while the transfer goes on", {false}, 0, 0},
+      {"part of a block, then dry", {false, false}, 100, 400},
+  };
+  for (const Case& c : cases) {
+    auto source = std::make_unique<ScriptedStallSource>();
+    source->stalled_answers = c.stalled_answers;
+    ScriptedStallSource* raw = source.get();
+    FileStream stream(std::make_unique<CountedDecoder>(c.frames), BASS_STREAM_DECODE, raw);
+    EXPECT_EQ(stream.get_data(block.data(), 4608, config), c.expected) << c.what;
+    EXPECT_EQ(stream.get_data(block.data(), 4608, config), 0u) << c.what << ": still waiting, not the end";
+    raw->done = true;  // the transfer has ended: now the decoder's short read is the end
+    EXPECT_EQ(stream.get_data(block.data(), 4608, config), DWORD(-1)) << c.what;
+  }
+}
+
+// ---------------------------------------------------------------- MP3 from the network
+
+std::vector<uint8_t> media_bytes(const std::string& name) {
+  return test::ReadFileBytes<std::vector<uint8_t>>(test::MediaPath(name));
+}
+
+// Reads a FileStream as the update thread does: 0 is a wait (the test lets the server go
+// on when `on_wait` says so), -1 the end.
+std::vector<int16_t> read_stream(FileStream& stream, size_t max_bytes, const std::function<bool()>& on_wait,
+                                 int* waits = nullptr) {
+  LibraryConfig config;
+  std::vector<int16_t> out, block(4608 / 2);
+  while (out.size() * 2 < max_bytes) {
+    const DWORD got = stream.get_data(block.data(), static_cast<DWORD>(std::min<size_t>(4608, max_bytes - out.size() * 2)), config);
+    if (got == DWORD(-1)) break;
+    if (got == 0) {
+      if (waits) ++*waits;
+      if (!on_wait()) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      continue;
+    }
+    out.insert(out.end(), block.begin(), block.begin() + got / 2);
+  }
+  return out;
+}
+
+// The same file from disk, as 16-bit frames from `frame` on.
+std::vector<int16_t> from_disk(const std::string& name, uint64_t frame, size_t max_bytes) {
+  int error = 0;
+  DecoderOptions options;
+  options.prescan = true;
+  auto d = open_decoder(open_file_source(test::MediaPath(name), 0, 0), options, error);
+  EXPECT_TRUE(d && d->seek(frame));
+  FileStream stream(std::move(d), BASS_STREAM_DECODE);
+  return read_stream(stream, max_bytes, [] { return false; });
+}
+
+struct NetStream {
+  std::unique_ptr<FileStream> stream;
+  NetworkSource* source = nullptr;
+};
+
+// Opens the file served by `server` as BASS_StreamCreateURL does.
+NetStream open_served(Server& server, NetBufferOptions options, unsigned* bytes_per_second = nullptr) {
+  auto source = std::make_unique<NetworkSource>(std::make_unique<ServedReader>(server, 0), reconnect_to(server), options);
+  NetStream s;
+  s.source = source.get();
+  int error = 0;
+  auto d = open_decoder(std::move(source), {}, error);
+  EXPECT_TRUE(d) << error;
+  if (!d) return s;
+  if (bytes_per_second) *bytes_per_second = d->bytes_per_second();
+  s.source->opened(d->bytes_per_second());
+  s.stream = std::make_unique<FileStream>(std::move(d), BASS_STREAM_DECODE, s.source);
+  return s;
+}
+
+// Joined files, each behind a tag with a 300 kB picture: the server stalls inside a tag;
+// the stream waits there and plays every file to the end.
+TEST(NetworkMp3, ATagThatHasNotArrivedIsAWaitNotTheEnd) {
+  const auto file = media_bytes("net/covers.mp3");
+  ASSERT_FALSE(file.empty());
+  const auto expected = from_disk("net/covers.mp3", 0, SIZE_MAX);
+  Server server;
+  server.file = &file;
+  server.length = file.size();
+  server.allowed = 400000;  // the first file and the start of the second's tag
+  NetStream s = open_served(server, small_buffer());
+  ASSERT_TRUE(s.stream);
+  int waits = 0;
+  const auto got = read_stream(*s.stream, SIZE_MAX, [&] {
+    server.allow(UINT64_MAX);  // the server goes on after the first wait
+    return true;
+  }, &waits);
+  EXPECT_GE(waits, 1);
+  EXPECT_EQ(got.size(), expected.size()) << "the stream ended early";
+  EXPECT_TRUE(got == expected);
+  EXPECT_GT(expected.size(), 3u * 2 * 44100 * 2 * 95 / 100);  // all three files
+}
+
+// Opening does not connect again to look at the end; the stream starts stalled until the
+// prebuffer is there, counted in the stream's own time.
+TEST(NetworkMp3, OpensOnOneConnectionAndPrebuffersInTime) {
+  const auto file = media_bytes("net/sweep120.mp3");
+  Server server;
+  server.file = &file;
+  server.length = file.size();
+  server.allowed = 40000;
+  NetBufferOptions options = small_buffer();
+  options.capacity = 240000;  // 5 s at 384 kbit/s
+  options.prebuffer = 180000;
+  options.prebuffer_ms = 3750;
+  unsigned bytes_per_second = 0;
+  NetStream s = open_served(server, options, &bytes_per_second);
+  ASSERT_TRUE(s.stream);
+  {
+    std::lock_guard lock(server.mutex);
+    EXPECT_TRUE(server.connects.empty()) << "opened another connection at " << server.connects.front();
+  }
+  EXPECT_EQ(bytes_per_second, 128000u / 8);
+  EXPECT_EQ(s.source->prebuffer(), 16000u * 3750 / 1000);  // 3.75 s of 128 kbit/s
+  std::vector<int16_t> block(2304);
+  LibraryConfig config;
+  EXPECT_EQ(s.stream->get_data(block.data(), 4608, config), 0u) << "plays before the prebuffer is there";
+  server.allow(s.source->tell() + s.source->prebuffer() + 1000);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  DWORD got = 0;
+  while ((got = s.stream->get_data(block.data(), 4608, config)) == 0 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_EQ(got, 4608u) << "plays once 3.75 s are there";
+}
+
+// Seeks of a network MP3: back beyond the buffer opens the address again from the byte
+// mpg123 names (on the seeking thread), forward beyond what has arrived decodes on as the
+// bytes come; either way the reads then come exactly from the target. A server that cannot
+// seek refuses, and the stream plays on from where it was.
+TEST(NetworkMp3, SeeksLandExactlyOrAreRefusedAndPlayOn) {
+  const std::string name = "net/sweep120.mp3";
+  const auto file = media_bytes(name);
+  const size_t second = 44100 * 4;
+  struct Case {
+    const char* what;
+    bool can_seek;
+    double first, target;
+    bool accepted;
+  };
+  const Case cases[] = {
+      {"back beyond the buffer", true, 10, 1, true},
+      {"forward beyond what has arrived", true, 10, 100, true},
+      {"back, the server cannot seek", false, 10, 1, false},
+      {"forward, the server cannot seek", false, 10, 100, true},  // no new connection needed
+  };
+  for (const Case& c : cases) {
+    Server server;
+    server.file = &file;
+    server.length = file.size();
+    server.can_seek = c.can_seek;
+    server.allowed = 100000;
+    NetBufferOptions options = small_buffer();
+    NetStream s = open_served(server, options);
+    ASSERT_TRUE(s.stream);
+    // the server sends what was read and a little more: what has arrived stays short of the target
+    auto follow = [&] {
+      server.allow(s.source->tell() + 100000);
+      return true;
+    };
+    follow();
+    const auto head = read_stream(*s.stream, static_cast<size_t>(c.first * second), follow);
+    ASSERT_EQ(head.size() * 2, static_cast<size_t>(c.first * second)) << c.what;
+    const uint64_t before = s.stream->position_bytes();
+    const uint64_t target = static_cast<uint64_t>(c.target * second);
+    EXPECT_EQ(s.stream->set_position_bytes(target), c.accepted) << c.what;
+    {
+      std::lock_guard lock(server.mutex);  // only a seek back beyond the buffer connects again
+      EXPECT_EQ(server.connects.size(), c.can_seek && c.target < c.first ? 1u : 0u) << c.what;
+    }
+    const uint64_t from = c.accepted ? target : before;
+    EXPECT_EQ(s.stream->position_bytes(), from) << c.what;
+    const auto next = read_stream(*s.stream, second / 2, follow);
+    EXPECT_TRUE(next == from_disk(name, from / 4, second / 2)) << c.what << ": not from " << from / 4;
+  }
 }
 
 }  // namespace
