@@ -7,6 +7,7 @@
 #include <numbers>
 #include <vector>
 
+#include "bass_ext.h"
 #include "bass_fx.h"
 #include "pcm_stream.h"
 #include "tav/test/frequency.h"
@@ -396,4 +397,124 @@ TEST(BfxsApi, EffectsRunInTheChainByPriority) {
   drain(stage, 44100 * 4 / 4);
   EXPECT_NEAR(after.db_against(before), -6.02, 0.1);
   BASS_StreamFree(stage);
+}
+
+namespace {
+// A decoding channel whose answers the test scripts, as a network stream's could come:
+// it gives `available` frames (left = the frame number, right = 0), then nothing. Until
+// `ended`, a read that gave nothing is a stall, but only the first question after it hears
+// so: asked again, the channel has already recovered (the download thread's answer changed
+// between two checks). A seek lands on a whole thousand of frames, or is refused with
+// `refuse_code`.
+struct ScriptedChannel {
+  size_t available = 0;
+  uint64_t pos = 0;
+  bool ended = false;
+  bool asked_since_read = false;
+  int refuse_code = 0;
+
+  static DWORD TAVCDECL read(void* state, float* buffer, DWORD frames) {
+    auto* s = static_cast<ScriptedChannel*>(state);
+    const size_t n = std::min<size_t>(frames, s->available);
+    for (size_t i = 0; i < n; ++i) {
+      buffer[2 * i] = float((s->pos + i) % 30000) / 32768.0f;
+      buffer[2 * i + 1] = 0.0f;
+    }
+    s->pos += n;
+    s->available -= n;
+    s->asked_since_read = false;
+    return static_cast<DWORD>(n);
+  }
+  static QWORD TAVCDECL length(void*) { return ~QWORD{0}; }
+  static QWORD TAVCDECL position(void* state) { return static_cast<ScriptedChannel*>(state)->pos * 4; }
+  static BOOL TAVCDECL seek(void* state, QWORD bytes) {
+    auto* s = static_cast<ScriptedChannel*>(state);
+    if (s->refuse_code) {
+      BASS_TAV_SetError(s->refuse_code);
+      return FALSE;
+    }
+    s->pos = bytes / 4 / 1000 * 1000;
+    return TRUE;
+  }
+  static BOOL TAVCDECL stalled(void* state) {
+    auto* s = static_cast<ScriptedChannel*>(state);
+    const bool first = !s->asked_since_read;
+    s->asked_since_read = true;
+    return !s->ended && s->available == 0 && first;
+  }
+};
+
+const TAV_STREAM_FUNCS kScriptedFuncs = {sizeof(TAV_STREAM_FUNCS), ScriptedChannel::read, ScriptedChannel::length,
+                                         ScriptedChannel::position, ScriptedChannel::seek, nullptr, nullptr, nullptr,
+                                         nullptr, ScriptedChannel::stalled};
+
+// The player's chain over a scripted channel; returns the tempo stage (the reverse stage in `rev`).
+HSTREAM scripted_chain(ScriptedChannel& source, HSTREAM* rev) {
+  const HSTREAM dec = BASS_TAV_StreamCreateCustom(44100, 2, BASS_STREAM_DECODE, 0, &kScriptedFuncs, &source);
+  *rev = BASS_FX_ReverseCreate(dec, 2.0f, kStageFlags);
+  return BASS_FX_TempoCreate(*rev, kStageFlags);
+}
+
+// Reads until a read gives 0 (a stall) or -1 (the end); returns the bytes and the last answer.
+std::pair<size_t, DWORD> read_until_dry(DWORD chan) {
+  std::vector<int16_t> buf(4608 / 2);
+  size_t total = 0;
+  for (;;) {
+    const DWORD got = BASS_ChannelGetData(chan, buf.data(), 4608);
+    if (got == 0 || got == DWORD(-1)) return {total, got};
+    total += got;
+  }
+}
+}  // namespace
+
+// The source's state may change between two questions (its download recovers or ends
+// meanwhile): each stage answers by what its source's read said, so a stall stays a stall.
+TEST(BfxsApi, AStallIsAStallThroughTheStagesWhateverTheSourceSaysWhenAskedAgain) {
+  ScriptedChannel source;
+  source.available = 44100;
+  HSTREAM rev = 0;
+  const HSTREAM tempo = scripted_chain(source, &rev);
+  ASSERT_NE(0u, tempo);
+  auto [first, answer] = read_until_dry(tempo);
+  EXPECT_GT(first, 0u);
+  EXPECT_EQ(0u, answer) << "the stall became the end";
+  EXPECT_EQ(BASS_ACTIVE_STALLED, BASS_ChannelIsActive(tempo));
+  source.available = 44100;  // the data comes: the chain plays on
+  auto [more, dry] = read_until_dry(tempo);
+  EXPECT_EQ(0u, dry);
+  source.ended = true;  // and ends
+  auto [rest, end] = read_until_dry(tempo);
+  EXPECT_EQ(DWORD(-1), end);
+  EXPECT_NEAR(double(first + more + rest) / 4, 2 * 44100, 44100 * 0.05) << "all of it comes out";
+  BASS_StreamFree(tempo);
+}
+
+// A seek of the player's chain moves the source at once: refused by the source, it fails
+// with the source's error and the stream plays on from where it was; accepted, the
+// position is where the source landed.
+TEST(BfxsApi, ASeekThroughTheReverseStageMovesTheSourceAtOnce) {
+  ScriptedChannel source;
+  source.available = 10 * 44100;
+  HSTREAM rev = 0;
+  const HSTREAM tempo = scripted_chain(source, &rev);
+  ASSERT_NE(0u, tempo);
+  std::vector<int16_t> buf(4608 / 2);
+  ASSERT_EQ(4608u, BASS_ChannelGetData(rev, buf.data(), 4608));  // 1152 frames
+
+  source.refuse_code = BASS_ERROR_NOTAVAIL;
+  for (HSTREAM h : {rev, tempo}) {
+    EXPECT_FALSE(BASS_ChannelSetPosition(h, 4 * 44100, BASS_POS_BYTE));
+    EXPECT_EQ(BASS_ERROR_NOTAVAIL, BASS_ErrorGetCode()) << "the source's own error";
+  }
+  EXPECT_EQ(1152u * 4, BASS_ChannelGetPosition(rev, BASS_POS_BYTE));
+  ASSERT_EQ(4608u, BASS_ChannelGetData(rev, buf.data(), 4608));  // plays on from where it was
+  EXPECT_EQ(1152, buf[0]);
+
+  source.refuse_code = 0;
+  ASSERT_TRUE(BASS_ChannelSetPosition(tempo, 4 * 44321, BASS_POS_BYTE));
+  EXPECT_EQ(44000u * 4, BASS_ChannelGetPosition(tempo, BASS_POS_BYTE)) << "where the source landed";
+  EXPECT_EQ(44000u * 4, BASS_ChannelGetPosition(rev, BASS_POS_BYTE));
+  ASSERT_EQ(4608u, BASS_ChannelGetData(rev, buf.data(), 4608));
+  EXPECT_EQ(44000 % 30000, buf[0]);
+  BASS_StreamFree(tempo);
 }
