@@ -11,6 +11,7 @@
 #include <atomic>
 #include <mutex>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -20,6 +21,7 @@
 
 #include "bass.h"
 #include "bass_fx.h"
+#include "tav/test/frequency.h"
 #include "tav/test/media.h"
 
 namespace {
@@ -373,3 +375,122 @@ TEST_F(UrlStream, ASeekBeyondTheBufferPlaysTheRightBytes) {
 }
 
 }  // namespace
+
+namespace {
+
+// The player's chain over an address, as OpenStream makes it: the decoder, the reverse
+// stage set to play forwards, the tempo stage; reads and seeks go to the tempo stage.
+HSTREAM open_player_chain(const std::string& url) {
+  const HSTREAM dec = BASS_StreamCreateURL(url.c_str(), 0, 0x220084, nullptr, nullptr);
+  if (!dec) return 0;
+  const HSTREAM rev = BASS_FX_ReverseCreate(dec, 2.0f, 0x210000);
+  if (!rev || !BASS_ChannelSetAttribute(rev, BASS_ATTRIB_REVERSE_DIR, BASS_FX_RVS_FORWARD)) return 0;
+  return BASS_FX_TempoCreate(rev, 0x210000);
+}
+
+struct Reads {
+  std::vector<int16_t> pcm;
+  double longest_ms = 0;  // the longest single read
+  int stalls = 0;         // reads that gave 0
+  bool ended = false;
+};
+
+// Reads `seconds` of a stereo 44.1 kHz stream in the pump's blocks, waiting out stalls
+// (within `give_up_s`), timing every read.
+Reads read_seconds(HSTREAM h, double seconds, double give_up_s = 30) {
+  Reads r;
+  const size_t want = static_cast<size_t>(seconds * 44100) * 2;
+  std::vector<int16_t> block(4608 / 2);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(give_up_s);
+  while (r.pcm.size() < want && std::chrono::steady_clock::now() < deadline) {
+    const auto t0 = std::chrono::steady_clock::now();
+    const DWORD got = BASS_ChannelGetData(h, block.data(), static_cast<DWORD>(std::min<size_t>(4608, (want - r.pcm.size()) * 2)));
+    r.longest_ms = std::max(r.longest_ms, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+    if (got == static_cast<DWORD>(-1)) {
+      r.ended = true;
+      break;
+    }
+    if (got == 0) {
+      ++r.stalls;
+      Sleep(1);
+      continue;
+    }
+    r.pcm.insert(r.pcm.end(), block.begin(), block.begin() + got / 2);
+  }
+  return r;
+}
+
+// Where in the 120 s sweep (left 100 Hz rising to 3000 Hz exponentially, as sox makes it)
+// a stretch of it lies: the time its frequency belongs to, measured over [from, from + 0.4 s)
+// of `pcm`.
+double sweep_time(const std::vector<int16_t>& pcm, double from) {
+  const size_t begin = static_cast<size_t>(from * 44100);
+  const double hz = tav::test::ZeroCrossingFrequency(pcm, 2, begin, begin + 17640) * 44100;
+  return 120 * std::log(hz / 100) / std::log(30.0) - 0.2;  // the window's start
+}
+
+}  // namespace
+
+// Seeks of network streams through the player's chain: each is either refused, and the
+// stream plays on from where it was, or accepted, and the next reads come from the target.
+// The reads after a seek never wait on the network (a reconnect runs inside the seek).
+TEST_F(UrlStream, SeeksThroughThePlayersChainLandOrAreRefusedAndPlayOn) {
+  struct Row {
+    const char* source;
+    std::string url;
+    double first, target;
+    bool accepted;  // what the library answers: a seek it can serve, or one it cannot
+  };
+  const Row rows[] = {
+      {"120 s MP3, http with ranges", http("range/net/sweep120.mp3"), 10, 100, true},  // decodes on to it
+      {"120 s Ogg, http with ranges", http("range/net/sweep120.ogg"), 60, 1, false},   // Ogg is read as it arrives
+      {"endless MP3 (no length, no ranges)", http("endless/net/sweep120.mp3"), 60, 1, false},
+      {"endless Ogg", http("endless/net/sweep120.ogg"), 60, 1, false},
+      {"120 s MP3, http with ranges", http("range/net/sweep120.mp3"), 60, 1, true},  // a new connection from there
+  };
+  std::printf("%-36s %6s %7s %-6s %8s %9s %9s %13s\n", "source", "first", "seek to", "answer", "seek ms",
+              "plays at", "position", "longest read");
+  for (const Row& row : rows) {
+    const HSTREAM h = open_player_chain(row.url);
+    ASSERT_NE(h, 0u) << row.url << " error " << BASS_ErrorGetCode();
+    const Reads first = read_seconds(h, row.first);
+    ASSERT_EQ(first.pcm.size(), static_cast<size_t>(row.first * 44100) * 2) << row.source;
+    const QWORD before = BASS_ChannelGetPosition(h, BASS_POS_BYTE);
+    const QWORD target = static_cast<QWORD>(row.target * 44100) * 4;
+    const auto t0 = std::chrono::steady_clock::now();
+    const BOOL answer = BASS_ChannelSetPosition(h, target, BASS_POS_BYTE);
+    const int error = BASS_ErrorGetCode();
+    const double seek_ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    const QWORD after = BASS_ChannelGetPosition(h, BASS_POS_BYTE);
+    const Reads next = read_seconds(h, 1.0);
+    const double expected_at = static_cast<double>(answer ? target : before) / (44100 * 4);
+    const double plays_at = next.pcm.size() >= 44100 * 2 ? sweep_time(next.pcm, 0.2) - 0.2 : -1;
+    std::printf("%-36s %5.0fs %6.0fs %-6s %8.1f %8.2fs %8.2fs %10.1f ms\n", row.source, row.first, row.target,
+                answer ? "TRUE" : "FALSE", seek_ms, plays_at, static_cast<double>(after) / (44100 * 4), next.longest_ms);
+    EXPECT_EQ(answer != FALSE, row.accepted) << row.source << " error " << error;
+    if (!answer) {
+      EXPECT_NE(error, BASS_OK) << row.source;
+    }
+    EXPECT_EQ(after, answer ? target : before) << row.source;
+    EXPECT_FALSE(next.ended) << row.source << ": the stream ended after the seek";
+    EXPECT_EQ(next.pcm.size(), 44100u * 2) << row.source;
+    EXPECT_NEAR(plays_at, expected_at, 0.3) << row.source << ": the reads do not come from " << expected_at << " s";
+    EXPECT_LE(next.longest_ms, 50.0) << row.source << ": a read waited on the network";
+    EXPECT_TRUE(BASS_StreamFree(h));
+  }
+}
+
+// Files joined as a server sends them one after the other, each behind a tag with a 300 kB
+// picture: the server pauses inside the second tag, the stream stalls there and plays all
+// three files.
+TEST_F(UrlStream, ATagThatHasNotArrivedStallsAndPlaysOn) {
+  const HSTREAM h = open_player_chain(http("pause/1/420000/net/covers.mp3"));
+  ASSERT_NE(h, 0u) << BASS_ErrorGetCode();
+  const Reads all = read_seconds(h, 60, 20);
+  std::printf("joined files behind large tags: %.2f s played, %d stalled reads, longest read %.1f ms\n",
+              all.pcm.size() / 2 / 44100.0, all.stalls, all.longest_ms);
+  EXPECT_TRUE(all.ended);
+  EXPECT_GT(all.stalls, 0);
+  EXPECT_NEAR(all.pcm.size() / 2 / 44100.0, 6.0, 0.2);
+  EXPECT_TRUE(BASS_StreamFree(h));
+}

@@ -47,7 +47,7 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         kind = parts[1] if len(parts) > 2 else ""
         if kind not in ("range", "pause", "endless"):
             return False
-        name = os.path.join(root, *parts[-2:]) if parts[-2] == "detect" else os.path.join(root, parts[-1])
+        name = os.path.join(root, *parts[-2:]) if parts[-2] in ("detect", "net") else os.path.join(root, parts[-1])
         if not os.path.isfile(name):
             self.send_error(404)
             return True
