@@ -61,9 +61,12 @@ struct NetworkSource::Transfer {
       if (stopping) break;
       if (got == 0) {
         ended = true;
-        reader.reset();  // nothing more will come: the connection is closed now
+        // nothing more will come: the connection is closed now, outside the lock, so no
+        // read waits for the client to close it
+        std::unique_ptr<NetReader> closing = std::move(reader);
         changed.notify_all();
         lock.unlock();
+        closing.reset();
         if (progress) progress(nullptr, 0);
         lock.lock();
         break;

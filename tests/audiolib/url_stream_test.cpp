@@ -405,7 +405,8 @@ Reads read_seconds(HSTREAM h, double seconds, double give_up_s = 30) {
   while (r.pcm.size() < want && std::chrono::steady_clock::now() < deadline) {
     const auto t0 = std::chrono::steady_clock::now();
     const DWORD got = BASS_ChannelGetData(h, block.data(), static_cast<DWORD>(std::min<size_t>(4608, (want - r.pcm.size()) * 2)));
-    r.longest_ms = std::max(r.longest_ms, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    r.longest_ms = std::max(r.longest_ms, ms);
     if (got == static_cast<DWORD>(-1)) {
       r.ended = true;
       break;
