@@ -50,8 +50,10 @@ typedef struct TAV_STREAM_FUNCS {
   /* The stream's flags after BASS_ChannelFlags changed them (may be NULL). */
   void(TAVCDECL* flags_changed)(void* state, DWORD flags);
   void(TAVCDECL* free)(void* state);
-  /* TRUE while read() gives nothing because the stream waits for data (a network
-   * source that ran dry), not because it ended (may be NULL). */
+  /* TRUE when the last read() gave nothing because the stream waits for data (a network
+   * source that ran dry), not because it ended (may be NULL). bass.dll asks once, right
+   * after that read, and answers BASS_ChannelGetData with 0 (stalled) or -1 (ended) by it;
+   * the answer must be the one that read found, however the source has changed since. */
   BOOL(TAVCDECL* is_stalled)(void* state);
 } TAV_STREAM_FUNCS;
 
