@@ -8,6 +8,8 @@
 #pragma once
 
 #include <new>
+#include <stdexcept>
+#include <utility>
 
 #include "bass.h"
 
@@ -32,6 +34,18 @@ void guarded(SetError set_error, Body&& body) noexcept {
     body();
     return true;
   });
+}
+
+// A callback that a C library calls inside a call of ours (a decoder's reader) catches
+// with note_callback_failure as its error setter; the library's call then fails, and
+// raise_callback_failure() raises the failure again on this side of it.
+inline thread_local int t_callback_failure = 0;
+inline void note_callback_failure(int error) { t_callback_failure = error; }
+inline void clear_callback_failure() { t_callback_failure = 0; }
+inline void raise_callback_failure() {
+  const int error = std::exchange(t_callback_failure, 0);
+  if (error == BASS_ERROR_MEM) throw std::bad_alloc();
+  if (error) throw std::runtime_error("a callback failed");
 }
 
 }  // namespace tav::audio

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "error.h"
 
@@ -39,7 +40,10 @@ size_t CustomStream::produce(float* out, size_t frames) {
   StageReadScope stage;
   size_t done = 0;
   while (done < frames) {
+    set_error(BASS_OK);
     const DWORD got = funcs_.read(state_, out + done * channels_, static_cast<DWORD>(frames - done));
+    // the owner caught a failure in its callback: it fails the call here, on this side
+    if (got == 0 && last_error() == BASS_ERROR_MEM) throw std::bad_alloc();
     if (got == 0) break;
     done += std::min<size_t>(got, frames - done);
   }

@@ -15,6 +15,8 @@
 #include "bass_ext.h"
 #ifdef TAV_WITH_BFXS
 #include "bass_fx.h"
+#include "fx_effects.h"
+#include "fx_streams.h"
 #endif
 #include "pcm_files.h"
 #include "tav/test/module_files.h"
@@ -112,5 +114,56 @@ TEST(CBoundary, AllocationFailuresBecomeMemErrors) {
   BASS_StreamFree(file);
   BASS_Free();
 }
+
+#ifdef TAV_WITH_BFXS
+// The functions bass.dll calls in bfxs (its stages' reads, seeks and attributes, its
+// effects' parameters) catch what they meet: in the Windows build each library unwinds
+// only its own frames, so an exception leaving one would end the process. Each answers
+// with its failure value and BASS_ERROR_MEM.
+TEST(CBoundary, CallbacksBetweenTheLibrariesCatchAllocationFailures) {
+  ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr)) << BASS_ErrorGetCode();
+  const auto wav = tav::audio::test::make_pcm_file(Container::Wav, Sample::S16, 44100, 2, 200000);
+  std::vector<float> buffer(8192 * 2);
+  // `call` with the n-th allocation failing, for every n until it goes through untouched
+  auto sweep_callback = [](const char* what, const std::function<bool()>& call) {
+    for (int n = 0; n < 400; ++n) {
+      g_allocations_left = n;
+      bool ok = false;
+      EXPECT_NO_THROW(ok = call()) << what << " at n=" << n;
+      const bool injected = g_allocations_left < 0;
+      g_allocations_left = -1;
+      if (!injected) return;
+      if (!ok) EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_MEM) << what << " at n=" << n;
+    }
+    ADD_FAILURE() << what << " never went through";
+  };
+  for (const bool reverse : {false, true}) {
+    const HSTREAM source = BASS_StreamCreateFile(TRUE, wav.bytes.data(), 0, wav.bytes.size(), BASS_STREAM_DECODE);
+    ASSERT_NE(source, 0u);
+    const HSTREAM stage = reverse ? BASS_FX_ReverseCreate(source, 2.0f, BASS_STREAM_DECODE | BASS_FX_FREESOURCE)
+                                  : BASS_FX_TempoCreate(source, BASS_STREAM_DECODE | BASS_FX_FREESOURCE);
+    ASSERT_NE(stage, 0u);
+    const TAV_STREAM_FUNCS& funcs = reverse ? tav::bfxs::reverse_stream_funcs() : tav::bfxs::tempo_stream_funcs();
+    void* state = BASS_TAV_StreamGetState(stage, &funcs);
+    ASSERT_NE(state, nullptr);
+    if (!reverse) ASSERT_TRUE(funcs.set_attribute(state, BASS_ATTRIB_TEMPO, 20.0f));
+    sweep_callback(reverse ? "reverse read" : "tempo read",
+                   [&] { return funcs.read(state, buffer.data(), 8192) != 0; });
+    sweep_callback("set position", [&] { return funcs.set_position(state, 40000) != FALSE; });
+    sweep_callback("read after the seek", [&] { return funcs.read(state, buffer.data(), 8192) != 0; });
+    BASS_StreamFree(stage);
+  }
+  const TAV_FX_FUNCS& fx = tav::bfxs::effect_funcs();
+  void* eq = fx.create(BASS_FX_BFX_PEAKEQ, 44100, 2);
+  ASSERT_NE(eq, nullptr);
+  int band = 0;
+  sweep_callback("equaliser band", [&] {
+    const BASS_BFX_PEAKEQ p{band++, 2.5f, 0.0f, 1000.0f, 6.0f, -1};
+    return fx.set_parameters(eq, &p) != FALSE;
+  });
+  fx.destroy(eq);
+  BASS_Free();
+}
+#endif
 
 }  // namespace
