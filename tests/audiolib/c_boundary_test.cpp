@@ -6,7 +6,11 @@
 // allocations reach as well.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
+#include <future>
 #include <functional>
 #include <new>
 #include <vector>
@@ -25,6 +29,11 @@ namespace {
 // Allocations the test's own thread may still make before one fails; -1: none fails. The
 // library's threads (the device's update thread) allocate as usual.
 thread_local long g_allocations_left = -1;
+// While set, every allocation of at least kLarge bytes on another thread than the test's
+// fails: the update thread must not size buffers.
+std::atomic<bool> g_fail_large_elsewhere{false};
+thread_local bool t_test_thread = false;
+constexpr std::size_t kLarge = 64 * 1024;
 }
 
 // SoundTouch's constructors and libopenmpt's C interface lose what they had allocated
@@ -34,6 +43,7 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libSoundTouc
 
 void* operator new(std::size_t size) {
   if (g_allocations_left >= 0 && g_allocations_left-- == 0) throw std::bad_alloc();
+  if (size >= kLarge && !t_test_thread && g_fail_large_elsewhere) throw std::bad_alloc();
   if (void* p = std::malloc(size ? size : 1)) return p;
   throw std::bad_alloc();
 }
@@ -165,5 +175,64 @@ TEST(CBoundary, CallbacksBetweenTheLibrariesCatchAllocationFailures) {
   BASS_Free();
 }
 #endif
+
+// A user stream whose device cannot make a handle for it half-way (its list of streams
+// cannot grow) leaves no handle registered: every handle between two probes made before
+// and after the failed call is unknown.
+TEST(CBoundary, ACreateThatFailsHalfWayLeavesNoHandle) {
+  const auto wav = tav::audio::test::make_pcm_file(Container::Wav, Sample::S16, 44100, 2, 2000);
+  auto probe = [&] {
+    const HSTREAM h = BASS_StreamCreateFile(TRUE, wav.bytes.data(), 0, wav.bytes.size(), BASS_STREAM_DECODE);
+    EXPECT_NE(h, 0u);
+    BASS_StreamFree(h);
+    return h;
+  };
+  auto proc = [](HSTREAM, void*, DWORD, void*) -> DWORD { return 0; };
+  for (int n = 0; n < 400; ++n) {
+    ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr)) << BASS_ErrorGetCode();  // a fresh list of streams
+    const HSTREAM before = probe();
+    g_allocations_left = n;
+    const HSTREAM made = BASS_StreamCreate(44100, 2, 0, proc, nullptr);
+    const bool injected = g_allocations_left < 0;
+    g_allocations_left = -1;
+    const HSTREAM after = probe();
+    BASS_CHANNELINFO info{};
+    for (HSTREAM h = before + 1; h < after; ++h)
+      if (h != made) EXPECT_FALSE(BASS_ChannelGetInfo(h, &info)) << "handle " << h << " left behind at n=" << n;
+    if (made) BASS_StreamFree(made);
+    ASSERT_TRUE(BASS_Free());
+    if (!injected) return;
+  }
+  ADD_FAILURE() << "StreamCreate never succeeded";
+}
+
+DWORD BASSCALLBACK first_fill(HSTREAM, void* buffer, DWORD length, void* user) {
+  auto* asked = static_cast<std::promise<DWORD>*>(user);
+  static std::atomic<bool> told{false};
+  if (!told.exchange(true)) asked->set_value(length);
+  std::memset(buffer, 0, length);
+  return length;
+}
+
+// The update thread fills and mixes in buffers sized when the stream was made: with every
+// large allocation there failing, a stream still gets its first fill of the whole buffer
+// and plays.
+TEST(CBoundary, TheUpdateThreadDoesNotSizeAStreamsBuffers) {
+  t_test_thread = true;
+  ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr)) << BASS_ErrorGetCode();
+  std::promise<DWORD> asked;
+  auto first = asked.get_future();
+  const HSTREAM h = BASS_StreamCreate(44100, 2, 0, first_fill, &asked);  // a 500 ms buffer
+  ASSERT_NE(h, 0u);
+  g_fail_large_elsewhere = true;
+  ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
+  const bool filled = first.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+  const DWORD active = BASS_ChannelIsActive(h);
+  g_fail_large_elsewhere = false;
+  ASSERT_TRUE(filled) << "the procedure was never asked to fill (the stream is " << active << ")";
+  EXPECT_EQ(first.get(), 22050u * 4);
+  EXPECT_EQ(active, static_cast<DWORD>(BASS_ACTIVE_PLAYING));
+  EXPECT_TRUE(BASS_Free());
+}
 
 }  // namespace
