@@ -465,31 +465,33 @@ TEST(BassHandles, UserStreamArgumentsAndDeviceChecks) {
 // Stop, free the stream or free the device from inside the stream's own procedure: each
 // returns (the procedure's own call ends when it returns); freeing the device there, which
 // would have its update thread wait for itself, is refused with a code.
+enum What { kStop, kStreamFree, kDeviceFree };
+struct Inside {
+  HSTREAM handle = 0;
+  What what;
+  std::atomic<bool> called{false};
+  std::promise<std::pair<BOOL, int>> result;
+};
+
+DWORD BASSCALLBACK calls_back_inside(HSTREAM, void* buffer, DWORD length, void* user) {
+  auto* in = static_cast<Inside*>(user);
+  if (!in->called.exchange(true)) {
+    const BOOL r = in->what == kStop         ? BASS_ChannelStop(in->handle)
+                   : in->what == kStreamFree ? BASS_StreamFree(in->handle)
+                                             : BASS_Free();
+    in->result.set_value({r, BASS_ErrorGetCode()});
+  }
+  std::memset(buffer, 0, length);
+  return length;
+}
+
 TEST(BassHandles, StopFreeAndDeviceFreeFromInsideTheProcedureReturn) {
-  enum What { kStop, kStreamFree, kDeviceFree };
-  struct Inside {
-    HSTREAM handle = 0;
-    What what;
-    std::atomic<bool> called{false};
-    std::promise<std::pair<BOOL, int>> result;
-  };
   for (const What what : {kStop, kStreamFree, kDeviceFree}) {
     SCOPED_TRACE(what);
     ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr)) << BASS_ErrorGetCode();
     Inside inside;
     inside.what = what;
-    auto proc = [](HSTREAM, void* buffer, DWORD length, void* user) -> DWORD {
-      auto* in = static_cast<Inside*>(user);
-      if (!in->called.exchange(true)) {
-        const BOOL r = in->what == kStop         ? BASS_ChannelStop(in->handle)
-                       : in->what == kStreamFree ? BASS_StreamFree(in->handle)
-                                                 : BASS_Free();
-        in->result.set_value({r, BASS_ErrorGetCode()});
-      }
-      std::memset(buffer, 0, length);
-      return length;
-    };
-    inside.handle = BASS_StreamCreate(44100, 2, 0, proc, &inside);
+    inside.handle = BASS_StreamCreate(44100, 2, 0, calls_back_inside, &inside);
     ASSERT_NE(inside.handle, 0u);
     auto result = inside.result.get_future();
     ASSERT_TRUE(BASS_ChannelPlay(inside.handle, FALSE));

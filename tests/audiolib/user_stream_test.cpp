@@ -292,22 +292,28 @@ TEST(UserStream, PauseWaitsForARunningFillThenNoneFollows) {
 
 // A procedure that calls back into its own stream (pause or stop) returns, and the stream
 // is paused or stopped when it has.
+struct Self {
+  std::shared_ptr<UserStream> stream;
+  bool stop;
+  bool returned = false;
+};
+
+DWORD BASSCALLBACK stops_itself(HSTREAM, void* buffer, DWORD length, void* user) {
+  auto* me = static_cast<Self*>(user);
+  if (me->stop)
+    me->stream->stop();
+  else
+    me->stream->pause();
+  me->returned = true;
+  std::memset(buffer, 0, length);
+  return length;
+}
+
 TEST(UserStream, PauseAndStopFromInsideItsOwnProcedureReturn) {
   for (const bool stop : {false, true}) {
     Rig rig(100);
-    struct Self {
-      std::shared_ptr<UserStream> stream;
-      bool stop;
-      bool returned = false;
-    } self{nullptr, stop};
-    auto proc = [](HSTREAM, void* buffer, DWORD length, void* user) -> DWORD {
-      auto* me = static_cast<Self*>(user);
-      if (me->stop) me->stream->stop(); else me->stream->pause();
-      me->returned = true;
-      std::memset(buffer, 0, length);
-      return length;
-    };
-    self.stream = std::make_shared<UserStream>(44100, 2, 0, proc, &self, 100, 0, &rig.config);
+    Self self{nullptr, stop};
+    self.stream = std::make_shared<UserStream>(44100, 2, 0, stops_itself, &self, 100, 0, &rig.config);
     rig.device->attach(self.stream);
     self.stream->play(false);
     auto done = std::async(std::launch::async, [&] { rig.update(100); });
