@@ -235,4 +235,29 @@ TEST(CBoundary, TheUpdateThreadDoesNotSizeAStreamsBuffers) {
   EXPECT_TRUE(BASS_Free());
 }
 
+DWORD BASSCALLBACK fails_to_allocate(HSTREAM, void*, DWORD, void* user) {
+  static_cast<std::promise<void>*>(user)->set_value();
+  throw std::bad_alloc();
+}
+
+// A stream whose refill throws on the update thread stops; BASS_ChannelIsActive says so
+// with its error, and the device plays on.
+TEST(CBoundary, AStreamThatFaultsOnTheUpdateThreadStopsWithItsError) {
+  ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr)) << BASS_ErrorGetCode();
+  std::promise<void> called;
+  auto call = called.get_future();
+  const HSTREAM h = BASS_StreamCreate(44100, 2, 0, fails_to_allocate, &called);
+  ASSERT_NE(h, 0u);
+  ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
+  ASSERT_EQ(call.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+  DWORD active = BASS_ACTIVE_PLAYING;
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while ((active = BASS_ChannelIsActive(h)) == BASS_ACTIVE_PLAYING && std::chrono::steady_clock::now() < give_up) {
+  }
+  EXPECT_EQ(active, static_cast<DWORD>(BASS_ACTIVE_STOPPED));
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_MEM);
+  EXPECT_TRUE(BASS_ChannelPlay(h, FALSE)) << "the device is still there";
+  EXPECT_TRUE(BASS_Free());
+}
+
 }  // namespace
