@@ -38,6 +38,7 @@ UserStream::UserStream(unsigned rate, unsigned channels, uint32_t flags, STREAMP
   // The update thread fills and runs the chain in these: they are never allocated there.
   fill_buffer_.reserve(capacity_frames_ * channels * sample_bytes_);
   work_.reserve(capacity_frames_ * channels);
+  chain.reserve(capacity_frames_ * channels);
 }
 
 void UserStream::flush() {

@@ -206,17 +206,20 @@ TEST(CBoundary, ACreateThatFailsHalfWayLeavesNoHandle) {
   ADD_FAILURE() << "StreamCreate never succeeded";
 }
 
+// Tells the first request once a second one shows that the first fill went through.
 DWORD BASSCALLBACK first_fill(HSTREAM, void* buffer, DWORD length, void* user) {
   auto* asked = static_cast<std::promise<DWORD>*>(user);
-  static std::atomic<bool> told{false};
-  if (!told.exchange(true)) asked->set_value(length);
+  static int calls = 0;
+  static DWORD first = 0;
+  if (++calls == 1) first = length;
+  if (calls == 2) asked->set_value(first);
   std::memset(buffer, 0, length);
   return length;
 }
 
-// The update thread fills and mixes in buffers sized when the stream was made: with every
-// large allocation there failing, a stream still gets its first fill of the whole buffer
-// and plays.
+// The update thread fills, runs the stream's chain and mixes in buffers sized when the
+// stream was made: with every large allocation there failing, a stream still gets its
+// first fill of the whole buffer and plays.
 TEST(CBoundary, TheUpdateThreadDoesNotSizeAStreamsBuffers) {
   t_test_thread = true;
   ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr)) << BASS_ErrorGetCode();
@@ -224,12 +227,14 @@ TEST(CBoundary, TheUpdateThreadDoesNotSizeAStreamsBuffers) {
   auto first = asked.get_future();
   const HSTREAM h = BASS_StreamCreate(44100, 2, 0, first_fill, &asked);  // a 500 ms buffer
   ASSERT_NE(h, 0u);
+  // a procedure on its chain, given 16-bit samples (float DSP is off)
+  ASSERT_NE(BASS_ChannelSetDSP(h, [](HDSP, DWORD, void*, DWORD, void*) {}, nullptr, 0), 0u);
   g_fail_large_elsewhere = true;
   ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
   const bool filled = first.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
   const DWORD active = BASS_ChannelIsActive(h);
   g_fail_large_elsewhere = false;
-  ASSERT_TRUE(filled) << "the procedure was never asked to fill (the stream is " << active << ")";
+  ASSERT_TRUE(filled) << "the stream was never filled twice (it is " << active << ")";
   EXPECT_EQ(first.get(), 22050u * 4);
   EXPECT_EQ(active, static_cast<DWORD>(BASS_ACTIVE_PLAYING));
   EXPECT_TRUE(BASS_Free());
