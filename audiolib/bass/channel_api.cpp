@@ -86,8 +86,11 @@ BOOL BASSAPI BASS_ChannelGetInfo(DWORD handle, BASS_CHANNELINFO* info) {
 
 DWORD BASSAPI BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length) {
   return guarded(set_error, static_cast<DWORD>(-1), [&]() -> DWORD {
-    return with_channel(handle, static_cast<DWORD>(-1),
-                        [&](Channel& ch) { return ch.get_data(buffer, length, library().config); });
+    auto ch = library().channel(handle);
+    if (!ch) return static_cast<DWORD>(-1);
+    ReadGuard guard(*ch);
+    if (!guard.locked()) return ok(DWORD{0});  // being moved: nothing to read yet, not the end
+    return ch->get_data(buffer, length, library().config);
   });
 }
 
@@ -155,7 +158,10 @@ QWORD BASSAPI BASS_ChannelGetPosition(DWORD handle, DWORD mode) {
 BOOL BASSAPI BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode) {
   return guarded(set_error, FALSE, [&]() -> BOOL {
     if (mode != BASS_POS_BYTE) return fail(BASS_ERROR_NOTAVAIL, FALSE);
-    return with_channel(handle, FALSE, [&](Channel& ch) { return ch.set_position_bytes(pos) ? ok(TRUE) : FALSE; });
+    auto ch = library().channel(handle);
+    if (!ch) return FALSE;
+    SeekGuard guard(*ch);
+    return ch->set_position_bytes(pos) ? ok(TRUE) : FALSE;
   });
 }
 

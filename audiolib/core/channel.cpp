@@ -176,4 +176,25 @@ namespace tav::audio {
 ChannelGuard::ChannelGuard(Channel& channel) : channel_(channel) { lock_while_serving(channel_.lock); }
 ChannelGuard::~ChannelGuard() { channel_.lock.unlock(); }
 
+SeekGuard::SeekGuard(Channel& channel) : channel_(channel) {
+  ++channel_.seeks;
+  lock_while_serving(channel_.lock);
+}
+SeekGuard::~SeekGuard() {
+  channel_.lock.unlock();
+  --channel_.seeks;
+}
+
+ReadGuard::ReadGuard(Channel& channel) : channel_(channel) {
+  for (;;) {
+    if ((locked_ = channel_.lock.try_lock())) return;
+    if (channel_.seeks.load() > 0) return;
+    if ((locked_ = channel_.lock.try_lock_for(std::chrono::milliseconds(2)))) return;
+    run_wait_hook();
+  }
+}
+ReadGuard::~ReadGuard() {
+  if (locked_) channel_.lock.unlock();
+}
+
 }  // namespace tav::audio

@@ -3,6 +3,7 @@
 // caller's thread (BASS_ChannelGetData); user streams are mixed by their device.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -26,6 +27,7 @@ class Channel {
 
   uint32_t handle = 0;
   std::recursive_timed_mutex lock;  // guards the chain, the attributes and the subclass state
+  std::atomic<int> seeks{0};        // seeks under way (one may be opening a connection)
 
   unsigned rate() const { return rate_; }
   unsigned channels() const { return channels_; }
@@ -123,6 +125,33 @@ class ChannelGuard {
 
  private:
   Channel& channel_;
+};
+
+// Holds a channel's lock for a seek, marked as one while it waits and runs.
+class SeekGuard {
+ public:
+  explicit SeekGuard(Channel& channel);
+  ~SeekGuard();
+  SeekGuard(const SeekGuard&) = delete;
+  SeekGuard& operator=(const SeekGuard&) = delete;
+
+ private:
+  Channel& channel_;
+};
+
+// Holds a channel's lock for a read, unless a seek holds it: a read does not wait for a
+// seek (which may be opening a connection), it is a stall while the seek runs.
+class ReadGuard {
+ public:
+  explicit ReadGuard(Channel& channel);
+  ~ReadGuard();
+  bool locked() const { return locked_; }
+  ReadGuard(const ReadGuard&) = delete;
+  ReadGuard& operator=(const ReadGuard&) = delete;
+
+ private:
+  Channel& channel_;
+  bool locked_ = false;
 };
 
 }  // namespace tav::audio

@@ -522,3 +522,55 @@ TEST(BassHandles, StopFreeAndDeviceFreeFromInsideTheProcedureReturn) {
 }
 
 }  // namespace
+
+namespace {
+// A decoding channel whose seek holds until the test lets it go, as one that opens a
+// connection does; it tells when its seek has begun.
+struct HeldSeek {
+  std::promise<void> begun;
+  std::shared_future<void> release;
+  static DWORD TAVCDECL read(void*, float* buffer, DWORD frames) {
+    std::fill(buffer, buffer + frames * 2, 0.25f);
+    return frames;
+  }
+  static QWORD TAVCDECL zero(void*) { return 0; }
+  static QWORD TAVCDECL length(void*) { return ~QWORD{0}; }
+  static BOOL TAVCDECL seek(void* state, QWORD) {
+    auto* s = static_cast<HeldSeek*>(state);
+    s->begun.set_value();
+    s->release.wait();
+    return TRUE;
+  }
+};
+const TAV_STREAM_FUNCS kHeldSeekFuncs = {sizeof(TAV_STREAM_FUNCS), HeldSeek::read, HeldSeek::length, HeldSeek::zero,
+                                         HeldSeek::seek, nullptr, nullptr, nullptr, nullptr, nullptr};
+}  // namespace
+
+// A read while the channel is being moved does not wait for the seek (which may be opening
+// a connection): it gives 0, a stall, and the reads after the seek give data again.
+TEST(BassHandles, AReadDuringASeekIsAStallNotAWait) {
+  HeldSeek held;
+  std::promise<void> let_go;
+  held.release = let_go.get_future().share();
+  const HSTREAM h = BASS_TAV_StreamCreateCustom(44100, 2, BASS_STREAM_DECODE, 0, &kHeldSeekFuncs, &held);
+  ASSERT_NE(h, 0u);
+  auto seek = std::async(std::launch::async, [&] { return BASS_ChannelSetPosition(h, 4000, BASS_POS_BYTE); });
+  held.begun.get_future().wait();
+  // the seek holds the channel until let go; a watchdog lets it go should the read wait for it
+  std::atomic<bool> released{false};
+  std::thread watchdog([&] {
+    if (held.release.wait_for(std::chrono::seconds(10)) == std::future_status::timeout && !released.exchange(true))
+      let_go.set_value();
+  });
+  std::vector<int16_t> block(2304);
+  const DWORD during = BASS_ChannelGetData(h, block.data(), 4608);
+  const bool waited = released;
+  if (!released.exchange(true)) let_go.set_value();
+  watchdog.join();
+  EXPECT_FALSE(waited) << "the read waited for the seek";
+  EXPECT_EQ(during, 0u);
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_OK);
+  EXPECT_TRUE(seek.get());
+  EXPECT_EQ(BASS_ChannelGetData(h, block.data(), 4608), 4608u);
+  EXPECT_TRUE(BASS_StreamFree(h));
+}

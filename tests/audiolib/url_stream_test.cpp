@@ -17,6 +17,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bass.h"
@@ -479,6 +480,35 @@ TEST_F(UrlStream, SeeksThroughThePlayersChainLandOrAreRefusedAndPlayOn) {
     EXPECT_LE(next.longest_ms, 50.0) << row.source << ": a read waited on the network";
     EXPECT_TRUE(BASS_StreamFree(h));
   }
+
+  // The update thread reads on while a seek opens the new connection: its reads are
+  // stalls meanwhile, not waits.
+  const HSTREAM h = open_player_chain(http("range/net/sweep120.mp3"));
+  ASSERT_NE(h, 0u);
+  read_seconds(h, 60);
+  std::atomic<bool> seeking{true};
+  std::atomic<int> reads{0};
+  double longest_ms = 0;
+  std::thread update([&] {
+    std::vector<int16_t> block(2304);
+    while (seeking) {
+      const auto t0 = std::chrono::steady_clock::now();
+      BASS_ChannelGetData(h, block.data(), 4608);
+      longest_ms = std::max(longest_ms, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+      ++reads;
+      Sleep(1);
+    }
+  });
+  Sleep(20);
+  const auto t0 = std::chrono::steady_clock::now();
+  EXPECT_TRUE(BASS_ChannelSetPosition(h, 44100 * 4, BASS_POS_BYTE)) << BASS_ErrorGetCode();
+  const double seek_ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+  seeking = false;
+  update.join();
+  std::printf("seek back to 1 s with a new connection: %.1f ms; meanwhile %d reads on another thread, the longest "
+              "%.1f ms\n", seek_ms, reads.load(), longest_ms);
+  EXPECT_LE(longest_ms, 50.0) << "a read waited for the seek's connection";
+  EXPECT_TRUE(BASS_StreamFree(h));
 }
 
 // Files joined as a server sends them one after the other, each behind a tag with a 300 kB
