@@ -770,5 +770,23 @@ TEST_F(EnhancerWindowTest, TheDelayBoxIsNotRewrittenWhileTheUserTypes) {
   EXPECT_EQ(module.window.delay, 100);
 }
 
+// A "winamp.ini" that takes no writes (here a folder of that name; a
+// read-only file does the same to a user who may not write it): the
+// first-run values never reach it, and the enhancer runs on them instead of
+// on the zeros it reads (silence).
+TEST_F(EnhancerWindowTest, ASettingsFileThatTakesNoWritesStartsOnTheFirstRunValues) {
+  fs::create_directory(Ini());
+  TForm_s& f = Start();
+  ASSERT_EQ(Value("XXX"), "<missing>") << "the file took the defaults";
+  EXPECT_EQ(f.SliderOf(P::dry)->Position(), 90);
+  EXPECT_EQ(f.SliderOf(P::bassout)->Position(), 100);
+  EXPECT_EQ(f.Slider_t->Position(), 25);
+  EXPECT_EQ(module.params.Get(P::dry), 90);
+  EXPECT_EQ(module.params.Get(P::bassout), 100);
+  EXPECT_EQ(f.Position(), (window::Point{300, 200}));
+  Quit();
+  EXPECT_EQ(Value("XXX"), "<missing>");
+}
+
 }  // namespace
 }  // namespace brindle::win32
