@@ -92,6 +92,25 @@ struct ModuleTest : ::testing::Test {
   std::unique_ptr<Module> module = std::make_unique<Module>(platform, windows);
   int hostWindow = 0;
 
+  // After a refused start: the stored section is as it was, no window is
+  // left, every block passes untouched and Quit returns after one poll
+  // without writing anything.
+  void ExpectRefused(const std::map<std::string, std::string>& stored) {
+    EXPECT_TRUE(module->handshake.Bypass);
+    EXPECT_TRUE(module->handshake.BlockDone);
+    EXPECT_EQ(*windows.alive, 0);
+    EXPECT_EQ(platform.Ini().values, stored);
+    EXPECT_TRUE(platform.Ini().writes.empty());
+    auto block = test::Noise(1152, 2, 20000);
+    const auto before = block;
+    EXPECT_EQ(module->ModifySamples(block.data(), 1152, 16, 2, 44100), 1152);
+    EXPECT_EQ(block, before);
+    platform.slept = 0;
+    module->Quit();
+    EXPECT_EQ(platform.slept, kPollMs);
+    EXPECT_TRUE(platform.Ini().writes.empty());
+  }
+
   void StoreCustomSection() {
     WriteDefaultSettings(platform.Ini());
     platform.Ini().values["dry"] = "40";
@@ -156,18 +175,7 @@ TEST_F(ModuleTest, AScreenOtherThan96DpiRefusesAndLeavesTheSettingsAlone) {
             "Can not show window correctly with the current DPI settings...\n\r"
             "Change it back to the default setting(96dpi)!");
   EXPECT_EQ(platform.boxes[0].kind, MessageKind::plain);
-  EXPECT_EQ(*windows.alive, 0);
-  EXPECT_EQ(platform.Ini().values, stored);
-  EXPECT_TRUE(platform.Ini().writes.empty());
-  EXPECT_TRUE(module->handshake.Bypass);
-  auto block = test::Noise(1152, 2, 20000);
-  const auto before = block;
-  EXPECT_EQ(module->ModifySamples(block.data(), 1152, 16, 2, 44100), 1152);
-  EXPECT_EQ(block, before);
-  platform.slept = 0;
-  module->Quit();
-  EXPECT_EQ(platform.slept, kPollMs);
-  EXPECT_TRUE(platform.Ini().writes.empty());
+  ExpectRefused(stored);
 }
 
 // The values a first run loaded are stale at a second start: a refused
@@ -486,18 +494,7 @@ TEST_F(ModuleTest, AnExceptionInInitRefusesTheStart) {
     c.arrange(*this);
     EXPECT_EQ(module->Init(&hostWindow), -1);
     platform.Ini().throwOnRead = false;
-    EXPECT_TRUE(module->handshake.Bypass);
-    EXPECT_TRUE(module->handshake.BlockDone);
-    EXPECT_EQ(*windows.alive, 0);
-    EXPECT_EQ(platform.Ini().values, stored);
-    auto block = test::Noise(1152, 2, 20000);
-    const auto before = block;
-    EXPECT_EQ(module->ModifySamples(block.data(), 1152, 16, 2, 44100), 1152);
-    EXPECT_EQ(block, before);
-    platform.slept = 0;
-    module->Quit();
-    EXPECT_EQ(platform.slept, kPollMs);
-    EXPECT_TRUE(platform.Ini().writes.empty());
+    ExpectRefused(stored);
     // and the next start runs
     platform.throwOnDpi = false;
     windows.beforeCreate = windows.afterCreate = nullptr;

@@ -343,6 +343,23 @@ class Picking : public Dialog {
 using ChosenFile = Picking<tav::TSaveDialog>;
 using PickedFile = Picking<tav::TOpenDialog>;
 
+// A red 16-pixel icon file.
+void WriteRedIcon(const fs::path& file) {
+  const auto bytes = tav::test::MakeIconFile({{16, 0xFFFF0000}});
+  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+// "改变系统托盘图标" with `file` picked in its dialog; answers the errors the
+// toolkit's exception box would have shown.
+std::vector<std::wstring> ChooseIcon(TForm_s& f, const fs::path& file) {
+  std::vector<std::wstring> errors;
+  tav::Application().OnException = [&](const std::wstring& m) { errors.push_back(m); };
+  f.OpenPictureDialog1 = std::make_unique<PickedFile>(file.wstring());
+  f.Changeicon1Click();
+  tav::Application().OnException = nullptr;
+  return errors;
+}
+
 TEST_F(EnhancerWindowTest, PresetsThroughTheList) {
   TForm_s& f = Start();
   tav::test::BoxWatcher boxes;
@@ -470,12 +487,7 @@ TEST_F(EnhancerWindowTest, ABadCustomIconFileNeitherStopsTheStartNorReplacesTheN
   EXPECT_TRUE(IsWindowVisible(f.Handle()));
   EXPECT_FALSE(f.Icon().Empty());
   // a failed change of icon keeps the old file name
-  std::vector<std::wstring> errors;
-  tav::Application().OnException = [&](const std::wstring& m) { errors.push_back(m); };
-  f.OpenPictureDialog1 = std::make_unique<PickedFile>(bad.wstring());
-  f.Changeicon1Click();
-  tav::Application().OnException = nullptr;
-  EXPECT_EQ(errors.size(), 1u);
+  EXPECT_EQ(ChooseIcon(f, bad).size(), 1u);
   EXPECT_EQ(module.window.icon, bad.string());
   fs::remove(bad);
 }
@@ -539,16 +551,8 @@ TEST_F(EnhancerWindowTest, LongChineseNamesOfAPresetAndAnIconAreKeptWhole) {
   EXPECT_EQ(module.PresetFile, Narrow(preset.wstring()));
 
   const fs::path icon = folder / (name + L".ico");
-  {
-    const auto bytes = tav::test::MakeIconFile({{16, 0xFFFF0000}});
-    std::ofstream(icon, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-  }
-  f.OpenPictureDialog1 = std::make_unique<PickedFile>(icon.wstring());
-  std::vector<std::wstring> errors;
-  tav::Application().OnException = [&](const std::wstring& m) { errors.push_back(m); };
-  f.Changeicon1Click();
-  tav::Application().OnException = nullptr;
-  EXPECT_TRUE(errors.empty()) << "the icon file is found";
+  WriteRedIcon(icon);
+  EXPECT_TRUE(ChooseIcon(f, icon).empty()) << "the icon file is found";
   EXPECT_EQ(module.window.icon, Narrow(icon.wstring()));
 }
 
@@ -614,10 +618,7 @@ TEST_F(EnhancerWindowTest, DefaultIconRestoresTheWindowsOwnIconAfterACustomOneAt
   const std::vector<uint32_t> own = IconPixels(FormWindowFactory::Current()->Icon().Handle());
   module.Quit();
   const fs::path red = Here() / "red.ico";
-  {
-    const auto bytes = tav::test::MakeIconFile({{16, 0xFFFF0000}});
-    std::ofstream(red, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-  }
+  WriteRedIcon(red);
   Store("icon", red.string());
   TForm_s& f = Start();
   EXPECT_NE(IconPixels(f.Icon().Handle()), own) << "the custom icon is in place";
@@ -698,7 +699,7 @@ TEST_F(EnhancerWindowTest, APresetNameTooLongIsRefusedNotCut) {
   f.Button1Click();
   const auto seen = boxes.Take();
   EXPECT_EQ(seen.size(), 1u) << "the name is refused with a message";
-  if (!seen.empty()) EXPECT_EQ(seen[0].caption, L"Brindle");
+  for (const auto& box : seen) EXPECT_EQ(box.caption, L"Brindle");
   EXPECT_EQ(ProfileStore(Narrow(cutPath), "other").Read("keep").value_or(""), "1") << "another file was replaced";
   EXPECT_FALSE(ProfileStore(Narrow(cutPath), kPresetSection).Read("presettype"));
   EXPECT_FALSE(fs::exists(fs::path(longPath)));
@@ -715,16 +716,8 @@ TEST_F(EnhancerWindowTest, ALongIconFileNameIsKeptWhole) {
   fs::create_directories(folder);
   const fs::path icon = folder / (std::wstring(130, L'i') + L".ico");
   ASSERT_GT(icon.wstring().size(), 255u);
-  {
-    const auto bytes = tav::test::MakeIconFile({{16, 0xFFFF0000}});
-    std::ofstream(icon, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-  }
-  first.OpenPictureDialog1 = std::make_unique<PickedFile>(icon.wstring());
-  std::vector<std::wstring> errors;
-  tav::Application().OnException = [&](const std::wstring& m) { errors.push_back(m); };
-  first.Changeicon1Click();
-  tav::Application().OnException = nullptr;
-  EXPECT_TRUE(errors.empty()) << "the icon file is found";
+  WriteRedIcon(icon);
+  EXPECT_TRUE(ChooseIcon(first, icon).empty()) << "the icon file is found";
   EXPECT_EQ(module.window.icon, Narrow(icon.wstring()));
   Quit();
   EXPECT_EQ(Value("icon"), Narrow(icon.wstring()));
