@@ -74,6 +74,8 @@ class EnhancerWindowTest : public ::testing::Test {
   }
   static void Clean() {
     std::error_code ec;
+    // the preset list makes its folder the current one, which then cannot go
+    SetCurrentDirectoryW(Here().c_str());
     fs::remove(Ini(), ec);
     fs::remove_all(Here() / "plugins", ec);
   }
