@@ -763,6 +763,12 @@ TEST_F(EnhancerWindowTest, TheDelayBoxIsNotRewrittenWhileTheUserTypes) {
   f.Timer1Timer();
   EXPECT_EQ(f.Edit1->Text(), L"100");
   EXPECT_EQ(module.window.delay, 100);
+  // the plug-in ends while the user types: the value the last tick took is stored
+  f.Edit1->SetFocus();
+  f.Edit1->SetText(L"");
+  type(L"3000");
+  Quit();
+  EXPECT_EQ(Value("delay"), "3000");
 }
 
 // A "winamp.ini" that takes no writes (here a folder of that name; a
