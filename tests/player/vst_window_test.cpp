@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <map>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -28,6 +30,10 @@ struct World : IVstPlugInSlot, IVstPassFlags, IVstWindowView {
   int32_t program = 0;
   std::vector<std::string> names = {"Warm", "Cold"};
   std::vector<std::string> loadedPresets, savedPresets;
+  // What each program holds: "factory" at first and, for a plug-in that
+  // loads its factory values whenever a program is chosen, again then.
+  std::map<int32_t, std::string> contents;
+  bool factoryOnSelect = false;
   float rate = 44100;
   unsigned passFault = 0;
   // flags
@@ -55,6 +61,7 @@ struct World : IVstPlugInSlot, IVstPassFlags, IVstWindowView {
     log.push_back("load preset");
     if (failLoadPreset) throw std::runtime_error("此参数文件与当前所使用的插件不匹配!");
     loadedPresets.push_back(file);
+    contents[program] = "preset";
   }
   void SavePreset(const std::string& file) override {
     log.push_back("save preset");
@@ -74,6 +81,7 @@ struct World : IVstPlugInSlot, IVstPassFlags, IVstWindowView {
   int32_t NumPrograms() override { return programs; }
   void SetProgram(int32_t p) override {
     program = p;
+    if (factoryOnSelect) contents[p] = "factory";
     log.push_back("program " + std::to_string(p));
   }
   std::string ProgramName() override {
@@ -147,8 +155,10 @@ TEST(VstWindowRules, CaptionClientSizeProgramItemsAndFileNames) {
     TVstEditorRect rect;
     int width, height;
   };
-  for (const Size& s : {Size{{0, 0, 200, 320}, 320, 200}, Size{{}, 60, 0}, Size{{10, 20, 40, 50}, 60, 30},
-                        Size{{5, 100, 305, 700}, 600, 300}, Size{{50, 0, 10, 80}, 80, 0}}) {
+  // Never smaller than the empty window's client, 267 x 114.
+  for (const Size& s : {Size{{0, 0, 200, 320}, 320, 200}, Size{{}, 267, 114}, Size{{10, 20, 40, 50}, 267, 114},
+                        Size{{5, 100, 305, 700}, 600, 300}, Size{{50, 0, 10, 80}, 267, 114},
+                        Size{{0, 0, 90, 400}, 400, 114}, Size{{0, 0, 300, 100}, 267, 300}}) {
     const TVstClientSize got = VstClientSize(s.rect);
     EXPECT_EQ(got.Width, s.width);
     EXPECT_EQ(got.Height, s.height);
@@ -186,12 +196,12 @@ TEST_F(VstWindow, LoadOpensRestoresTheEditorsSizeListsProgramsAndSetsTheFlagsLas
   EXPECT_FALSE(w.enabled);  // the "启用" check
   EXPECT_TRUE(c.Loaded());
   EXPECT_EQ(c.PlugInPath(), kDll);
-  // The preset goes into the program the plug-in opened on, before the walk
-  // through the programs; the pass is attached before it is switched on.
-  const std::vector<std::string> head(w.log.begin(), w.log.begin() + 3);
-  EXPECT_EQ(head, (std::vector<std::string>{"open D:\\VST\\Echo.dll", "load preset", "edit open"}));
-  const std::vector<std::string> tail(w.log.end() - 5, w.log.end());
-  EXPECT_EQ(tail, (std::vector<std::string>{"program 0", "tempo 120", "timer on", "attach", "active"}));
+  // The preset goes into program 0 after the walk through the programs; the
+  // pass is attached before it is switched on.
+  const std::vector<std::string> head(w.log.begin(), w.log.begin() + 2);
+  EXPECT_EQ(head, (std::vector<std::string>{"open D:\\VST\\Echo.dll", "edit open"}));
+  const std::vector<std::string> tail(w.log.end() - 6, w.log.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{"program 0", "load preset", "tempo 120", "timer on", "attach", "active"}));
 
   c.ProgramClick(3);
   EXPECT_EQ(w.program, 3);
@@ -210,8 +220,8 @@ TEST_F(VstWindow, PluginWithoutRectangleOrProgramsOrWithAFaultingEditor) {
   w.failLoadPreset = true;
   w.files = {kPreset};  // a foreign preset is swallowed
   c.LoadFVst(kDll);
-  EXPECT_EQ(w.client.Width, 60);
-  EXPECT_EQ(w.client.Height, 0);
+  EXPECT_EQ(w.client.Width, 267);  // the empty window's client, not 60 x 0
+  EXPECT_EQ(w.client.Height, 114);
   EXPECT_TRUE(w.items_.empty());
   EXPECT_EQ(w.errors, std::vector<std::string>{kVstEditorFaultText});
   EXPECT_TRUE(c.Loaded());
@@ -310,8 +320,7 @@ TEST_F(VstWindow, StartReloadsThePluginAndItsPresetAndTheEndKeepsThem) {
   EXPECT_FALSE(w.enaCheck);
   EXPECT_TRUE(c.Loaded());
   EXPECT_EQ(w.log.front(), "folder C:\\Player\\PluginCfg");
-  EXPECT_EQ(w.loadedPresets, (std::vector<std::string>{kPreset, kPreset}));  // at open and on program 0
-  EXPECT_EQ(w.log.back(), "load preset");
+  EXPECT_EQ(w.loadedPresets, (std::vector<std::string>{kPreset}));  // once, on program 0
 
   w.log.clear();
   store.log.clear();
@@ -319,7 +328,7 @@ TEST_F(VstWindow, StartReloadsThePluginAndItsPresetAndTheEndKeepsThem) {
   EXPECT_EQ(store.log, (std::vector<std::string>{"write Left", "write Top", "write VstPlugFile", "write VstEna"}));
   EXPECT_EQ(store.texts["VstPlugFile"], kDll);
   EXPECT_EQ(store.values["Left"], 310);
-  EXPECT_EQ(w.log, (std::vector<std::string>{"save preset", "close editor"}));
+  EXPECT_EQ(w.log, (std::vector<std::string>{"inactive", "wait", "save preset", "active", "close editor"}));
   EXPECT_TRUE(w.active);  // the plug-in itself plays on until the host goes
 }
 
@@ -369,8 +378,8 @@ TEST_F(VstWindow, EditorSizeRequestsAndAProcessingFaultTakenByTheWindow) {
   EXPECT_EQ(w.client.Width, 400);
   EXPECT_EQ(w.client.Height, 300);
   EXPECT_TRUE(c.EditorSizeRequest(10, -5));
-  EXPECT_EQ(w.client.Width, 60);
-  EXPECT_EQ(w.client.Height, 0);
+  EXPECT_EQ(w.client.Width, 267);
+  EXPECT_EQ(w.client.Height, 114);
 
   c.Timer1Timer();
   EXPECT_TRUE(w.errors.empty());
@@ -378,6 +387,69 @@ TEST_F(VstWindow, EditorSizeRequestsAndAProcessingFaultTakenByTheWindow) {
   c.Timer1Timer();
   c.Timer1Timer();
   EXPECT_EQ(w.errors, std::vector<std::string>{kVstProcessFaultText});
+}
+
+// A plug-in that loads its factory values whenever a program is chosen keeps
+// its saved preset, whether it is loaded from the menu or at the start.
+TEST_F(VstWindow, TheSavedPresetOutlivesTheWalkThroughThePrograms) {
+  w.factoryOnSelect = true;
+  w.programs = 3;
+  w.files = {kDll, kPreset};
+  c.LoadFVst(kDll);  // "加载VST插件.."
+  EXPECT_EQ(w.program, 0);
+  EXPECT_EQ(w.contents[0], "preset");
+  EXPECT_EQ(w.loadedPresets.size(), 1u);
+
+  World world;
+  world.factoryOnSelect = true;
+  world.programs = 3;
+  world.files = {kDll, kPreset};
+  TVstWindowController start{world, world, world, kFolder};
+  RecordingStore store{"FormVST"};
+  store.texts = {{"VstPlugFile", kDll}};
+  start.FormCreate(&store);
+  EXPECT_EQ(world.contents[0], "preset");
+  EXPECT_EQ(world.loadedPresets.size(), 1u);
+}
+
+// Import, export, a program choice and the save at the end call the plug-in
+// only after the pass is off and its block has left the plug-in; the pass
+// comes back on afterwards, also after an import that fails.
+TEST_F(VstWindow, CallsIntoThePluginWaitForTheAudioThreadToLeaveIt) {
+  c.LoadFVst(kDll);
+  using Log = std::vector<std::string>;
+  struct Case {
+    const char* what;
+    std::function<void()> act;
+    Log log;
+  } cases[] = {
+      {"import", [&] { c.ImportFxp("D:\\take.fxp"); }, {"inactive", "wait", "load preset", "active"}},
+      {"export", [&] { c.ExportFxp("D:\\take"); }, {"inactive", "wait", "save preset", "active"}},
+      {"program", [&] { c.ProgramClick(1); }, {"inactive", "wait", "program 1", "active"}},
+      {"end", [&] { c.FormDestroy(nullptr, 0, 0); }, {"inactive", "wait", "save preset", "active", "close editor"}},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    w.log.clear();
+    k.act();
+    EXPECT_EQ(w.log, k.log);
+    EXPECT_TRUE(w.active);
+  }
+  w.failLoadPreset = true;
+  w.log.clear();
+  EXPECT_THROW(c.ImportFxp("D:\\foreign.fxp"), std::runtime_error);
+  EXPECT_EQ(w.log, (Log{"inactive", "wait", "load preset", "active"}));
+  // A block still inside the plug-in after the bounded wait: no call, the
+  // pass stays off and the program item stays as it was.
+  w.failLoadPreset = false;
+  w.idle = false;
+  w.log.clear();
+  c.ProgramClick(0);
+  c.ImportFxp("D:\\take.fxp");
+  EXPECT_EQ(w.log, (Log{"inactive", "wait"}));
+  EXPECT_EQ(w.program, 1);
+  EXPECT_TRUE(w.checks[1]);
+  EXPECT_FALSE(w.active);
 }
 
 }  // namespace
