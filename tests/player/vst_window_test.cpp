@@ -2,14 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "engine_fixture.h"
 #include "recording_store.h"
+#include "tav/engine/globals.h"
+#include "tav/engine/output_pump.h"
+#include "tav/engine/vst_pass.h"
 
 namespace {
 
@@ -34,6 +40,8 @@ struct World : IVstPlugInSlot, IVstPassFlags, IVstWindowView {
   // loads its factory values whenever a program is chosen, again then.
   std::map<int32_t, std::string> contents;
   bool factoryOnSelect = false;
+  // Runs at each call into the plug-in that the audio thread may meet.
+  std::function<void()> onPlugInCall = [] {};
   float rate = 44100;
   unsigned passFault = 0;
   // flags
@@ -59,12 +67,14 @@ struct World : IVstPlugInSlot, IVstPassFlags, IVstWindowView {
   void AttachPass() override { log.push_back("attach"); }
   void LoadPreset(const std::string& file) override {
     log.push_back("load preset");
+    onPlugInCall();
     if (failLoadPreset) throw std::runtime_error("此参数文件与当前所使用的插件不匹配!");
     loadedPresets.push_back(file);
     contents[program] = "preset";
   }
   void SavePreset(const std::string& file) override {
     log.push_back("save preset");
+    onPlugInCall();
     if (failSave) throw std::runtime_error("cannot write");
     savedPresets.push_back(file);
   }
@@ -80,6 +90,7 @@ struct World : IVstPlugInSlot, IVstPassFlags, IVstWindowView {
   std::string EffectName() override { return "Delay"; }
   int32_t NumPrograms() override { return programs; }
   void SetProgram(int32_t p) override {
+    onPlugInCall();
     program = p;
     if (factoryOnSelect) contents[p] = "factory";
     log.push_back("program " + std::to_string(p));
@@ -450,6 +461,86 @@ TEST_F(VstWindow, CallsIntoThePluginWaitForTheAudioThreadToLeaveIt) {
   EXPECT_EQ(w.program, 1);
   EXPECT_TRUE(w.checks[1]);
   EXPECT_FALSE(w.active);
+}
+
+// The same calls with the engine's own pass: the audio thread is held inside
+// the plug-in's processing by a latch that only switching the pass off opens.
+// Each call must find the block gone from the plug-in.
+class TLatchedPassItem final : public tav::engine::TVstPassItem {
+ public:
+  void SetBlockSizeAndSampleRate(int32_t, float) override {}
+  int32_t numInputs() override { return 2; }
+  int32_t numOutputs() override { return 2; }
+  void ProcessReplacing(tav::engine::TAVDArrayOfSingleDynArray&, tav::engine::TAVDArrayOfSingleDynArray&,
+                        int32_t) override {
+    inside = true;
+    inside.notify_all();
+    open.wait(false);
+    inside = false;
+  }
+  bool Active() override { return true; }
+  void Open() {
+    open = true;
+    open.notify_all();
+  }
+  std::atomic<bool> inside{false}, open{false};
+};
+
+// The window's flags over the engine's state, as the window has them.
+class TEngineFlags final : public IVstPassFlags {
+ public:
+  explicit TEngineFlags(TLatchedPassItem& item) : item_(item) {}
+  bool Active() override { return tav::engine::PassState.VstActive.load() != 0; }
+  void SetActive(bool on) override {
+    tav::engine::PassState.VstActive.store(on ? -1 : 0);
+    if (!on) item_.Open();
+  }
+  void SetEnabled(bool on) override { tav::engine::PassState.VstEnabled.store(on ? -1 : 0); }
+  void Sleep(int) override {}
+  bool WaitIdle() override { return tav::engine::WaitForVstPassIdle(); }
+
+ private:
+  TLatchedPassItem& item_;
+};
+
+using VstWindowAndAudioThread = enginetest::EngineTest;
+
+TEST_F(VstWindowAndAudioThread, CallsReachThePluginOnlyAfterTheBlockLeftIt) {
+  struct Case {
+    const char* what;
+    std::function<void(TVstWindowController&)> act;
+  } cases[] = {
+      {"import", [](TVstWindowController& c) { c.ImportFxp("D:\\take.fxp"); }},
+      {"program", [](TVstWindowController& c) { c.ProgramClick(1); }},
+      {"end", [](TVstWindowController& c) { c.FormDestroy(nullptr, 0, 0); }},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    World w;
+    TLatchedPassItem item;
+    TEngineFlags flags(item);
+    TVstWindowController c{w, flags, w, kFolder};
+    c.LoadFVst(kDll);
+    tav::engine::PassState.VstPassItem = &item;
+    ASSERT_NE(tav::engine::PassState.VstActive.load(), 0);
+    std::thread audio([] {
+      int16_t block[8] = {};
+      tav::engine::VstPassBlock(2, block, sizeof block);
+    });
+    item.inside.wait(false);
+    int calls = 0, callsInside = 0;
+    w.onPlugInCall = [&] {
+      ++calls;
+      callsInside += item.inside.load();
+    };
+    k.act(c);
+    item.Open();
+    audio.join();
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(callsInside, 0) << "the call met the audio thread inside the plug-in";
+    EXPECT_NE(tav::engine::PassState.VstActive.load(), 0) << "the pass is on again";
+    tav::engine::PassState.VstPassItem = nullptr;
+  }
 }
 
 }  // namespace
