@@ -440,6 +440,10 @@ void TFormMain::Warn(const std::string& text) {
   MessageBoxW(Handle(), Widen(text).c_str(), kWarnCaption, MB_OK | MB_ICONWARNING);
 }
 
+void TFormMain::WarnNaming(const std::string& text, const std::string& name) {
+  MessageBoxW(Handle(), (Widen(text) + L"\n" + AnsiToWide(name)).c_str(), kWarnCaption, MB_OK | MB_ICONWARNING);
+}
+
 void TFormMain::ReapplyEffects() { links_.ReapplyEffects(); }
 
 }  // namespace tav::player

@@ -38,6 +38,9 @@ class TFormMain : public TForm, private IMainView {
   // After a successful OpenStream: a local file's 8-bit path, or an address.
   void SendPlays(const std::string& path) { controller_.SendPlays(path); }
   void SendPlaysAddress() { controller_.SendPlaysAddress(); }
+  // After a failed OpenStream: the window shows no media and names the file.
+  void NotOpened(const std::string& path) { controller_.NotOpened(path); }
+  void NotOpenedAddress(const std::string& address) { controller_.NotOpenedAddress(address); }
   void SendbtnPlayClick() { controller_.SendPlayState(); }
 
   TMainController& Controller() { return controller_; }
@@ -81,6 +84,7 @@ class TFormMain : public TForm, private IMainView {
   void DrawMeters(int left, int right, bool outputIdle) override;
   void RestartTitle() override;
   void Warn(const std::string& text) override;
+  void WarnNaming(const std::string& text, const std::string& name) override;
   void ReapplyEffects() override;
 
   void CreateControls();

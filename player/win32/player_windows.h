@@ -68,6 +68,8 @@ class TPlayerWindows final : public IMainLinks, public IEffectsLinks, public ISt
   // IStreamOpened
   void SendPlays(const std::string& path) override;
   void SendPlaysAddress() override;
+  void NotOpened(const std::string& path) override;
+  void NotOpenedAddress(const std::string& address) override;
 
  private:
   friend void CreatePlayerWindows();
