@@ -39,7 +39,7 @@ TMainController::TMainController(IMainAudio& audio, IMainView& view, TPlayListMo
 // --- a stream opened ---------------------------------------------------------
 
 void TMainController::SendPlays(const std::string& path) {
-  view_.SetTitleFromPath(std::string(FileNameOf(path)));
+  view_.SetTitleFromPath(path);
   StartStream();
 }
 

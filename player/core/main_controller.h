@@ -73,8 +73,8 @@ class IMainView {
  public:
   virtual ~IMainView() = default;
   virtual void SetText(MainText which, const std::string& utf8) = 0;
-  // The title label shows a file name given as an 8-bit path.
-  virtual void SetTitleFromPath(const std::string& fileName) = 0;
+  // The title label shows the file name of an 8-bit path.
+  virtual void SetTitleFromPath(const std::string& path) = 0;
   virtual int SliderValue(MainSlider which) = 0;
   virtual int SliderMax(MainSlider which) = 0;
   virtual int SliderMin(MainSlider which) = 0;

@@ -41,7 +41,7 @@ class IMainLinks {
   virtual void ShowConfigWindowModal() = 0;
   virtual void ShowAboutWindowModal() = 0;
   // "另存为WAVE文件...": the WAV segment window shows, and the render will
-  // read `source` (8-bit path) and write `target`.
+  // read `source` (8-bit path) and write `target` (UTF-8 path).
   virtual void StartWaveRender(const std::string& source, const std::string& target) = 0;
   // While a WAV render runs its window comes to the front and the answer
   // is true: the save command then does nothing else.

@@ -71,7 +71,7 @@ class TFormMain : public TForm, private IMainView {
  private:
   // IMainView
   void SetText(MainText which, const std::string& utf8) override;
-  void SetTitleFromPath(const std::string& fileName) override;
+  void SetTitleFromPath(const std::string& path) override;
   int SliderValue(MainSlider which) override;
   int SliderMax(MainSlider which) override;
   int SliderMin(MainSlider which) override;

@@ -70,7 +70,7 @@ TRenderOutcome TForm7::ConvertToWav(const std::string& source, const std::string
     busy.end = TRenderEnd::Busy;
     return busy;
   }
-  const std::wstring targetName = AnsiToWide(target);
+  const std::wstring targetName = Widen(target);
   if (SameFile(AnsiToWide(source), targetName)) {
     ShowForward();
     Warn(kTargetIsSource);

@@ -26,7 +26,8 @@ class TFormURL;
 class TForm7;
 class TFrmSWavs;
 
-// The file and target of the WAV render last asked for (8-bit paths).
+// The file (8-bit path) and target (UTF-8 path) of the WAV render last asked
+// for.
 struct TRenderRequest {
   std::string Source;
   std::string Target;

@@ -8,6 +8,7 @@
 #include <map>
 #include <stdexcept>
 
+#include "player/core/display_texts.h"
 #include "recording_store.h"
 
 namespace tav::player {
@@ -100,7 +101,7 @@ struct FakeView : IMainView {
     texts[w] = t;
     ++textSets[w];
   }
-  void SetTitleFromPath(const std::string& name) override { texts[MainText::Title] = name; }
+  void SetTitleFromPath(const std::string& path) override { texts[MainText::Title] = std::string(FileNameOf(path)); }
   int SliderValue(MainSlider w) override { return values[w]; }
   int SliderMax(MainSlider w) override { return maxima[w]; }
   int SliderMin(MainSlider w) override { return minima[w]; }
