@@ -404,6 +404,11 @@ void TMainController::WriteSettings(ISettingsStore& store, WindowPlace place) {
   }
 }
 
+void TMainController::EndSound() {
+  FadeOutBeforeEnd();
+  if (audio_.HasOutStream()) audio_.StopOut();
+}
+
 void TMainController::Shutdown() {
   FadeOutBeforeEnd();
   audio_.FreeStreams();

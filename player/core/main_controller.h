@@ -169,6 +169,9 @@ class TMainController {
   WindowPlace ReadSettings(ISettingsStore& store, WindowPlace design);
   // Writes the section; a failed write is swallowed.
   void WriteSettings(ISettingsStore& store, WindowPlace place);
+  // The program ends (its main window closes): the sound fades out and stops
+  // now, before any window is freed.
+  void EndSound();
   // The end of the program: fade out, free both streams and every device.
   void Shutdown();
 

@@ -97,6 +97,7 @@ TFormMain::TFormMain(TPlayListModel& list, IMainLinks& links, int32_t& playIndex
   PopupMenu = &PopupMenu1;
 
   OnCreate = [this](TObject*) { FormCreate(); };
+  OnClose = [this](TObject*, TCloseAction&) { FormClose(); };
   OnDestroy = [this](TObject*) { FormDestroy(); };
   OnKeyDown = [this](TObject*, WORD& key, TShiftState) { FormKeyDown(key); };
   SetMessageHandler(WM_DROPFILES, [this](TMessage& m) { return MyDrags(m); });
@@ -243,6 +244,14 @@ void TFormMain::FormCreate() {
     PlayerSettings.SeekKeyRight5 = VK_F6;
     PlayerSettings.SeekKeyLeft5 = VK_F5;
   }
+}
+
+void TFormMain::FormClose() {
+  // Closing the main window ends the program: the sound stops and this
+  // window leaves the screen first; the windows are freed afterwards, each
+  // writing its settings.
+  controller_.EndSound();
+  Hide();
 }
 
 void TFormMain::FormDestroy() {

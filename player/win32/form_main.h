@@ -90,6 +90,7 @@ class TFormMain : public TForm, private IMainView {
   void CreateControls();
   void CreateMenu();
   void FormCreate();
+  void FormClose();
   void FormDestroy();
   void FormKeyDown(WORD& key);
   bool MyDrags(TMessage& message);

@@ -983,3 +983,33 @@ TEST_F(PlayerWindows, ATimerTickRepaintsOnlyWhatChanged) {
   EXPECT_GT(Main().TimeTransfers(), shown) << "a repaint of the window draws the time display";
   Reset();
 }
+
+// Closing the main window (its close button, "退出") ends the program: the
+// sound stops and the window leaves the screen before any window is freed;
+// freeing them afterwards writes the settings as ever. (Last in this file:
+// the program stays marked as ending.)
+TEST_F(PlayerWindows, ClosingTheMainWindowStopsTheSoundFirst) {
+  Reset();
+  Main().sldSetVolume->SetValue(60);
+  List().Show();
+  Drop(Main().Handle(), {MakeToneWav("tav_tone10s.wav", 10)});
+  Pump(300);
+  ASSERT_EQ(BASS_ChannelIsActive(tav::engine::StreamState.OutStream), DWORD(BASS_ACTIVE_PLAYING));
+  SendMessageW(Main().Handle(), WM_CLOSE, 0, 0);
+  ASSERT_TRUE(Application().Terminated());
+  EXPECT_NE(BASS_ChannelIsActive(tav::engine::StreamState.OutStream), DWORD(BASS_ACTIVE_PLAYING))
+      << "the sound goes on while the windows are freed";
+  EXPECT_FALSE(IsWindowVisible(Main().Handle()));
+  const double heard = CapturedSeconds();
+  Pump(300);
+  EXPECT_EQ(CapturedSeconds(), heard) << "nothing more is played";
+  Application().DestroyForms();
+  const std::wstring ini = (Bin() / "Tavolen.ini").wstring();
+  EXPECT_EQ(GetPrivateProfileIntW(L"FormMain", L"Volume", -1, ini.c_str()), 60);
+  EXPECT_EQ(GetPrivateProfileIntW(L"FormList", L"Visible", -1, ini.c_str()), 1);
+  EXPECT_EQ(ReadFileBytes(Bin() / "PlayList.m3u"), MakeToneWav("tav_tone10s.wav", 10) + "\r\n");
+  StartPlayer();
+  List().Close();
+  List().Hide();
+  Reset();
+}

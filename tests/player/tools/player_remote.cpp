@@ -4,6 +4,8 @@
 //   wine-run player_remote.exe pause [seconds]      clicks the play button while it reads
 //                                                   "暂停" (playing: the player pauses)
 //   wine-run player_remote.exe close [seconds]      closes the main window
+//   wine-run player_remote.exe exit [seconds]       chooses "退出" in the main window's menu,
+//                                                   opened by a right click
 // Waits up to the given seconds (default 20) for the main window; exit 0 when
 // it was found and worked, 1 otherwise.
 #include <windows.h>
@@ -54,15 +56,16 @@ HWND WaitForMainWindow(int seconds, const wchar_t* button, HWND& found) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: player_remote previous|pause|close [seconds]\n");
+    std::fprintf(stderr, "usage: player_remote previous|pause|close|exit [seconds]\n");
     return 2;
   }
   const int seconds = argc > 2 ? std::atoi(argv[2]) : 20;
   const bool close = std::strcmp(argv[1], "close") == 0;
+  const bool exit = std::strcmp(argv[1], "exit") == 0;
   const wchar_t* caption = std::strcmp(argv[1], "previous") == 0 ? L"上一曲"
                            : std::strcmp(argv[1], "pause") == 0  ? L"暂停"
                                                                  : nullptr;
-  if (!close && !caption) {
+  if (!close && !exit && !caption) {
     std::fprintf(stderr, "unknown command %s\n", argv[1]);
     return 2;
   }
@@ -74,6 +77,16 @@ int main(int argc, char** argv) {
   }
   if (close) {
     PostMessageW(main, WM_CLOSE, 0, 0);
+    return 0;
+  }
+  if (exit) {
+    // The right click opens the menu; its own loop then takes the keys:
+    // up from the top wraps to the last item, "退出".
+    const LPARAM at = MAKELPARAM(300, 110);
+    PostMessageW(main, WM_RBUTTONDOWN, MK_RBUTTON, at);
+    PostMessageW(main, WM_RBUTTONUP, 0, at);
+    PostMessageW(main, WM_KEYDOWN, VK_UP, 0);
+    PostMessageW(main, WM_KEYDOWN, VK_RETURN, 0);
     return 0;
   }
   if (!button) {
