@@ -52,6 +52,13 @@ if(TAV_SANITIZE AND NOT TAV_WIN32)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
 endif()
+if(TAV_SANITIZE_THREAD AND NOT TAV_WIN32)
+  if(TAV_SANITIZE)
+    message(FATAL_ERROR "TAV_SANITIZE_THREAD and TAV_SANITIZE cannot be combined")
+  endif()
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
 
 # --- third-party libraries ---------------------------------------------------
 find_package(PkgConfig REQUIRED)

@@ -81,6 +81,13 @@ stage "native build with AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B "$TAV_BUILD/ci-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAV_SANITIZE=ON -DTAV_BENCHMARKS=OFF >/dev/null &&
   build "$TAV_BUILD/ci-asan" asan && { stage "sanitizer tests"; ASAN_OPTIONS=detect_leaks=1 run_ctest "$TAV_BUILD/ci-asan" asan -j "$TAV_JOBS"; }
 
+# The audio library and the engine (where the GUI thread meets the update thread) once
+# more under ThreadSanitizer; only those components, so the stage stays short.
+stage "native build with ThreadSanitizer (audio library and engine)"
+cmake -S . -B "$TAV_BUILD/ci-tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAV_SANITIZE_THREAD=ON -DTAV_BENCHMARKS=OFF \
+  -DTAV_COMPONENTS="support;audiolib;bfxs;engine" >/dev/null &&
+  build "$TAV_BUILD/ci-tsan" tsan && { stage "thread sanitizer tests"; run_ctest "$TAV_BUILD/ci-tsan" tsan -j "$TAV_JOBS"; }
+
 if [ -n "${TAV_NATIVE_ONLY:-}" ]; then
   summary; exit $status
 fi

@@ -120,7 +120,11 @@ DWORD BASSAPI BASS_ChannelIsActive(DWORD handle) {
   return guarded(set_error, DWORD{BASS_ACTIVE_STOPPED}, [&]() -> DWORD {
     auto ch = library().channel(handle);
     if (!ch) return BASS_ACTIVE_STOPPED;
-    if (auto s = std::dynamic_pointer_cast<UserStream>(ch)) return ok(s->activity());
+    if (auto s = std::dynamic_pointer_cast<UserStream>(ch)) {
+      const DWORD activity = s->activity();
+      set_error(s->fault());  // why a stream that faulted on the update thread stopped
+      return activity;
+    }
     ChannelGuard guard(*ch);  // a decoding channel is active until its end
     if (ch->stalled()) return ok<DWORD>(BASS_ACTIVE_STALLED);
     const QWORD length = ch->length_bytes();

@@ -10,6 +10,7 @@
 #include "bass.h"
 #include "dsound_ring.h"
 #include "library_instance.h"
+#include "play_ring.h"
 #include "wait_hook.h"
 
 namespace tav::audio {
@@ -27,12 +28,13 @@ int open_ring(const GUID& guid, HWND hwnd, unsigned freq, DWORD ring_bytes, IDir
 
 // While the device rests its DirectSound object is released: DirectSound keeps mixing
 // (and the system's sound server playing) for as long as one exists, even with every
-// buffer stopped. The next play opens it again with a fresh ring of silence.
+// buffer stopped. The next play opens it again with a fresh ring of silence, on the
+// caller's thread, and fails when it cannot.
 class DirectSoundOutput : public OutputBackend {
  public:
   DirectSoundOutput(const GUID& guid, HWND hwnd, IDirectSound8* ds, IDirectSoundBuffer* buffer, unsigned rate,
                     DWORD ring_bytes)
-      : guid_(guid), hwnd_(hwnd), ds_(ds), buffer_(buffer), rate_(rate), ring_bytes_(ring_bytes) {}
+      : guid_(guid), hwnd_(hwnd), ds_(ds), buffer_(buffer), rate_(rate), ring_bytes_(ring_bytes), ring_(ring_bytes, kFrameBytes) {}
   ~DirectSoundOutput() override { close(); }
   unsigned rate() const override { return rate_; }
   unsigned channels() const override { return 2; }
@@ -41,43 +43,30 @@ class DirectSoundOutput : public OutputBackend {
   // Stops where the queued silence after the last sound plays, so nothing is cut off.
   void pause() override { close(); }
 
-  void resume() override {
-    if (!buffer_) reopen();
-  }
+  bool resume() override { return buffer_ || reopen(); }
 
   size_t writable_frames(unsigned ahead_ms) override {
-    if (!buffer_ && !reopen()) return 0;  // the device could not be opened again: try at the next update
+    if (!buffer_) return 0;
     DWORD play = 0, write = 0;
     if (FAILED(buffer_->GetCurrentPosition(&play, &write))) return 0;
-    played_ += (play + ring_bytes_ - last_play_) % ring_bytes_;
-    last_play_ = play;
-    if (played_ > written_) {  // ran dry: continue at the write cursor
-      written_ = played_;
-      write_pos_ = write;
-    }
-    const uint64_t queued = written_ - played_;
-    uint64_t target = static_cast<uint64_t>(rate_) * ahead_ms / 1000 * kFrameBytes;
-    const uint64_t room = ring_bytes_ - (write + ring_bytes_ - play) % ring_bytes_ - kFrameBytes;
-    if (target > room) target = room;
-    return queued >= target ? 0 : static_cast<size_t>((target - queued) / kFrameBytes);
+    return ring_.writable_frames(play, write, static_cast<uint64_t>(rate_) * ahead_ms / 1000 * kFrameBytes);
   }
 
   void write(const int16_t* frames, size_t count, size_t) override {
     if (!buffer_) return;
-    DWORD bytes = static_cast<DWORD>(count * kFrameBytes);
+    const PlayRing::Write w = ring_.plan(static_cast<DWORD>(count * kFrameBytes));
     void *p1 = nullptr, *p2 = nullptr;
     DWORD n1 = 0, n2 = 0;
-    HRESULT hr = buffer_->Lock(write_pos_, bytes, &p1, &n1, &p2, &n2, 0);
+    const DWORD bytes = w.data_bytes + w.silence_bytes;
+    HRESULT hr = buffer_->Lock(w.offset, bytes, &p1, &n1, &p2, &n2, 0);
     if (hr == DSERR_BUFFERLOST) {
       buffer_->Restore();
-      hr = buffer_->Lock(write_pos_, bytes, &p1, &n1, &p2, &n2, 0);
+      hr = buffer_->Lock(w.offset, bytes, &p1, &n1, &p2, &n2, 0);
     }
     if (FAILED(hr)) return;
-    std::memcpy(p1, frames, n1);
-    if (p2) std::memcpy(p2, reinterpret_cast<const char*>(frames) + n1, n2);
+    PlayRing::fill(w, frames, p1, n1, p2, n2);
     buffer_->Unlock(p1, n1, p2, n2);
-    write_pos_ = (write_pos_ + bytes) % ring_bytes_;
-    written_ += bytes;
+    ring_.wrote(w.data_bytes);
   }
 
  private:
@@ -100,10 +89,7 @@ class DirectSoundOutput : public OutputBackend {
       hwnd_ = GetDesktopWindow();  // the window given at start-up may be gone by now
       if (open_ring(guid_, hwnd_, rate_, ring_bytes_, ds_, buffer_) != BASS_OK) return false;
     }
-    last_play_ = 0;
-    played_ = 0;
-    written_ = 0;
-    write_pos_ = 0;
+    ring_.reset();
     return true;
   }
 
@@ -114,10 +100,7 @@ class DirectSoundOutput : public OutputBackend {
   IDirectSoundBuffer* buffer_;
   unsigned rate_;
   DWORD ring_bytes_;
-  DWORD last_play_ = 0;
-  DWORD write_pos_ = 0;
-  uint64_t played_ = 0;
-  uint64_t written_ = 0;
+  PlayRing ring_;
 };
 
 struct FoundDevice {

@@ -2,8 +2,8 @@
 //
 // Connecting runs on a helper thread so the caller (the player's window thread) waits at
 // most the network timeout: WinINet's own connect timeout is not honoured everywhere. When
-// the time is up the session handle is closed, which makes a pending WinINet call give up;
-// the helper closes whatever it still gets back.
+// the time is up the caller returns and leaves the session to the helper, which closes it,
+// and whatever it still gets back, once WinINet gives up (the session's own timeouts are set).
 #include <atomic>
 #include <cctype>
 #include <chrono>

@@ -1,6 +1,7 @@
 #include "bass_channel_source.h"
 
 #include <algorithm>
+#include <new>
 
 #include "bass_fx.h"
 
@@ -19,6 +20,8 @@ size_t BassChannelSource::pull_once(float* out, size_t frames) {
   while (done < frames) {
     const size_t want = std::min(frames - done, kMaxPullFrames);
     const DWORD got = BASS_ChannelGetData(channel_, pcm_.data(), static_cast<DWORD>(want * bytes_per_frame_));
+    // a source that could not allocate has not ended: the stage's callback fails instead
+    if (got == DWORD(-1) && BASS_ErrorGetCode() == BASS_ERROR_MEM) throw std::bad_alloc();
     if (got == 0 || got == DWORD(-1)) break;
     const size_t samples = got / 2;
     float* dst = out + done * channels_;

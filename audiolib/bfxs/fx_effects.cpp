@@ -3,14 +3,16 @@
 #include "fx_effects.h"
 
 #include <memory>
-#include <new>
 
 #include "bass_ext.h"
 #include "bass_fx.h"
+#include "c_boundary.h"
 #include "peaking_eq.h"
 #include "phaser.h"
 
 namespace tav::bfxs {
+
+using tav::audio::guarded;
 
 namespace {
 
@@ -20,8 +22,8 @@ struct EffectInstance {
 };
 
 void* TAVCDECL fx_create(DWORD type, DWORD freq, DWORD chans) {
-  if (freq == 0 || chans == 0) return nullptr;
-  try {
+  return guarded(BASS_TAV_SetError, static_cast<void*>(nullptr), [&]() -> void* {
+    if (freq == 0 || chans == 0) return nullptr;
     auto fx = std::make_unique<EffectInstance>();
     if (type == BASS_FX_BFX_PEAKEQ)
       fx->eq = std::make_unique<PeakingEqBank>(freq, chans);
@@ -30,15 +32,15 @@ void* TAVCDECL fx_create(DWORD type, DWORD freq, DWORD chans) {
     else
       return nullptr;
     return fx.release();
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
+  });
 }
 
 void TAVCDECL fx_process(void* state, float* samples, DWORD frames) {
-  auto* fx = static_cast<EffectInstance*>(state);
-  if (fx->eq) fx->eq->process(samples, frames);
-  if (fx->phaser) fx->phaser->process(samples, frames);
+  guarded(BASS_TAV_SetError, [&] {
+    auto* fx = static_cast<EffectInstance*>(state);
+    if (fx->eq) fx->eq->process(samples, frames);
+    if (fx->phaser) fx->phaser->process(samples, frames);
+  });
 }
 
 BOOL refuse() {
@@ -46,7 +48,7 @@ BOOL refuse() {
   return FALSE;
 }
 
-BOOL TAVCDECL fx_set_parameters(void* state, const void* params) {
+BOOL set_parameters(void* state, const void* params) {
   auto* fx = static_cast<EffectInstance*>(state);
   if (!params) return refuse();
   if (fx->eq) {
@@ -60,7 +62,7 @@ BOOL TAVCDECL fx_set_parameters(void* state, const void* params) {
   return fx->phaser->set(s) ? TRUE : refuse();
 }
 
-BOOL TAVCDECL fx_get_parameters(void* state, void* params) {
+BOOL get_parameters(void* state, void* params) {
   auto* fx = static_cast<EffectInstance*>(state);
   if (!params) return refuse();
   if (fx->eq) {
@@ -86,13 +88,25 @@ BOOL TAVCDECL fx_get_parameters(void* state, void* params) {
   return TRUE;
 }
 
-void TAVCDECL fx_reset(void* state) {
-  auto* fx = static_cast<EffectInstance*>(state);
-  if (fx->eq) fx->eq->reset();
-  if (fx->phaser) fx->phaser->reset();
+BOOL TAVCDECL fx_set_parameters(void* state, const void* params) {
+  return guarded(BASS_TAV_SetError, BOOL{FALSE}, [&] { return set_parameters(state, params); });
 }
 
-void TAVCDECL fx_destroy(void* state) { delete static_cast<EffectInstance*>(state); }
+BOOL TAVCDECL fx_get_parameters(void* state, void* params) {
+  return guarded(BASS_TAV_SetError, BOOL{FALSE}, [&] { return get_parameters(state, params); });
+}
+
+void TAVCDECL fx_reset(void* state) {
+  guarded(BASS_TAV_SetError, [&] {
+    auto* fx = static_cast<EffectInstance*>(state);
+    if (fx->eq) fx->eq->reset();
+    if (fx->phaser) fx->phaser->reset();
+  });
+}
+
+void TAVCDECL fx_destroy(void* state) {
+  guarded(BASS_TAV_SetError, [&] { delete static_cast<EffectInstance*>(state); });
+}
 
 const TAV_FX_FUNCS kEffectFuncs = {sizeof(TAV_FX_FUNCS), fx_create,        fx_process, fx_set_parameters,
                                    fx_get_parameters,    fx_reset,         fx_destroy};
@@ -102,6 +116,8 @@ const TAV_FX_FUNCS kEffectFuncs = {sizeof(TAV_FX_FUNCS), fx_create,        fx_pr
 const bool kRegisteredAtLoad = (ensure_effects_registered(), true);
 
 }  // namespace
+
+const TAV_FX_FUNCS& effect_funcs() { return kEffectFuncs; }
 
 void ensure_effects_registered() {
   static bool registered = false;  // registration is idempotent; retried until it succeeds

@@ -3,6 +3,8 @@
 // A stage owns its source: it reads it linearly (the source's own loop flag is
 // cleared), its own loop flag decides whether the source wraps at its end, and
 // with BASS_FX_FREESOURCE freeing the stage frees the source.
+#include "fx_streams.h"
+
 #include <cmath>
 #include <memory>
 #include <new>
@@ -16,6 +18,8 @@
 #include "tempo_stage.h"
 
 namespace tav::bfxs {
+
+using tav::audio::guarded;
 
 namespace {
 
@@ -74,70 +78,88 @@ QWORD position_of(TempoStream& s) {
 }
 
 DWORD TAVCDECL tempo_read(void* state, float* buffer, DWORD frames) {
-  auto* s = static_cast<TempoStream*>(state);
-  // When the source turns round, what the stage still holds lies on the old
-  // side of where the listener is: drop it and go on from the position handed out.
-  const bool backwards = s->source.plays_backwards();
-  if (backwards != s->backwards) {
-    const QWORD here = position_of(*s);
-    s->backwards = backwards;
-    if (here != kNoValue && BASS_ChannelSetPosition(s->source.channel(), here, BASS_POS_BYTE)) s->stage.flush();
-  }
-  return static_cast<DWORD>(s->stage.read(buffer, frames));
+  return guarded(BASS_TAV_SetError, DWORD{0}, [&]() -> DWORD {
+    auto* s = static_cast<TempoStream*>(state);
+    // When the source turns round, what the stage still holds lies on the old
+    // side of where the listener is: drop it and go on from the position handed out.
+    const bool backwards = s->source.plays_backwards();
+    if (backwards != s->backwards) {
+      const QWORD here = position_of(*s);
+      s->backwards = backwards;
+      if (here != kNoValue && BASS_ChannelSetPosition(s->source.channel(), here, BASS_POS_BYTE)) s->stage.flush();
+    }
+    return static_cast<DWORD>(s->stage.read(buffer, frames));
+  });
 }
 
 QWORD TAVCDECL tempo_get_length(void* state) {
-  return BASS_ChannelGetLength(static_cast<TempoStream*>(state)->source.channel(), BASS_POS_BYTE);
+  return guarded(BASS_TAV_SetError, kNoValue, [&] {
+    return BASS_ChannelGetLength(static_cast<TempoStream*>(state)->source.channel(), BASS_POS_BYTE);
+  });
 }
 
-QWORD TAVCDECL tempo_get_position(void* state) { return position_of(*static_cast<TempoStream*>(state)); }
+QWORD TAVCDECL tempo_get_position(void* state) {
+  return guarded(BASS_TAV_SetError, kNoValue, [&] { return position_of(*static_cast<TempoStream*>(state)); });
+}
 
 BOOL TAVCDECL tempo_set_position(void* state, QWORD pos) {
-  auto* s = static_cast<TempoStream*>(state);
-  if (!BASS_ChannelSetPosition(s->source.channel(), pos, BASS_POS_BYTE)) return FALSE;
-  s->stage.flush();
-  return TRUE;
+  return guarded(BASS_TAV_SetError, BOOL{FALSE}, [&]() -> BOOL {
+    auto* s = static_cast<TempoStream*>(state);
+    if (!BASS_ChannelSetPosition(s->source.channel(), pos, BASS_POS_BYTE)) return FALSE;
+    s->stage.flush();
+    return TRUE;
+  });
 }
 
 BOOL TAVCDECL tempo_set_attribute(void* state, DWORD attrib, float value) {
-  auto* s = static_cast<TempoStream*>(state);
-  bool ok;
-  if (attrib == BASS_ATTRIB_TEMPO)
-    ok = s->stage.set_tempo_percent(value);
-  else if (attrib == BASS_ATTRIB_TEMPO_PITCH)
-    ok = s->stage.set_pitch_semitones(value);
-  else
-    return FALSE;
-  if (!ok) BASS_TAV_SetError(BASS_ERROR_ILLPARAM);
-  return ok ? TRUE : FALSE;
+  return guarded(BASS_TAV_SetError, BOOL{FALSE}, [&]() -> BOOL {
+    auto* s = static_cast<TempoStream*>(state);
+    bool ok;
+    if (attrib == BASS_ATTRIB_TEMPO)
+      ok = s->stage.set_tempo_percent(value);
+    else if (attrib == BASS_ATTRIB_TEMPO_PITCH)
+      ok = s->stage.set_pitch_semitones(value);
+    else
+      return FALSE;
+    if (!ok) BASS_TAV_SetError(BASS_ERROR_ILLPARAM);
+    return ok ? TRUE : FALSE;
+  });
 }
 
 BOOL TAVCDECL tempo_get_attribute(void* state, DWORD attrib, float* value) {
-  auto* s = static_cast<TempoStream*>(state);
-  if (attrib == BASS_ATTRIB_TEMPO)
-    *value = s->stage.tempo_percent();
-  else if (attrib == BASS_ATTRIB_TEMPO_PITCH)
-    *value = s->stage.pitch_semitones();
-  else
-    return FALSE;
-  return TRUE;
+  return guarded(BASS_TAV_SetError, BOOL{FALSE}, [&]() -> BOOL {
+    auto* s = static_cast<TempoStream*>(state);
+    if (attrib == BASS_ATTRIB_TEMPO)
+      *value = s->stage.tempo_percent();
+    else if (attrib == BASS_ATTRIB_TEMPO_PITCH)
+      *value = s->stage.pitch_semitones();
+    else
+      return FALSE;
+    return TRUE;
+  });
 }
 
 void TAVCDECL tempo_flags_changed(void* state, DWORD flags) {
-  auto* s = static_cast<TempoStream*>(state);
-  s->flags = (s->flags & BASS_FX_FREESOURCE) | flags;
-  s->source.set_wrap(flags & BASS_SAMPLE_LOOP);
+  guarded(BASS_TAV_SetError, [&] {
+    auto* s = static_cast<TempoStream*>(state);
+    s->flags = (s->flags & BASS_FX_FREESOURCE) | flags;
+    s->source.set_wrap(flags & BASS_SAMPLE_LOOP);
+  });
 }
 
 void TAVCDECL tempo_free(void* state) {
-  auto* s = static_cast<TempoStream*>(state);
-  const DWORD chan = s->source.channel();
-  const bool free_it = s->flags & BASS_FX_FREESOURCE;
-  delete s;
-  if (free_it) free_source(chan);
+  guarded(BASS_TAV_SetError, [&] {
+    auto* s = static_cast<TempoStream*>(state);
+    const DWORD chan = s->source.channel();
+    const bool free_it = s->flags & BASS_FX_FREESOURCE;
+    delete s;
+    if (free_it) free_source(chan);
+  });
 }
 
-BOOL TAVCDECL tempo_is_stalled(void* state) { return static_cast<TempoStream*>(state)->source.stalled(); }
+BOOL TAVCDECL tempo_is_stalled(void* state) {
+  return guarded(BASS_TAV_SetError, BOOL{FALSE}, [&]() -> BOOL { return static_cast<TempoStream*>(state)->source.stalled(); });
+}
 
 const TAV_STREAM_FUNCS kTempoFuncs = {sizeof(TAV_STREAM_FUNCS), tempo_read,          tempo_get_length,
                                       tempo_get_position,       tempo_set_position,  tempo_set_attribute,
@@ -156,65 +178,83 @@ struct ReverseStream {
 };
 
 DWORD TAVCDECL reverse_read(void* state, float* buffer, DWORD frames) {
-  auto* s = static_cast<ReverseStream*>(state);
-  size_t done = s->reader.read(buffer, frames);
-  if (done < frames && (s->flags & BASS_SAMPLE_LOOP)) {
-    const uint64_t restart = s->reader.backwards() ? s->reader.length() : 0;
-    if (restart != BassChannelSource::kUnknownLength && s->reader.set_position(restart))
-      done += s->reader.read(buffer + done * s->chans, frames - done);
-  }
-  return static_cast<DWORD>(done);
+  return guarded(BASS_TAV_SetError, DWORD{0}, [&]() -> DWORD {
+    auto* s = static_cast<ReverseStream*>(state);
+    size_t done = s->reader.read(buffer, frames);
+    if (done < frames && (s->flags & BASS_SAMPLE_LOOP)) {
+      const uint64_t restart = s->reader.backwards() ? s->reader.length() : 0;
+      if (restart != BassChannelSource::kUnknownLength && s->reader.set_position(restart))
+        done += s->reader.read(buffer + done * s->chans, frames - done);
+    }
+    return static_cast<DWORD>(done);
+  });
 }
 
 QWORD TAVCDECL reverse_get_length(void* state) {
-  return BASS_ChannelGetLength(static_cast<ReverseStream*>(state)->source.channel(), BASS_POS_BYTE);
+  return guarded(BASS_TAV_SetError, kNoValue, [&] {
+    return BASS_ChannelGetLength(static_cast<ReverseStream*>(state)->source.channel(), BASS_POS_BYTE);
+  });
 }
 
 QWORD TAVCDECL reverse_get_position(void* state) {
-  auto* s = static_cast<ReverseStream*>(state);
-  return s->reader.position() * s->source.bytes_per_frame();
+  return guarded(BASS_TAV_SetError, kNoValue, [&]() -> QWORD {
+    auto* s = static_cast<ReverseStream*>(state);
+    return s->reader.position() * s->source.bytes_per_frame();
+  });
 }
 
 BOOL TAVCDECL reverse_set_position(void* state, QWORD pos) {
-  auto* s = static_cast<ReverseStream*>(state);
-  if (!s->reader.set_position(pos / s->source.bytes_per_frame())) {
-    BASS_TAV_SetError(BASS_ERROR_POSITION);
-    return FALSE;
-  }
-  return TRUE;
+  return guarded(BASS_TAV_SetError, BOOL{FALSE}, [&]() -> BOOL {
+    auto* s = static_cast<ReverseStream*>(state);
+    if (!s->reader.set_position(pos / s->source.bytes_per_frame())) {
+      BASS_TAV_SetError(BASS_ERROR_POSITION);
+      return FALSE;
+    }
+    return TRUE;
+  });
 }
 
 BOOL TAVCDECL reverse_set_attribute(void* state, DWORD attrib, float value) {
-  if (attrib != BASS_ATTRIB_REVERSE_DIR) return FALSE;
-  if (!std::isfinite(value) || value == 0.0f) {
-    BASS_TAV_SetError(BASS_ERROR_ILLPARAM);
-    return FALSE;
-  }
-  static_cast<ReverseStream*>(state)->reader.set_backwards(value < 0.0f);
-  return TRUE;
+  return guarded(BASS_TAV_SetError, BOOL{FALSE}, [&]() -> BOOL {
+    if (attrib != BASS_ATTRIB_REVERSE_DIR) return FALSE;
+    if (!std::isfinite(value) || value == 0.0f) {
+      BASS_TAV_SetError(BASS_ERROR_ILLPARAM);
+      return FALSE;
+    }
+    static_cast<ReverseStream*>(state)->reader.set_backwards(value < 0.0f);
+    return TRUE;
+  });
 }
 
 BOOL TAVCDECL reverse_get_attribute(void* state, DWORD attrib, float* value) {
-  if (attrib != BASS_ATTRIB_REVERSE_DIR) return FALSE;
-  *value = static_cast<ReverseStream*>(state)->reader.backwards() ? float(BASS_FX_RVS_REVERSE)
-                                                                  : float(BASS_FX_RVS_FORWARD);
-  return TRUE;
+  return guarded(BASS_TAV_SetError, BOOL{FALSE}, [&]() -> BOOL {
+    if (attrib != BASS_ATTRIB_REVERSE_DIR) return FALSE;
+    *value = static_cast<ReverseStream*>(state)->reader.backwards() ? float(BASS_FX_RVS_REVERSE)
+                                                                    : float(BASS_FX_RVS_FORWARD);
+    return TRUE;
+  });
 }
 
 void TAVCDECL reverse_flags_changed(void* state, DWORD flags) {
-  auto* s = static_cast<ReverseStream*>(state);
-  s->flags = (s->flags & BASS_FX_FREESOURCE) | flags;
+  guarded(BASS_TAV_SetError, [&] {
+    auto* s = static_cast<ReverseStream*>(state);
+    s->flags = (s->flags & BASS_FX_FREESOURCE) | flags;
+  });
 }
 
 void TAVCDECL reverse_free(void* state) {
-  auto* s = static_cast<ReverseStream*>(state);
-  const DWORD chan = s->source.channel();
-  const bool free_it = s->flags & BASS_FX_FREESOURCE;
-  delete s;
-  if (free_it) free_source(chan);
+  guarded(BASS_TAV_SetError, [&] {
+    auto* s = static_cast<ReverseStream*>(state);
+    const DWORD chan = s->source.channel();
+    const bool free_it = s->flags & BASS_FX_FREESOURCE;
+    delete s;
+    if (free_it) free_source(chan);
+  });
 }
 
-BOOL TAVCDECL reverse_is_stalled(void* state) { return static_cast<ReverseStream*>(state)->source.stalled(); }
+BOOL TAVCDECL reverse_is_stalled(void* state) {
+  return guarded(BASS_TAV_SetError, BOOL{FALSE}, [&]() -> BOOL { return static_cast<ReverseStream*>(state)->source.stalled(); });
+}
 
 const TAV_STREAM_FUNCS kReverseFuncs = {sizeof(TAV_STREAM_FUNCS), reverse_read,          reverse_get_length,
                                         reverse_get_position,     reverse_set_position,  reverse_set_attribute,
@@ -232,10 +272,13 @@ HSTREAM create_stage(std::unique_ptr<Stream> state, const SourceInfo& info, DWOR
 }
 
 }  // namespace
+
+const TAV_STREAM_FUNCS& tempo_stream_funcs() { return kTempoFuncs; }
+const TAV_STREAM_FUNCS& reverse_stream_funcs() { return kReverseFuncs; }
+
 }  // namespace tav::bfxs
 
 using namespace tav::bfxs;
-using tav::audio::guarded;
 
 extern "C" {
 

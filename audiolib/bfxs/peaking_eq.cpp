@@ -83,8 +83,9 @@ void PeakingEqBank::design(size_t band) {
 
 void PeakingEqBank::relayout(size_t old_vectors) {
   // every existing band keeps its coefficients and its state at its own lanes
+  // (everything is allocated before anything changes: a failed allocation leaves the bank as it was)
   const size_t old_total = pairs_ * old_vectors * kLanes, total = pairs_ * vectors_ * kLanes;
-  auto move = [&](std::vector<float>& values, int rows) {
+  auto grow = [&](const std::vector<float>& values, int rows) {
     std::vector<float> grown(size_t(rows) * total, 0.0f);
     for (int r = 0; r < rows; ++r)
       for (size_t p = 0; p < pairs_; ++p)
@@ -92,21 +93,32 @@ void PeakingEqBank::relayout(size_t old_vectors) {
           for (int l = 0; l < kLanes; ++l)
             grown[r * total + (p * vectors_ + v) * kLanes + size_t(l)] =
                 values[r * old_total + (p * old_vectors + v) * kLanes + size_t(l)];
-    values.swap(grown);
+    return grown;
   };
-  move(coefficients_, kRows);
-  move(state_, 2);
-  given_.assign(size_t(vectors_) * kLanes, 0.0f);
+  auto coefficients = grow(coefficients_, kRows);
+  auto state = grow(state_, 2);
+  std::vector<float> given(size_t(vectors_) * kLanes, 0.0f);
+  coefficients_.swap(coefficients);
+  state_.swap(state);
+  given_.swap(given);
 }
 
 bool PeakingEqBank::set_band(int number, const PeakingEqSettings& settings) {
   if (!accepts(settings)) return false;
   auto it = std::find_if(bands_.begin(), bands_.end(), [&](const Band& b) { return b.number == number; });
   if (it == bands_.end()) {
-    bands_.push_back(Band{number, settings});
+    bands_.reserve(bands_.size() + 1);  // the push below cannot fail
     const size_t old_vectors = vectors_;
-    vectors_ = (bands_.size() + 1) / 2;
-    if (vectors_ != old_vectors) relayout(old_vectors);
+    vectors_ = (bands_.size() + 2) / 2;
+    if (vectors_ != old_vectors) {
+      try {
+        relayout(old_vectors);
+      } catch (...) {
+        vectors_ = old_vectors;
+        throw;
+      }
+    }
+    bands_.push_back(Band{number, settings});
     design(bands_.size() - 1);
   } else {
     it->settings = settings;

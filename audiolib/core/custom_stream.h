@@ -15,11 +15,14 @@ class CustomStream : public Channel {
   uint64_t length_bytes() override;
   uint64_t position_bytes() override;
   bool set_position_bytes(uint64_t pos) override;
-  bool stalled() override { return funcs_.is_stalled && funcs_.is_stalled(state_); }
+  bool stalled() override;
 
   bool served_by(const TAV_STREAM_FUNCS* funcs) const;
   void* state() const { return state_; }
-  // Calls the owner's free(); once, without any lock held.
+  // Under the channel's lock, as its handle goes: from then on no call reaches the owner's
+  // state (a caller that was waiting for the lock gets the failure value).
+  void mark_freed() { freed_ = true; }
+  // Calls the owner's free(); once, without any lock held, after mark_freed().
   void release();
 
  protected:
@@ -32,6 +35,7 @@ class CustomStream : public Channel {
   TAV_STREAM_FUNCS funcs_{};
   const TAV_STREAM_FUNCS* identity_;
   void* state_;
+  bool freed_ = false;
   bool released_ = false;
 };
 

@@ -3,13 +3,26 @@
 #include <algorithm>
 #include <chrono>
 
+#include "bass.h"
+#include "c_boundary.h"
 #include "library_config.h"
 #include "sample_convert.h"
 
 namespace tav::audio {
 
+namespace {
+// What the update thread queues at most: 2 update periods and 30 ms.
+unsigned ahead_ms(unsigned period_ms) { return 2 * period_ms + 30; }
+}  // namespace
+
 Device::Device(std::unique_ptr<OutputBackend> backend, const LibraryConfig& config)
-    : backend_(std::move(backend)), config_(config) {}
+    : backend_(std::move(backend)), config_(config) {
+  // the mix buffers are never allocated on the update thread
+  const size_t samples =
+      (size_t{backend_->rate()} * ahead_ms(LibraryConfig::kMaxUpdateMs) / 1000 + 1) * backend_->channels();
+  acc_.reserve(samples);
+  out_.reserve(samples);
+}
 
 Device::~Device() {
   {
@@ -43,36 +56,44 @@ std::vector<std::shared_ptr<MixSource>> Device::sources() {
   return sources_;
 }
 
+bool Device::open_output() {
+  if (resting_) {
+    if (!backend_->resume()) return false;
+    resting_ = false;
+  }
+  last_playing_ = std::chrono::steady_clock::now();
+  return true;
+}
+
 void Device::update() {
   std::vector<std::shared_ptr<MixSource>> sources;
   {
     std::lock_guard lock(sources_mutex_);
     sources = sources_;
   }
-  for (auto& s : sources) s->refill();
+  for (auto& s : sources) guarded([&](int error) { s->stop_after_fault(error); }, [&] { s->refill(); });
 
-  const unsigned period = config_.update_period_ms;
-  const unsigned ahead_ms = 2 * period + 30;
+  std::lock_guard output(output_mutex_);
+  const unsigned ahead = ahead_ms(config_.update_period_ms);
   const auto now = std::chrono::steady_clock::now();
   if (std::any_of(sources.begin(), sources.end(), [](auto& s) { return s->playing(); })) {
-    last_playing_ = now;
-    if (resting_) {
-      backend_->resume();
-      resting_ = false;
-    }
+    // a play opened a resting output already; this reopens only one that rested meanwhile
+    if (!open_output()) return;
   } else if (resting_) {
     return;
-  } else if (now - last_playing_ >= std::chrono::milliseconds(kRestGraceMs + ahead_ms)) {
+  } else if (now - last_playing_ >= std::chrono::milliseconds(kRestGraceMs + ahead)) {
     backend_->pause();  // what was queued after the last sound has been heard by now
     resting_ = true;
     return;
   }
-  const size_t frames = backend_->writable_frames(ahead_ms);
-  if (frames == 0) return;
   const unsigned chans = backend_->channels();
+  const size_t frames = std::min(backend_->writable_frames(ahead), acc_.capacity() / chans);
+  if (frames == 0) return;
   acc_.assign(frames * chans, 0.0f);
   size_t audible = 0;
-  for (auto& s : sources) audible = std::max(audible, s->mix_into(acc_.data(), frames, backend_->rate(), chans));
+  for (auto& s : sources)
+    guarded([&](int error) { s->stop_after_fault(error); },
+            [&] { audible = std::max(audible, s->mix_into(acc_.data(), frames, backend_->rate(), chans)); });
   out_.resize(frames * chans);
   float_to_int16(acc_.data(), out_.data(), frames * chans);
   backend_->write(out_.data(), frames, audible);
@@ -87,7 +108,10 @@ void Device::run() {
   std::unique_lock lock(wake_mutex_);
   while (!stopping_) {
     lock.unlock();
-    update();
+    try {
+      update();
+    } catch (...) {  // the device's own part failed (its list of sources): this round is skipped
+    }
     lock.lock();
     if (resting_) {  // nothing to do until a play wakes the thread
       wake_.wait(lock, [this] { return stopping_ || woken_; });

@@ -27,6 +27,8 @@ class MixSource {
   virtual size_t mix_into(float* acc, size_t frames, unsigned device_rate, unsigned device_channels) = 0;
   // Playing (neither stopped nor paused): the device keeps its output running for it.
   virtual bool playing() = 0;
+  // refill() or mix_into() threw: the source stops and keeps `error` (BASS_ERROR_*).
+  virtual void stop_after_fault(int error) = 0;
 };
 
 class Device {
@@ -48,10 +50,23 @@ class Device {
   static constexpr unsigned kRestGraceMs = 500;
 
   // One update: refill every source, then mix what the backend can take. The update thread
-  // calls it; tests may call it directly on a device whose thread is not started.
+  // calls it; tests may call it directly on a device whose thread is not started. A source
+  // that throws is stopped with its error (see MixSource::stop_after_fault); the others play on.
   void update();
   // The output is paused (nothing has played for the grace time).
   bool resting() const { return resting_; }
+  // Starts a source playing through `start` (called with the output open): a resting
+  // device opens its output again first, on the calling thread. False when it cannot;
+  // `start` is then not called and the device keeps resting.
+  template <typename Start>
+  bool play(Start start) {
+    std::lock_guard lock(output_mutex_);
+    if (!open_output()) return false;
+    start();
+    return true;
+  }
+  // The calling thread is this device's update thread (inside a stream's procedure).
+  bool on_update_thread() const { return std::this_thread::get_id() == thread_.get_id(); }
   void start_thread();
   // Runs the next update now (after a stream starts playing).
   void wake();
@@ -60,9 +75,12 @@ class Device {
 
  private:
   void run();
+  // Under output_mutex_: a resting output opens again; false when it cannot.
+  bool open_output();
 
   std::unique_ptr<OutputBackend> backend_;
   const LibraryConfig& config_;
+  std::mutex output_mutex_;  // the backend and the rest state; a play waits for a running mix
   std::mutex sources_mutex_;
   std::vector<std::shared_ptr<MixSource>> sources_;
   std::vector<float> acc_;

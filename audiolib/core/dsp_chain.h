@@ -23,6 +23,8 @@ class DspChain {
   // Handles of every entry (to drop them from the handle table when the channel goes).
   std::vector<uint32_t> handles() const;
   void clear();
+  // Room for `samples` samples of 16-bit procedures, so run() never allocates for them.
+  void reserve(size_t samples) { pcm_.reserve(samples); }
 
   // Runs the chain over interleaved floats. With float_dsp off, procedures get 16-bit samples.
   void run(float* samples, size_t frames, unsigned channels, uint32_t channel_handle, bool float_dsp);

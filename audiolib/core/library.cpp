@@ -94,6 +94,8 @@ Device* Library::current_device() {
 
 bool Library::free_current() {
   if (Device* current = current_device()) {
+    // its update thread cannot wait for itself to end
+    if (current->on_update_thread()) return fail(BASS_ERROR_NOTAVAIL, false);
     for (auto& source : current->sources())
       if (auto* stream = dynamic_cast<UserStream*>(source.get())) free_channel(stream->handle);
   }

@@ -51,7 +51,8 @@ class Library {
   uint32_t current() const { return current_; }
   // The current device if it is initialised, else null (error BASS_ERROR_INIT).
   Device* current_device();
-  // Frees the current device; false (BASS_ERROR_INIT) when it is not initialised.
+  // Frees the current device; false (BASS_ERROR_INIT) when it is not initialised, and
+  // (BASS_ERROR_NOTAVAIL) when called from a procedure on its update thread.
   bool free_current();
 
   unsigned directsound_version() const;
@@ -69,6 +70,7 @@ class Library {
   // Frees the channel and everything on its chain; for a user stream, returns once no
   // procedure call for it is running.
   bool free_channel(uint32_t handle);
+  // False (BASS_ERROR_DRIVER) when the stream's resting device cannot open its output again.
   bool play(uint32_t handle, bool restart);
 
   uint32_t set_dsp(uint32_t channel, DSPPROC* proc, void* user, int priority);

@@ -37,7 +37,13 @@ uint32_t Library::create_user_stream(unsigned freq, unsigned channels, uint32_t 
   auto stream = std::make_shared<UserStream>(freq, channels, flags, proc, user, config.buffer_ms.load(), current_,
                                              &config);
   const uint32_t handle = register_channel(stream);
-  if (handle) device->attach(stream);
+  if (!handle) return 0;
+  try {
+    device->attach(stream);
+  } catch (...) {  // no handle stays behind for a stream that was not made
+    handles.remove<Channel>(handle, HandleKind::Channel);
+    throw;
+  }
   return handle;
 }
 
@@ -80,6 +86,9 @@ bool Library::free_channel(uint32_t handle) {
       handles.remove<ChainEntry>(entry, HandleKind::Fx);
     }
     ch->chain.clear();
+    // a caller that took the channel before its handle went and waits for its lock finds
+    // it gone: the owner's state is released next
+    if (auto* custom = dynamic_cast<CustomStream*>(ch.get())) custom->mark_freed();
   }
   if (auto* custom = dynamic_cast<CustomStream*>(ch.get())) custom->release();
   return true;
@@ -92,7 +101,8 @@ bool Library::play(uint32_t handle, bool restart) {
   if (!user) return fail(BASS_ERROR_DECODE, false);
   Device* device = device_for(user->device_number());
   if (!device) return fail(BASS_ERROR_INIT, false);
-  user->play(restart);
+  // a resting device opens its output here, so a play that cannot be heard fails
+  if (!device->play([&] { user->play(restart); })) return fail(BASS_ERROR_DRIVER, false);
   device->wake();
   return true;
 }

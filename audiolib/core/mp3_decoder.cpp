@@ -8,6 +8,7 @@
 #include <mpg123.h>
 
 #include "bass.h"
+#include "c_boundary.h"
 #include "decoder.h"
 #include "mpeg_probe.h"
 
@@ -17,16 +18,21 @@ namespace {
 
 constexpr long kResyncLimit = 64 * 1024;  // bytes mpg123 may skip looking for the first frame
 
-ssize_t read_cb(void* handle, void* buf, size_t n) { return static_cast<ssize_t>(static_cast<ByteSource*>(handle)->read(buf, n)); }
+ssize_t read_cb(void* handle, void* buf, size_t n) {
+  return guarded(note_callback_failure, ssize_t{-1},
+                 [&] { return static_cast<ssize_t>(static_cast<ByteSource*>(handle)->read(buf, n)); });
+}
 
 off_t seek_cb(void* handle, off_t offset, int whence) {
-  auto* s = static_cast<ByteSource*>(handle);
-  int64_t base = 0;
-  if (whence == SEEK_CUR) base = static_cast<int64_t>(s->tell());
-  else if (whence == SEEK_END) base = static_cast<int64_t>(s->size());
-  const int64_t target = base + offset;
-  if (target < 0 || !s->seek(static_cast<uint64_t>(target))) return -1;
-  return static_cast<off_t>(target);
+  return guarded(note_callback_failure, off_t{-1}, [&]() -> off_t {
+    auto* s = static_cast<ByteSource*>(handle);
+    int64_t base = 0;
+    if (whence == SEEK_CUR) base = static_cast<int64_t>(s->tell());
+    else if (whence == SEEK_END) base = static_cast<int64_t>(s->size());
+    const int64_t target = base + offset;
+    if (target < 0 || !s->seek(static_cast<uint64_t>(target))) return -1;
+    return static_cast<off_t>(target);
+  });
 }
 
 class Mp3Decoder : public Decoder {
@@ -56,6 +62,7 @@ class Mp3Decoder : public Decoder {
       size_t got = 0;
       const int rc = mpg123_read(mh_, reinterpret_cast<unsigned char*>(out + done * format_.channels),
                                  (frames - done) * frame_bytes, &got);
+      raise_callback_failure();
       done += got / frame_bytes;
       position_ += got / frame_bytes;
       if (rc == MPG123_NEW_FORMAT && !same_format()) ended_ = true;  // joined files: this stream ends here
@@ -75,6 +82,7 @@ class Mp3Decoder : public Decoder {
   bool seek(uint64_t frame) override {
     if (length_ != kUnknownLength && frame > length_) return false;
     const off_t at = mpg123_seek(mh_, static_cast<off_t>(frame), SEEK_SET);
+    raise_callback_failure();
     if (at < 0 && exact_ && length_ != kUnknownLength) {  // into the padding of a damaged file
       position_ = frame;
       ended_ = true;
@@ -107,6 +115,7 @@ class Mp3Decoder : public Decoder {
 std::unique_ptr<Decoder> open_mp3(std::unique_ptr<ByteSource>& source, const DecoderOptions& options, int& error) {
   static std::once_flag init_once;
   std::call_once(init_once, [] { mpg123_init(); });
+  clear_callback_failure();
   error = BASS_ERROR_FILEFORM;
   const auto start = probe_mpeg_audio(*source);
   if (!start) return nullptr;
@@ -138,12 +147,14 @@ std::unique_ptr<Decoder> open_mp3(std::unique_ptr<ByteSource>& source, const Dec
   if (mpg123_replace_reader_handle(mh, read_cb, seek_cb, nullptr) != MPG123_OK ||
       mpg123_open_handle(mh, source.get()) != MPG123_OK) {
     mpg123_delete(mh);
+    raise_callback_failure();
     return nullptr;
   }
   if (mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK || channels < 1 || channels > 2 ||
       encoding != MPG123_ENC_FLOAT_32) {
     mpg123_close(mh);
     mpg123_delete(mh);
+    raise_callback_failure();
     return nullptr;
   }
   // Every rate and channel count stays allowed: mpg123 then sizes its output for whatever a
@@ -151,6 +162,7 @@ std::unique_ptr<Decoder> open_mp3(std::unique_ptr<ByteSource>& source, const Dec
   if (options.prescan && mpg123_scan(mh) != MPG123_OK) {
     mpg123_close(mh);
     mpg123_delete(mh);
+    raise_callback_failure();
     return nullptr;
   }
   StreamFormat format;

@@ -34,6 +34,19 @@ struct NetworkSource::Transfer {
   bool stopping = false;
   bool finished = false;  // the thread has left
   Progress progress;
+  // Held while the progress procedure runs; recursive, so the procedure may free its stream.
+  std::recursive_mutex progress_mutex;
+  bool progress_closed = false;  // the stream is gone: the procedure is not called again
+
+  void report(const void* data, size_t n) {
+    std::lock_guard gate(progress_mutex);
+    if (!progress_closed) progress(data, n);
+  }
+  // Returns once a running progress call has ended; none follows.
+  void close_progress() {
+    std::lock_guard gate(progress_mutex);
+    progress_closed = true;
+  }
 
   size_t capacity() const { return ring.size(); }
   // Bytes behind the reader kept for short seeks back.
@@ -56,7 +69,7 @@ struct NetworkSource::Transfer {
       if (n > free) start += n - free;  // those bytes lie behind the reader
       lock.unlock();
       const size_t got = reader->read(ring.data() + at, n);
-      if (got && progress) progress(ring.data() + at, got);
+      if (got && progress) report(ring.data() + at, got);
       lock.lock();
       if (stopping) break;
       if (got == 0) {
@@ -64,7 +77,7 @@ struct NetworkSource::Transfer {
         reader.reset();  // nothing more will come: the connection is closed now
         changed.notify_all();
         lock.unlock();
-        if (progress) progress(nullptr, 0);
+        if (progress) report(nullptr, 0);
         lock.lock();
         break;
       }
@@ -125,6 +138,9 @@ void NetworkSource::stop() {
   transfer_->stopping = true;
   if (transfer_->reader) transfer_->reader->abort();
   transfer_->changed.notify_all();
+  lock.unlock();
+  transfer_->close_progress();  // the stream's owner hears nothing more once it is freed
+  lock.lock();
   // A client that gives up at once lets the thread end here; one that does not is left
   // to end by itself, holding only its own transfer.
   transfer_->changed.wait_for(lock, kStopWait, [&] { return transfer_->finished; });

@@ -8,27 +8,36 @@
 #endif
 
 #include "bass.h"
+#include "c_boundary.h"
 #include "decoder.h"
 
 namespace tav::audio {
 
 namespace {
 
+// vorbisfile is C: a failure of the source ends its call with an error, raised again here.
 size_t read_cb(void* dst, size_t size, size_t count, void* handle) {
-  if (size == 0) return 0;
-  return static_cast<ByteSource*>(handle)->read(dst, size * count) / size;
+  return guarded(note_callback_failure, size_t{0}, [&]() -> size_t {
+    if (size == 0) return 0;
+    return static_cast<ByteSource*>(handle)->read(dst, size * count) / size;
+  });
 }
 
 int seek_cb(void* handle, ogg_int64_t offset, int whence) {
-  auto* s = static_cast<ByteSource*>(handle);
-  int64_t base = 0;
-  if (whence == SEEK_CUR) base = static_cast<int64_t>(s->tell());
-  else if (whence == SEEK_END) base = static_cast<int64_t>(s->size());
-  const int64_t target = base + offset;
-  return target >= 0 && s->seek(static_cast<uint64_t>(target)) ? 0 : -1;
+  return guarded(note_callback_failure, -1, [&] {
+    auto* s = static_cast<ByteSource*>(handle);
+    int64_t base = 0;
+    if (whence == SEEK_CUR) base = static_cast<int64_t>(s->tell());
+    else if (whence == SEEK_END) base = static_cast<int64_t>(s->size());
+    const int64_t target = base + offset;
+    return target >= 0 && s->seek(static_cast<uint64_t>(target)) ? 0 : -1;
+  });
 }
 
-long tell_cb(void* handle) { return static_cast<long>(static_cast<ByteSource*>(handle)->tell()); }
+long tell_cb(void* handle) {
+  return guarded(note_callback_failure, -1L,
+                 [&] { return static_cast<long>(static_cast<ByteSource*>(handle)->tell()); });
+}
 
 // Two planes into interleaved frames, four frames at a time where SSE2 is there.
 void interleave_stereo(const float* left, const float* right, float* out, size_t frames) {
@@ -70,6 +79,7 @@ class OggDecoder : public Decoder {
       int section = 0;
       const long want = static_cast<long>(frames - done > 4096 ? 4096 : frames - done);
       const long got = ov_read_float(vf_, &planes, want, &section);
+      raise_callback_failure();
       if (got == OV_HOLE) continue;  // a gap in the data: vorbisfile goes on after it
       if (got <= 0) break;
       const vorbis_info* info = ov_info(vf_, section);
@@ -96,7 +106,9 @@ class OggDecoder : public Decoder {
 
   bool seek(uint64_t frame) override {
     if (length_ != kUnknownLength && frame > length_) return false;
-    return ov_pcm_seek(vf_, static_cast<ogg_int64_t>(frame)) == 0;
+    const bool moved = ov_pcm_seek(vf_, static_cast<ogg_int64_t>(frame)) == 0;
+    raise_callback_failure();
+    return moved;
   }
 
  private:
@@ -115,8 +127,10 @@ std::unique_ptr<Decoder> open_ogg(std::unique_ptr<ByteSource>& source, int& erro
   source->seek(0);
   auto* vf = new OggVorbis_File;
   const ov_callbacks callbacks{read_cb, source->seekable() ? seek_cb : nullptr, nullptr, tell_cb};
+  clear_callback_failure();
   if (ov_open_callbacks(source.get(), vf, nullptr, 0, callbacks) != 0) {
     delete vf;
+    raise_callback_failure();
     error = BASS_ERROR_CODEC;  // Ogg, but not Vorbis (or a damaged header)
     return nullptr;
   }

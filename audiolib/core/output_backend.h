@@ -22,9 +22,10 @@ class OutputBackend {
   // Latency of the ring in ms (BASS_INFO.latency).
   virtual unsigned latency_ms() const = 0;
   // The device rests: nothing plays, so the output stops until resume(). What was queued
-  // before the pause was silence; after resume() the next write is heard at once.
+  // before the pause was silence; after resume() the next write is heard at once. False
+  // when the output cannot be opened again (it stays paused).
   virtual void pause() {}
-  virtual void resume() {}
+  virtual bool resume() { return true; }
 };
 
 struct DeviceDescription {

@@ -9,6 +9,22 @@
 
 namespace tav::audio {
 
+namespace {
+// The stream whose procedure this thread is running (the update thread, inside refill()).
+thread_local const UserStream* t_filling = nullptr;
+
+class FillingScope {
+ public:
+  explicit FillingScope(const UserStream* stream) : previous_(t_filling) { t_filling = stream; }
+  ~FillingScope() { t_filling = previous_; }
+  FillingScope(const FillingScope&) = delete;
+  FillingScope& operator=(const FillingScope&) = delete;
+
+ private:
+  const UserStream* previous_;
+};
+}  // namespace
+
 UserStream::UserStream(unsigned rate, unsigned channels, uint32_t flags, STREAMPROC* proc, void* user,
                        unsigned buffer_ms, uint32_t device_number, const LibraryConfig* config)
     : Channel(rate, channels, flags, BASS_CTYPE_STREAM),
@@ -19,6 +35,10 @@ UserStream::UserStream(unsigned rate, unsigned channels, uint32_t flags, STREAMP
       sample_bytes_((flags & BASS_SAMPLE_FLOAT) ? 4 : (flags & BASS_SAMPLE_8BITS) ? 1 : 2),
       capacity_frames_(std::max<size_t>(1, static_cast<size_t>(uint64_t{rate} * buffer_ms / 1000))) {
   ring_.resize(capacity_frames_ * channels);
+  // The update thread fills and runs the chain in these: they are never allocated there.
+  fill_buffer_.reserve(capacity_frames_ * channels * sample_bytes_);
+  work_.reserve(capacity_frames_ * channels);
+  chain.reserve(capacity_frames_ * channels);
 }
 
 void UserStream::flush() {
@@ -33,11 +53,21 @@ void UserStream::play(bool restart) {
   std::lock_guard lock(state_mutex_);
   if (restart) flush();
   state_ = State::Playing;
+  fault_ = BASS_OK;
+}
+
+void UserStream::wait_for_fill() {
+  if (t_filling == this) return;  // the procedure itself: its call ends when it returns
+  lock_while_serving(proc_mutex_);
+  proc_mutex_.unlock();
 }
 
 void UserStream::pause() {
-  std::lock_guard lock(state_mutex_);
-  if (state_ == State::Playing) state_ = State::Paused;
+  {
+    std::lock_guard lock(state_mutex_);
+    if (state_ == State::Playing) state_ = State::Paused;
+  }
+  wait_for_fill();  // a running procedure call ends first; what it wrote stays buffered
 }
 
 void UserStream::stop() {
@@ -46,8 +76,19 @@ void UserStream::stop() {
     state_ = State::Stopped;
     flush();  // a later play starts with what the procedure writes then
   }
-  lock_while_serving(proc_mutex_);  // a running procedure call ends first
-  proc_mutex_.unlock();
+  wait_for_fill();
+}
+
+void UserStream::stop_after_fault(int error) {
+  std::lock_guard lock(state_mutex_);
+  state_ = State::Stopped;
+  flush();
+  fault_ = error;
+}
+
+int UserStream::fault() {
+  std::lock_guard lock(state_mutex_);
+  return fault_;
 }
 
 uint32_t UserStream::activity() {
@@ -84,6 +125,7 @@ void UserStream::push(const uint8_t* data, size_t frames) {
 
 void UserStream::refill() {
   std::lock_guard proc_lock(proc_mutex_);
+  FillingScope filling(this);
   size_t free_frames = 0;
   uint64_t generation = 0;
   {
@@ -147,11 +189,16 @@ float UserStream::sample(size_t frame_index, unsigned channel) const {
 }
 
 size_t UserStream::mix_into(float* acc, size_t frames, unsigned device_rate, unsigned device_channels) {
-  std::lock_guard lock(state_mutex_);
-  if (state_ != State::Playing) return 0;
   const int64_t now = steady_clock_us();
-  const float volume = volume_.value_at(now);
-  const double step = static_cast<double>(freq_.value_at(now)) / device_rate;
+  float volume, freq;
+  {
+    std::lock_guard attributes(lock);  // the lock the API writes them under
+    volume = volume_.value_at(now);
+    freq = freq_.value_at(now);
+  }
+  std::lock_guard state(state_mutex_);
+  if (state_ != State::Playing) return 0;
+  const double step = static_cast<double>(freq) / device_rate;
   const float from = last_volume_ < 0 ? volume : last_volume_;
   last_volume_ = volume;
 

@@ -27,11 +27,15 @@ class UserStream : public Channel, public MixSource {
 
   // BASS_ChannelPlay: restart drops what was buffered.
   void play(bool restart);
+  // Both return once no procedure call for this stream is running (none follows), except
+  // when called from inside one, which ends when it returns. stop() also drops what was
+  // buffered.
   void pause();
-  // Drops what was buffered and returns once no procedure call for this stream is
-  // running; none follows.
   void stop();
   uint32_t activity();  // BASS_ACTIVE_*
+  // BASS_ERROR_* of the fault that stopped the stream on the update thread; BASS_OK when
+  // none has since it last started.
+  int fault();
 
   // Bytes handed to the procedure for filling so far (tests of the real-time pacing).
   uint64_t requested_bytes() const { return requested_bytes_; }
@@ -39,9 +43,12 @@ class UserStream : public Channel, public MixSource {
   void refill() override;
   size_t mix_into(float* acc, size_t frames, unsigned device_rate, unsigned device_channels) override;
   bool playing() override;
+  void stop_after_fault(int error) override;
 
  private:
   void flush();  // under state_mutex_
+  // Returns once no procedure call for this stream runs, unless this thread is in one.
+  void wait_for_fill();
   void push(const uint8_t* data, size_t frames);
   // Runs the chain over `frames` frames of fill_buffer_, in place.
   void run_chain(size_t frames);
@@ -55,6 +62,7 @@ class UserStream : public Channel, public MixSource {
   std::timed_mutex proc_mutex_;  // held while the procedure runs
   std::mutex state_mutex_;       // guards what follows
   State state_ = State::Stopped;
+  int fault_ = 0;                // BASS_OK
   bool ending_ = false;          // the procedure returned the end flag
   uint64_t generation_ = 0;      // bumped by a restart: drops a fill that was running
   std::vector<int16_t> ring_;

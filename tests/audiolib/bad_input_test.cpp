@@ -1,9 +1,13 @@
 // Damaged and hostile files: every one gives a failed open with a code, never a crash.
 #include <gtest/gtest.h>
 
+#include <new>
+#include <vector>
+
 #include "bass.h"
 #include "decoder.h"
 #include "pcm_files.h"
+#include "tav/test/media.h"
 
 namespace tav::audio {
 namespace {
@@ -67,6 +71,47 @@ TEST(BadInput, EmptyAndUnrecognisedBytes) {
   EXPECT_EQ(error, BASS_ERROR_FILEFORM);
   EXPECT_FALSE(open_decoder(open_file_source("/nonexistent/x.wav", 0, 0), {}, error));
   EXPECT_EQ(error, BASS_ERROR_FILEOPEN);
+}
+
+// A source that hands out small pieces and, once told to, fails as an allocation does.
+class FailingSource : public ByteSource {
+ public:
+  explicit FailingSource(std::unique_ptr<ByteSource> inner) : inner_(std::move(inner)) {}
+  bool fail = false;
+  size_t read(void* dst, size_t n) override {
+    if (fail) throw std::bad_alloc();
+    return inner_->read(dst, std::min<size_t>(n, 512));
+  }
+  bool seek(uint64_t pos) override { return inner_->seek(pos); }
+  uint64_t tell() const override { return inner_->tell(); }
+  uint64_t size() const override { return inner_->size(); }
+
+ private:
+  std::unique_ptr<ByteSource> inner_;
+};
+
+// The decoder libraries are C: a failure of the source inside their calls must not unwind
+// through them (in the Windows build they have no unwind tables, and the process would end).
+// Their call fails, and the decoder raises the failure again on its own side.
+TEST(BadInput, ASourceFailingInsideADecoderLibraryIsRaisedOnThisSide) {
+  for (const char* name : {"tone44k_stereo.mp3", "tone44k_stereo.ogg"}) {
+    SCOPED_TRACE(name);
+    auto file = open_file_source(tav::test::MediaPath(name), 0, 0);
+    ASSERT_TRUE(file);
+    auto source = std::make_unique<FailingSource>(std::move(file));
+    FailingSource* raw = source.get();
+    int error = BASS_OK;
+    auto decoder = open_decoder(std::move(source), DecoderOptions{}, error);
+    ASSERT_TRUE(decoder) << error;
+    raw->fail = true;
+    std::vector<float> block(4096 * decoder->format().channels);
+    EXPECT_THROW(
+        {
+          while (decoder->read(block.data(), 4096) > 0) {
+          }
+        },
+        std::bad_alloc);
+  }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <set>
 #include <string>
 #include <thread>
@@ -459,6 +460,65 @@ TEST(BassHandles, UserStreamArgumentsAndDeviceChecks) {
   EXPECT_TRUE(BASS_Free()) << "frees the device's streams too";
   EXPECT_FALSE(BASS_ChannelGetInfo(h, &info));
   EXPECT_FALSE(BASS_Free());
+}
+
+// Stop, free the stream or free the device from inside the stream's own procedure: each
+// returns (the procedure's own call ends when it returns); freeing the device there, which
+// would have its update thread wait for itself, is refused with a code.
+enum What { kStop, kStreamFree, kDeviceFree };
+struct Inside {
+  HSTREAM handle = 0;
+  What what;
+  std::atomic<bool> called{false};
+  std::promise<std::pair<BOOL, int>> result;
+};
+
+DWORD BASSCALLBACK calls_back_inside(HSTREAM, void* buffer, DWORD length, void* user) {
+  auto* in = static_cast<Inside*>(user);
+  if (!in->called.exchange(true)) {
+    const BOOL r = in->what == kStop         ? BASS_ChannelStop(in->handle)
+                   : in->what == kStreamFree ? BASS_StreamFree(in->handle)
+                                             : BASS_Free();
+    in->result.set_value({r, BASS_ErrorGetCode()});
+  }
+  std::memset(buffer, 0, length);
+  return length;
+}
+
+TEST(BassHandles, StopFreeAndDeviceFreeFromInsideTheProcedureReturn) {
+  for (const What what : {kStop, kStreamFree, kDeviceFree}) {
+    SCOPED_TRACE(what);
+    ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr)) << BASS_ErrorGetCode();
+    Inside inside;
+    inside.what = what;
+    inside.handle = BASS_StreamCreate(44100, 2, 0, calls_back_inside, &inside);
+    ASSERT_NE(inside.handle, 0u);
+    auto result = inside.result.get_future();
+    ASSERT_TRUE(BASS_ChannelPlay(inside.handle, FALSE));
+    if (result.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+      std::fprintf(stderr, "the call from inside the procedure did not return\n");
+      std::abort();  // the update thread is stuck: nothing can end cleanly
+    }
+    const auto [answer, error] = result.get();
+    BASS_CHANNELINFO info{};
+    switch (what) {
+      case kStop:
+        EXPECT_TRUE(answer);
+        EXPECT_EQ(BASS_ChannelIsActive(inside.handle), static_cast<DWORD>(BASS_ACTIVE_STOPPED));
+        EXPECT_TRUE(BASS_StreamFree(inside.handle));
+        break;
+      case kStreamFree:
+        EXPECT_TRUE(answer);
+        EXPECT_FALSE(BASS_ChannelGetInfo(inside.handle, &info)) << "freed";
+        break;
+      case kDeviceFree:
+        EXPECT_FALSE(answer);
+        EXPECT_EQ(error, BASS_ERROR_NOTAVAIL);
+        EXPECT_TRUE(BASS_StreamFree(inside.handle)) << "the stream and its device are still there";
+        break;
+    }
+    EXPECT_TRUE(BASS_Free());
+  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <future>
 #include <mutex>
 #include <thread>
 #include <cstdint>
@@ -316,6 +317,51 @@ TEST(NetworkBuffer, FreeingEndsTheDownloadPromptlyWhileTheServerIsSilent) {
   std::lock_guard lock(server.mutex);
   EXPECT_GE(server.aborts, 1);
   EXPECT_EQ(server.closed, 1) << server.aborts;  // the connection is closed
+}
+
+// A client that does not give up when aborted: its second read returns a block only when
+// the test lets it, long after the stream was freed.
+class HeldReader : public NetReader {
+ public:
+  HeldReader(std::promise<void>& entered, std::shared_future<void> release, std::promise<void>& gone)
+      : entered_(entered), release_(std::move(release)), gone_(gone) {}
+  ~HeldReader() override { gone_.set_value(); }
+  size_t read(void* dst, size_t n) override {
+    if (calls_ == 2) return 0;
+    if (calls_++ == 1) {
+      entered_.set_value();
+      release_.wait();
+    }
+    n = std::min<size_t>(n, 1000);
+    std::memset(dst, 1, n);
+    return n;
+  }
+  uint64_t content_length() const override { return kUnknownLength; }
+
+ private:
+  std::promise<void>& entered_;
+  std::shared_future<void> release_;
+  std::promise<void>& gone_;
+  int calls_ = 0;
+};
+
+TEST(NetworkSource, TheProgressProcedureIsNotCalledOnceTheStreamIsFreed) {
+  std::promise<void> entered, release, gone;
+  std::atomic<bool> freed{false};
+  std::atomic<int> calls{0}, late_calls{0};
+  auto source = std::make_unique<NetworkSource>(
+      std::make_unique<HeldReader>(entered, release.get_future().share(), gone), nullptr, NetBufferOptions{},
+      [&](const void*, size_t) {
+        ++calls;
+        if (freed) ++late_calls;
+      });
+  entered.get_future().wait();  // the first block was reported; the next read hangs on
+  source.reset();
+  freed = true;
+  release.set_value();
+  gone.get_future().wait();  // the download thread is done with its reader
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(late_calls, 0) << "the download procedure was called after the stream was freed";
 }
 
 }  // namespace

@@ -5,11 +5,19 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <future>
+#include <new>
 #include <thread>
 
 #include "device.h"
+#include "error.h"
+#include "library.h"
 #include "library_config.h"
 #include "user_stream.h"
+#include "wait_hook.h"
 
 namespace tav::audio {
 namespace {
@@ -28,7 +36,10 @@ class FakeOutput : public OutputBackend {
   }
   unsigned latency_ms() const override { return 0; }
   void pause() override { ++pauses; }
-  void resume() override { ++resumes; }
+  bool resume() override {
+    ++resumes;
+    return true;
+  }
   int pauses = 0;
   int resumes = 0;
 };
@@ -227,6 +238,193 @@ TEST(UserStream, StopWaitsForARunningProcedureCall) {
   const size_t calls = rig.ramp.requests.size();
   rig.update(100);
   EXPECT_EQ(rig.ramp.requests.size(), calls);
+}
+
+// A procedure that holds its call open until the test lets it go.
+struct Gate {
+  std::promise<void> entered;
+  std::shared_future<void> open;
+  std::atomic<int> calls{0};
+};
+
+DWORD BASSCALLBACK gated_proc(HSTREAM, void* buffer, DWORD length, void* user) {
+  auto* g = static_cast<Gate*>(user);
+  if (g->calls++ == 0) {
+    g->entered.set_value();
+    g->open.wait();
+  }
+  std::memset(buffer, 0, length);
+  return length;
+}
+
+// The wait hook runs while an API call waits for the update thread: the test learns from
+// it that the call is waiting, without guessing with sleeps.
+std::atomic<int> g_hook_calls{0};
+void count_hook() { ++g_hook_calls; }
+
+TEST(UserStream, PauseWaitsForARunningFillThenNoneFollows) {
+  Rig rig(100);
+  Gate gate;
+  std::promise<void> opener;
+  gate.open = opener.get_future().share();
+  auto stream = std::make_shared<UserStream>(44100, 2, 0, gated_proc, &gate, 100, 0, &rig.config);
+  rig.device->attach(stream);
+  stream->play(false);
+  std::thread update([&] { rig.update(100); });
+  gate.entered.get_future().wait();  // the fill is running
+
+  g_hook_calls = 0;
+  set_wait_hook(count_hook);
+  auto paused = std::async(std::launch::async, [&] { stream->pause(); });
+  // either the pause waits for the fill (the hook runs), or it returned while the fill ran
+  while (g_hook_calls == 0 && paused.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
+    std::this_thread::yield();
+  const bool returned_during_fill = paused.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready;
+  opener.set_value();
+  paused.get();
+  update.join();
+  set_wait_hook(nullptr);
+  EXPECT_FALSE(returned_during_fill) << "BASS_ChannelPause returned while a fill was running";
+  EXPECT_EQ(stream->activity(), static_cast<uint32_t>(BASS_ACTIVE_PAUSED));
+  rig.update(100);
+  EXPECT_EQ(gate.calls, 1) << "no fill while paused";
+}
+
+// A procedure that calls back into its own stream (pause or stop) returns, and the stream
+// is paused or stopped when it has.
+struct Self {
+  std::shared_ptr<UserStream> stream;
+  bool stop;
+  bool returned = false;
+};
+
+DWORD BASSCALLBACK stops_itself(HSTREAM, void* buffer, DWORD length, void* user) {
+  auto* me = static_cast<Self*>(user);
+  if (me->stop)
+    me->stream->stop();
+  else
+    me->stream->pause();
+  me->returned = true;
+  std::memset(buffer, 0, length);
+  return length;
+}
+
+TEST(UserStream, PauseAndStopFromInsideItsOwnProcedureReturn) {
+  for (const bool stop : {false, true}) {
+    Rig rig(100);
+    Self self{nullptr, stop};
+    self.stream = std::make_shared<UserStream>(44100, 2, 0, stops_itself, &self, 100, 0, &rig.config);
+    rig.device->attach(self.stream);
+    self.stream->play(false);
+    auto done = std::async(std::launch::async, [&] { rig.update(100); });
+    if (done.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+      std::fprintf(stderr, "%s from inside the procedure hangs\n", stop ? "stop" : "pause");
+      std::abort();  // the update cannot be joined
+    }
+    EXPECT_TRUE(self.returned);
+    EXPECT_EQ(self.stream->activity(), stop ? static_cast<uint32_t>(BASS_ACTIVE_STOPPED)
+                                            : static_cast<uint32_t>(BASS_ACTIVE_PAUSED));
+    self.stream.reset();
+  }
+}
+
+DWORD BASSCALLBACK throwing_proc(HSTREAM, void*, DWORD, void*) { throw std::bad_alloc(); }
+
+// An exception on the update thread stops the stream it came from, with its error; the
+// device and its other streams go on.
+TEST(UserStream, AFaultOnTheUpdateThreadStopsOnlyItsStream) {
+  Rig rig(100);
+  auto bad = std::make_shared<UserStream>(44100, 2, 0, throwing_proc, nullptr, 100, 0, &rig.config);
+  rig.device->attach(bad);
+  bad->play(false);
+  rig.stream->play(false);
+  EXPECT_NO_THROW(rig.update(1000));
+  EXPECT_EQ(bad->activity(), static_cast<uint32_t>(BASS_ACTIVE_STOPPED));
+  EXPECT_EQ(bad->fault(), BASS_ERROR_MEM);
+  EXPECT_EQ(rig.stream->activity(), static_cast<uint32_t>(BASS_ACTIVE_PLAYING));
+  ASSERT_EQ(rig.out->written.size(), 2000u);
+  EXPECT_EQ(rig.out->written[2 * 999], 1000) << "the other stream plays on";
+  bad->play(false);
+  EXPECT_EQ(bad->fault(), BASS_OK) << "a new play clears the fault";
+}
+
+// The mixer reads the volume while the window thread slides it (ThreadSanitizer checks
+// that both hold the same lock).
+TEST(UserStream, AttributesChangeWhileTheDeviceMixes) {
+  Rig rig(100);
+  rig.stream->play(false);
+  std::atomic<bool> done{false};
+  std::thread gui([&] {
+    for (int i = 0; !done; ++i) {
+      ChannelGuard guard(*rig.stream);  // as every API call holds it
+      rig.stream->slide_attribute(BASS_ATTRIB_VOL, (i % 2) ? 1.0f : 0.0f, 50);
+      rig.stream->set_attribute(BASS_ATTRIB_FREQ, (i % 2) ? 44100.0f : 48000.0f);
+    }
+  });
+  for (int i = 0; i < 200; ++i) rig.update(100);
+  done = true;
+  gui.join();
+  EXPECT_EQ(rig.out->written.size(), 40000u);
+}
+
+// A backend that plays on nothing; its output can be made to fail to open again.
+class ReopenOutput : public OutputBackend {
+ public:
+  explicit ReopenOutput(std::atomic<bool>& fail) : fail_(fail) {}
+  unsigned rate() const override { return 44100; }
+  unsigned channels() const override { return 2; }
+  size_t writable_frames(unsigned) override { return 64; }
+  void write(const int16_t*, size_t, size_t) override {}
+  unsigned latency_ms() const override { return 0; }
+  bool resume() override { return !fail_; }
+
+ private:
+  std::atomic<bool>& fail_;
+};
+
+class ReopenPlatform : public OutputPlatform {
+ public:
+  std::atomic<bool> fail{false};
+  std::vector<DeviceDescription> enumerate() override { return {DeviceDescription{"Fake", "fake", true}}; }
+  std::unique_ptr<OutputBackend> open(size_t, unsigned, void*, int&) override {
+    return std::make_unique<ReopenOutput>(fail);
+  }
+  unsigned directsound_version() const override { return 9; }
+};
+
+DWORD BASSCALLBACK silence_proc(HSTREAM, void* buffer, DWORD length, void*) {
+  std::memset(buffer, 0, length);
+  return length;
+}
+
+// A resting device opens its output in the play call: a device that cannot fails the play
+// with an error code instead of reporting a play that nothing hears.
+TEST(UserStream, APlayOnARestingDeviceThatCannotOpenFails) {
+  ReopenPlatform platform;
+  Library lib(&platform);
+  lib.config.update_period_ms = 10;
+  ASSERT_TRUE(lib.init_device(1, 44100, nullptr));
+  Device* device = lib.current_device();
+  ASSERT_NE(device, nullptr);
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!device->resting() && std::chrono::steady_clock::now() < give_up) std::this_thread::yield();
+  ASSERT_TRUE(device->resting());
+  const uint32_t h = lib.create_user_stream(44100, 2, 0, silence_proc, nullptr);
+  ASSERT_NE(h, 0u);
+  auto stream = std::dynamic_pointer_cast<UserStream>(lib.channel(h));
+
+  platform.fail = true;
+  set_error(BASS_OK);
+  EXPECT_FALSE(lib.play(h, false)) << "the play reported success and nothing plays";
+  EXPECT_EQ(last_error(), BASS_ERROR_DRIVER);
+  EXPECT_EQ(stream->activity(), static_cast<uint32_t>(BASS_ACTIVE_STOPPED));
+  EXPECT_TRUE(device->resting());
+
+  platform.fail = false;
+  EXPECT_TRUE(lib.play(h, false));
+  EXPECT_FALSE(device->resting()) << "the play opened the output";
+  EXPECT_EQ(stream->activity(), static_cast<uint32_t>(BASS_ACTIVE_PLAYING));
+  EXPECT_TRUE(lib.free_current());
 }
 
 }  // namespace

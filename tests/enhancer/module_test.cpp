@@ -15,7 +15,6 @@
 namespace brindle {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using test::RecordingStore;
 
 struct FakePlatform : Platform {
@@ -288,10 +287,8 @@ TEST_F(ModuleTest, QuitWaitsForTheBlockInProgress) {
   ASSERT_EQ(module->Init(&hostWindow), 0);
   platform.realSleep = true;
   HeldBlock block(*module);
-  const auto start = Clock::now();
   module->Quit();
   EXPECT_TRUE(block.ended()) << "Quit returned while the block ran";
-  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(30));
 }
 
 TEST_F(ModuleTest, InitResetsOnlyOnceTheBlockInProgressIsOut) {
