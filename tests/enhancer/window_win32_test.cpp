@@ -624,11 +624,6 @@ TEST_F(EnhancerWindowTest, DefaultIconRestoresTheWindowsOwnIconAfterACustomOneAt
   fs::remove(red);
 }
 
-void CALLBACK EndMenuSoon(HWND, UINT, UINT_PTR id, DWORD) {
-  KillTimer(nullptr, id);
-  EndMenu();
-}
-
 // A real right click (the button pressed and released, as the mouse sends
 // them) on the header picture or the scope, with no panel open, opens the
 // window's menu ("重置所有", "改变系统托盘图标", "默认图标").
@@ -637,7 +632,7 @@ TEST_F(EnhancerWindowTest, ARightClickOnTheHeaderPictureOrTheScopeOpensTheMenu) 
   int popups = 0;
   f.PopupMenu1.OnPopup = [&](tav::TObject*) {
     ++popups;
-    SetTimer(nullptr, 0, 50, &EndMenuSoon);
+    tav::test::CloseMenuSoon();
   };
   struct Case {
     const char* what;

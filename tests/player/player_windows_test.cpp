@@ -669,20 +669,24 @@ TEST_F(PlayerWindows, TheReverseMarkGoesWithANewFileAndWithClosingTheMedia) {
   Reset();
 }
 
-void CALLBACK EndMenuTimer(HWND, UINT, UINT_PTR id, DWORD) {
-  KillTimer(nullptr, id);
-  EndMenu();
-}
+// Counts the main window's menu as it opens, and closes it again at once.
+struct MainMenuCounter {
+  int& opened;
+  TPopupMenu& menu;
+  MainMenuCounter(TPopupMenu& m, int& count) : opened(count), menu(m) {
+    menu.OnPopup = [this](TObject*) {
+      ++opened;
+      tav::test::CloseMenuSoon();
+    };
+  }
+  ~MainMenuCounter() { menu.OnPopup = nullptr; }
+};
 
 // A right click anywhere on the main window opens its menu: over its
 // buttons, sliders and title frame too, which pass the click up.
 TEST_F(PlayerWindows, ARightClickOnAnyControlOpensTheMainWindowsMenu) {
   int popups = 0;
-  Main().PopupMenu1.OnPopup = [&](TObject*) {
-    ++popups;
-    // The menu's own loop runs the timer, which closes the menu again.
-    SetTimer(nullptr, 0, 50, &EndMenuTimer);
-  };
+  MainMenuCounter counter(Main().PopupMenu1, popups);
   struct Case {
     const char* name;
     TWinControl* control;
@@ -698,7 +702,6 @@ TEST_F(PlayerWindows, ARightClickOnAnyControlOpensTheMainWindowsMenu) {
     Pump(50);
     EXPECT_EQ(popups, before + 1) << c.name;
   }
-  Main().PopupMenu1.OnPopup = nullptr;
 }
 
 // A real right click, the button pressed and released over a windowless
@@ -706,10 +709,7 @@ TEST_F(PlayerWindows, ARightClickOnAnyControlOpensTheMainWindowsMenu) {
 // default handler answers with WM_CONTEXTMENU), opens the window's menu.
 TEST_F(PlayerWindows, ARealRightClickOnALabelOrPaintBoxOpensTheMainWindowsMenu) {
   int popups = 0;
-  Main().PopupMenu1.OnPopup = [&](TObject*) {
-    ++popups;
-    SetTimer(nullptr, 0, 50, &EndMenuTimer);
-  };
+  MainMenuCounter counter(Main().PopupMenu1, popups);
   struct Case {
     const char* name;
     TControl* control;
@@ -727,7 +727,6 @@ TEST_F(PlayerWindows, ARealRightClickOnALabelOrPaintBoxOpensTheMainWindowsMenu) 
     Pump(50);
     EXPECT_EQ(popups, before + 1) << c.name;
   }
-  Main().PopupMenu1.OnPopup = nullptr;
 }
 
 // What does not open while a track plays (a file that is no audio, a file of
@@ -835,12 +834,7 @@ TEST_F(PlayerWindows, BackwardsPlayThatReachesTheStartShowsStopped) {
 // file keeps a name that opens it again.
 TEST_F(PlayerWindows, AFileNamedOutsideTheCodePageOpensAndPlays) {
   Reset();
-  std::wstring name;
-  for (const wchar_t* n : {L"中文歌曲", L"한국어 노래", L"Ελληνική μουσική"})
-    if (AnsiToWide(WideToAnsi(n)) != n) {
-      name = n;
-      break;
-    }
+  const std::wstring name = tav::test::NameOutsideTheCodePage();
   ASSERT_FALSE(name.empty()) << "code page " << GetACP() << " holds every name";
   std::printf("code page %u, file name %s.wav\n", GetACP(), Narrow(name).c_str());
   RecordProperty("code_page", std::to_string(GetACP()));

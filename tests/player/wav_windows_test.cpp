@@ -25,7 +25,6 @@
 
 #include "bass.h"
 #include "dsp_test_modules.h"
-#include "player/win32/ansi_text.h"
 #include "player/win32/form_effect.h"
 #include "player/win32/form_main.h"
 #include "player/win32/form_render.h"
@@ -277,13 +276,8 @@ TEST_F(WavWindows, ASegmentWithoutAPassIsTheSourcesSlice) {
 // A target whose name the system code page lacks (the first of a few names
 // in different scripts that it lacks) is written under that very name.
 TEST_F(WavWindows, ATargetNamedOutsideTheCodePageIsWrittenUnderItsName) {
-  std::wstring name;
-  for (const wchar_t* n : {L"中文片段.wav", L"한국어 구간.wav", L"Ελληνικό κομμάτι.wav"})
-    if (AnsiToWide(WideToAnsi(n)) != n) {
-      name = n;
-      break;
-    }
-  ASSERT_FALSE(name.empty()) << "code page " << GetACP() << " holds every name";
+  const std::wstring name = tav::test::NameOutsideTheCodePage() + L".wav";
+  ASSERT_NE(name, L".wav") << "code page " << GetACP() << " holds every name";
   OpenStopped(MediaPath(kTone));
   SaveCommand(Target(name.c_str()));
   SetSegment(10, 20);

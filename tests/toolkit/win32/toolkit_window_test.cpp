@@ -569,11 +569,6 @@ TEST_F(ToolkitWindows, PopupFromAUtilityWindowRunsTheChosenItemAndClosesOnCancel
   EXPECT_EQ(Log, (std::vector<std::string>{"OnPopup", "WM_NULL posted", "closed"}));
 }
 
-void CALLBACK EndMenuSoon(HWND, UINT, UINT_PTR id, DWORD) {
-  KillTimer(nullptr, id);
-  EndMenu();
-}
-
 // A right click (the button pressed and released, as the mouse sends them)
 // over a windowless control opens its own menu, else its container's, as
 // over the bare window: the release reaches the default handler, which
@@ -586,8 +581,7 @@ TEST_F(ToolkitWindows, ARightClickOverAWindowlessControlOpensTheMenu) {
   for (TPopupMenu* m : {&f.popup, &imageMenu})
     m->OnPopup = [m, &imageMenu](TObject*) {
       Note(m == &imageMenu ? "image menu" : "form menu");
-      // the menu's own loop runs the timer, which closes the menu again
-      SetTimer(nullptr, 0, 50, &EndMenuSoon);
+      test::CloseMenuSoon();
     };
   f.label.OnMouseUp = [](TObject*, TMouseButton b, TShiftState, int, int) {
     if (b == mbRight) Note("label.MouseUp");
