@@ -74,6 +74,12 @@ void TVstTimeInformation::AssignTo(TVstTimeInformation& target) const {
 
 bool TVstHost::ChangeSampleRate(float rate) {
   if (!std::isfinite(rate) || !(rate > 0.0f) || rate == HostSampleRate) return false;
+  RestartPlugIns(rate);
+  return true;
+}
+
+void TVstHost::RestartPlugIns(float rate) {
+  if (!std::isfinite(rate) || !(rate > 0.0f)) return;
   HostSampleRate = rate;
   timeInfo_->SetSampleRate(rate);
   for (int i = 0; i < plugIns_->Count(); ++i) {
@@ -83,7 +89,6 @@ bool TVstHost::ChangeSampleRate(float rate) {
     item.SetSampleRate(rate);
     item.MainsChanged(true);
   }
-  return true;
 }
 
 // --- TVstPlugIns ---

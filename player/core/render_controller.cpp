@@ -29,11 +29,7 @@ class TRenderController::TProgress final : public IRenderProgress {
 TRenderOutcome TRenderController::ConvertToWav(const TRenderJob& job, IRenderSource& source, IRenderSink& sink,
                                                const TRenderPasses& passes) {
   TRenderOutcome outcome;
-  if (Running()) {
-    view_.ShowForward();
-    outcome.end = TRenderEnd::Busy;
-    return outcome;
-  }
+  if (AnswerBusy(outcome)) return outcome;
   cancel_ = false;
   button_ = kRenderCancel;
   view_.SetButtonCaption(button_);
@@ -91,6 +87,25 @@ TRenderOutcome TRenderController::ConvertToWav(const TRenderJob& job, IRenderSou
       break;
   }
   return outcome;
+}
+
+TRenderOutcome TRenderController::Refuse(const std::string& why) {
+  TRenderOutcome outcome;
+  if (AnswerBusy(outcome)) return outcome;
+  view_.SetProgress(0);
+  Finish(kRenderFailed);
+  view_.ShowForward();
+  view_.Warn(why);
+  outcome.end = TRenderEnd::TargetFailed;
+  outcome.error = why;
+  return outcome;
+}
+
+bool TRenderController::AnswerBusy(TRenderOutcome& outcome) {
+  if (!Running()) return false;
+  view_.ShowForward();
+  outcome.end = TRenderEnd::Busy;
+  return true;
 }
 
 void TRenderController::Finish(const char* status) {

@@ -70,6 +70,11 @@ class TRenderController final {
   // to the front and answers Busy.
   TRenderOutcome ConvertToWav(const TRenderJob& job, IRenderSource& source, IRenderSink& sink,
                               const TRenderPasses& passes);
+  // A render refused before it starts (`why`, for the warning box): the
+  // window shows it as a render that failed ("转换失败!", "关闭"), not what
+  // an earlier render left. While one runs, only brings the window forward
+  // and answers Busy.
+  TRenderOutcome Refuse(const std::string& why);
   // "中断" cancels the render; "关闭" closes the window.
   void Button1Click();
   // The window is being closed: a running render is cancelled as by "中断".
@@ -78,6 +83,8 @@ class TRenderController final {
 
  private:
   class TProgress;
+  // While a render runs: its window comes forward and `outcome` is Busy.
+  bool AnswerBusy(TRenderOutcome& outcome);
   // The render has ended: the status text, and the button closes.
   void Finish(const char* status);
   IRenderView& view_;

@@ -47,11 +47,11 @@ bool TEngineRenderLock::Acquire() {
 void TEngineRenderLock::RenderRate(uint32_t rate) {
   vst::TVstHost* host = engine::PassState.VstHost;
   if (host == nullptr || rate == 0) return;
-  const float before = vst::HostSampleRate;
-  if (host->ChangeSampleRate(static_cast<float>(rate))) {
-    rateBefore_ = before;
-    renderRate_ = static_cast<float>(rate);
-  }
+  rateBefore_ = vst::HostSampleRate;
+  renderRate_ = static_cast<float>(rate);
+  // Suspended and resumed even at the same rate: what the plug-in still
+  // holds of playback's sound does not go into the file.
+  host->RestartPlugIns(renderRate_);
 }
 
 bool TEngineRenderLock::DeferStreamRate(float rate) {
@@ -63,11 +63,14 @@ bool TEngineRenderLock::DeferStreamRate(float rate) {
 void TEngineRenderLock::Release() {
   vst::TVstHost* host = engine::PassState.VstHost;
   const float deferred = engine::PassState.VstRateAfterRender;
+  // Playback gets the plug-in back suspended and resumed once more: the
+  // render's tail does not play on.
   if (host != nullptr) {
     if (deferred > 0.0f)
-      host->ChangeSampleRate(deferred);  // the stream that plays now
-    else if (rateBefore_ > 0.0f && vst::HostSampleRate == renderRate_)
-      host->ChangeSampleRate(rateBefore_);  // unless changed past the render
+      host->RestartPlugIns(deferred);  // the stream that plays now
+    else if (rateBefore_ > 0.0f)       // the render took the plug-in
+      host->RestartPlugIns(vst::HostSampleRate == renderRate_ ? rateBefore_
+                                                              : vst::HostSampleRate);  // unless changed past the render
   }
   rateBefore_ = 0.0f;
   engine::PassState.VstRateAfterRender = 0.0f;

@@ -23,9 +23,10 @@ class TDspRenderPass final : public IRenderPass {
 
 // The render's hold on the engine's plug-ins: RenderRunning set, then a
 // bounded wait for playback's calls already inside a plug-in (the counts of
-// the DSP pass and the VST pass); the VST host's rate set to the render
-// stream's for the render and back to what it was afterwards, or to the rate
-// of a stream that started meanwhile.
+// the DSP pass and the VST pass); the VST plug-in suspended and resumed at
+// the render stream's rate when the render takes it, and again when it
+// gives it back, at the rate from before or at the rate of a stream that
+// started meanwhile: neither sound carries the other's tail.
 class TEngineRenderLock final : public IRenderPassLock {
  public:
   explicit TEngineRenderLock(int32_t waitMs = 2000) : waitMs_(waitMs) {}
@@ -39,7 +40,7 @@ class TEngineRenderLock final : public IRenderPassLock {
 
  private:
   int32_t waitMs_;
-  float rateBefore_ = 0.0f;
+  float rateBefore_ = 0.0f;  // 0 while the render has not taken the plug-in
   float renderRate_ = 0.0f;
 };
 

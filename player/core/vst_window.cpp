@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 namespace tav::player {
 
@@ -10,7 +11,7 @@ std::string VstCaption(std::string_view vendor, std::string_view effectName) {
 }
 
 TVstClientSize VstRequestedClientSize(int width, int height) {
-  return {std::max(width, kVstMinClientWidth), std::max(height, 0)};
+  return {std::max(width, kVstEmptyClientWidth), std::max(height, kVstEmptyClientHeight)};
 }
 
 TVstClientSize VstClientSize(const TVstEditorRect& rect) {
@@ -53,13 +54,6 @@ void TVstWindowController::LoadFVst(const std::string& path) {
   // One item at most, however many loads fail.
   slot_.EnsureItem();
   slot_.Open(path);
-  const std::string preset = VstPresetFileName(programFolder_, path);
-  if (view_.FileExists(preset)) {
-    try {
-      slot_.LoadPreset(preset);
-    } catch (...) {
-    }
-  }
   if (slot_.EditOpen() != 0) view_.ShowError(kVstEditorFaultText);
   view_.SetCaption(VstCaption(slot_.VendorString(), slot_.EffectName()));
   editorRect_ = TVstEditorRect{};  // a plug-in without a rectangle leaves it all zero
@@ -74,6 +68,15 @@ void TVstWindowController::LoadFVst(const std::string& path) {
     view_.AddProgram(VstProgramItemText(i, slot_.ProgramName()));
   }
   slot_.SetProgram(0);
+  // The saved preset after the walk through the programs, which some
+  // plug-ins answer by loading their factory values; it goes into program 0.
+  const std::string preset = VstPresetFileName(programFolder_, path);
+  if (view_.FileExists(preset)) {
+    try {
+      slot_.LoadPreset(preset);
+    } catch (...) {
+    }
+  }
   slot_.SetTempo(kVstLoadTempo);
   view_.SetIdleTimer(true);
 
@@ -112,9 +115,23 @@ void TVstWindowController::VSTUnClick() {
   if (std::exception_ptr failed = Unload()) std::rethrow_exception(failed);
 }
 
+bool TVstWindowController::WhilePassHeld(const std::function<void()>& call) {
+  const bool wasActive = flags_.Active();
+  flags_.SetActive(false);
+  if (!flags_.WaitIdle()) return false;
+  try {
+    call();
+  } catch (...) {
+    if (wasActive) flags_.SetActive(true);
+    throw;
+  }
+  if (wasActive) flags_.SetActive(true);
+  return true;
+}
+
 void TVstWindowController::ProgramClick(int index) {
   if (!loaded_ || index < 0 || index >= programCount_ || index >= view_.ProgramItemCount()) return;
-  slot_.SetProgram(index);
+  if (!WhilePassHeld([&] { slot_.SetProgram(index); })) return;
   const int items = std::min<int>(programCount_, view_.ProgramItemCount());
   for (int i = 0; i < items; ++i) view_.SetProgramChecked(i, false);
   view_.SetProgramChecked(index, true);
@@ -133,21 +150,17 @@ void TVstWindowController::Timer1Timer() {
 
 void TVstWindowController::ImportFxp(const std::string& file) {
   if (!flags_.Active() || !slot_.IsOpen()) return;
-  slot_.LoadPreset(file);
+  WhilePassHeld([&] { slot_.LoadPreset(file); });
 }
 
 void TVstWindowController::ExportFxp(const std::string& chosen) {
   if (!flags_.Active() || !slot_.IsOpen()) return;
-  slot_.SavePreset(VstFxpExportName(chosen));
+  WhilePassHeld([&] { slot_.SavePreset(VstFxpExportName(chosen)); });
 }
 
 void TVstWindowController::StreamStarting(float rate) {
   // The plug-in is suspended and resumed while no block runs through it.
-  const bool wasActive = flags_.Active();
-  flags_.SetActive(false);
-  if (!flags_.WaitIdle()) return;
-  slot_.ChangeSampleRate(rate);
-  if (wasActive) flags_.SetActive(true);
+  WhilePassHeld([&] { slot_.ChangeSampleRate(rate); });
 }
 
 bool TVstWindowController::EditorSizeRequest(int width, int height) {
@@ -174,11 +187,7 @@ TVstWindowController::TPlace TVstWindowController::FormCreate(ISettingsStore* se
   view_.SetEnabledChecked(enabled);
   try {
     view_.EnsureFolder(programFolder_ + kVstPresetFolder);
-    if (!file.empty() && view_.FileExists(file)) {
-      LoadFVst(file);
-      // Once more, now on program 0.
-      if (view_.FileExists(PresetFile())) slot_.LoadPreset(PresetFile());
-    }
+    if (!file.empty() && view_.FileExists(file)) LoadFVst(file);
   } catch (...) {
   }
   return place;
@@ -196,7 +205,7 @@ void TVstWindowController::FormDestroy(ISettingsStore* settings, int left, int t
   }
   if (!loaded_) return;
   try {
-    slot_.SavePreset(PresetFile());
+    WhilePassHeld([&] { slot_.SavePreset(PresetFile()); });
   } catch (...) {
   }
   // The editor's window is a child of this window, which goes before the

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,8 +24,6 @@ inline constexpr int kVstDesignLeft = 192, kVstDesignTop = 107;
 inline constexpr const char* kVstEmptyCaption = "VST 音效插件宿主";
 // The client of the window without a plug-in.
 inline constexpr int kVstEmptyClientWidth = 267, kVstEmptyClientHeight = 114;
-// The narrowest client that holds a plug-in's editor.
-inline constexpr int kVstMinClientWidth = 60;
 // What the unload waits before it touches the plug-in, in milliseconds.
 inline constexpr int kVstUnloadWaitMs = 200;
 inline constexpr double kVstLoadTempo = 120.0;
@@ -42,10 +41,11 @@ struct TVstClientSize {
 
 // "VST 插件: " + vendor + " - " + effect name.
 std::string VstCaption(std::string_view vendor, std::string_view effectName);
-// The client for an editor: max(right - left, 60) wide, bottom - top high
-// (no minimum; a rectangle upside down gives 0).
+// The client for an editor: its rectangle, but never smaller than the empty
+// window's client (267 x 114), so that a plug-in without an editor or with a
+// small one leaves the caption and both menus in view.
 TVstClientSize VstClientSize(const TVstEditorRect& rect);
-// The client for a size the editor asks for itself (the same 60-pixel minimum).
+// The client for a size the editor asks for itself (the same minimum).
 TVstClientSize VstRequestedClientSize(int width, int height);
 // A program item: the number with at least three digits, " - ", the name.
 std::string VstProgramItemText(int program, std::string_view name);
@@ -153,6 +153,8 @@ class TVstWindowController {
   // "关闭VST插件". The unload always runs to its end; a preset that could
   // not be saved raises afterwards.
   void VSTUnClick();
+  // A program choice, an fxp import or export, a new rate and the save at
+  // the end reach the plug-in while no block runs through it.
   // A program item (index into the program menu).
   void ProgramClick(int index);
   // "启用" after the check changed.
@@ -187,6 +189,11 @@ class TVstWindowController {
  private:
   // The unload; the exception of a preset that could not be saved.
   std::exception_ptr Unload();
+  // Makes `call` into the plug-in while no block runs through it: the pass
+  // off, the block inside the plug-in waited for, the call, the pass on again
+  // as it was (also when the call raises). False, the call not made and the
+  // pass left off, when a block is still inside after the bounded wait.
+  bool WhilePassHeld(const std::function<void()>& call);
 
   IVstPlugInSlot& slot_;
   IVstPassFlags& flags_;

@@ -64,21 +64,10 @@ TForm7::TForm7() {
 TForm7::~TForm7() = default;
 
 TRenderOutcome TForm7::ConvertToWav(const std::string& source, const std::string& target, const TRenderJob& job) {
-  if (controller_.Running()) {
-    ShowForward();
-    TRenderOutcome busy;
-    busy.end = TRenderEnd::Busy;
-    return busy;
-  }
+  // While a render runs, the controller answers both ways by bringing its
+  // window forward.
   const std::wstring targetName = Widen(target);
-  if (SameFile(AnsiToWide(source), targetName)) {
-    ShowForward();
-    Warn(kTargetIsSource);
-    TRenderOutcome refused;
-    refused.end = TRenderEnd::TargetFailed;
-    refused.error = kTargetIsSource;
-    return refused;
-  }
+  if (SameFile(AnsiToWide(source), targetName)) return controller_.Refuse(kTargetIsSource);
   TBassRenderSource from(source);
   TFileRenderSink to(targetName);
   return controller_.ConvertToWav(job, from, to, {&vst_, &dsp_});

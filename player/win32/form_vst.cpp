@@ -157,16 +157,6 @@ TForm4::TForm4(ISettingsStore* settings) : settings_(settings) {
   flags_ = std::make_unique<TEnginePassFlags>();
   controller_ = std::make_unique<TVstWindowController>(*slot_, *flags_, static_cast<IVstWindowView&>(*this), Narrow(ProgramFolder()));
 
-  // A narrow editor makes the window narrower than the system's least width
-  // of a captioned window: the window allows a client of 60 pixels.
-  SetMessageHandler(WM_GETMINMAXINFO, [this](TMessage& m) {
-    RECT r{0, 0, kVstMinClientWidth, 0};
-    AdjustWindowRectEx(&r, DWORD(GetWindowLongW(Handle(), GWL_STYLE)), FALSE,
-                       DWORD(GetWindowLongW(Handle(), GWL_EXSTYLE)));
-    reinterpret_cast<MINMAXINFO*>(m.LParam)->ptMinTrackSize.x = r.right - r.left;
-    m.Result = 0;
-    return true;
-  });
   OnCreate = [this](TObject*) { FormCreate(); };
   OnDestroy = [this](TObject*) { FormDestroy(); };
   OnShow = [this](TObject*) { controller_->WriteVisible(settings_, Visible()); };

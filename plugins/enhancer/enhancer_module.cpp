@@ -31,10 +31,19 @@ void Module::WindowCreated() {
   const std::string host = platform_.HostFolder();
   SettingsFile = host + kSettingsFileName;
   PresetFolder = PresetFolderOf(host);
-  SettingsStore& store = Settings();
-  if (ReadInt(store, "XXX") != kFirstRunMarker) WriteDefaultSettings(store);
-  window.x = ReadInt(store, "x");
-  window.y = ReadInt(store, "y");
+  unwritable_.reset();
+  if (ReadInt(Settings(), "XXX") != kFirstRunMarker) {
+    WriteDefaultSettings(Settings());
+    // A file that took no writes (a host in a folder its user may not
+    // write) would read all zeros, and the enhancer would run silent: this
+    // run keeps the first-run values in memory instead.
+    if (ReadInt(Settings(), "XXX") != kFirstRunMarker) {
+      unwritable_ = std::make_unique<MemorySection>();
+      WriteDefaultSettings(*unwritable_);
+    }
+  }
+  window.x = ReadInt(Settings(), "x");
+  window.y = ReadInt(Settings(), "y");
 }
 
 void Module::WindowClosing() {
@@ -59,14 +68,35 @@ bool Module::WaitWhileInFlight() {
   return true;
 }
 
-int Module::Init(void* hostWindow) {
-  // A second start without `Quit` first closes the window of the first.
-  CloseWindow();
+int Module::Init(void* hostWindow) noexcept {
+  try {
+    return Start(hostWindow);
+  } catch (...) {
+    // the host gets -1 and every later block passes untouched
+    Refuse();
+    return -1;
+  }
+}
+
+void Module::Refuse() {
+  handshake.Bypass = true;
+  window_.reset();
+  handshake.BlockDone = true;
+}
+
+int Module::Start(void* hostWindow) {
+  handshake.Bypass = true;
+  if (window_) {
+    // A second start without `Quit` ends the first run as `Quit` does: with
+    // Bypass set the window's close does not ask the host to close, and no
+    // block is in progress when it goes.
+    WaitWhileInFlight();
+    CloseWindow();
+  }
   // What memory holds now was read by an earlier run: the file may have
   // changed since, and a refused start must not write it back.
   SettingsLoaded = false;
   WindowClosed = true;
-  handshake.Bypass = true;
   WindowDestroyed = false;
   handshake.BlockDone = false;
   HostWindow = hostWindow;
@@ -92,17 +122,34 @@ int Module::Init(void* hostWindow) {
   return 0;
 }
 
-void Module::Quit() {
-  handshake.Bypass = true;
-  platform_.Sleep(kPollMs);
-  WaitWhileInFlight();
-  CloseWindow();
+void Module::Quit() noexcept {
+  try {
+    handshake.Bypass = true;
+    platform_.Sleep(kPollMs);
+    WaitWhileInFlight();
+    CloseWindow();
+  } catch (...) {
+    window_.reset();  // a close that failed half-way: the window goes all the same
+  }
 }
 
-void Module::Config() { platform_.Message(HostWindow, kConfigText, kConfigCaption, MessageKind::warning); }
+void Module::Config() noexcept {
+  try {
+    platform_.Message(HostWindow, kConfigText, kConfigCaption, MessageKind::warning);
+  } catch (...) {
+    // nothing to undo: the message only
+  }
+}
 
-int Module::ModifySamples(int16_t* samples, int frames, int bitsPerSample, int channels, int sampleRate) {
-  return ProcessBlock(*processor, params, window, handshake, samples, frames, bitsPerSample, channels, sampleRate);
+int Module::ModifySamples(int16_t* samples, int frames, int bitsPerSample, int channels, int sampleRate) noexcept {
+  try {
+    return ProcessBlock(*processor, params, window, handshake, samples, frames, bitsPerSample, channels, sampleRate);
+  } catch (...) {
+    // the block is over: `Quit` and `Init` must not wait for it
+    handshake.BlockDone = true;
+    handshake.InFlight = false;
+    return frames;
+  }
 }
 
 }  // namespace brindle

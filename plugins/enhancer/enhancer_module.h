@@ -70,16 +70,18 @@ class Module {
   Module(Platform& platform, WindowFactory& windows);
   ~Module();
 
-  int Init(void* hostWindow);  // 0, or -1 when the screen is not at 96 dpi
-  void Quit();
-  void Config();
-  int ModifySamples(int16_t* samples, int frames, int bitsPerSample, int channels, int sampleRate);
+  // The host's entries: no exception leaves them into the host.
+  int Init(void* hostWindow) noexcept;  // 0, or -1 when the screen is not at 96 dpi or the start failed
+  void Quit() noexcept;
+  void Config() noexcept;
+  int ModifySamples(int16_t* samples, int frames, int bitsPerSample, int channels, int sampleRate) noexcept;
 
   // The window's create and close handlers' part of the settings.
   void WindowCreated();  // `WindowClosed` clear; settings file, preset folder, first run
   void WindowClosing();  // `WindowClosed` set; the settings, when they were loaded
   void WindowDestroyedNow() { WindowDestroyed = true; }
-  SettingsStore& Settings() { return platform_.Settings(SettingsFile); }
+  // The settings section; held in memory for a run whose file took no writes.
+  SettingsStore& Settings() { return unwritable_ ? *unwritable_ : platform_.Settings(SettingsFile); }
   Platform& platform() { return platform_; }
 
   Parameters params;
@@ -95,12 +97,15 @@ class Module {
   bool SettingsLoaded = false;
 
  private:
+  int Start(void* hostWindow);
+  void Refuse();  // frees the window unclosed: the stored settings stay as they are
   void CloseWindow();
   bool WaitWhileInFlight();  // false when a block is still in flight after kBlockWaitMs
 
   Platform& platform_;
   WindowFactory& windows_;
   std::unique_ptr<EnhancerWindow> window_;
+  std::unique_ptr<MemorySection> unwritable_;
 };
 
 }  // namespace brindle

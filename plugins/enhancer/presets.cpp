@@ -26,6 +26,8 @@ std::optional<std::string> PresetName(std::string_view fileName) {
   return std::string(fileName.substr(0, fileName.size() - ext.size()));
 }
 
+bool PresetPathFits(std::string_view path) { return CutText(path, kMaxPresetPath).size() == path.size(); }
+
 std::string PresetPath(const std::string& folder, std::string_view name) {
   return folder + std::string(name) + kPresetExtension;
 }

@@ -36,6 +36,13 @@ class PresetDisk {
 // A preset's name from a file name: the name without a final ".brindle" in
 // any letter case; nullopt for every other file (and for ".brindle" alone).
 std::optional<std::string> PresetName(std::string_view fileName);
+// A preset's full file name has at most 255 characters. A longer name chosen
+// for a save is refused with this text, never cut: a cut name is another
+// file, which the save would replace.
+inline constexpr size_t kMaxPresetPath = 255;
+inline constexpr const char* kPresetPathTooLongText =
+    "This file name is too long for a preset (at most 255 characters).\rChoose a shorter one.";
+bool PresetPathFits(std::string_view path);
 // `PresetFolder` + name + ".brindle".
 std::string PresetPath(const std::string& folder, std::string_view name);
 // The host's folder (ending in a separator) + "plugins\Brindle\".

@@ -9,13 +9,19 @@ namespace {
 
 using P = Param;
 
-constexpr size_t kMaxText = 255;
-
 void WriteParam(SettingsStore& store, const Parameters& params, Param p) {
   WriteInt(store, Info(p).key, Info(p).isSwitch ? IifInt(params.On(p), 1, 0) : params.Get(p));
 }
 
 }  // namespace
+
+std::optional<std::string> MemorySection::Read(std::string_view key) {
+  const auto it = values_.find(key);
+  if (it == values_.end()) return std::nullopt;
+  return it->second;
+}
+
+void MemorySection::Write(std::string_view key, std::string_view value) { values_[std::string(key)] = value; }
 
 int32_t ReadInt(SettingsStore& store, std::string_view key) { return tav::ParseLeadingInteger(ReadString(store, key)); }
 
@@ -34,7 +40,7 @@ std::string CutText(std::string_view utf8, size_t count) {
 }
 
 std::string ReadString(SettingsStore& store, std::string_view key) {
-  return CutText(store.Read(key).value_or(""), kMaxText);
+  return store.Read(key).value_or("");
 }
 
 void WriteString(SettingsStore& store, std::string_view key, std::string_view value) { store.Write(key, value); }

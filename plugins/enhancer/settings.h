@@ -4,6 +4,7 @@
 // to this code.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,10 +25,21 @@ class SettingsStore {
   virtual void Write(std::string_view key, std::string_view value) = 0;
 };
 
+// One section held in memory: the settings of a run whose file takes no writes.
+class MemorySection : public SettingsStore {
+ public:
+  std::optional<std::string> Read(std::string_view key) override;
+  void Write(std::string_view key, std::string_view value) override;
+
+ private:
+  std::map<std::string, std::string, std::less<>> values_;
+};
+
 // A missing or empty key reads 0; the digits a text starts with count ("55zz" is 55).
 int32_t ReadInt(SettingsStore& store, std::string_view key);
 void WriteInt(SettingsStore& store, std::string_view key, int32_t value);
-std::string ReadString(SettingsStore& store, std::string_view key);  // at most 255 characters
+// The whole text: a name cut short names another file.
+std::string ReadString(SettingsStore& store, std::string_view key);
 void WriteString(SettingsStore& store, std::string_view key, std::string_view value);
 
 // At most `count` characters of UTF-8 text, cut between two characters and

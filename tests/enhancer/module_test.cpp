@@ -5,7 +5,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
+#include <functional>
 #include <map>
+#include <stdexcept>
 #include <thread>
 
 #include "enhancer_module.h"
@@ -30,11 +33,19 @@ struct FakePlatform : Platform {
   std::vector<Box> boxes;
   std::map<std::string, RecordingStore> files;
 
-  int ScreenDpi() override { return dpi; }
+  bool throwOnDpi = false, throwOnMessage = false;
+  std::function<void()> onSleep;
+
+  int ScreenDpi() override {
+    if (throwOnDpi) throw std::runtime_error("no device context left");
+    return dpi;
+  }
   void Message(void* owner, const char* text, const char* caption, MessageKind kind) override {
+    if (throwOnMessage) throw std::runtime_error("no window left for the box");
     boxes.push_back({owner, text, caption, kind});
   }
   void Sleep(int ms) override {
+    if (onSleep) onSleep();
     slept += ms;
     std::this_thread::sleep_for(realSleep ? std::chrono::microseconds(ms * 1000) : std::chrono::microseconds(ms * 20));
   }
@@ -43,21 +54,34 @@ struct FakePlatform : Platform {
   RecordingStore& Ini() { return files["C:\\Host\\winamp.ini"]; }
 };
 
-// Counts the stand-in windows alive and made.
+// Counts the stand-in windows alive and made; `beforeCreate`, `afterCreate`
+// and `onClose` run at those points (and may throw, as a window system out
+// of handles does).
 struct CountingFactory : WindowFactory {
   StandInWindowFactory inner;
   int made = 0;
   std::shared_ptr<int> alive = std::make_shared<int>(0);
+  std::function<void()> beforeCreate, afterCreate, onClose;
   struct Counted : EnhancerWindow {
     std::unique_ptr<EnhancerWindow> w;
     std::shared_ptr<int> alive;
-    Counted(std::unique_ptr<EnhancerWindow> window, std::shared_ptr<int> a) : w(std::move(window)), alive(a) { ++*alive; }
+    std::function<void()>& onClose;
+    Counted(std::unique_ptr<EnhancerWindow> window, std::shared_ptr<int> a, std::function<void()>& close)
+        : w(std::move(window)), alive(a), onClose(close) {
+      ++*alive;
+    }
     ~Counted() override { --*alive; }
-    void Close() override { w->Close(); }
+    void Close() override {
+      if (onClose) onClose();
+      w->Close();
+    }
   };
   std::unique_ptr<EnhancerWindow> Create(Module& m) override {
+    if (beforeCreate) beforeCreate();
     ++made;
-    return std::make_unique<Counted>(inner.Create(m), alive);
+    auto window = std::make_unique<Counted>(inner.Create(m), alive, onClose);
+    if (afterCreate) afterCreate();
+    return window;
   }
 };
 
@@ -66,6 +90,25 @@ struct ModuleTest : ::testing::Test {
   CountingFactory windows;
   std::unique_ptr<Module> module = std::make_unique<Module>(platform, windows);
   int hostWindow = 0;
+
+  // After a refused start: the stored section is as it was, no window is
+  // left, every block passes untouched and Quit returns after one poll
+  // without writing anything.
+  void ExpectRefused(const std::map<std::string, std::string>& stored) {
+    EXPECT_TRUE(module->handshake.Bypass);
+    EXPECT_TRUE(module->handshake.BlockDone);
+    EXPECT_EQ(*windows.alive, 0);
+    EXPECT_EQ(platform.Ini().values, stored);
+    EXPECT_TRUE(platform.Ini().writes.empty());
+    auto block = test::Noise(1152, 2, 20000);
+    const auto before = block;
+    EXPECT_EQ(module->ModifySamples(block.data(), 1152, 16, 2, 44100), 1152);
+    EXPECT_EQ(block, before);
+    platform.slept = 0;
+    module->Quit();
+    EXPECT_EQ(platform.slept, kPollMs);
+    EXPECT_TRUE(platform.Ini().writes.empty());
+  }
 
   void StoreCustomSection() {
     WriteDefaultSettings(platform.Ini());
@@ -131,18 +174,7 @@ TEST_F(ModuleTest, AScreenOtherThan96DpiRefusesAndLeavesTheSettingsAlone) {
             "Can not show window correctly with the current DPI settings...\n\r"
             "Change it back to the default setting(96dpi)!");
   EXPECT_EQ(platform.boxes[0].kind, MessageKind::plain);
-  EXPECT_EQ(*windows.alive, 0);
-  EXPECT_EQ(platform.Ini().values, stored);
-  EXPECT_TRUE(platform.Ini().writes.empty());
-  EXPECT_TRUE(module->handshake.Bypass);
-  auto block = test::Noise(1152, 2, 20000);
-  const auto before = block;
-  EXPECT_EQ(module->ModifySamples(block.data(), 1152, 16, 2, 44100), 1152);
-  EXPECT_EQ(block, before);
-  platform.slept = 0;
-  module->Quit();
-  EXPECT_EQ(platform.slept, kPollMs);
-  EXPECT_TRUE(platform.Ini().writes.empty());
+  ExpectRefused(stored);
 }
 
 // The values a first run loaded are stale at a second start: a refused
@@ -319,6 +351,175 @@ TEST_F(ModuleTest, TenThousandInitQuitCyclesAgainstABusyFeeder) {
   EXPECT_TRUE(feeder.allKeptTheirCount());
   EXPECT_EQ(module->processor->state.restarts, 0);
   EXPECT_EQ(*windows.alive, 1);
+  module->Quit();
+}
+
+// --- mended faults -------------------------------------------------------------
+
+double Rms(const std::vector<int16_t>& v) {
+  double sum = 0;
+  for (int16_t x : v) sum += double(x) * double(x);
+  return std::sqrt(sum / double(v.size()));
+}
+
+// A host in a folder its user may not write: the defaults it is given never
+// reach the file. The run keeps the first-run values and sounds; a section
+// that says it was written (`XXX` 666) still reads a missing key as 0.
+TEST_F(ModuleTest, ASettingsFileThatTakesNoWritesRunsOnTheFirstRunValues) {
+  const struct {
+    const char* what;
+    bool refuseWrites, markerStored;
+    int32_t dry;  // what `dry` runs on; the stored section lacks it
+  } cases[] = {
+      {"unwritable, empty", true, false, 90},
+      {"unwritable, marked", true, true, 0},
+      {"writable, marked", false, true, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakePlatform platform;
+    CountingFactory windows;
+    Module module(platform, windows);
+    RecordingStore& ini = platform.Ini();
+    if (c.markerStored) {
+      WriteDefaultSettings(ini);
+      ini.values.erase("dry");
+    }
+    ini.refuseWrites = c.refuseWrites;
+    const auto stored = ini.values;
+    ASSERT_EQ(module.Init(&hostWindow), 0);
+    EXPECT_EQ(module.params.Get(Param::dry), c.dry);
+    for (const ParamInfo& row : kParamTable) {
+      if (row.param == Param::dry) continue;
+      EXPECT_EQ(module.params.Get(row.param), row.firstRun) << row.key;
+    }
+    EXPECT_EQ(module.window.x, 300);
+    EXPECT_EQ(module.window.timer, 25);
+    EXPECT_EQ(module.window.delay, 1000);
+    if (c.dry != 0) {
+      // not silence: after the latency the output is about as loud as the input
+      const auto source = test::Noise(4096, 2, 8000, 3);
+      auto block = source;
+      for (int i = 0; i < 4; ++i) {
+        block = source;
+        ASSERT_EQ(module.ModifySamples(block.data(), 4096, 16, 2, 44100), 4096);
+      }
+      EXPECT_GT(Rms(block), Rms(source) / 4) << "about -100 dB on all-zero parameters";
+    }
+    module.Quit();
+    if (c.refuseWrites) {
+      EXPECT_EQ(ini.values, stored);
+    }
+  }
+}
+
+// One block on a playback thread of its own, held past its Bypass test until
+// the module first sleeps (a module waiting for it), then let go.
+class LatchedBlock {
+ public:
+  LatchedBlock(Module& m, FakePlatform& platform) : module_(m), platform_(platform) {
+    platform.onSleep = [this] { release_ = true; };
+    module_.handshake.holdHook = [this] {
+      inBlock_ = true;
+      while (!release_) std::this_thread::yield();
+      ended_ = true;
+    };
+    thread_ = std::thread([this] {
+      auto block = test::Noise(1152, 2, 100);
+      module_.ModifySamples(block.data(), 1152, 16, 2, 44100);
+    });
+    while (!inBlock_) std::this_thread::yield();
+  }
+  ~LatchedBlock() {
+    release_ = true;
+    thread_.join();
+    module_.handshake.holdHook = nullptr;
+    platform_.onSleep = nullptr;
+  }
+  bool ended() const { return ended_; }
+
+ private:
+  Module& module_;
+  FakePlatform& platform_;
+  std::atomic<bool> inBlock_{false}, release_{false}, ended_{false};
+  std::thread thread_;
+};
+
+// A second start without Quit ends the first run as Quit does: the first
+// window closes with Bypass set (so its close query leaves the host alone)
+// and after the block in progress is out.
+TEST_F(ModuleTest, ASecondInitClosesTheFirstWindowWithBypassSetAndNoBlockInProgress) {
+  ASSERT_EQ(module->Init(&hostWindow), 0);
+  bool closed = false, bypassAtClose = false, blockEndedAtClose = false;
+  std::unique_ptr<LatchedBlock> block;
+  windows.onClose = [&] {
+    closed = true;
+    bypassAtClose = module->handshake.Bypass;
+    blockEndedAtClose = block->ended();
+  };
+  block = std::make_unique<LatchedBlock>(*module, platform);
+  ASSERT_EQ(module->Init(&hostWindow), 0);
+  EXPECT_TRUE(closed);
+  EXPECT_TRUE(bypassAtClose) << "the close query would post WM_CLOSE to the host";
+  EXPECT_TRUE(blockEndedAtClose);
+  block.reset();
+  windows.onClose = nullptr;
+  EXPECT_FALSE(module->handshake.Bypass);
+  module->Quit();
+}
+
+// No exception leaves an entry point into the host. A start that fails frees
+// what it made without writing the settings, answers -1 and leaves Bypass
+// set, so every later block passes untouched.
+TEST_F(ModuleTest, AnExceptionInInitRefusesTheStart) {
+  const struct {
+    const char* what;
+    std::function<void(ModuleTest&)> arrange;
+  } cases[] = {
+      {"the window cannot be made",
+       [](ModuleTest& t) { t.windows.beforeCreate = [] { throw std::runtime_error("no window handles left"); }; }},
+      {"the screen cannot be asked", [](ModuleTest& t) { t.platform.throwOnDpi = true; }},
+      {"the settings cannot be read",
+       [](ModuleTest& t) { t.windows.afterCreate = [&t] { t.platform.Ini().throwOnRead = true; }; }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    platform.throwOnDpi = false;
+    windows.beforeCreate = windows.afterCreate = nullptr;
+    StoreCustomSection();
+    const auto stored = platform.Ini().values;
+    c.arrange(*this);
+    EXPECT_EQ(module->Init(&hostWindow), -1);
+    platform.Ini().throwOnRead = false;
+    ExpectRefused(stored);
+    // and the next start runs
+    platform.throwOnDpi = false;
+    windows.beforeCreate = windows.afterCreate = nullptr;
+    EXPECT_EQ(module->Init(&hostWindow), 0);
+    module->Quit();
+  }
+}
+
+TEST_F(ModuleTest, AnExceptionInQuitConfigOrABlockStaysInside) {
+  ASSERT_EQ(module->Init(&hostWindow), 0);
+  // a block: its length comes back, and nobody waits for it afterwards
+  module->handshake.holdHook = [] { throw std::runtime_error("inside a block"); };
+  auto block = test::Noise(1152, 2, 20000);
+  EXPECT_EQ(module->ModifySamples(block.data(), 1152, 16, 2, 44100), 1152);
+  module->handshake.holdHook = nullptr;
+  EXPECT_FALSE(module->handshake.InFlight);
+  EXPECT_TRUE(module->handshake.BlockDone);
+  platform.throwOnMessage = true;
+  module->Config();
+  platform.throwOnMessage = false;
+  // a close that throws: Quit returns at once and the window goes all the same
+  windows.onClose = [] { throw std::runtime_error("closing"); };
+  platform.slept = 0;
+  module->Quit();
+  windows.onClose = nullptr;
+  EXPECT_EQ(platform.slept, kPollMs);
+  EXPECT_EQ(*windows.alive, 0);
+  EXPECT_EQ(module->Init(&hostWindow), 0);
   module->Quit();
 }
 

@@ -178,5 +178,24 @@ TEST(Presets, LongPathsStayWhole) {
   EXPECT_EQ(ListPresets(disk, folder), std::vector<std::string>{std::string(200, 'n')});
 }
 
+// A preset's full name may have up to 255 characters, counted as characters
+// and not as the bytes of their UTF-8 text; a longer one does not fit (the
+// window refuses it rather than cut it to the name of another file).
+TEST(Presets, FullNamesFitUpTo255Characters) {
+  std::string chinese255;
+  for (int i = 0; i < 255; ++i) chinese255 += "\xE9\x9F\xB3";
+  const struct {
+    std::string path;
+    bool fits;
+  } cases[] = {
+      {"C:\\Host\\plugins\\Brindle\\Warm.brindle", true},
+      {std::string(255, 'p'), true},
+      {std::string(256, 'p'), false},
+      {chinese255, true},
+      {chinese255 + "x", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(PresetPathFits(c.path), c.fits) << c.path.size() << " bytes";
+}
+
 }  // namespace
 }  // namespace brindle

@@ -15,6 +15,7 @@
 #include "tav/test/box_watcher.h"
 #include "tav/test/files.h"
 #include "tav/test/icon_image.h"
+#include "tav/test/keyboard_input.h"
 #include "tav/test/message_pump.h"
 #include "tav/test/screenshot.h"
 #include "tav/test/win32_process.h"
@@ -73,6 +74,8 @@ class EnhancerWindowTest : public ::testing::Test {
   }
   static void Clean() {
     std::error_code ec;
+    // the preset list makes its folder the current one, which then cannot go
+    SetCurrentDirectoryW(Here().c_str());
     fs::remove(Ini(), ec);
     fs::remove_all(Here() / "plugins", ec);
   }
@@ -315,20 +318,24 @@ TEST_F(EnhancerWindowTest, TheDelayComesFromTheHostsOutputBuffer) {
   EXPECT_EQ(f.Label_clip->Caption(), L"Clip: 3%");
 }
 
-// Answers the save dialog with a file of the test's choice.
 // A dialog that picks `file` at once (none: cancelled), noting the default
-// extension it had and whether the window `watched` took input meanwhile.
+// extension and options it had, whether its first folder was there, and
+// whether the window `watched` took input meanwhile.
 template <class Dialog>
 class Picking : public Dialog {
  public:
   explicit Picking(std::wstring file, HWND watched = nullptr) : file_(std::move(file)), watched_(watched) {}
   bool Execute() override {
     seenExt = this->DefaultExt;
+    seenOptions = this->Options;
+    initialDirThere = fs::is_directory(fs::path(this->InitialDir));
     if (watched_) watchedEnabled = IsWindowEnabled(watched_) != 0;
     this->FileName = file_;
     return !file_.empty();
   }
   std::wstring seenExt;
+  tav::TOpenOptions seenOptions{};
+  bool initialDirThere = false;
   bool watchedEnabled = true;
 
  private:
@@ -337,6 +344,23 @@ class Picking : public Dialog {
 };
 using ChosenFile = Picking<tav::TSaveDialog>;
 using PickedFile = Picking<tav::TOpenDialog>;
+
+// A red 16-pixel icon file.
+void WriteRedIcon(const fs::path& file) {
+  const auto bytes = tav::test::MakeIconFile({{16, 0xFFFF0000}});
+  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+// "改变系统托盘图标" with `file` picked in its dialog; answers the errors the
+// toolkit's exception box would have shown.
+std::vector<std::wstring> ChooseIcon(TForm_s& f, const fs::path& file) {
+  std::vector<std::wstring> errors;
+  tav::Application().OnException = [&](const std::wstring& m) { errors.push_back(m); };
+  f.OpenPictureDialog1 = std::make_unique<PickedFile>(file.wstring());
+  f.Changeicon1Click();
+  tav::Application().OnException = nullptr;
+  return errors;
+}
 
 TEST_F(EnhancerWindowTest, PresetsThroughTheList) {
   TForm_s& f = Start();
@@ -465,12 +489,7 @@ TEST_F(EnhancerWindowTest, ABadCustomIconFileNeitherStopsTheStartNorReplacesTheN
   EXPECT_TRUE(IsWindowVisible(f.Handle()));
   EXPECT_FALSE(f.Icon().Empty());
   // a failed change of icon keeps the old file name
-  std::vector<std::wstring> errors;
-  tav::Application().OnException = [&](const std::wstring& m) { errors.push_back(m); };
-  f.OpenPictureDialog1 = std::make_unique<PickedFile>(bad.wstring());
-  f.Changeicon1Click();
-  tav::Application().OnException = nullptr;
-  EXPECT_EQ(errors.size(), 1u);
+  EXPECT_EQ(ChooseIcon(f, bad).size(), 1u);
   EXPECT_EQ(module.window.icon, bad.string());
   fs::remove(bad);
 }
@@ -534,16 +553,8 @@ TEST_F(EnhancerWindowTest, LongChineseNamesOfAPresetAndAnIconAreKeptWhole) {
   EXPECT_EQ(module.PresetFile, Narrow(preset.wstring()));
 
   const fs::path icon = folder / (name + L".ico");
-  {
-    const auto bytes = tav::test::MakeIconFile({{16, 0xFFFF0000}});
-    std::ofstream(icon, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-  }
-  f.OpenPictureDialog1 = std::make_unique<PickedFile>(icon.wstring());
-  std::vector<std::wstring> errors;
-  tav::Application().OnException = [&](const std::wstring& m) { errors.push_back(m); };
-  f.Changeicon1Click();
-  tav::Application().OnException = nullptr;
-  EXPECT_TRUE(errors.empty()) << "the icon file is found";
+  WriteRedIcon(icon);
+  EXPECT_TRUE(ChooseIcon(f, icon).empty()) << "the icon file is found";
   EXPECT_EQ(module.window.icon, Narrow(icon.wstring()));
 }
 
@@ -609,10 +620,7 @@ TEST_F(EnhancerWindowTest, DefaultIconRestoresTheWindowsOwnIconAfterACustomOneAt
   const std::vector<uint32_t> own = IconPixels(FormWindowFactory::Current()->Icon().Handle());
   module.Quit();
   const fs::path red = Here() / "red.ico";
-  {
-    const auto bytes = tav::test::MakeIconFile({{16, 0xFFFF0000}});
-    std::ofstream(red, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-  }
+  WriteRedIcon(red);
   Store("icon", red.string());
   TForm_s& f = Start();
   EXPECT_NE(IconPixels(f.Icon().Handle()), own) << "the custom icon is in place";
@@ -622,6 +630,163 @@ TEST_F(EnhancerWindowTest, DefaultIconRestoresTheWindowsOwnIconAfterACustomOneAt
   Quit();
   EXPECT_EQ(Value("icon"), "");
   fs::remove(red);
+}
+
+// A host that starts the plug-in again without Quit keeps running: the first
+// window closes with Bypass set, so its close query posts nothing.
+TEST_F(EnhancerWindowTest, ASecondStartWithoutQuitLeavesTheHostOpen) {
+  Start();
+  MSG m;
+  while (PeekMessageW(&m, host, WM_CLOSE, WM_CLOSE, PM_REMOVE)) {
+  }
+  ASSERT_EQ(module.Init(host), 0);
+  EXPECT_FALSE(PeekMessageW(&m, host, WM_CLOSE, WM_CLOSE, PM_REMOVE)) << "the host was asked to close";
+  TForm_s* second = FormWindowFactory::Current();
+  ASSERT_NE(second, nullptr);
+  PumpUntil([second] { return second->timermove.Enabled(); }, 2000);
+  EXPECT_TRUE(IsWindow(host));
+  EXPECT_TRUE(IsWindowVisible(second->Handle()));
+}
+
+// A fresh install: the first save dialog opens in the preset folder, which
+// is there before the list ever dropped down, so the preset lands in it and
+// is listed.
+TEST_F(EnhancerWindowTest, TheFirstSaveOpensInThePresetFolder) {
+  TForm_s& f = Start();
+  const fs::path folder = Here() / "plugins" / "Brindle";
+  ASSERT_FALSE(fs::exists(folder));
+  auto* dialog = new ChosenFile((folder / L"First.brindle").wstring());
+  f.SaveDialog1.reset(dialog);
+  f.Button1Click();
+  EXPECT_TRUE(dialog->initialDirThere) << "the dialog would fall back to the last folder used";
+  EXPECT_EQ(fs::path(dialog->InitialDir), fs::path(Wide(module.PresetFolder)));
+  EXPECT_TRUE(fs::exists(folder / "First.brindle"));
+  EXPECT_EQ(f.presetbox->Count(), 1);
+  EXPECT_EQ(f.presetbox->ItemIndex(), 0);
+}
+
+// Saving again over a preset replaces it without a question: that is how a
+// preset is updated.
+TEST_F(EnhancerWindowTest, SavingOverAPresetReplacesItWithoutAQuestion) {
+  TForm_s& f = Start();
+  tav::test::BoxWatcher boxes;
+  const fs::path warm = Here() / "plugins" / "Brindle" / "Warm.brindle";
+  f.SliderOf(P::dry)->SetPosition(33);
+  f.SaveDialog1.reset(new ChosenFile(warm.wstring()));
+  f.Button1Click();
+  ProfileStore(warm.string(), kPresetSection).Write("stale", "1");
+  f.SliderOf(P::dry)->SetPosition(66);
+  auto* dialog = new ChosenFile(warm.wstring());
+  f.SaveDialog1.reset(dialog);
+  f.Button1Click();
+  EXPECT_FALSE(dialog->seenOptions & tav::ofOverwritePrompt) << "the dialog would ask \"replace?\"";
+  EXPECT_EQ(ProfileStore(warm.string(), kPresetSection).Read("dry").value_or(""), "66");
+  EXPECT_FALSE(ProfileStore(warm.string(), kPresetSection).Read("stale")) << "replaced whole";
+  boxes.ExpectNoOthers();
+}
+
+// A preset name longer than 255 characters is refused with a message: it is
+// never cut to the name of another file, which the save would replace.
+TEST_F(EnhancerWindowTest, APresetNameTooLongIsRefusedNotCut) {
+  TForm_s& f = Start();
+  tav::test::BoxWatcher boxes;
+  boxes.Answer(L"Brindle", IDOK);
+  const fs::path folder = Here() / "plugins" / "Brindle";
+  fs::create_directories(folder);
+  const std::wstring folderText = folder.wstring() + L"\\";
+  const std::wstring longPath = folderText + std::wstring(270 - folderText.size() - 8, L'n') + L".brindle";
+  const std::wstring cutPath = longPath.substr(0, 255);
+  { std::ofstream(fs::path(cutPath)) << "[other]\r\nkeep=1\r\n"; }
+  f.SaveDialog1.reset(new ChosenFile(longPath));
+  f.Button1Click();
+  const auto seen = boxes.Take();
+  EXPECT_EQ(seen.size(), 1u) << "the name is refused with a message";
+  for (const auto& box : seen) EXPECT_EQ(box.caption, L"Brindle");
+  EXPECT_EQ(ProfileStore(Narrow(cutPath), "other").Read("keep").value_or(""), "1") << "another file was replaced";
+  EXPECT_FALSE(ProfileStore(Narrow(cutPath), kPresetSection).Read("presettype"));
+  EXPECT_FALSE(fs::exists(fs::path(longPath)));
+  EXPECT_EQ(module.PresetFile, "");
+  boxes.ExpectNoOthers();
+}
+
+// An icon file whose full name is longer than 255 characters is kept whole:
+// stored so, and found again at the next start.
+TEST_F(EnhancerWindowTest, ALongIconFileNameIsKeptWhole) {
+  TForm_s& first = Start();
+  const std::vector<uint32_t> own = IconPixels(first.Icon().Handle());
+  const fs::path folder = Here() / std::wstring(120, L'd');
+  fs::create_directories(folder);
+  const fs::path icon = folder / (std::wstring(130, L'i') + L".ico");
+  ASSERT_GT(icon.wstring().size(), 255u);
+  WriteRedIcon(icon);
+  EXPECT_TRUE(ChooseIcon(first, icon).empty()) << "the icon file is found";
+  EXPECT_EQ(module.window.icon, Narrow(icon.wstring()));
+  Quit();
+  EXPECT_EQ(Value("icon"), Narrow(icon.wstring()));
+  TForm_s& f = Start();
+  EXPECT_EQ(module.window.icon, Narrow(icon.wstring()));
+  EXPECT_NE(IconPixels(f.Icon().Handle()), own) << "the custom icon is in place again";
+  Quit();
+  fs::remove_all(folder);
+}
+
+// Typing the scope delay by hand: the box keeps what is typed while it has the
+// focus (each tick still takes the value), and shows the value taken once the
+// focus leaves it.
+TEST_F(EnhancerWindowTest, TheDelayBoxIsNotRewrittenWhileTheUserTypes) {
+  TForm_s& f = Start();
+  f.BitButton2Click();  // the configuration panel
+  f.CheckBox1->SetChecked(false);
+  ASSERT_TRUE(f.Edit1->Enabled());
+  SetForegroundWindow(f.Handle());
+  f.Edit1->SetFocus();
+  ASSERT_TRUE(f.Edit1->Focused());
+  const auto type = [&](std::wstring_view text) {
+    std::wstring expected = f.Edit1->Text();
+    for (wchar_t c : text) {
+      expected += c;
+      ASSERT_TRUE(tav::test::TypeKeys(std::wstring(1, c)));
+      PumpUntil([&] { return f.Edit1->Text() != expected.substr(0, expected.size() - 1); }, 2000);
+      f.Timer1Timer();  // a tick between two keys
+    }
+  };
+  f.Edit1->SetText(L"");
+  type(L"2500");
+  EXPECT_EQ(f.Edit1->Text(), L"2500");
+  EXPECT_EQ(module.window.delay, 2500);
+  f.Edit1->SetText(L"");
+  type(L"50");
+  EXPECT_EQ(f.Edit1->Text(), L"50") << "still as typed";
+  EXPECT_EQ(module.window.delay, 100) << "but taken, clamped";
+  SetFocus(f.Handle());  // the focus leaves the box
+  EXPECT_EQ(f.Edit1->Text(), L"100");
+  f.Timer1Timer();
+  EXPECT_EQ(f.Edit1->Text(), L"100");
+  EXPECT_EQ(module.window.delay, 100);
+  // the plug-in ends while the user types: the value the last tick took is stored
+  f.Edit1->SetFocus();
+  f.Edit1->SetText(L"");
+  type(L"3000");
+  Quit();
+  EXPECT_EQ(Value("delay"), "3000");
+}
+
+// A "winamp.ini" that takes no writes (here a folder of that name; a
+// read-only file does the same to a user who may not write it): the
+// first-run values never reach it, and the enhancer runs on them instead of
+// on the zeros it reads (silence).
+TEST_F(EnhancerWindowTest, ASettingsFileThatTakesNoWritesStartsOnTheFirstRunValues) {
+  fs::create_directory(Ini());
+  TForm_s& f = Start();
+  ASSERT_EQ(Value("XXX"), "<missing>") << "the file took the defaults";
+  EXPECT_EQ(f.SliderOf(P::dry)->Position(), 90);
+  EXPECT_EQ(f.SliderOf(P::bassout)->Position(), 100);
+  EXPECT_EQ(f.Slider_t->Position(), 25);
+  EXPECT_EQ(module.params.Get(P::dry), 90);
+  EXPECT_EQ(module.params.Get(P::bassout), 100);
+  EXPECT_EQ(f.Position(), (window::Point{300, 200}));
+  Quit();
+  EXPECT_EQ(Value("XXX"), "<missing>");
 }
 
 // A real right click (the button pressed and released, as the mouse sends

@@ -2,12 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
+#include <map>
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "engine_fixture.h"
 #include "recording_store.h"
+#include "tav/engine/globals.h"
+#include "tav/engine/output_pump.h"
+#include "tav/engine/vst_pass.h"
 
 namespace {
 
@@ -28,6 +36,12 @@ struct World : IVstPlugInSlot, IVstPassFlags, IVstWindowView {
   int32_t program = 0;
   std::vector<std::string> names = {"Warm", "Cold"};
   std::vector<std::string> loadedPresets, savedPresets;
+  // What each program holds: "factory" at first and, for a plug-in that
+  // loads its factory values whenever a program is chosen, again then.
+  std::map<int32_t, std::string> contents;
+  bool factoryOnSelect = false;
+  // Runs at each call into the plug-in that the audio thread may meet.
+  std::function<void()> onPlugInCall = [] {};
   float rate = 44100;
   unsigned passFault = 0;
   // flags
@@ -53,11 +67,14 @@ struct World : IVstPlugInSlot, IVstPassFlags, IVstWindowView {
   void AttachPass() override { log.push_back("attach"); }
   void LoadPreset(const std::string& file) override {
     log.push_back("load preset");
+    onPlugInCall();
     if (failLoadPreset) throw std::runtime_error("此参数文件与当前所使用的插件不匹配!");
     loadedPresets.push_back(file);
+    contents[program] = "preset";
   }
   void SavePreset(const std::string& file) override {
     log.push_back("save preset");
+    onPlugInCall();
     if (failSave) throw std::runtime_error("cannot write");
     savedPresets.push_back(file);
   }
@@ -73,7 +90,9 @@ struct World : IVstPlugInSlot, IVstPassFlags, IVstWindowView {
   std::string EffectName() override { return "Delay"; }
   int32_t NumPrograms() override { return programs; }
   void SetProgram(int32_t p) override {
+    onPlugInCall();
     program = p;
+    if (factoryOnSelect) contents[p] = "factory";
     log.push_back("program " + std::to_string(p));
   }
   std::string ProgramName() override {
@@ -147,8 +166,10 @@ TEST(VstWindowRules, CaptionClientSizeProgramItemsAndFileNames) {
     TVstEditorRect rect;
     int width, height;
   };
-  for (const Size& s : {Size{{0, 0, 200, 320}, 320, 200}, Size{{}, 60, 0}, Size{{10, 20, 40, 50}, 60, 30},
-                        Size{{5, 100, 305, 700}, 600, 300}, Size{{50, 0, 10, 80}, 80, 0}}) {
+  // Never smaller than the empty window's client, 267 x 114.
+  for (const Size& s : {Size{{0, 0, 200, 320}, 320, 200}, Size{{}, 267, 114}, Size{{10, 20, 40, 50}, 267, 114},
+                        Size{{5, 100, 305, 700}, 600, 300}, Size{{50, 0, 10, 80}, 267, 114},
+                        Size{{0, 0, 90, 400}, 400, 114}, Size{{0, 0, 300, 100}, 267, 300}}) {
     const TVstClientSize got = VstClientSize(s.rect);
     EXPECT_EQ(got.Width, s.width);
     EXPECT_EQ(got.Height, s.height);
@@ -186,12 +207,12 @@ TEST_F(VstWindow, LoadOpensRestoresTheEditorsSizeListsProgramsAndSetsTheFlagsLas
   EXPECT_FALSE(w.enabled);  // the "启用" check
   EXPECT_TRUE(c.Loaded());
   EXPECT_EQ(c.PlugInPath(), kDll);
-  // The preset goes into the program the plug-in opened on, before the walk
-  // through the programs; the pass is attached before it is switched on.
-  const std::vector<std::string> head(w.log.begin(), w.log.begin() + 3);
-  EXPECT_EQ(head, (std::vector<std::string>{"open D:\\VST\\Echo.dll", "load preset", "edit open"}));
-  const std::vector<std::string> tail(w.log.end() - 5, w.log.end());
-  EXPECT_EQ(tail, (std::vector<std::string>{"program 0", "tempo 120", "timer on", "attach", "active"}));
+  // The preset goes into program 0 after the walk through the programs; the
+  // pass is attached before it is switched on.
+  const std::vector<std::string> head(w.log.begin(), w.log.begin() + 2);
+  EXPECT_EQ(head, (std::vector<std::string>{"open D:\\VST\\Echo.dll", "edit open"}));
+  const std::vector<std::string> tail(w.log.end() - 6, w.log.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{"program 0", "load preset", "tempo 120", "timer on", "attach", "active"}));
 
   c.ProgramClick(3);
   EXPECT_EQ(w.program, 3);
@@ -210,8 +231,8 @@ TEST_F(VstWindow, PluginWithoutRectangleOrProgramsOrWithAFaultingEditor) {
   w.failLoadPreset = true;
   w.files = {kPreset};  // a foreign preset is swallowed
   c.LoadFVst(kDll);
-  EXPECT_EQ(w.client.Width, 60);
-  EXPECT_EQ(w.client.Height, 0);
+  EXPECT_EQ(w.client.Width, 267);  // the empty window's client, not 60 x 0
+  EXPECT_EQ(w.client.Height, 114);
   EXPECT_TRUE(w.items_.empty());
   EXPECT_EQ(w.errors, std::vector<std::string>{kVstEditorFaultText});
   EXPECT_TRUE(c.Loaded());
@@ -310,8 +331,7 @@ TEST_F(VstWindow, StartReloadsThePluginAndItsPresetAndTheEndKeepsThem) {
   EXPECT_FALSE(w.enaCheck);
   EXPECT_TRUE(c.Loaded());
   EXPECT_EQ(w.log.front(), "folder C:\\Player\\PluginCfg");
-  EXPECT_EQ(w.loadedPresets, (std::vector<std::string>{kPreset, kPreset}));  // at open and on program 0
-  EXPECT_EQ(w.log.back(), "load preset");
+  EXPECT_EQ(w.loadedPresets, (std::vector<std::string>{kPreset}));  // once, on program 0
 
   w.log.clear();
   store.log.clear();
@@ -319,7 +339,7 @@ TEST_F(VstWindow, StartReloadsThePluginAndItsPresetAndTheEndKeepsThem) {
   EXPECT_EQ(store.log, (std::vector<std::string>{"write Left", "write Top", "write VstPlugFile", "write VstEna"}));
   EXPECT_EQ(store.texts["VstPlugFile"], kDll);
   EXPECT_EQ(store.values["Left"], 310);
-  EXPECT_EQ(w.log, (std::vector<std::string>{"save preset", "close editor"}));
+  EXPECT_EQ(w.log, (std::vector<std::string>{"inactive", "wait", "save preset", "active", "close editor"}));
   EXPECT_TRUE(w.active);  // the plug-in itself plays on until the host goes
 }
 
@@ -369,8 +389,8 @@ TEST_F(VstWindow, EditorSizeRequestsAndAProcessingFaultTakenByTheWindow) {
   EXPECT_EQ(w.client.Width, 400);
   EXPECT_EQ(w.client.Height, 300);
   EXPECT_TRUE(c.EditorSizeRequest(10, -5));
-  EXPECT_EQ(w.client.Width, 60);
-  EXPECT_EQ(w.client.Height, 0);
+  EXPECT_EQ(w.client.Width, 267);
+  EXPECT_EQ(w.client.Height, 114);
 
   c.Timer1Timer();
   EXPECT_TRUE(w.errors.empty());
@@ -378,6 +398,149 @@ TEST_F(VstWindow, EditorSizeRequestsAndAProcessingFaultTakenByTheWindow) {
   c.Timer1Timer();
   c.Timer1Timer();
   EXPECT_EQ(w.errors, std::vector<std::string>{kVstProcessFaultText});
+}
+
+// A plug-in that loads its factory values whenever a program is chosen keeps
+// its saved preset, whether it is loaded from the menu or at the start.
+TEST_F(VstWindow, TheSavedPresetOutlivesTheWalkThroughThePrograms) {
+  w.factoryOnSelect = true;
+  w.programs = 3;
+  w.files = {kDll, kPreset};
+  c.LoadFVst(kDll);  // "加载VST插件.."
+  EXPECT_EQ(w.program, 0);
+  EXPECT_EQ(w.contents[0], "preset");
+  EXPECT_EQ(w.loadedPresets.size(), 1u);
+
+  World world;
+  world.factoryOnSelect = true;
+  world.programs = 3;
+  world.files = {kDll, kPreset};
+  TVstWindowController start{world, world, world, kFolder};
+  RecordingStore store{"FormVST"};
+  store.texts = {{"VstPlugFile", kDll}};
+  start.FormCreate(&store);
+  EXPECT_EQ(world.contents[0], "preset");
+  EXPECT_EQ(world.loadedPresets.size(), 1u);
+}
+
+// Import, export, a program choice and the save at the end call the plug-in
+// only after the pass is off and its block has left the plug-in; the pass
+// comes back on afterwards, also after an import that fails.
+TEST_F(VstWindow, CallsIntoThePluginWaitForTheAudioThreadToLeaveIt) {
+  c.LoadFVst(kDll);
+  using Log = std::vector<std::string>;
+  struct Case {
+    const char* what;
+    std::function<void()> act;
+    Log log;
+  } cases[] = {
+      {"import", [&] { c.ImportFxp("D:\\take.fxp"); }, {"inactive", "wait", "load preset", "active"}},
+      {"export", [&] { c.ExportFxp("D:\\take"); }, {"inactive", "wait", "save preset", "active"}},
+      {"program", [&] { c.ProgramClick(1); }, {"inactive", "wait", "program 1", "active"}},
+      {"end", [&] { c.FormDestroy(nullptr, 0, 0); }, {"inactive", "wait", "save preset", "active", "close editor"}},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    w.log.clear();
+    k.act();
+    EXPECT_EQ(w.log, k.log);
+    EXPECT_TRUE(w.active);
+  }
+  w.failLoadPreset = true;
+  w.log.clear();
+  EXPECT_THROW(c.ImportFxp("D:\\foreign.fxp"), std::runtime_error);
+  EXPECT_EQ(w.log, (Log{"inactive", "wait", "load preset", "active"}));
+  // A block still inside the plug-in after the bounded wait: no call, the
+  // pass stays off and the program item stays as it was.
+  w.failLoadPreset = false;
+  w.idle = false;
+  w.log.clear();
+  c.ProgramClick(0);
+  c.ImportFxp("D:\\take.fxp");
+  EXPECT_EQ(w.log, (Log{"inactive", "wait"}));
+  EXPECT_EQ(w.program, 1);
+  EXPECT_TRUE(w.checks[1]);
+  EXPECT_FALSE(w.active);
+}
+
+// The same calls with the engine's own pass: the audio thread is held inside
+// the plug-in's processing by a latch that only switching the pass off opens.
+// Each call must find the block gone from the plug-in.
+class TLatchedPassItem final : public tav::engine::TVstPassItem {
+ public:
+  void SetBlockSizeAndSampleRate(int32_t, float) override {}
+  int32_t numInputs() override { return 2; }
+  int32_t numOutputs() override { return 2; }
+  void ProcessReplacing(tav::engine::TAVDArrayOfSingleDynArray&, tav::engine::TAVDArrayOfSingleDynArray&,
+                        int32_t) override {
+    inside = true;
+    inside.notify_all();
+    open.wait(false);
+    inside = false;
+  }
+  bool Active() override { return true; }
+  void Open() {
+    open = true;
+    open.notify_all();
+  }
+  std::atomic<bool> inside{false}, open{false};
+};
+
+// The window's flags over the engine's state, as the window has them.
+class TEngineFlags final : public IVstPassFlags {
+ public:
+  explicit TEngineFlags(TLatchedPassItem& item) : item_(item) {}
+  bool Active() override { return tav::engine::PassState.VstActive.load() != 0; }
+  void SetActive(bool on) override {
+    tav::engine::PassState.VstActive.store(on ? -1 : 0);
+    if (!on) item_.Open();
+  }
+  void SetEnabled(bool on) override { tav::engine::PassState.VstEnabled.store(on ? -1 : 0); }
+  void Sleep(int) override {}
+  bool WaitIdle() override { return tav::engine::WaitForVstPassIdle(); }
+
+ private:
+  TLatchedPassItem& item_;
+};
+
+using VstWindowAndAudioThread = enginetest::EngineTest;
+
+TEST_F(VstWindowAndAudioThread, CallsReachThePluginOnlyAfterTheBlockLeftIt) {
+  struct Case {
+    const char* what;
+    std::function<void(TVstWindowController&)> act;
+  } cases[] = {
+      {"import", [](TVstWindowController& c) { c.ImportFxp("D:\\take.fxp"); }},
+      {"program", [](TVstWindowController& c) { c.ProgramClick(1); }},
+      {"end", [](TVstWindowController& c) { c.FormDestroy(nullptr, 0, 0); }},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    World w;
+    TLatchedPassItem item;
+    TEngineFlags flags(item);
+    TVstWindowController c{w, flags, w, kFolder};
+    c.LoadFVst(kDll);
+    tav::engine::PassState.VstPassItem = &item;
+    ASSERT_NE(tav::engine::PassState.VstActive.load(), 0);
+    std::thread audio([] {
+      int16_t block[8] = {};
+      tav::engine::VstPassBlock(2, block, sizeof block);
+    });
+    item.inside.wait(false);
+    int calls = 0, callsInside = 0;
+    w.onPlugInCall = [&] {
+      ++calls;
+      callsInside += item.inside.load();
+    };
+    k.act(c);
+    item.Open();
+    audio.join();
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(callsInside, 0) << "the call met the audio thread inside the plug-in";
+    EXPECT_NE(tav::engine::PassState.VstActive.load(), 0) << "the pass is on again";
+    tav::engine::PassState.VstPassItem = nullptr;
+  }
 }
 
 }  // namespace

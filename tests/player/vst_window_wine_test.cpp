@@ -7,9 +7,10 @@
 // written; a DLL that is no plug-in; the behaviours of third-party plug-ins
 // (the program-name answer, the rate asked at resume, the editor's size
 // request, one input and one output, an editor or a processing fault); the
-// editor's own keys; a menu bar that wraps above a narrow editor. The test
-// runs from a folder of its own: its settings file and "PluginCfg" are its
-// alone. A screenshot of the window with the editor inside is saved.
+// editor's own keys; a small editor or none in a window of the empty one's
+// size. The test runs from a folder of its own: its settings file and
+// "PluginCfg" are its alone. A screenshot of the window with the editor
+// inside is saved.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -417,23 +418,36 @@ TEST_F(VstWindowWine, TheEditorGetsItsOwnKeys) {
   EXPECT_EQ(keys, (std::vector<WPARAM>{VK_TAB, VK_RETURN, VK_ESCAPE, VK_LEFT, VK_DOWN}));
 }
 
-// An editor narrower than the menu bar: the bar wraps, the client keeps the
-// editor's height.
-TEST_F(VstWindowWine, ANarrowEditorKeepsItsHeightUnderAWrappedMenuBar) {
-  state_->editorWidth = 20;
-  state_->editorHeight = 90;
+// An editor smaller than the empty window, or none at all: the window keeps
+// the empty window's client, so its caption is not hidden behind the title
+// buttons and both menus stay on one line inside the window.
+TEST_F(VstWindowWine, ASmallEditorOrNoneKeepsTheEmptyWindowsSize) {
+  struct Case {
+    const char* what;
+    int16_t width, height;
+  } cases[] = {{"an editor of 20 x 90", 20, 90}, {"no editor", 0, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    state_->editorWidth = c.width;
+    state_->editorHeight = c.height;
+    Vst().LoadFVst(PlugIn());
+    EXPECT_EQ(Vst().ClientWidth(), 267);
+    EXPECT_EQ(Vst().ClientHeight(), 114);
+    const HWND window = Vst().Handle();
+    RECT frame{}, top{}, programs{};
+    GetWindowRect(window, &frame);
+    ASSERT_TRUE(GetMenuItemRect(window, GetMenu(window), 0, &top));
+    ASSERT_TRUE(GetMenuItemRect(window, GetMenu(window), 1, &programs));  // "效果预置"
+    EXPECT_EQ(programs.top, top.top) << "the menu bar is one line";
+    EXPECT_LE(programs.right, frame.right) << "\"效果预置\" inside the window";
+    std::printf("[ figures ] %s: window %ld x %ld, \"效果预置\" at x %ld..%ld\n", c.what, frame.right - frame.left,
+                frame.bottom - frame.top, programs.left - frame.left, programs.right - frame.left);
+  }
+  state_->editorWidth = tav::vst::testplugin::kTestEditorWidth;  // a larger editor still sizes the window
+  state_->editorHeight = tav::vst::testplugin::kTestEditorHeight;
   Vst().LoadFVst(PlugIn());
-  EXPECT_EQ(Vst().ClientWidth(), 60);
-  EXPECT_EQ(Vst().ClientHeight(), 90);
-  RECT bar{};
-  MENUBARINFO info{sizeof info};
-  if (GetMenuBarInfo(Vst().Handle(), OBJID_MENU, 0, &info)) bar = info.rcBar;
-  std::printf("[ figures ] menu bar %ld px high over a 60 px client (one line is %d px)\n", bar.bottom - bar.top,
-              GetSystemMetrics(SM_CYMENU));
-  state_->editorWidth = 0;  // no editor: 60 x 0
-  Vst().LoadFVst(PlugIn());
-  EXPECT_EQ(Vst().ClientWidth(), 60);
-  EXPECT_EQ(Vst().ClientHeight(), 0);
+  EXPECT_EQ(Vst().ClientWidth(), 320);
+  EXPECT_EQ(Vst().ClientHeight(), 200);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine_fixture.h"
+#include "fake_loader.h"
 #include "player/core/bass_render_source.h"
 #include "player/core/render_controller.h"
 #include "player/core/render_passes.h"
@@ -20,6 +21,8 @@
 #include "tav/engine/output_pump.h"
 #include "tav/engine/vst_pass.h"
 #include "tav/vst/vst_host.h"
+#include "tav/vst/vst_pass_item.h"
+#include "test_plugin.h"
 
 namespace tav::player {
 namespace {
@@ -646,6 +649,45 @@ TEST(RenderWindow, WhatTheUserIsToldAtTheEnd) {
   }
 }
 
+// A render refused before it starts (the target is the source) ends as a
+// failed render does, whatever the window showed before: after a finished
+// render, on a window never used, and not while another render runs.
+TEST(RenderWindow, ARefusalEndsAsAFailedRender) {
+  const std::string why = "不能把WAV文件保存到正在读取的源文件上!";
+  for (bool renderedBefore : {true, false}) {
+    SCOPED_TRACE(renderedBefore ? "after a render" : "first use");
+    TWindowRig rig;
+    auto& [view, lock, render, source, sink] = rig;
+    if (renderedBefore) {
+      ASSERT_EQ(rig.Run({0, 25000}).end, TRenderEnd::Done);
+    }
+    view.log.clear();
+    const TRenderOutcome outcome = render.Refuse(why);
+    EXPECT_EQ(outcome.end, TRenderEnd::TargetFailed);
+    EXPECT_EQ(outcome.error, why);
+    EXPECT_EQ(view.log, (std::vector<std::string>{"show", "warn " + why}));
+    ASSERT_FALSE(view.statuses.empty());
+    EXPECT_EQ(view.statuses.back(), "转换失败!");
+    EXPECT_EQ(view.button, "关闭");
+    EXPECT_EQ(view.progress, 0);
+    render.Button1Click();
+    EXPECT_EQ(view.log.back(), "close") << "its button closes the window";
+  }
+  TWindowRig rig;
+  auto& [view, lock, render, source, sink] = rig;
+  TRenderOutcome nested;
+  view.onPump = [&] {
+    if (view.pumps != 1) return;
+    view.log.clear();
+    nested = render.Refuse(why);
+    EXPECT_EQ(view.log, (std::vector<std::string>{"show"}));
+    EXPECT_EQ(view.button, "中断") << "the running render keeps its button";
+  };
+  rig.Run({0, 25000});
+  EXPECT_EQ(nested.end, TRenderEnd::Busy);
+  EXPECT_EQ(view.statuses.back(), "转换完成!");
+}
+
 TEST(RenderWindow, APassHoldsThePlugInsAndTellsTheRate) {
   TWindowRig rig;
   auto& [view, lock, render, source, sink] = rig;
@@ -743,6 +785,73 @@ TEST_F(RenderPasses, TheVstHostsRateIsTheRendersAndComesBackOrGoesToTheNewStream
   lock.RenderRate(22050);
   lock.Release();
   EXPECT_EQ(vst::HostSampleRate, 96000.0f);
+  engine::PassState.VstHost = nullptr;
+}
+
+// The test plug-in as a plug-in that keeps state (a delay of one sub-block):
+// the render starts it afresh, so the file begins with the delay's silence
+// and not with the tail of what played before, and playback starts it
+// afresh after the render, without the render's tail. All at the rate the
+// plug-in already had, the usual render of the paused file.
+TEST_F(RenderPasses, TheRenderAndPlaybackEachStartAStatefulPlugInAfresh) {
+  namespace tp = vst::testplugin;
+  tp::TestPlugInReset();
+  tp::TFakeLoader loader;
+  loader.Add("delay.dll", tp::TVariant::Both);
+  vst::TVstHost host;
+  vst::TVstPlugIn& item = host.VstPlugIns().Add();
+  item.SetDLLFileName(L"delay.dll");
+  item.SetActive(true);
+  ASSERT_TRUE(item.Active());
+  vst::TVstPlugInPassItem passItem(item);
+  engine::PassState.VstHost = &host;
+  engine::PassState.VstPassItem = &passItem;
+  engine::PassState.VstActive = -1;
+  engine::PassState.VstEnabled = -1;
+  constexpr int32_t kBlockFrames = kRenderSubBlockBytes / 4;
+  tp::TestPlugInState()->delayFrames = kBlockFrames;
+  ASSERT_EQ(vst::HostSampleRate, float(kStereo.rate));
+
+  // Playback: two blocks of a loud constant; the second comes out delayed.
+  std::vector<int16_t> live(2 * kBlockFrames, 12000);
+  for (int i = 0; i < 2; ++i) {
+    std::fill(live.begin(), live.end(), int16_t(12000));
+    ASSERT_TRUE(engine::VstPassBlock(2, live.data(), kRenderSubBlockBytes));
+  }
+  ASSERT_NEAR(live[0], 6000, 1) << "the plug-in holds a block of playback's sound";
+
+  TFakeRenderView view;
+  TEngineRenderLock lock;
+  TRenderController render{view, lock};
+  TFakeSource source(kStereo);
+  TMemorySink sink;
+  TVstRenderPass vstPass;
+  const int resumesBefore = tp::TestPlugInState()->resumes;
+  ASSERT_EQ(render.ConvertToWav({0, 25000, true, true, false}, source, sink, {&vstPass, nullptr}).end,
+            TRenderEnd::Done);
+  EXPECT_EQ(tp::TestPlugInState()->resumes - resumesBefore, 2) << "once when taken, once when given back";
+  ASSERT_GE(sink.file.size(), size_t(44 + 2 * kRenderSubBlockBytes));
+  const size_t heard = size_t(std::count_if(sink.file.begin() + 44, sink.file.begin() + 44 + kRenderSubBlockBytes,
+                                            [](uint8_t b) { return b != 0; }));
+  EXPECT_EQ(heard, 0u) << "the first rendered block is the delay's silence";
+  const auto* rendered = reinterpret_cast<const int16_t*>(sink.file.data() + 44 + kRenderSubBlockBytes);
+  int16_t first = 0;
+  std::memcpy(&first, sink.file.data() + 44, 2);
+  EXPECT_NE(rendered[0], 0) << "then the source, delayed";
+
+  // Playback after the render: silence first, not the render's tail.
+  std::fill(live.begin(), live.end(), int16_t(12000));
+  ASSERT_TRUE(engine::VstPassBlock(2, live.data(), kRenderSubBlockBytes));
+  EXPECT_EQ(std::count(live.begin(), live.end(), int16_t(0)), std::ptrdiff_t(live.size()));
+  const int16_t firstAfter = live[0];
+  std::fill(live.begin(), live.end(), int16_t(12000));
+  ASSERT_TRUE(engine::VstPassBlock(2, live.data(), kRenderSubBlockBytes));
+  EXPECT_NEAR(live[0], 6000, 1);
+  std::printf("[ figures ] first rendered sample %d (playback's held block: 6000), first played after the render %d\n",
+              first, firstAfter);
+
+  engine::PassState.VstActive = 0;
+  engine::PassState.VstPassItem = nullptr;
   engine::PassState.VstHost = nullptr;
 }
 

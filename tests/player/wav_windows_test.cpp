@@ -425,19 +425,29 @@ TEST_F(WavWindows, TheSegmentWindowOfAStreamThatIsGone) {
 }
 
 // The same file as source and target: the render would empty what it reads
-// (and what plays).
+// (and what plays). The refusal ends in the render window as a failed render
+// does, not with what the render before it left there.
 TEST_F(WavWindows, TheSourceItselfIsNoTarget) {
   const fs::path source = temp_.path() / L"Source.wav";
   fs::copy_file(MediaPath(kTone), source);
   const Bytes before = ReadAll(source);
   OpenStopped(source.string());
-  SaveCommand(temp_.path() / L"SOURCE.wav");
+  SaveCommand(Target(L"first.wav"));
   Choose(false);
+  Save(Target(L"first.wav"));
+  ASSERT_EQ(Render().Label1->Caption(), L"转换完成!");
+  SaveCommand(temp_.path() / L"SOURCE.wav");
   Save(source);
   const auto boxes = boxes_->Take();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, L"不能把WAV文件保存到正在读取的源文件上!");
   EXPECT_EQ(ReadAll(source), before);
+  ASSERT_TRUE(Render().Visible());
+  EXPECT_EQ(Render().Label1->Caption(), L"转换失败!");
+  EXPECT_EQ(Render().Button1->Text(), L"关闭");
+  EXPECT_EQ(Render().ProgressBar1->Position(), 0);
+  Render().Button1->Click();
+  EXPECT_FALSE(Render().Visible()) << "its button closes the window";
 }
 
 // A render made slow by a module that sleeps in every call (20 ms, about
@@ -573,18 +583,22 @@ TEST_F(WavWindows, PlaybackDuringAVstRenderStaysDry) {
   const Bytes file = Save(Target(L"vstlong.wav"));
   const size_t playedAtEnd = CapturedFrames(capture_);
   ExpectValidWav(file);
-  // The log holds the first 2048 blocks the plug-in processed: the render's
-  // cycles of 10000 bytes in sub-blocks of 1152, 1152 and 196 frames, with no
-  // block of playback's between them.
+  // The log holds the suspend, rate and resume of the render's start, then
+  // the first 2046 blocks the plug-in processed (each after its block
+  // request): the render's cycles of 10000 bytes in sub-blocks of 1152, 1152
+  // and 196 frames, with no block of playback's between them.
   const size_t data = file.size() - 44;
   const int cycles = int((data + 9999) / 10000);
-  int blocks = 0, outOfTurn = 0;
+  int blocks = 0, outOfTurn = 0, restart = 0;
   for (int i = 0; i < kMaxLoggedCalls; ++i) {
-    if (state->calls[i].kind != kCallProcessReplacing) continue;
-    outOfTurn += state->calls[i].value != (blocks % 3 == 2 ? 196 : 1152);
+    const TTestCall& c = state->calls[i];
+    restart += c.kind == kCallDispatcher && c.opcode != vst::effSetBlockSizeAndSampleRate;
+    if (c.kind != kCallProcessReplacing) continue;
+    outOfTurn += c.value != (blocks % 3 == 2 ? 196 : 1152);
     ++blocks;
   }
-  EXPECT_EQ(blocks, kMaxLoggedCalls / 2);
+  EXPECT_EQ(restart, 3);
+  EXPECT_EQ(blocks, (kMaxLoggedCalls - restart) / 2);
   EXPECT_EQ(outOfTurn, 0) << "the plug-in saw the render's blocks and no others";
   // What played during the render: a halved tone never goes above 6000.
   const int during = PeakOf(CaptureLeft(capture_, playedAtStart, playedAtEnd));
@@ -596,6 +610,51 @@ TEST_F(WavWindows, PlaybackDuringAVstRenderStaysDry) {
   EXPECT_GT(playedAtEnd - playedAtStart, 4410u) << "the render lasted long enough to hear";
   EXPECT_GT(during, 7000) << "dry while the render holds the plug-in";
   EXPECT_NEAR(after, 6000, 400) << "halved again afterwards";
+  Main().btnStopPlay->Click();
+  PumpUntil([] { return BASS_ChannelIsActive(engine::StreamState.OutStream) == BASS_ACTIVE_STOPPED; }, 3000);
+}
+
+// A plug-in that keeps state (the test plug-in delaying by one block) and the
+// usual render of the paused file, at the rate the plug-in already runs at:
+// the render starts it afresh, so the file begins with the delay's silence,
+// not with the tail of what played before the pause.
+TEST_F(WavWindows, AStatefulPlugInStartsTheRenderAfresh) {
+  using namespace tav::vst::testplugin;
+  TTestPlugInState* state = LoadVst();
+  ASSERT_NE(state, nullptr);
+  constexpr int kDelay = 1152;  // frames: a render's sub-block, a block of playback's
+  state->delayFrames = kDelay;
+  OpenStopped(MediaPath(kTone));
+  const auto processed = [state] {
+    int n = 0;
+    for (int i = 0; i < std::min(state->callCount, kMaxLoggedCalls); ++i)
+      n += state->calls[i].kind == kCallProcessReplacing;
+    return n;
+  };
+  state->callCount = 0;
+  Main().btnPlay->Click();
+  PumpUntil([&] { return processed() >= 8; }, 3000);
+  ASSERT_GE(processed(), 8) << "playback through the plug-in";
+  Main().btnPlay->Click();  // pauses at the end of its fade-out
+  PumpUntil([] { return BASS_ChannelIsActive(engine::StreamState.OutStream) == BASS_ACTIVE_PAUSED; }, 2000);
+  ASSERT_EQ(BASS_ChannelIsActive(engine::StreamState.OutStream), DWORD(BASS_ACTIVE_PAUSED));
+  ASSERT_EQ(tav::vst::HostSampleRate, 44100.0f);
+  SaveCommand(Target(L"delay.wav"));
+  SetSegment(10, 20);
+  Choose(true, true);
+  const int resumes = state->resumes;
+  const Bytes file = Save(Target(L"delay.wav"));
+  ExpectValidWav(file);
+  const auto out = Samples(file, 44);
+  ASSERT_GT(out.size(), size_t(4 * kDelay));
+  const int firstBlock = PeakOf(std::vector<int16_t>(out.begin(), out.begin() + 2 * kDelay));
+  const int secondBlock = PeakOf(std::vector<int16_t>(out.begin() + 2 * kDelay, out.begin() + 4 * kDelay));
+  std::printf("[ figures ] render through a one-block delay after playback: peak %d in the first block, %d in the "
+              "second; %d resumes\n",
+              firstBlock, secondBlock, state->resumes - resumes);
+  EXPECT_EQ(firstBlock, 0) << "the first rendered block is the delay's silence";
+  EXPECT_GT(secondBlock, 1000) << "then the source, delayed";
+  EXPECT_EQ(state->resumes - resumes, 2) << "once when the render takes it, once when it gives it back";
   Main().btnStopPlay->Click();
   PumpUntil([] { return BASS_ChannelIsActive(engine::StreamState.OutStream) == BASS_ACTIVE_STOPPED; }, 3000);
 }

@@ -337,7 +337,7 @@ void TForm_s::LoadIconFile() {
 
 void TForm_s::Changeicon1Click() {
   if (!RunModal([this] { return OpenPictureDialog1->Execute(); })) return;
-  const std::string name = CutText(Narrow(OpenPictureDialog1->FileName), 255);
+  const std::string name = Narrow(OpenPictureDialog1->FileName);
   try {
     Icon().LoadFromFile(Widen(name), 16);
   } catch (...) {
@@ -440,8 +440,15 @@ void TForm_s::Timer_oscTimer() {
 void TForm_s::Timer1Timer() {
   Slider_tChange();
   module_.window.delay = window::ParseScopeDelay(Narrow(Edit1->Text()));
-  Edit1->SetText(std::to_wstring(module_.window.delay));
+  // what the user is typing stays as typed; the box shows the value taken
+  // once the focus leaves it
+  if (!Edit1->Focused()) Edit1->SetText(std::to_wstring(module_.window.delay));
   module_.processor->scope.ScopeFrameCredit.fetch_add(1, std::memory_order_relaxed);
+}
+
+void TForm_s::Edit1Exit() {
+  module_.window.delay = window::ParseScopeDelay(Narrow(Edit1->Text()));
+  Edit1->SetText(std::to_wstring(module_.window.delay));
 }
 
 void TForm_s::Timer3Timer() {
@@ -476,7 +483,7 @@ void TForm_s::presetboxDropDown() {
   // the list's folder becomes the host's current folder, and stays so
   if (!SetCurrentDirectoryW(Widen(folder).c_str())) Disk().MakeFolders(folder);
   std::vector<std::string> names = ListPresets(Disk(), folder);
-  for (const std::string& name : names) presetbox->Add(Widen(CutText(name, 255)));
+  for (const std::string& name : names) presetbox->Add(Widen(name));
 }
 
 void TForm_s::presetboxSelect() {
@@ -509,25 +516,34 @@ void TForm_s::Button1Click() {
   SaveDialog1->Title = L"保存预设...";
   SaveDialog1->Filter = L"Brindle 预设|*.brindle";
   SaveDialog1->DefaultExt = L"brindle";  // an extension, not a pattern
-  SaveDialog1->Options = ofHideReadOnly | ofOverwritePrompt | ofNoChangeDir | ofPathMustExist |
-                         ofNoTestFileCreate | ofDontAddToRecent;
+  // a preset saved again over itself is replaced without a question: that
+  // is how a preset is updated
+  SaveDialog1->Options = ofHideReadOnly | ofNoChangeDir | ofPathMustExist | ofNoTestFileCreate | ofDontAddToRecent;
+  // the folder is there for the dialog to open in, also before the list
+  // has ever dropped down
+  Disk().MakeFolders(module_.PresetFolder);
   SaveDialog1->InitialDir = Widen(module_.PresetFolder);
   SaveDialog1->FileName = Widen(module_.PresetFile);
   SaveDialog1->Owner = Handle();
-  if (RunModal([this] { return SaveDialog1->Execute(); })) {
-    const std::string file = CutText(Narrow(SaveDialog1->FileName), 255);
-    module_.PresetFile = file;
-    SavePreset(Disk(), file, module_.params);
-    presetboxDropDown();
-    for (int i = 0; i < presetbox->Count(); ++i)
-      if (SameNoCase(Widen(PresetPath(module_.PresetFolder, Narrow(presetbox->Item(i)))), Widen(file))) {
-        presetbox->SetItemIndex(i);
-        presetboxSelect();
-        break;
-      }
-  }
+  if (RunModal([this] { return SaveDialog1->Execute(); })) SaveChosenPreset(Narrow(SaveDialog1->FileName));
   ActivateHost();
   SetActiveWindow(Handle());
+}
+
+void TForm_s::SaveChosenPreset(const std::string& file) {
+  if (!PresetPathFits(file)) {
+    RunModal([this] { return MessageBoxW(Handle(), Widen(kPresetPathTooLongText).c_str(), L"Brindle", MB_OK) != 0; });
+    return;
+  }
+  module_.PresetFile = file;
+  SavePreset(Disk(), file, module_.params);
+  presetboxDropDown();
+  for (int i = 0; i < presetbox->Count(); ++i)
+    if (SameNoCase(Widen(PresetPath(module_.PresetFolder, Narrow(presetbox->Item(i)))), Widen(file))) {
+      presetbox->SetItemIndex(i);
+      presetboxSelect();
+      break;
+    }
 }
 
 void TForm_s::Button2Click() {

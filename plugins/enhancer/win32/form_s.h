@@ -115,6 +115,7 @@ class TForm_s : public tav::TForm {
   void Slider_tChange();
   void Timer_oscTimer();
   void Timer1Timer();
+  void Edit1Exit();
   void Timer2Timer() { CheckBox1Click(); }
   void Timer3Timer();
   void CheckBox1Click();
@@ -151,6 +152,9 @@ class TForm_s : public tav::TForm {
   // The parameters onto the controls, after a preset or a reset.
   void ShowParameters();
   void LoadIconFile();
+  // Writes the preset the save dialog chose, lists and loads it; a name too
+  // long for a preset is refused with a message.
+  void SaveChosenPreset(const std::string& file);
   void TogglePanel(window::Panel p);
   void PlaceAfterHost(window::Point target, bool activate);
   window::Rect ReadHostRect();

@@ -204,6 +204,7 @@ void TForm_s::BuildSettingsPanel() {
   Edit1->SetText(L"2000");
   Edit1->SetHint(delayHint);
   Edit1->SetShowHint(true);
+  Edit1->OnExit = [this](TObject*) { Edit1Exit(); };
   Label24 = MakeLabel(p, 74, 26, L"ms");
   CheckBox1 = Panel_cfg->Make<TCheckBox>();
   CheckBox1->SetBounds(94, 26, 15, 15);

@@ -62,6 +62,8 @@ struct Instance {
   std::int32_t shellLeft = 0;
   std::int32_t shellNext = 0;
   float sampleRate = 0, blockSize = 0;
+  std::vector<std::vector<float>> delayLine;  // per channel, state.delayFrames long
+  std::size_t delayAt = 0;
 #ifdef _WIN32
   HWND editor = nullptr;
 #endif
@@ -243,6 +245,7 @@ VstIntPtr Dispatcher(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr
     case effMainsChanged:
       if (value == 1) {
         ++state.resumes;
+        in.delayLine.clear();
         if (state.askRateAtResume)
           state.rateAtResume = in.audioMaster(effect, audioMasterGetSampleRate, 0, 0, nullptr, 0);
       }
@@ -332,10 +335,34 @@ void ProcessAccumulating(AEffect* effect, float** inputs, float** outputs, VstIn
   Halve(effect, inputs, outputs, frames, true);
 }
 
+// out = half the input of delayFrames frames before; silence before the
+// first input since the last resume.
+void DelayAndHalve(Instance& in, float** inputs, float** outputs, VstInt32 frames) {
+  const int channels = std::min(in.effect.numInputs, in.effect.numOutputs);
+  const auto length = static_cast<std::size_t>(state.delayFrames);
+  if (in.delayLine.size() != static_cast<std::size_t>(channels) ||
+      (channels > 0 && in.delayLine[0].size() != length)) {
+    in.delayLine.assign(static_cast<std::size_t>(channels), std::vector<float>(length, 0.0f));
+    in.delayAt = 0;
+  }
+  for (VstInt32 i = 0; i < frames; ++i) {
+    for (int c = 0; c < channels; ++c) {
+      float& held = in.delayLine[static_cast<std::size_t>(c)][in.delayAt];
+      const float x = inputs[c][i];
+      outputs[c][i] = held * 0.5f;
+      held = x;
+    }
+    in.delayAt = (in.delayAt + 1) % length;
+  }
+}
+
 void ProcessReplacing(AEffect* effect, float** inputs, float** outputs, VstInt32 frames) {
   Log(kCallProcessReplacing, 0, 0, frames);
   if (state.faultInProcessing) Fault();
-  Halve(effect, inputs, outputs, frames, false);
+  if (state.delayFrames > 0)
+    DelayAndHalve(Of(effect), inputs, outputs, frames);
+  else
+    Halve(effect, inputs, outputs, frames, false);
 }
 
 void ProcessDouble(AEffect* effect, double** inputs, double** outputs, VstInt32 frames) {

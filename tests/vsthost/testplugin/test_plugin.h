@@ -1,5 +1,6 @@
-// The test plug-in: a small VST 2 effect of our own that halves the sound,
-// has parameters and programs, logs every call the host makes and can be
+// The test plug-in: a small VST 2 effect of our own that halves the sound
+// (and can delay it, keeping state as a delay or a reverb does), has
+// parameters and programs, logs every call the host makes and can be
 // told to fault.  One source serves the native tests (linked in, reached
 // through a fake library loader) and the Windows DLL variants.
 //
@@ -75,6 +76,8 @@ struct TTestPlugInState {
   std::int32_t askRateAtResume;   // effMainsChanged 1 asks audioMasterGetSampleRate
   std::int16_t resizeWidth;       // the size kHookSizeWindow asks for
   std::int16_t resizeHeight;
+  std::int32_t delayFrames;       // processReplacing delays by this many frames (then halves); its
+                                  // line is cleared at every resume (effMainsChanged 1). 0: no delay
   std::int32_t fileSelectorOwnBuffer;  // the selector brings a buffer of this size (0: none)
   char fileSelectorTitle[64];          // 8-bit texts of the selector request
   char fileSelectorFolder[64];

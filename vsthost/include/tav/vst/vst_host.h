@@ -172,6 +172,12 @@ class TVstHost {
   // requests). GUI thread, while the VST pass does not run. False, and
   // nothing sent, for the rate already set or a rate that is no positive number.
   bool ChangeSampleRate(float rate);
+  // Every open plug-in is suspended, told the rate and resumed, whatever
+  // rate it had: it starts afresh (a delay or a reverb forgets what it
+  // held). The host's rate query and the time record answer the rate. GUI
+  // thread, while the VST pass does not run. Nothing for a rate that is no
+  // positive number.
+  void RestartPlugIns(float rate);
   float Tempo() const { return HostTempo; }
   void SetTempo(float tempo);
   THostCanDos CanDos() const { return HostCanDoSet; }
