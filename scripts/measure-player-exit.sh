@@ -35,13 +35,7 @@ if [ -n "$visible" ]; then
   printf '[FormList]\r\nVisible=1\r\n[FormVST]\r\nVisible=1\r\n' | iconv -f utf-8 -t utf-16 > "$stage/Tavolen.ini"
 fi
 
-session_ours=
-if ! [ -e "$build/wine/session" ]; then
-  bash "$HERE/wine-session.sh" up "$build" >/dev/null
-  session_ours=1
-fi
-export TAV_BUILD_DIR=$build
-. "$HERE/wine-env.sh"
+tav_enter_session "$build"
 command -v parec >/dev/null && [ -n "${PULSE_SERVER:-}" ] || { echo "no sound server in the session" >&2; exit 1; }
 
 cd "$stage"
@@ -51,7 +45,7 @@ recorder=
 finish() {
   [ -n "$recorder" ] && kill "$recorder" 2>/dev/null
   kill "$player" 2>/dev/null || true
-  [ -n "$session_ours" ] && bash "$HERE/wine-session.sh" down "$build" >/dev/null
+  tav_leave_session "$build"
   return 0
 }
 trap finish EXIT
