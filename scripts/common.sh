@@ -46,3 +46,20 @@ tav_stage_player() {  # build-dir stage-dir
     esac || return 1
   done < "$list"
 }
+
+# A measurement from outside in the build's Wine session: brings the session
+# up unless it is (TAV_SESSION_OURS=1 then, for tav_leave_session) and takes
+# on its environment.
+tav_enter_session() {  # build-dir
+  TAV_SESSION_OURS=
+  if ! [ -e "$1/wine/session" ]; then
+    bash "$TAV_ROOT/scripts/wine-session.sh" up "$1" >/dev/null
+    TAV_SESSION_OURS=1
+  fi
+  export TAV_BUILD_DIR=$1
+  . "$TAV_ROOT/scripts/wine-env.sh"
+}
+
+tav_leave_session() {  # build-dir: takes down a session tav_enter_session brought up
+  [ -z "${TAV_SESSION_OURS:-}" ] || bash "$TAV_ROOT/scripts/wine-session.sh" down "$1" >/dev/null
+}

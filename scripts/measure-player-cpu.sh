@@ -56,13 +56,7 @@ if [ "$file" != none ]; then
   printf 'Z:%s\r\n' "${file//\//\\}" > "$stage/PlayList.m3u"
 fi
 
-session_ours=
-if ! [ -e "$build/wine/session" ]; then
-  bash "$HERE/wine-session.sh" up "$build" >/dev/null
-  session_ours=1
-fi
-export TAV_BUILD_DIR=$build
-. "$HERE/wine-env.sh"
+tav_enter_session "$build"
 
 cd "$stage"
 # wine replaces itself with the program's own process: this is its id
@@ -77,7 +71,7 @@ finish() {
   [ -n "$floor" ] || "$TAV_WINE" "$build/measure/player_remote.exe" close 5 >/dev/null 2>&1 || true
   for _ in $(seq 100); do kill -0 "$player" 2>/dev/null || break; sleep 0.1; done
   kill "$player" 2>/dev/null || true
-  [ -n "$session_ours" ] && bash "$HERE/wine-session.sh" down "$build" >/dev/null
+  tav_leave_session "$build"
   return 0
 }
 trap finish EXIT

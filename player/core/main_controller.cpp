@@ -39,13 +39,34 @@ TMainController::TMainController(IMainAudio& audio, IMainView& view, TPlayListMo
 // --- a stream opened ---------------------------------------------------------
 
 void TMainController::SendPlays(const std::string& path) {
-  view_.SetTitleFromPath(std::string(FileNameOf(path)));
+  view_.SetTitleFromPath(path);
   StartStream();
 }
 
 void TMainController::SendPlaysAddress() {
   view_.SetText(MainText::Title, kAddressTitle);
   StartStream();
+}
+
+void TMainController::NotOpened(const std::string& path) {
+  audio_.FreeStreams();
+  ShowNoMedia();
+  view_.WarnNaming(kFileNotOpened, path);
+}
+
+void TMainController::NotOpenedAddress(const std::string& address) {
+  audio_.FreeStreams();
+  ShowNoMedia();
+  view_.WarnNaming(kAddressNotOpened, address);
+}
+
+bool TMainController::OpenAndPlay(const std::string& path) {
+  if (!audio_.OpenFile(path)) {
+    NotOpened(path);
+    return false;
+  }
+  SendPlays(path);
+  return true;
 }
 
 void TMainController::StartStream() {
@@ -181,12 +202,16 @@ void TMainController::CloseMedia() {
   FadeOutBeforeEnd();
   audio_.StopOut();
   audio_.RewindDecode();
+  audio_.FreeStreams();
+  ShowNoMedia();
+}
+
+void TMainController::ShowNoMedia() {
   playing_ = false;
   pausePending_ = false;
   stopPending_ = false;
   ShowPlayCaption(false);
   UpTimerBars(0);
-  audio_.FreeStreams();
   view_.SetChecked(MainCheck::Reverse, false);
   view_.SetText(MainText::Title, kIdleTitle);
   view_.SetText(MainText::MaxTime, "MaxTime:");
@@ -207,14 +232,13 @@ bool TMainController::MayRenderWave() {
 
 void TMainController::OpenFromDialog(const std::string& path) {
   list_.Add(path);
-  if (audio_.OpenFile(path)) SendPlays(path);
   playIndex_ = list_.LastIndex();
   list_.Select(playIndex_);
+  OpenAndPlay(path);
 }
 
 void TMainController::OpenDropped(const std::string& path) {
-  if (!audio_.OpenFile(path)) return;
-  SendPlays(path);
+  if (!OpenAndPlay(path)) return;
   list_.AddPlaying(path, playIndex_);
 }
 
@@ -242,6 +266,10 @@ void TMainController::PositionTick() {
   if (IsTrackEnd(view_.Checked(MainCheck::SingleLoop), hasStream, pos, totalSeconds_) &&
       audio_.OutActivity() != kActivePlaying)
     HandleTrackEnd();
+  else if (playing_ && HasStreams() && audio_.OutActivity() == kActiveStopped && audio_.Direction() < 0)
+    // Played backwards to the start: the output stopped by itself once it
+    // had played what it held. It ends as a stop does; the list stays.
+    StopAndRewind();
 
   if (audio_.VstActive()) {
     // 120 beats a minute: two quarter notes a second.
@@ -325,10 +353,7 @@ void TMainController::StopAndRewind() {
   ShowPlayCaption(false);
 }
 
-void TMainController::OpenSelected() {
-  const std::string path = list_.Path(list_.Selected());
-  if (audio_.OpenFile(path)) SendPlays(path);
-}
+void TMainController::OpenSelected() { OpenAndPlay(list_.Path(list_.Selected())); }
 
 void TMainController::FollowStep(TrackStep step) {
   switch (step) {
@@ -377,6 +402,11 @@ void TMainController::WriteSettings(ISettingsStore& store, WindowPlace place) {
     store.WriteBool(kMainSection, "mulistloop", view_.Checked(MainCheck::ListLoop));
   } catch (...) {
   }
+}
+
+void TMainController::EndSound() {
+  FadeOutBeforeEnd();
+  if (audio_.HasOutStream()) audio_.StopOut();
 }
 
 void TMainController::Shutdown() {

@@ -73,8 +73,8 @@ class IMainView {
  public:
   virtual ~IMainView() = default;
   virtual void SetText(MainText which, const std::string& utf8) = 0;
-  // The title label shows a file name given as an 8-bit path.
-  virtual void SetTitleFromPath(const std::string& fileName) = 0;
+  // The title label shows the file name of an 8-bit path.
+  virtual void SetTitleFromPath(const std::string& path) = 0;
   virtual int SliderValue(MainSlider which) = 0;
   virtual int SliderMax(MainSlider which) = 0;
   virtual int SliderMin(MainSlider which) = 0;
@@ -92,6 +92,9 @@ class IMainView {
   virtual void RestartTitle() = 0;
   // Warning box owned by the main window, caption "出错啦!".
   virtual void Warn(const std::string& text) = 0;
+  // The same box: the text, then on a line of its own a name given as 8-bit
+  // text (a path or an address).
+  virtual void WarnNaming(const std::string& text, const std::string& name) = 0;
   // The effects window's switch handlers, in their fixed order.
   virtual void ReapplyEffects() = 0;
 };
@@ -99,6 +102,8 @@ class IMainView {
 inline constexpr const char* kMainSection = "FormMain";
 inline constexpr const char* kIdleTitle = "Morvik小型可调速音乐播放器";
 inline constexpr const char* kAddressTitle = "网络在线";
+inline constexpr const char* kFileNotOpened = "无法播放这个文件(它不是能播放的音频文件,或者已经不存在):";
+inline constexpr const char* kAddressNotOpened = "无法打开这个网络地址(没有应答,或者不是能播放的音频):";
 inline constexpr uint32_t kPlayFadeMs = 650;
 inline constexpr uint32_t kCloseFadeMs = 350;
 inline constexpr uint32_t kSliderSlideMs = 250;
@@ -117,6 +122,11 @@ class TMainController {
   void SendPlays(const std::string& path);
   // An address: the title reads "网络在线".
   void SendPlaysAddress();
+  // --- a stream did not open (the old one was freed first) ---
+  // The window shows no media, as "关闭媒体" leaves it, and a box names the
+  // file (8-bit path) or the address.
+  void NotOpened(const std::string& path);
+  void NotOpenedAddress(const std::string& address);
 
   // --- transport ---
   void PlayButtonClick();       // toggles play and pause
@@ -159,6 +169,9 @@ class TMainController {
   WindowPlace ReadSettings(ISettingsStore& store, WindowPlace design);
   // Writes the section; a failed write is swallowed.
   void WriteSettings(ISettingsStore& store, WindowPlace place);
+  // The program ends (its main window closes): the sound fades out and stops
+  // now, before any window is freed.
+  void EndSound();
   // The end of the program: fade out, free both streams and every device.
   void Shutdown();
 
@@ -173,6 +186,9 @@ class TMainController {
  private:
   bool HasStreams() { return audio_.HasDecodeStream() && audio_.HasOutStream(); }
   void StartStream();
+  // Opens a local file and plays it, or shows that it did not open.
+  bool OpenAndPlay(const std::string& path);
+  void ShowNoMedia();
   void ShowPlayCaption(bool playingCaption);
   void StopAndRewind();
   void HandleTrackEnd();

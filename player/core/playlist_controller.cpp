@@ -80,7 +80,10 @@ void TPlayListController::DeleteSelectedClick() {
 void TPlayListController::PlayEntry(int i) {
   if (!list_.InRange(i)) return;
   const std::string path = list_.Path(i);
-  if (!audio_.OpenFile(path)) return;
+  if (!audio_.OpenFile(path)) {
+    main_.NotOpened(path);
+    return;
+  }
   main_.SendPlays(path);
   playIndex_ = i;
 }

@@ -11,7 +11,7 @@
 namespace tav::player {
 
 // The main window, as the windows that open a stream tell it one opened
-// (after a successful OpenStream).
+// (after a successful OpenStream) or did not (the old stream is gone then).
 class IStreamOpened {
  public:
   virtual ~IStreamOpened() = default;
@@ -19,6 +19,10 @@ class IStreamOpened {
   virtual void SendPlays(const std::string& path) = 0;
   // An address: the title reads "网络在线".
   virtual void SendPlaysAddress() = 0;
+  // A local file (8-bit path) or an address that did not open: the window
+  // shows no media and a box names what did not open.
+  virtual void NotOpened(const std::string& path) = 0;
+  virtual void NotOpenedAddress(const std::string& address) = 0;
 };
 
 // What the main window asks of the other windows.
@@ -37,7 +41,7 @@ class IMainLinks {
   virtual void ShowConfigWindowModal() = 0;
   virtual void ShowAboutWindowModal() = 0;
   // "另存为WAVE文件...": the WAV segment window shows, and the render will
-  // read `source` (8-bit path) and write `target`.
+  // read `source` (8-bit path) and write `target` (UTF-8 path).
   virtual void StartWaveRender(const std::string& source, const std::string& target) = 0;
   // While a WAV render runs its window comes to the front and the answer
   // is true: the save command then does nothing else.

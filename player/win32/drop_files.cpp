@@ -2,18 +2,20 @@
 
 #include <shellapi.h>
 
+#include "player/win32/ansi_text.h"
+
 namespace tav::player {
 
-int GetDropFileCount(HDROP drop) { return int(DragQueryFileA(drop, 0xFFFFFFFFu, nullptr, 0)); }
+int GetDropFileCount(HDROP drop) { return int(DragQueryFileW(drop, 0xFFFFFFFFu, nullptr, 0)); }
 
 std::string GetDropFileName(HDROP drop, int n) {
   if (n < 1 || n > GetDropFileCount(drop)) return {};
   const UINT index = UINT(n - 1);
-  const UINT length = DragQueryFileA(drop, index, nullptr, 0);
-  std::string name(size_t(length) + 1, '\0');
-  const UINT got = DragQueryFileA(drop, index, name.data(), length + 1);
+  const UINT length = DragQueryFileW(drop, index, nullptr, 0);
+  std::wstring name(size_t(length) + 1, L'\0');
+  const UINT got = DragQueryFileW(drop, index, name.data(), length + 1);
   name.resize(got);
-  return name;
+  return AnsiFileName(name);
 }
 
 }  // namespace tav::player

@@ -1,5 +1,6 @@
 // Names of files dropped from the shell (the handle of WM_DROPFILES), counted
-// from 1, as 8-bit paths for the engine. The caller releases the drop.
+// from 1, as 8-bit paths for the engine (a name outside the system code page
+// by its short form, player/win32/ansi_text.h). The caller releases the drop.
 #pragma once
 #include <string>
 

@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include "player/core/display_texts.h"
 #include "player/win32/ansi_text.h"
 #include "player/win32/drop_files.h"
 #include "player/win32/form_main.h"
@@ -63,7 +64,7 @@ TFormList::TFormList(TPlayListModel& list, ISettingsStore* settings, IStreamOpen
   mumsave = root.Add(L"立即保存当前播放列表状态", [this](TObject*) { SavePlayList(); });
 
   // The list box mirrors the model.
-  list_.OnAdded = [this](int i) { ListBox1->Add(AnsiToWide(list_.Name(i))); };
+  list_.OnAdded = [this](int i) { ListBox1->Add(ShownName(i)); };
   list_.OnDeleted = [this](int i) { ListBox1->Delete(i); };
   list_.OnCleared = [this] { ListBox1->Clear(); };
   list_.OnSelected = [this](int i) { ListBox1->SetItemIndex(i); };
@@ -81,6 +82,14 @@ TFormList::~TFormList() {
   list_.OnDeleted = nullptr;
   list_.OnCleared = nullptr;
   list_.OnSelected = nullptr;
+}
+
+std::wstring TFormList::ShownName(int i) const {
+  // The entry's number as the list gives it, then the file's name as the
+  // user named it (a short name in its long form).
+  const std::string& name = list_.Name(i);
+  const std::string_view file = FileNameOf(list_.Path(i));
+  return AnsiToWide(std::string_view(name).substr(0, name.size() - file.size())) + ShownFileName(list_.Path(i));
 }
 
 void TFormList::SetPlace(WindowPlace place) { SetBounds(place.Left, place.Top, Width(), Height()); }
@@ -115,7 +124,7 @@ void TFormList::muAddFileClick() {
   dgAddF.Owner = Handle();
   if (!dgAddF.Execute()) return;
   std::vector<std::string> files;
-  for (const auto& f : dgAddF.Files) files.push_back(WideToAnsi(f));
+  for (const auto& f : dgAddF.Files) files.push_back(AnsiFileName(f));
   controller_.FilesAdded(files);
 }
 

@@ -51,6 +51,8 @@ class TFormList : public TForm, private IPlayListView, private IPlayListAudio {
 
   bool MyDrags(TMessage& message);
   void muAddFileClick();
+  // What the list box shows for entry i.
+  std::wstring ShownName(int i) const;
 
   TPlayListModel& list_;
   TPlayListFileStore store_;

@@ -97,6 +97,7 @@ TFormMain::TFormMain(TPlayListModel& list, IMainLinks& links, int32_t& playIndex
   PopupMenu = &PopupMenu1;
 
   OnCreate = [this](TObject*) { FormCreate(); };
+  OnClose = [this](TObject*, TCloseAction&) { FormClose(); };
   OnDestroy = [this](TObject*) { FormDestroy(); };
   OnKeyDown = [this](TObject*, WORD& key, TShiftState) { FormKeyDown(key); };
   SetMessageHandler(WM_DROPFILES, [this](TMessage& m) { return MyDrags(m); });
@@ -245,6 +246,14 @@ void TFormMain::FormCreate() {
   }
 }
 
+void TFormMain::FormClose() {
+  // Closing the main window ends the program: the sound stops and this
+  // window leaves the screen first; the windows are freed afterwards, each
+  // writing its settings.
+  controller_.EndSound();
+  Hide();
+}
+
 void TFormMain::FormDestroy() {
   tmrPos.SetEnabled(false);
   tmrtitle.SetEnabled(false);
@@ -301,7 +310,7 @@ void TFormMain::muopensClick() {
   OpenDialog1.FileName.clear();
   OpenDialog1.Owner = Handle();
   if (!OpenDialog1.Execute()) return;
-  controller_.OpenFromDialog(WideToAnsi(OpenDialog1.FileName));
+  controller_.OpenFromDialog(AnsiFileName(OpenDialog1.FileName));
 }
 
 void TFormMain::muSavewClick() {
@@ -315,11 +324,13 @@ void TFormMain::muSavewClick() {
   dgSaveWave.DefaultExt = L"wav";
   dgSaveWave.Owner = Handle();
   if (!dgSaveWave.Execute()) return;
-  const std::string chosen = WideToAnsi(dgSaveWave.FileName);
+  // The target is written through its wide name (UTF-8 on the way there):
+  // any name the dialog gives is kept whole.
+  const std::string chosen = Narrow(dgSaveWave.FileName);
   const std::string target = WaveTargetName(chosen);
   // ".wav" appended after the dialog: the dialog did not ask about that name.
-  if (target != chosen && GetFileAttributesW(AnsiToWide(target).c_str()) != INVALID_FILE_ATTRIBUTES &&
-      MessageBoxW(Handle(), (AnsiToWide(target) + L" 已存在。\n要替换它吗?").c_str(), L"另存为Wave文件",
+  if (target != chosen && GetFileAttributesW(Widen(target).c_str()) != INVALID_FILE_ATTRIBUTES &&
+      MessageBoxW(Handle(), (Widen(target) + L" 已存在。\n要替换它吗?").c_str(), L"另存为Wave文件",
                   MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES)
     return;
   links_.StartWaveRender(audio_.CurrentFile(), target);
@@ -365,7 +376,7 @@ void TFormMain::SetText(MainText which, const std::string& utf8) {
   }
 }
 
-void TFormMain::SetTitleFromPath(const std::string& fileName) { lblTitle->SetCaption(AnsiToWide(fileName)); }
+void TFormMain::SetTitleFromPath(const std::string& path) { lblTitle->SetCaption(ShownFileName(path)); }
 
 TSlider* TFormMain::SliderOf(MainSlider which) {
   switch (which) {
@@ -438,6 +449,10 @@ void TFormMain::RestartTitle() {
 
 void TFormMain::Warn(const std::string& text) {
   MessageBoxW(Handle(), Widen(text).c_str(), kWarnCaption, MB_OK | MB_ICONWARNING);
+}
+
+void TFormMain::WarnNaming(const std::string& text, const std::string& name) {
+  MessageBoxW(Handle(), (Widen(text) + L"\n" + AnsiToWide(name)).c_str(), kWarnCaption, MB_OK | MB_ICONWARNING);
 }
 
 void TFormMain::ReapplyEffects() { links_.ReapplyEffects(); }

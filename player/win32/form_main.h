@@ -38,6 +38,9 @@ class TFormMain : public TForm, private IMainView {
   // After a successful OpenStream: a local file's 8-bit path, or an address.
   void SendPlays(const std::string& path) { controller_.SendPlays(path); }
   void SendPlaysAddress() { controller_.SendPlaysAddress(); }
+  // After a failed OpenStream: the window shows no media and names the file.
+  void NotOpened(const std::string& path) { controller_.NotOpened(path); }
+  void NotOpenedAddress(const std::string& address) { controller_.NotOpenedAddress(address); }
   void SendbtnPlayClick() { controller_.SendPlayState(); }
 
   TMainController& Controller() { return controller_; }
@@ -68,7 +71,7 @@ class TFormMain : public TForm, private IMainView {
  private:
   // IMainView
   void SetText(MainText which, const std::string& utf8) override;
-  void SetTitleFromPath(const std::string& fileName) override;
+  void SetTitleFromPath(const std::string& path) override;
   int SliderValue(MainSlider which) override;
   int SliderMax(MainSlider which) override;
   int SliderMin(MainSlider which) override;
@@ -81,11 +84,13 @@ class TFormMain : public TForm, private IMainView {
   void DrawMeters(int left, int right, bool outputIdle) override;
   void RestartTitle() override;
   void Warn(const std::string& text) override;
+  void WarnNaming(const std::string& text, const std::string& name) override;
   void ReapplyEffects() override;
 
   void CreateControls();
   void CreateMenu();
   void FormCreate();
+  void FormClose();
   void FormDestroy();
   void FormKeyDown(WORD& key);
   bool MyDrags(TMessage& message);

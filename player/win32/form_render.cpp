@@ -66,7 +66,7 @@ TForm7::~TForm7() = default;
 TRenderOutcome TForm7::ConvertToWav(const std::string& source, const std::string& target, const TRenderJob& job) {
   // While a render runs, the controller answers both ways by bringing its
   // window forward.
-  const std::wstring targetName = AnsiToWide(target);
+  const std::wstring targetName = Widen(target);
   if (SameFile(AnsiToWide(source), targetName)) return controller_.Refuse(kTargetIsSource);
   TBassRenderSource from(source);
   TFileRenderSink to(targetName);

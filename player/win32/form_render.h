@@ -24,9 +24,9 @@ class TForm7 : public TForm, private IRenderView {
   TLabel* Label1;
   TButton* Button1;
 
-  // Renders `job` of `source` into `target` (8-bit paths) and returns when
-  // the render has ended. While one runs, a second only brings this window
-  // to the front.
+  // Renders `job` of `source` (8-bit path) into `target` (UTF-8 path) and
+  // returns when the render has ended. While one runs, a second only brings
+  // this window to the front.
   TRenderOutcome ConvertToWav(const std::string& source, const std::string& target, const TRenderJob& job);
   void Button1Click() { controller_.Button1Click(); }
   bool Rendering() const { return controller_.Running(); }

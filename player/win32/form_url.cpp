@@ -41,8 +41,13 @@ TFormURL::~TFormURL() = default;
 void TFormURL::btnloadUrlClick() {
   const std::wstring address = Edit1->Text();
   if (address.empty()) return;
-  // An address that does not open leaves the window as it is, without a word.
-  if (!tav::engine::OpenStream(WideToAnsi(address), true)) return;
+  // An address that does not open is named in the main window's box; this
+  // window stays as it is.
+  const std::string name = WideToAnsi(address);
+  if (!tav::engine::OpenStream(name, true)) {
+    main_.NotOpenedAddress(name);
+    return;
+  }
   main_.SendPlaysAddress();
   Close();
 }

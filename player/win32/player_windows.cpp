@@ -122,6 +122,14 @@ void TPlayerWindows::SendPlaysAddress() {
   if (main_) main_->SendPlaysAddress();
 }
 
+void TPlayerWindows::NotOpened(const std::string& path) {
+  if (main_) main_->NotOpened(path);
+}
+
+void TPlayerWindows::NotOpenedAddress(const std::string& address) {
+  if (main_) main_->NotOpenedAddress(address);
+}
+
 void CreatePlayerWindows() {
   TPlayerWindows& w = PlayerWindows();
   // The index of the entry playing, shared by the main window and the play list.

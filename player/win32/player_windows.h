@@ -26,7 +26,8 @@ class TFormURL;
 class TForm7;
 class TFrmSWavs;
 
-// The file and target of the WAV render last asked for (8-bit paths).
+// The file (8-bit path) and target (UTF-8 path) of the WAV render last asked
+// for.
 struct TRenderRequest {
   std::string Source;
   std::string Target;
@@ -68,6 +69,8 @@ class TPlayerWindows final : public IMainLinks, public IEffectsLinks, public ISt
   // IStreamOpened
   void SendPlays(const std::string& path) override;
   void SendPlaysAddress() override;
+  void NotOpened(const std::string& path) override;
+  void NotOpenedAddress(const std::string& address) override;
 
  private:
   friend void CreatePlayerWindows();

@@ -789,5 +789,32 @@ TEST_F(EnhancerWindowTest, ASettingsFileThatTakesNoWritesStartsOnTheFirstRunValu
   EXPECT_EQ(Value("XXX"), "<missing>");
 }
 
+// A real right click (the button pressed and released, as the mouse sends
+// them) on the header picture or the scope, with no panel open, opens the
+// window's menu ("重置所有", "改变系统托盘图标", "默认图标").
+TEST_F(EnhancerWindowTest, ARightClickOnTheHeaderPictureOrTheScopeOpensTheMenu) {
+  TForm_s& f = Start();
+  int popups = 0;
+  f.PopupMenu1.OnPopup = [&](tav::TObject*) {
+    ++popups;
+    tav::test::CloseMenuSoon();
+  };
+  struct Case {
+    const char* what;
+    HWND window;
+    POINT at;
+  } cases[] = {{"header picture", f.Handle(), {30, 8}}, {"scope", f.Panel_osc->Handle(), {20, 20}}};
+  for (const Case& c : cases) {
+    const int before = popups;
+    PostMessageW(c.window, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(c.at.x, c.at.y));
+    PostMessageW(c.window, WM_RBUTTONUP, 0, MAKELPARAM(c.at.x, c.at.y));
+    PumpUntil([&] { return popups > before; }, 2000);
+    Pump(50);
+    EXPECT_EQ(popups, before + 1) << c.what;
+  }
+  EXPECT_TRUE(IsWindowVisible(f.Handle()));
+  f.PopupMenu1.OnPopup = nullptr;
+}
+
 }  // namespace
 }  // namespace brindle::win32

@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <stdexcept>
 
+#include "player/core/display_texts.h"
 #include "recording_store.h"
 
 namespace tav::player {
@@ -99,7 +101,7 @@ struct FakeView : IMainView {
     texts[w] = t;
     ++textSets[w];
   }
-  void SetTitleFromPath(const std::string& name) override { texts[MainText::Title] = name; }
+  void SetTitleFromPath(const std::string& path) override { texts[MainText::Title] = std::string(FileNameOf(path)); }
   int SliderValue(MainSlider w) override { return values[w]; }
   int SliderMax(MainSlider w) override { return maxima[w]; }
   int SliderMin(MainSlider w) override { return minima[w]; }
@@ -125,6 +127,7 @@ struct FakeView : IMainView {
   }
   void RestartTitle() override { ++titleRestarts; }
   void Warn(const std::string& text) override { warnings.push_back(text); }
+  void WarnNaming(const std::string& text, const std::string& name) override { warnings.push_back(text + name); }
   void ReapplyEffects() override { ++reapplied; }
 };
 
@@ -358,6 +361,99 @@ TEST_F(Main, DialogAddsEvenAFailingFileButADropOnlyOneThatOpens) {
   EXPECT_EQ(Text(MainText::Title), "good.wav");
 }
 
+// A file that does not open while another plays (the engine has freed the
+// playing stream first): whichever way it came, the window shows no media,
+// as "关闭媒体" leaves it, the transport does nothing, and a box names the
+// file. What joins the list stays as before.
+TEST_F(Main, AFileThatDoesNotOpenShowsNoMediaAndIsNamed) {
+  struct Case {
+    const char* what;
+    std::function<void()> open;
+    int listCount;
+  };
+  const std::string bad = "C:\\m\\notes.txt";
+  const Case cases[] = {
+      {"open dialog", [&] { main.OpenFromDialog(bad); }, 1},
+      {"drop", [&] { main.OpenDropped(bad); }, 0},
+      {"next button",
+       [&] {
+         list.Add(bad);
+         list.Select(0);
+         playIndex = 0;
+         main.NextClick();
+       },
+       1},
+      {"address", [&] { main.NotOpenedAddress("http://127.0.0.1:9/x.mp3"); }, 0},
+  };
+  for (const Case& c : cases) {
+    list.Clear();
+    view.warnings.clear();
+    Open();
+    main.Mute();  // a later volume of 0 must not find a fade to complete
+    main.ReverseClick();
+    c.open();
+    EXPECT_FALSE(audio.HasDecodeStream()) << c.what;
+    EXPECT_EQ(Text(MainText::Title), "Morvik小型可调速音乐播放器") << c.what;
+    EXPECT_EQ(Text(MainText::PlayButton), "播放") << c.what;
+    EXPECT_EQ(Text(MainText::MaxTime), "MaxTime:") << c.what;
+    EXPECT_EQ(Text(MainText::Rate), "采样率: Hz") << c.what;
+    EXPECT_EQ(Text(MainText::Channels), "声道:") << c.what;
+    EXPECT_EQ(view.scale[6], "0:00:00") << c.what;
+    EXPECT_FALSE(view.checks[MainCheck::Reverse]) << c.what;
+    EXPECT_FALSE(main.Playing()) << c.what;
+    ASSERT_EQ(view.warnings.size(), 1u) << c.what;
+    const bool address = std::string(c.what) == "address";
+    EXPECT_EQ(view.warnings[0], address ? std::string(kAddressNotOpened) + "http://127.0.0.1:9/x.mp3"
+                                        : std::string(kFileNotOpened) + bad)
+        << c.what;
+    EXPECT_EQ(list.Count(), c.listCount) << c.what;
+    audio.log.clear();
+    main.PlayButtonClick();
+    main.StopClick();
+    main.CloseMedia();
+    audio.volume = 0;
+    main.TitleTick();
+    EXPECT_EQ(audio.log, Log{}) << c.what << ": the transport does nothing";
+  }
+  EXPECT_EQ(list.Selected(), -1);
+  main.OpenFromDialog(bad);
+  EXPECT_EQ(list.Selected(), 0) << "the dialog's file is selected though it did not open";
+  EXPECT_EQ(playIndex, 0);
+}
+
+// Backwards play that reaches the start ends as a stop does: once the output
+// has stopped by itself the button reads "播放" and the stream is rewound;
+// the list does not move on.
+TEST_F(Main, BackwardsPlayThatReachesTheStartShowsStopped) {
+  list.Add("C:\\m\\song.wav");
+  list.Add("C:\\m\\next.wav");
+  list.Select(0);
+  Open();
+  audio.position = 3.0;
+  main.ReverseClick();
+  main.PositionTick();
+  audio.position = 0;
+  main.PositionTick();  // the output still plays what it holds
+  EXPECT_EQ(Text(MainText::PlayButton), "暂停");
+  audio.activity = 0;
+  audio.log.clear();
+  main.PositionTick();
+  EXPECT_EQ(Text(MainText::PlayButton), "播放");
+  EXPECT_FALSE(main.Playing());
+  EXPECT_TRUE(Logged("stop out"));
+  EXPECT_TRUE(Logged("rewind"));
+  EXPECT_FALSE(Logged("open C:\\m\\next.wav"));
+  EXPECT_EQ(playIndex, 0);
+  // Paused backwards, or stopped by the stop button: nothing more.
+  audio.log.clear();
+  main.PositionTick();
+  EXPECT_EQ(audio.log, Log{});
+  main.PlayButtonClick();
+  audio.activity = 3;
+  main.PositionTick();
+  EXPECT_EQ(Text(MainText::PlayButton), "暂停");
+}
+
 TEST_F(Main, PositionTickMovesSliderTextsAndMeters) {
   Open();
   audio.position = 12.345;
@@ -512,7 +608,9 @@ TEST_F(ListEnd, AnEntryThatDoesNotOpenLeavesTheNewEntrySelected) {
   EndOf(0);
   EXPECT_EQ(list.Selected(), 1);
   EXPECT_FALSE(audio.HasDecodeStream());
-  EXPECT_EQ(Text(MainText::Title), "a.wav");
+  EXPECT_EQ(Text(MainText::Title), "Morvik小型可调速音乐播放器");
+  EXPECT_EQ(Text(MainText::PlayButton), "播放");
+  EXPECT_EQ(view.warnings, Log{std::string(kFileNotOpened) + "C:\\b.mp3"});
 }
 
 TEST_F(ListEnd, AStrayPlayIndexStopsInsteadOfReadingPastTheList) {

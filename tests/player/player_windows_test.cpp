@@ -22,10 +22,13 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <thread>
 
 #include "bass.h"
+#include "player/core/main_controller.h"
+#include "player/win32/ansi_text.h"
 #include "player/win32/form_about.h"
 #include "player/win32/form_list.h"
 #include "player/win32/form_main.h"
@@ -53,26 +56,30 @@ using tav::test::Screenshot;
 
 namespace {
 
-// A drop of files as the shell hands it over (8-bit names).
-HDROP MakeDrop(const std::vector<std::string>& files) {
-  size_t bytes = sizeof(DROPFILES) + 1;
-  for (const auto& f : files) bytes += f.size() + 1;
+// A drop of files as the shell hands it over (8-bit or wide names).
+template <class Char>
+HDROP MakeDrop(const std::vector<std::basic_string<Char>>& files) {
+  size_t bytes = sizeof(DROPFILES) + sizeof(Char);
+  for (const auto& f : files) bytes += (f.size() + 1) * sizeof(Char);
   HGLOBAL mem = GlobalAlloc(GHND, bytes);
   auto* df = static_cast<DROPFILES*>(GlobalLock(mem));
   df->pFiles = sizeof(DROPFILES);
-  df->fWide = FALSE;
-  char* p = reinterpret_cast<char*>(df) + sizeof(DROPFILES);
+  df->fWide = sizeof(Char) > 1;
+  auto* p = reinterpret_cast<Char*>(reinterpret_cast<char*>(df) + sizeof(DROPFILES));
   for (const auto& f : files) {
-    memcpy(p, f.c_str(), f.size() + 1);
+    memcpy(p, f.c_str(), (f.size() + 1) * sizeof(Char));
     p += f.size() + 1;
   }
   GlobalUnlock(mem);
   return static_cast<HDROP>(mem);
 }
 
-void Drop(HWND window, const std::vector<std::string>& files) {
+template <class Char>
+void Drop(HWND window, const std::vector<std::basic_string<Char>>& files) {
   SendMessageW(window, WM_DROPFILES, WPARAM(MakeDrop(files)), 0);
 }
+
+void Drop(HWND window, const std::vector<std::string>& files) { Drop<char>(window, files); }
 
 // A stereo 44.1 kHz sine of the given length.
 std::string MakeToneWav(const std::string& name, int seconds) {
@@ -604,7 +611,7 @@ TEST_F(PlayerWindows, TheUrlWindowPlaysAnAddressAndStaysOpenOnAnUnreachableOne) 
   EXPECT_EQ(Main().SldPos->MaxValue(), 10);
   EXPECT_EQ(Main().lblMaxTime->Caption(), L"MaxTime:0:00:00");
 
-  // Unreachable: no message, the window stays as it was.
+  // Unreachable: a box names the address, the window stays as it was.
   url.Show();
   url.Edit1->SetText(L"http://127.0.0.1:9/none.mp3");
   const int requests = server.Requests();
@@ -613,6 +620,9 @@ TEST_F(PlayerWindows, TheUrlWindowPlaysAnAddressAndStaysOpenOnAnUnreachableOne) 
   EXPECT_TRUE(url.Visible());
   EXPECT_EQ(url.Edit1->Text(), L"http://127.0.0.1:9/none.mp3");
   EXPECT_EQ(server.Requests(), requests);
+  boxes = Boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].text.find(L"http://127.0.0.1:9/none.mp3"), std::wstring::npos);
   url.Close();
   Reset();
 }
@@ -659,20 +669,24 @@ TEST_F(PlayerWindows, TheReverseMarkGoesWithANewFileAndWithClosingTheMedia) {
   Reset();
 }
 
-void CALLBACK EndMenuTimer(HWND, UINT, UINT_PTR id, DWORD) {
-  KillTimer(nullptr, id);
-  EndMenu();
-}
+// Counts the main window's menu as it opens, and closes it again at once.
+struct MainMenuCounter {
+  int& opened;
+  TPopupMenu& menu;
+  MainMenuCounter(TPopupMenu& m, int& count) : opened(count), menu(m) {
+    menu.OnPopup = [this](TObject*) {
+      ++opened;
+      tav::test::CloseMenuSoon();
+    };
+  }
+  ~MainMenuCounter() { menu.OnPopup = nullptr; }
+};
 
 // A right click anywhere on the main window opens its menu: over its
 // buttons, sliders and title frame too, which pass the click up.
 TEST_F(PlayerWindows, ARightClickOnAnyControlOpensTheMainWindowsMenu) {
   int popups = 0;
-  Main().PopupMenu1.OnPopup = [&](TObject*) {
-    ++popups;
-    // The menu's own loop runs the timer, which closes the menu again.
-    SetTimer(nullptr, 0, 50, &EndMenuTimer);
-  };
+  MainMenuCounter counter(Main().PopupMenu1, popups);
   struct Case {
     const char* name;
     TWinControl* control;
@@ -688,7 +702,176 @@ TEST_F(PlayerWindows, ARightClickOnAnyControlOpensTheMainWindowsMenu) {
     Pump(50);
     EXPECT_EQ(popups, before + 1) << c.name;
   }
-  Main().PopupMenu1.OnPopup = nullptr;
+}
+
+// A real right click, the button pressed and released over a windowless
+// control of the main window (the mouse's own messages, which the window's
+// default handler answers with WM_CONTEXTMENU), opens the window's menu.
+TEST_F(PlayerWindows, ARealRightClickOnALabelOrPaintBoxOpensTheMainWindowsMenu) {
+  int popups = 0;
+  MainMenuCounter counter(Main().PopupMenu1, popups);
+  struct Case {
+    const char* name;
+    TControl* control;
+  };
+  const Case cases[] = {{"\"Seconds:\" label", Main().lblSeconds}, {"time display", Main().PaTime},
+                        {"left meter", Main().Pavul},               {"time scale label", Main().Tm[0]},
+                        {"level text", Main().lblvur},              {"title label", Main().lblTitle}};
+  for (const Case& c : cases) {
+    const int before = popups;
+    HWND window = c.control->Parent()->Handle();
+    const LPARAM at = MAKELPARAM(c.control->Left() + 2, c.control->Top() + 2);
+    PostMessageW(window, WM_RBUTTONDOWN, MK_RBUTTON, at);
+    PostMessageW(window, WM_RBUTTONUP, 0, at);
+    PumpUntil([&] { return popups > before; }, 2000);
+    Pump(50);
+    EXPECT_EQ(popups, before + 1) << c.name;
+  }
+}
+
+// What does not open while a track plays (a file that is no audio, a file of
+// 0 bytes, a play-list entry deleted meanwhile, an address nobody answers):
+// the track stops, as the engine frees it first; a box names what did not
+// open and the window shows no media, as "关闭媒体" leaves it, so the
+// transport does nothing. The play list's own rules stay.
+TEST_F(PlayerWindows, WhatDoesNotOpenIsNamedAndTheWindowShowsNoMedia) {
+  const fs::path dir = fs::temp_directory_path();
+  const std::string text = (dir / "tav_notes.txt").string();
+  std::ofstream(text) << "这不是音频文件。\n";
+  const std::string empty = (dir / "tav_empty.mp3").string();
+  std::ofstream{empty};
+  const std::string gone = (dir / "tav_gone.wav").string();
+  struct Case {
+    const char* what;
+    std::string name;
+    std::function<void()> open;
+    int listCount;  // entries afterwards
+  };
+  const Case cases[] = {
+      {"a dropped text file", text, [&] { Drop(Main().Handle(), {text}); }, 1},
+      {"a 0-byte file from the play list",
+       empty,
+       [&] {
+         Drop(List().Handle(), {empty});
+         List().PlayEntry(1);
+       },
+       2},
+      {"a deleted play-list entry by \"下一曲\"",
+       gone,
+       [&] {
+         fs::copy_file(MediaPath(kWav), gone, fs::copy_options::overwrite_existing);
+         Drop(List().Handle(), {gone});
+         fs::remove(gone);
+         Main().btnNext->Click();
+       },
+       2},
+      {"an address nobody answers",
+       "http://127.0.0.1:9/none.mp3",
+       [&] {
+         TFormURL& url = *tav::player::PlayerWindows().Url();
+         url.Edit1->SetText(L"http://127.0.0.1:9/none.mp3");
+         url.btnloadUrl->Click();
+         url.Close();
+       },
+       1},
+  };
+  for (const Case& c : cases) {
+    Reset();
+    Drop(Main().Handle(), {MediaPath(kWav)});
+    Pump(300);
+    ASSERT_EQ(BASS_ChannelIsActive(tav::engine::StreamState.OutStream), DWORD(BASS_ACTIVE_PLAYING)) << c.what;
+    c.open();
+    Pump(100);
+    const auto boxes = Boxes();
+    ASSERT_EQ(boxes.size(), 1u) << c.what;
+    EXPECT_EQ(boxes[0].caption, L"出错啦!");
+    EXPECT_NE(boxes[0].text.find(AnsiToWide(c.name)), std::wstring::npos) << c.what;
+    EXPECT_EQ(tav::engine::StreamState.DecodeStream, 0u) << c.what;
+    EXPECT_EQ(tav::engine::StreamState.OutStream, 0u) << c.what;
+    EXPECT_EQ(Title(), L"Morvik小型可调速音乐播放器") << c.what;
+    EXPECT_EQ(Main().btnPlay->Text(), L"播放") << c.what;
+    EXPECT_EQ(Main().lblMaxTime->Caption(), L"MaxTime:") << c.what;
+    EXPECT_EQ(Main().lblfreq->Caption(), L"采样率: Hz") << c.what;
+    EXPECT_EQ(Main().lblchans->Caption(), L"声道:") << c.what;
+    EXPECT_EQ(Main().Tm[6]->Caption(), L"0:00:00") << c.what;
+    EXPECT_EQ(Model().Count(), c.listCount) << c.what;
+    Main().btnPlay->Click();
+    Main().btnStopPlay->Click();
+    Pump(100);
+    EXPECT_EQ(Main().btnPlay->Text(), L"播放") << c.what << ": play does nothing";
+    if (c.what == cases[0].what) Screenshot(Main().Handle(), L"main_window_not_opened");
+  }
+  EXPECT_EQ(Boxes().size(), 0u);
+  fs::remove(text);
+  fs::remove(empty);
+  Reset();
+}
+
+// Backwards play that reaches the start ends as a stop does: the button reads
+// "播放", and the list does not move on.
+TEST_F(PlayerWindows, BackwardsPlayThatReachesTheStartShowsStopped) {
+  Reset();
+  Drop(List().Handle(), {MediaPath(kWav), MediaPath(kMp3)});
+  List().PlayEntry(0);
+  Pump(200);
+  tav::engine::SeekTenths(6);
+  Main().MuFR->Click();
+  ASSERT_TRUE(Main().MuFR->Checked());
+  const long ms = PumpUntil([] { return Main().btnPlay->Text() == L"播放"; }, 5000);
+  std::printf("backwards from 0.6 s: stopped after %ld ms\n", ms);
+  EXPECT_LT(ms, 5000);
+  EXPECT_FALSE(Main().Controller().Playing());
+  EXPECT_EQ(BASS_ChannelIsActive(tav::engine::StreamState.OutStream), DWORD(BASS_ACTIVE_STOPPED));
+  Pump(300);
+  EXPECT_EQ(Title(), L"tone44k_stereo.wav") << "no step to the next entry";
+  EXPECT_EQ(tav::engine::StreamState.PlayIndex, 0);
+  Reset();
+}
+
+// A name that the system code page lacks (the first of a few names in
+// different scripts that it lacks): the file, dropped on either window,
+// opens by its short name and plays, shown by its own name; the play list
+// file keeps a name that opens it again.
+TEST_F(PlayerWindows, AFileNamedOutsideTheCodePageOpensAndPlays) {
+  Reset();
+  const std::wstring name = tav::test::NameOutsideTheCodePage();
+  ASSERT_FALSE(name.empty()) << "code page " << GetACP() << " holds every name";
+  std::printf("code page %u, file name %s.wav\n", GetACP(), Narrow(name).c_str());
+  RecordProperty("code_page", std::to_string(GetACP()));
+  const fs::path file = fs::temp_directory_path() / (name + L".wav");
+  fs::copy_file(MediaPath(kWav), file, fs::copy_options::overwrite_existing);
+
+  Drop(Main().Handle(), std::vector<std::wstring>{file.wstring()});
+  EXPECT_EQ(Boxes().size(), 0u);
+  EXPECT_EQ(Title(), name + L".wav");
+  EXPECT_EQ(Main().btnPlay->Text(), L"暂停");
+  const double before = CapturedSeconds();
+  Pump(600);
+  EXPECT_EQ(BASS_ChannelIsActive(tav::engine::StreamState.OutStream), DWORD(BASS_ACTIVE_PLAYING));
+  EXPECT_GT(Main().SldPos->Value(), 0);
+  EXPECT_GT(CapturedSeconds(), before) << "it is heard";
+  ASSERT_EQ(Model().Count(), 1);
+  EXPECT_EQ(List().ListBox1->Item(0), L"001-" + name + L".wav");
+
+  Drop(List().Handle(), std::vector<std::wstring>{file.wstring()});
+  ASSERT_EQ(Model().Count(), 2);
+  EXPECT_EQ(List().ListBox1->Item(1), L"002-" + name + L".wav");
+  List().PlayEntry(1);
+  EXPECT_EQ(Boxes().size(), 0u);
+  EXPECT_EQ(Title(), name + L".wav");
+
+  // The play list file, 8-bit text as ever, names the file by a name that opens.
+  List().mumsave->Click();
+  std::ifstream m3u(Bin() / "PlayList.m3u", std::ios::binary);
+  std::string line;
+  std::getline(m3u, line);
+  ASSERT_FALSE(line.empty());
+  line.pop_back();  // CR
+  const HANDLE h = CreateFileA(line.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_NE(h, INVALID_HANDLE_VALUE) << line;
+  CloseHandle(h);
+  Reset();
+  fs::remove(file);
 }
 
 // "播放列表" hides the list as "L" does, closing it: the list stays hidden
@@ -792,5 +975,35 @@ TEST_F(PlayerWindows, ATimerTickRepaintsOnlyWhatChanged) {
   InvalidateRect(Main().Handle(), nullptr, FALSE);
   Pump(100);
   EXPECT_GT(Main().TimeTransfers(), shown) << "a repaint of the window draws the time display";
+  Reset();
+}
+
+// Closing the main window (its close button, "退出") ends the program: the
+// sound stops and the window leaves the screen before any window is freed;
+// freeing them afterwards writes the settings as ever. (Last in this file:
+// the program stays marked as ending.)
+TEST_F(PlayerWindows, ClosingTheMainWindowStopsTheSoundFirst) {
+  Reset();
+  Main().sldSetVolume->SetValue(60);
+  List().Show();
+  Drop(Main().Handle(), {MakeToneWav("tav_tone10s.wav", 10)});
+  Pump(300);
+  ASSERT_EQ(BASS_ChannelIsActive(tav::engine::StreamState.OutStream), DWORD(BASS_ACTIVE_PLAYING));
+  SendMessageW(Main().Handle(), WM_CLOSE, 0, 0);
+  ASSERT_TRUE(Application().Terminated());
+  EXPECT_NE(BASS_ChannelIsActive(tav::engine::StreamState.OutStream), DWORD(BASS_ACTIVE_PLAYING))
+      << "the sound goes on while the windows are freed";
+  EXPECT_FALSE(IsWindowVisible(Main().Handle()));
+  const double heard = CapturedSeconds();
+  Pump(300);
+  EXPECT_EQ(CapturedSeconds(), heard) << "nothing more is played";
+  Application().DestroyForms();
+  const std::wstring ini = (Bin() / "Tavolen.ini").wstring();
+  EXPECT_EQ(GetPrivateProfileIntW(L"FormMain", L"Volume", -1, ini.c_str()), 60);
+  EXPECT_EQ(GetPrivateProfileIntW(L"FormList", L"Visible", -1, ini.c_str()), 1);
+  EXPECT_EQ(ReadFileBytes(Bin() / "PlayList.m3u"), MakeToneWav("tav_tone10s.wav", 10) + "\r\n");
+  StartPlayer();
+  List().Close();
+  List().Hide();
   Reset();
 }

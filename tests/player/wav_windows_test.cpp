@@ -142,9 +142,9 @@ class WavWindows : public ::testing::Test {
     Main().btnStopPlay->Click();
     PumpUntil([] { return BASS_ChannelIsActive(engine::StreamState.OutStream) == BASS_ACTIVE_STOPPED; }, 3000);
   }
-  // The save command once its dialog has given `target`.
+  // The save command once its dialog has given `target` (passed on as UTF-8).
   static void SaveCommand(const fs::path& target) {
-    PlayerWindows().StartWaveRender(engine::StreamState.CurrentFile, target.string());
+    PlayerWindows().StartWaveRender(engine::StreamState.CurrentFile, tav::Narrow(target.wstring()));
     Pump(50);
   }
   // The two "设置" buttons at the given slider positions (tenths of a second).
@@ -271,6 +271,24 @@ TEST_F(WavWindows, ASegmentWithoutAPassIsTheSourcesSlice) {
   EXPECT_TRUE(std::equal(file.begin() + 44, file.end(), source.begin() + kSecond));
   std::printf("1.0-2.0 s: %zu data bytes, identical to the source's bytes %lld..%zu\n", file.size() - 44,
               static_cast<long long>(kSecond), source.size());
+}
+
+// A target whose name the system code page lacks (the first of a few names
+// in different scripts that it lacks) is written under that very name.
+TEST_F(WavWindows, ATargetNamedOutsideTheCodePageIsWrittenUnderItsName) {
+  const std::wstring name = tav::test::NameOutsideTheCodePage() + L".wav";
+  ASSERT_NE(name, L".wav") << "code page " << GetACP() << " holds every name";
+  OpenStopped(MediaPath(kTone));
+  SaveCommand(Target(name.c_str()));
+  SetSegment(10, 20);
+  Choose(false);
+  const Bytes file = Save(Target(name.c_str()));
+  ExpectValidWav(file);
+  EXPECT_EQ(file.size() - 44, size_t(SourceData(kTone).size() - kSecond));
+  size_t files = 0;
+  for (const auto& entry : fs::directory_iterator(temp_.path())) files += entry.path().extension() == L".wav";
+  EXPECT_EQ(files, 1u) << "no second file under a narrowed name";
+  fs::remove(Target(name.c_str()));
 }
 
 TEST_F(WavWindows, ThroughTheTestVstPlugInAndTheHalvingModule) {

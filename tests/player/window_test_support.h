@@ -38,6 +38,17 @@ inline void WriteToneWav(const std::string& path, double seconds, double hz, int
   }
 }
 
+// The first of a few names in different scripts that the system code page
+// cannot hold ("" when it holds them all).
+inline std::wstring NameOutsideTheCodePage() {
+  for (const wchar_t* name : {L"中文歌曲", L"한국어 노래", L"Ελληνική μουσική"}) {
+    BOOL lost = FALSE;
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, -1, nullptr, 0, nullptr, &lost);
+    if (lost) return name;
+  }
+  return L"";
+}
+
 // Brings the window to the front, lets it paint and saves what the screen
 // shows to the build's screenshots folder.
 inline void Screenshot(HWND window, const wchar_t* name) {

@@ -793,7 +793,13 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       break;
   }
   if (IsMouseMessage(msg)) {
-    if (IsContainer() && RouteMouse(msg, wParam, lParam)) return 0;
+    if (IsContainer() && RouteMouse(msg, wParam, lParam)) {
+      // The right button's release over a windowless control still reaches
+      // the default handler, which answers it with WM_CONTEXTMENU: the
+      // control's menu, or this window's, opens as over the bare window.
+      if (msg != WM_RBUTTONUP) return 0;
+      return DefaultHandler(msg, wParam, lParam);
+    }
     if (msg != WM_MOUSELEAVE && msg != WM_MOUSEWHEEL)
       WindowMouse(msg, wParam, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
   }

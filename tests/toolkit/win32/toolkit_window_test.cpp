@@ -569,6 +569,47 @@ TEST_F(ToolkitWindows, PopupFromAUtilityWindowRunsTheChosenItemAndClosesOnCancel
   EXPECT_EQ(Log, (std::vector<std::string>{"OnPopup", "WM_NULL posted", "closed"}));
 }
 
+// A right click (the button pressed and released, as the mouse sends them)
+// over a windowless control opens its own menu, else its container's, as
+// over the bare window: the release reaches the default handler, which
+// answers it with WM_CONTEXTMENU.
+TEST_F(ToolkitWindows, ARightClickOverAWindowlessControlOpensTheMenu) {
+  AllControlsForm f;
+  TPopupMenu imageMenu;
+  imageMenu.Items.Add(L"图片");
+  f.image.PopupMenu = &imageMenu;
+  for (TPopupMenu* m : {&f.popup, &imageMenu})
+    m->OnPopup = [m, &imageMenu](TObject*) {
+      Note(m == &imageMenu ? "image menu" : "form menu");
+      test::CloseMenuSoon();
+    };
+  f.label.OnMouseUp = [](TObject*, TMouseButton b, TShiftState, int, int) {
+    if (b == mbRight) Note("label.MouseUp");
+  };
+  f.Show();
+  Pump(50);
+  struct Case {
+    const char* what;
+    HWND window;
+    TControl* control;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"a label without a menu: the form's", f.Handle(), &f.label, {"label.MouseUp", "form menu"}},
+      {"a paint box", f.Handle(), &f.paint, {"form menu"}},
+      {"an image with a menu of its own", f.Handle(), &f.image, {"image menu"}},
+      {"a label inside a panel: up through the panel", f.panel.Handle(), &f.title, {"form menu"}},
+  };
+  for (const Case& c : cases) {
+    Log.clear();
+    const LPARAM at = MAKELPARAM(c.control->Left() + 3, c.control->Top() + 3);
+    PostMessageW(c.window, WM_RBUTTONDOWN, MK_RBUTTON, at);
+    PostMessageW(c.window, WM_RBUTTONUP, 0, at);
+    PumpUntil([&] { return Log.size() >= c.expected.size(); }, 2000);
+    Pump(100);
+    EXPECT_EQ(Log, c.expected) << c.what;
+  }
+}
+
 TEST_F(ToolkitWindows, IconsFromFilesAndResourcesOwnTheirHandles) {
   test::TempFolder folder(L"icons");
   auto write = [&](const std::wstring& name, const std::vector<uint8_t>& bytes) {

@@ -35,6 +35,15 @@ long PumpUntil(F done, int maxMs) {
   }
 }
 
+inline void CALLBACK EndMenuNow(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  EndMenu();
+}
+
+// Closes the menu that opens now: called from a menu's OnPopup, the menu's
+// own loop runs a thread timer that ends it 50 ms later.
+inline void CloseMenuSoon() { SetTimer(nullptr, 0, 50, &EndMenuNow); }
+
 }  // namespace tav::test
 
 #endif  // _WIN32
