@@ -2,6 +2,7 @@
 // thumb, a lost capture, and pixels read from the screen against the model.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -266,8 +267,9 @@ TEST(EnhancerSliderWindow, ChangesOnEveryAssignmentAndPassesThumbMoves) {
   EXPECT_EQ(changes, 2);
   PostMouse(s.Thumb().Handle(), WM_MOUSEMOVE, 0, 4, 6);
   Pump(50);
-  ASSERT_FALSE(moves.empty());
-  EXPECT_EQ(moves.back(), std::make_pair(4, 6));  // thumb coordinates, unconverted
+  // thumb coordinates, unconverted (the X pointer may add moves of its own
+  // when a window of another test appears under it)
+  EXPECT_NE(std::find(moves.begin(), moves.end(), std::make_pair(4, 6)), moves.end());
   EXPECT_EQ(s.Position(), 50);
 }
 
