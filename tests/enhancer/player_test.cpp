@@ -230,6 +230,19 @@ TEST_F(EnhancerInPlayer, ListedStartedWhileATonePlaysDelayedAndProcessedThenStop
 
 using tav::test::WindowsOfModule;
 
+// Set while a popup menu of this thread shows; the menu is then ended. Runs
+// as a thread timer, which the menu's own loop goes on dispatching.
+bool menuOfThisThreadSeen = false;
+void CALLBACK EndMenuOfThisThread(HWND, UINT, UINT_PTR, DWORD) {
+  for (HWND m = FindWindowExW(nullptr, nullptr, L"#32768", nullptr); m;
+       m = FindWindowExW(nullptr, m, L"#32768", nullptr)) {
+    if (IsWindowVisible(m) && GetWindowThreadProcessId(m, nullptr) == GetCurrentThreadId()) {
+      menuOfThisThreadSeen = true;
+      EndMenu();
+    }
+  }
+}
+
 TEST_F(EnhancerInPlayer, DocksToTheEffectsWindowWithItsTrayIconAndLeavesNothingWhenStopped) {
   TFormEffect& fx = Fx();
   int row = -1;
@@ -275,6 +288,15 @@ TEST_F(EnhancerInPlayer, DocksToTheEffectsWindowWithItsTrayIconAndLeavesNothingW
   const auto windows = WindowsOfModule(lib);
   EXPECT_GE(windows.size(), 2u);
   tav::test::SaveScreenshot(nullptr, L"enhancer_in_player");
+  // A right click on its header picture (the button pressed and released, as
+  // the mouse sends them) opens the enhancer's menu inside the player.
+  menuOfThisThreadSeen = false;
+  const UINT_PTR watch = SetTimer(nullptr, 0, 20, &EndMenuOfThisThread);
+  PostMessageW(w, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(30, 8));
+  PostMessageW(w, WM_RBUTTONUP, 0, MAKELPARAM(30, 8));
+  PumpUntil([] { return menuOfThisThreadSeen; }, 3000);
+  KillTimer(nullptr, watch);
+  EXPECT_TRUE(menuOfThisThreadSeen) << "the enhancer's menu opened";
 
   fx.Button4Click(nullptr);
   EXPECT_FALSE(fx.Controller().DspRunning());
