@@ -150,8 +150,14 @@ TEST_F(UrlStream, ThePlayersFlagsGiveADecodingStream) {
   EXPECT_EQ(info.freq, 44100u);
   EXPECT_EQ(info.chans, 2u);
   EXPECT_EQ(info.ctype, static_cast<DWORD>(BASS_CTYPE_STREAM_MP3));
+  // it starts stalled (0) until its prebuffer is there, then decodes
   std::vector<char> block(4608);
-  EXPECT_EQ(BASS_ChannelGetData(h, block.data(), 4608), 4608u);
+  DWORD got = 0;
+  for (int i = 0; i < 1000 && got == 0; ++i) {
+    got = BASS_ChannelGetData(h, block.data(), 4608);
+    if (got == 0) Sleep(5);
+  }
+  EXPECT_EQ(got, 4608u);
   EXPECT_TRUE(BASS_StreamFree(h));
   // a tracker module is never loaded from an address
   EXPECT_EQ(BASS_MusicLoad(FALSE, http("tone44k_stereo.mp3").c_str(), 0, 0, 0x220280, 0), 0u);
@@ -167,7 +173,7 @@ TEST_F(UrlStream, ServerAndNetworkErrorsFailWithACodeWithinTheTimeout) {
       {http("missing.mp3"), {BASS_ERROR_FILEOPEN}},
       {ftp("missing.mp3"), {BASS_ERROR_FILEOPEN}},
       {"http://127.0.0.1:9/tone.mp3", {BASS_ERROR_FILEOPEN, BASS_ERROR_TIMEOUT}},  // nobody listens
-      {"http://10.255.255.1/tone.mp3", {BASS_ERROR_FILEOPEN, BASS_ERROR_TIMEOUT}},  // no answer at all
+      {http("silent/tone44k_stereo.mp3"), {BASS_ERROR_FILEOPEN, BASS_ERROR_TIMEOUT}},  // no answer at all
       {"gopher://127.0.0.1/tone.mp3", {BASS_ERROR_FILEOPEN}},
   };
   for (const Bad& c : cases) {

@@ -12,6 +12,7 @@ Besides the files themselves the HTTP server has two kinds of address:
   /range/NAME     the file, honouring "Range: bytes=N-" with 206 (the plain addresses ignore it)
   /pause/SECS/AT/NAME  the file, pausing SECS seconds after byte AT
   /endless/NAME   the file over and over without end, as fast as it is taken
+  /silent/NAME    takes the request and never answers (the connection is closed after 15 s)
 """
 import http.server
 import os
@@ -45,8 +46,12 @@ class Handler(http.server.SimpleHTTPRequestHandler):
     def special(self):
         parts = self.path.split("/")
         kind = parts[1] if len(parts) > 2 else ""
-        if kind not in ("range", "pause", "endless"):
+        if kind not in ("range", "pause", "endless", "silent"):
             return False
+        if kind == "silent":
+            time.sleep(15)
+            self.close_connection = True
+            return True
         name = os.path.join(root, *parts[-2:]) if parts[-2] in ("detect", "net") else os.path.join(root, parts[-1])
         if not os.path.isfile(name):
             self.send_error(404)
