@@ -414,11 +414,16 @@ TEST_F(ModuleTest, ASettingsFileThatTakesNoWritesRunsOnTheFirstRunValues) {
 }
 
 // One block on a playback thread of its own, held past its Bypass test until
-// the module first sleeps (a module waiting for it), then let go.
+// the module first sleeps (a module waiting for it), then let go; that sleep
+// lasts until the block is out, so the module's bounded wait never runs out
+// on a slow machine.
 class LatchedBlock {
  public:
   LatchedBlock(Module& m, FakePlatform& platform) : module_(m), platform_(platform) {
-    platform.onSleep = [this] { release_ = true; };
+    platform.onSleep = [this] {
+      release_ = true;
+      while (module_.handshake.InFlight.load()) std::this_thread::yield();
+    };
     module_.handshake.holdHook = [this] {
       inBlock_ = true;
       while (!release_) std::this_thread::yield();
