@@ -18,6 +18,7 @@ using tav::test::BoxText;
 
 namespace {
 
+const std::wstring kMainCaption = L"Tavolen V1.5";
 const std::wstring kStopCaption = L"出错啦!!!!!";
 const std::wstring kDirectXText =
     L"您的DirectX 版本过低\r\n以下功能可能无法使用:\r\n均衡器\r\n混响\r\n高级回音\r\n慢拂移向\r\n\r\n"
@@ -45,6 +46,28 @@ std::wstring DeviceName(DWORD device) {
   return n > 0 ? std::wstring(buf, size_t(n - 1)) : L"";
 }
 
+// A visible top-level window of the process with this caption.
+HWND WindowCaptioned(DWORD pid, const std::wstring& caption) {
+  for (HWND h : tav::test::TopWindowsOf(pid))
+    if (IsWindowVisible(h) && tav::test::WindowText(h) == caption) return h;
+  return nullptr;
+}
+
+HWND WaitForWindow(DWORD pid, const std::wstring& caption) {
+  for (int t = 0; t < 1500; ++t) {
+    if (HWND h = WindowCaptioned(pid, caption)) return h;
+    Sleep(20);
+  }
+  return nullptr;
+}
+
+// A top-level window of the process with this caption, shown or not.
+HWND AnyWindowCaptioned(DWORD pid, const std::wstring& caption) {
+  for (HWND h : tav::test::TopWindowsOf(pid))
+    if (tav::test::WindowText(h) == caption) return h;
+  return nullptr;
+}
+
 // Runs the staged program until it has shown `expected` boxes (each answered
 // with OK), then checks that no further box comes and how it ends.
 struct Outcome {
@@ -66,7 +89,7 @@ Outcome RunStaged(StagedPlayer& p, size_t expectedBoxes, bool expectExitByItself
     for (int t = 0; t < 250 && IsWindow(box.hwnd); ++t) Sleep(20);
   }
   if (expectExitByItself) {
-    o.exitCode = child.WaitExit(10s);
+    o.exitCode = child.WaitExit(30s);
   } else {
     BoxText extra;
     if (tav::test::WaitForBox(child.pid(), &extra, 1500ms)) {
@@ -74,8 +97,12 @@ Outcome RunStaged(StagedPlayer& p, size_t expectedBoxes, bool expectExitByItself
       tav::test::PressOk(extra.hwnd);
     }
     o.otherWindows = !tav::test::TopWindowsOf(child.pid()).empty();
-    child.PostQuit();
-    o.exitCode = child.WaitExit(10s);
+    // Ask only once the main window is there: before its thread has a message
+    // queue a posted quit is refused, and a loaded machine can take longer
+    // than the wait above to get that far.
+    EXPECT_NE(WaitForWindow(child.pid(), kMainCaption), nullptr) << "the main window shows";
+    EXPECT_TRUE(child.PostQuit());
+    o.exitCode = child.WaitExit(30s);
   }
   return o;
 }
@@ -129,28 +156,6 @@ TEST(Startup, OldDirectSoundWarnsOnceAndStartupGoesOn) {
   EXPECT_EQ(o.exitCode, 0u);
 }
 
-// A visible top-level window of the process with this caption.
-HWND WindowCaptioned(DWORD pid, const std::wstring& caption) {
-  for (HWND h : tav::test::TopWindowsOf(pid))
-    if (IsWindowVisible(h) && tav::test::WindowText(h) == caption) return h;
-  return nullptr;
-}
-
-HWND WaitForWindow(DWORD pid, const std::wstring& caption) {
-  for (int t = 0; t < 500; ++t) {
-    if (HWND h = WindowCaptioned(pid, caption)) return h;
-    Sleep(20);
-  }
-  return nullptr;
-}
-
-// A top-level window of the process with this caption, shown or not.
-HWND AnyWindowCaptioned(DWORD pid, const std::wstring& caption) {
-  for (HWND h : tav::test::TopWindowsOf(pid))
-    if (tav::test::WindowText(h) == caption) return h;
-  return nullptr;
-}
-
 // Entries the play list window shows (its one list box).
 int PlayListEntries(HWND playList) {
   HWND box = FindWindowExW(playList, nullptr, L"LISTBOX", nullptr);
@@ -170,13 +175,13 @@ TEST(Startup, ThePlayListAndTheVolumeLastFromOneRunToTheNext) {
   for (int run = 1; run <= 2; ++run) {
     tav::test::ChildProcess child(p.exe(), p.dir.path());
     ASSERT_TRUE(child.started());
-    HWND main = WaitForWindow(child.pid(), L"Tavolen V1.5");
+    HWND main = WaitForWindow(child.pid(), kMainCaption);
     ASSERT_NE(main, nullptr) << "run " << run;
     HWND list = AnyWindowCaptioned(child.pid(), L"播放列表");
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(PlayListEntries(list), 3) << "run " << run;
     PostMessageW(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(child.WaitExit(15s), 0u) << "run " << run;
+    EXPECT_EQ(child.WaitExit(30s), 0u) << "run " << run;
     EXPECT_EQ(tav::test::ReadFileBytes(m3u), written) << "run " << run;
     EXPECT_EQ(GetPrivateProfileIntW(L"FormMain", L"Volume", -1, ini.c_str()), 40) << "run " << run;
   }
