@@ -49,6 +49,24 @@ void free_source(DWORD chan) {
   if (!BASS_StreamFree(chan)) BASS_MusicFree(chan);
 }
 
+// What both stages do alike: free the state (and the source when it was
+// handed over), and say whether the source's last read stopped on a stall.
+template <typename Stream>
+void TAVCDECL stage_free(void* state) {
+  guarded(BASS_TAV_SetError, [&] {
+    auto* s = static_cast<Stream*>(state);
+    const DWORD chan = s->source.channel();
+    const bool free_it = s->flags & BASS_FX_FREESOURCE;
+    delete s;
+    if (free_it) free_source(chan);
+  });
+}
+
+template <typename Stream>
+BOOL TAVCDECL stage_is_stalled(void* state) {
+  return guarded(BASS_TAV_SetError, BOOL{FALSE}, [&]() -> BOOL { return static_cast<Stream*>(state)->source.stalled(); });
+}
+
 // ---------------------------------------------------------------- tempo stage
 
 struct TempoStream {
@@ -147,24 +165,10 @@ void TAVCDECL tempo_flags_changed(void* state, DWORD flags) {
   });
 }
 
-void TAVCDECL tempo_free(void* state) {
-  guarded(BASS_TAV_SetError, [&] {
-    auto* s = static_cast<TempoStream*>(state);
-    const DWORD chan = s->source.channel();
-    const bool free_it = s->flags & BASS_FX_FREESOURCE;
-    delete s;
-    if (free_it) free_source(chan);
-  });
-}
-
-BOOL TAVCDECL tempo_is_stalled(void* state) {
-  return guarded(BASS_TAV_SetError, BOOL{FALSE}, [&]() -> BOOL { return static_cast<TempoStream*>(state)->source.stalled(); });
-}
-
 const TAV_STREAM_FUNCS kTempoFuncs = {sizeof(TAV_STREAM_FUNCS), tempo_read,          tempo_get_length,
                                       tempo_get_position,       tempo_set_position,  tempo_set_attribute,
-                                      tempo_get_attribute,      tempo_flags_changed, tempo_free,
-                                      tempo_is_stalled};
+                                      tempo_get_attribute,      tempo_flags_changed, stage_free<TempoStream>,
+                                      stage_is_stalled<TempoStream>};
 
 // -------------------------------------------------------------- reverse stage
 
@@ -244,24 +248,10 @@ void TAVCDECL reverse_flags_changed(void* state, DWORD flags) {
   });
 }
 
-void TAVCDECL reverse_free(void* state) {
-  guarded(BASS_TAV_SetError, [&] {
-    auto* s = static_cast<ReverseStream*>(state);
-    const DWORD chan = s->source.channel();
-    const bool free_it = s->flags & BASS_FX_FREESOURCE;
-    delete s;
-    if (free_it) free_source(chan);
-  });
-}
-
-BOOL TAVCDECL reverse_is_stalled(void* state) {
-  return guarded(BASS_TAV_SetError, BOOL{FALSE}, [&]() -> BOOL { return static_cast<ReverseStream*>(state)->source.stalled(); });
-}
-
 const TAV_STREAM_FUNCS kReverseFuncs = {sizeof(TAV_STREAM_FUNCS), reverse_read,          reverse_get_length,
                                         reverse_get_position,     reverse_set_position,  reverse_set_attribute,
-                                        reverse_get_attribute,    reverse_flags_changed, reverse_free,
-                                        reverse_is_stalled};
+                                        reverse_get_attribute,    reverse_flags_changed, stage_free<ReverseStream>,
+                                        stage_is_stalled<ReverseStream>};
 
 // Creates the bass.dll stream; on failure the state goes and the source stays.
 template <typename Stream>
